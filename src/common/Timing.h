@@ -1,0 +1,65 @@
+#pragma once
+// Every time-out and pause of the program, in one table. Production values
+// are fixed; tests scale them all down through one knob so that a failure path
+// that takes seconds in life takes milliseconds in a test.
+
+#include <chrono>
+
+namespace mzt {
+
+enum class Delay {
+  // Serial link
+  kWritePause,          // before every write
+  kWriteDeadline,       // a write and the drain of its output queue
+  kReaderPoll,          // the reader's wait for bytes, and its stop-flag latency
+  kReaderBackoff,       // the reader's pause while the port is gone
+  // Reply time-outs per command
+  kReply108,
+  kReply109,
+  kReply113,
+  kReply114,
+  kReply995,
+  kReply996,
+  kReply999Data,        // header and data frame acknowledgements
+  kReply999Control,     // start and end sentences
+  // Device operations and file transfer
+  kEnterUploadRetry,    // after each failed EnterUploadMode attempt
+  kChunkPause,          // before each chunk
+  kResendPause,         // after a status-2 acknowledgement
+  kEndTransferPause,    // before the end sentence
+  // Flows
+  kConnectStart,        // the connect worker before it talks to the device
+  kUploadModeRetry,     // before EnterUploadMode
+  kAfterFirmwareFlags,  // between the firmware flags and the next step
+  kAfterVersionDisplay,
+  kFileListingStep,     // between two file-table queries
+  kAfterHttpResponse,
+  kBeforeFileUpload,    // before FF01 and FF02 are sent
+  kReplugClosePause,    // between closing the port and the replug dialog
+  kReplugTick,          // the replug dialog's timer
+  kReplugGonePause,     // after the device was seen gone
+  kReplugPresentPause,  // twice after the device was seen back
+  kWaitDialogTick,
+  kUnattendedReplugPhase,  // the terminal's bound on each replug phase without a user
+  // HTTP
+  kHttpConnectTimeout,
+  kHttpLowSpeedTime,    // a transfer below 1 byte/s for this long is aborted
+  kCount
+};
+
+// The production value of a delay, in milliseconds.
+int ProductionMilliseconds(Delay delay);
+
+// The delay as the program waits it: the production value times the scale.
+std::chrono::milliseconds Duration(Delay delay);
+
+// Scale factor for every delay; 1.0 in production. Tests set it once, before
+// any worker runs. Reads MZT_TIME_SCALE when InitTimingFromEnvironment is called.
+void SetTimeScale(double scale);
+double TimeScale();
+void InitTimingFromEnvironment();
+
+// Sleeps for the scaled delay.
+void Pause(Delay delay);
+
+}  // namespace mzt

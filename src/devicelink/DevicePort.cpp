@@ -1,0 +1,104 @@
+#include "devicelink/DevicePort.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "common/Timing.h"
+
+namespace mzt {
+
+CDevicePort::CDevicePort(std::unique_ptr<ISerialPort> port) : port_(std::move(port)) {}
+
+CDevicePort::~CDevicePort() { ClosePort(); }
+
+bool CDevicePort::OpenPort(const std::string& name, int baudRate, int /*parity*/) {
+  ClosePort();
+  framer_.Reset();
+  portName_ = name;
+  baudRate_ = baudRate;
+  if (auto opened = port_->Open(name, baudRate); !opened) {
+    lastOpenError_ = opened.Err().message;
+    return false;
+  }
+  lastOpenError_.clear();
+  ApplyTimeouts(0, 0, 50, 0, 1000);
+  return StartReader();
+}
+
+void CDevicePort::ClosePort() {
+  if (!port_->IsOpen() && !reader_.joinable()) return;
+  StopReader();
+  port_->Close();
+  baudRate_ = -1;
+}
+
+void CDevicePort::ApplyTimeouts(uint32_t readInterval, uint32_t readMultiplier,
+                                uint32_t readConstant, uint32_t writeMultiplier,
+                                uint32_t writeConstant) {
+  timeouts_[0] = readInterval;
+  timeouts_[1] = readMultiplier;
+  timeouts_[2] = readConstant;
+  timeouts_[3] = writeMultiplier;
+  timeouts_[4] = writeConstant;
+  readConstantMs_ = readConstant;
+  writeConstantMs_ = writeConstant;
+}
+
+bool CDevicePort::WriteBytes(const uint8_t* data, size_t length) {
+  if (!data || !port_->IsOpen()) return false;
+  Pause(Delay::kWritePause);
+  auto bytes = std::span(data, length);
+  Observe(WireDirection::kToDevice, bytes);
+  return port_->Write(bytes, std::chrono::milliseconds(writeConstantMs_.load())).Ok();
+}
+
+void CDevicePort::SetWireObserver(WireObserver observer) {
+  std::lock_guard lock(observerMutex_);
+  observer_ = std::move(observer);
+}
+
+void CDevicePort::Observe(WireDirection direction, std::span<const uint8_t> bytes) {
+  std::lock_guard lock(observerMutex_);
+  if (observer_) observer_(direction, bytes);
+}
+
+bool CDevicePort::StartReader() {
+  try {
+    reader_ = std::jthread([this](std::stop_token stop) { ReaderLoop(stop); });
+  } catch (const std::system_error&) {
+    port_->Close();
+    return false;
+  }
+  return true;
+}
+
+void CDevicePort::StopReader() {
+  if (!reader_.joinable()) return;
+  // The reader checks the flag at least every poll period and never waits on
+  // another thread, so a join is enough.
+  reader_.request_stop();
+  reader_.join();
+}
+
+void CDevicePort::ReaderLoop(std::stop_token stop) {
+  uint8_t buffer[4096];
+  const auto sink = [this](std::span<const uint8_t> block) { receiver_.ProcessBlock(block); };
+  while (!stop.stop_requested()) {
+    // The poll period bounds how long a stop request waits.
+    auto poll = std::chrono::milliseconds(
+        std::clamp<uint32_t>(readConstantMs_.load(), 1, ProductionMilliseconds(Delay::kReaderPoll)));
+    auto got = port_->Read(buffer, poll);
+    if (!got) {
+      // The port went away (unplugged): back off instead of spinning; writes
+      // fail at once meanwhile.
+      std::this_thread::sleep_for(Duration(Delay::kReaderBackoff));
+      continue;
+    }
+    if (got.Value() == 0) continue;
+    auto bytes = std::span<const uint8_t>(buffer, got.Value());
+    Observe(WireDirection::kFromDevice, bytes);
+    framer_.Feed(bytes, sink);
+  }
+}
+
+}  // namespace mzt

@@ -1,0 +1,165 @@
+#include "platform/posix/PosixSerialPort.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <thread>
+
+#include "platform/SystemError.h"
+
+namespace mzt {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+Error SystemFailure(ErrorCode code, const std::string& what, int err) {
+  return Error{code, what + ": " + SystemErrorText(err), err};
+}
+
+speed_t SpeedConstant(int baudRate) {
+  switch (baudRate) {
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 230400: return B230400;
+    default: return B115200;
+  }
+}
+
+int RemainingMs(Clock::time_point deadline) {
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  return left.count() < 0 ? 0 : static_cast<int>(left.count());
+}
+
+}  // namespace
+
+std::unique_ptr<ISerialPort> CreateSerialPort() { return std::make_unique<PosixSerialPort>(); }
+
+PosixSerialPort::~PosixSerialPort() { Close(); }
+
+Result<void> PosixSerialPort::Open(const std::string& name, int baudRate) {
+  Close();
+  int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    int err = errno;
+    return SystemFailure(err == ENOENT ? ErrorCode::kNotFound : ErrorCode::kIo, "open " + name, err);
+  }
+  // No sharing: the lock refuses a second opener even for root, which
+  // TIOCEXCL does not.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    int err = errno;
+    ::close(fd);
+    return SystemFailure(ErrorCode::kBusy, name + " is in use", err);
+  }
+  ::ioctl(fd, TIOCEXCL);
+
+  termios tio{};
+  if (::tcgetattr(fd, &tio) != 0) {
+    int err = errno;
+    ::close(fd);
+    return SystemFailure(ErrorCode::kIo, name + " is not a serial port", err);
+  }
+  ::cfmakeraw(&tio);
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+  tio.c_cflag |= CS8 | CLOCAL | CREAD;
+  tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  ::cfsetispeed(&tio, SpeedConstant(baudRate));
+  ::cfsetospeed(&tio, SpeedConstant(baudRate));
+  if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+    int err = errno;
+    ::close(fd);
+    return SystemFailure(ErrorCode::kIo, "configuring " + name, err);
+  }
+  int lines = TIOCM_DTR | TIOCM_RTS;
+  ::ioctl(fd, TIOCMBIC, &lines);  // a pty has no modem lines; that is fine
+  // Bytes left from an earlier connection never reach the receiver.
+  ::tcflush(fd, TCIOFLUSH);
+  gone_ = false;
+  fd_ = fd;
+  return Success();
+}
+
+void PosixSerialPort::Close() {
+  int fd = fd_.exchange(-1);
+  if (fd >= 0) ::close(fd);
+}
+
+Result<void> PosixSerialPort::Write(std::span<const uint8_t> bytes,
+                                    std::chrono::milliseconds deadlineSpan) {
+  int fd = fd_.load();
+  if (fd < 0) return Error{ErrorCode::kIo, "port is not open"};
+  if (gone_) return Error{ErrorCode::kDisconnected, "the device is gone"};
+  auto deadline = Clock::now() + deadlineSpan;
+  size_t done = 0;
+  Result<void> result = Success();
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) {
+      int err = errno;
+      if (err == EIO) gone_ = true;
+      result = SystemFailure(err == EIO ? ErrorCode::kDisconnected : ErrorCode::kIo, "write", err);
+      break;
+    }
+    pollfd pfd{fd, POLLOUT, 0};
+    int ready = ::poll(&pfd, 1, RemainingMs(deadline));
+    if (ready == 0) {
+      result = Error{ErrorCode::kTimeout, "write timed out"};
+      break;
+    }
+    if (ready > 0 && (pfd.revents & (POLLHUP | POLLERR))) {
+      gone_ = true;
+      result = Error{ErrorCode::kDisconnected, "the device is gone"};
+      break;
+    }
+  }
+  if (result) result = WaitUntilDrained(deadline);
+  if (!result) ::tcflush(fd, TCOFLUSH);
+  return result;
+}
+
+Result<void> PosixSerialPort::WaitUntilDrained(Clock::time_point deadline) {
+  // tcdrain cannot be bounded; watch the output queue instead.
+  int fd = fd_.load();
+  for (;;) {
+    int queued = 0;
+    if (::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) return Success();
+    if (Clock::now() >= deadline) return Error{ErrorCode::kTimeout, "output did not drain"};
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+}
+
+Result<size_t> PosixSerialPort::Read(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) {
+  int fd = fd_.load();
+  if (fd < 0) return Error{ErrorCode::kIo, "port is not open"};
+  pollfd pfd{fd, POLLIN, 0};
+  int ready = ::poll(&pfd, 1, static_cast<int>(timeout.count()));
+  if (ready < 0) {
+    if (errno == EINTR) return size_t{0};
+    return SystemFailure(ErrorCode::kIo, "poll", errno);
+  }
+  if (ready == 0) return size_t{0};
+  if (!(pfd.revents & POLLIN) && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+    gone_ = true;
+    return Error{ErrorCode::kDisconnected, "the device is gone"};
+  }
+  ssize_t n = ::read(fd, buffer.data(), buffer.size());
+  if (n > 0) return static_cast<size_t>(n);
+  if (n < 0 && (errno == EAGAIN || errno == EINTR)) return size_t{0};
+  gone_ = true;
+  return Error{ErrorCode::kDisconnected, "the device is gone", n < 0 ? errno : 0};
+}
+
+}  // namespace mzt

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "common/ByteSwap.h"
+#include "common/ModuleVersion.h"
+#include "common/PortNumber.h"
+#include "common/Timing.h"
+#include "platform/ProgramFolder.h"
+#include "platform/TextCodec.h"
+#include "support/TempFolder.h"
+
+namespace mzt {
+namespace {
+
+TEST(ByteSwapTest, ReversesBytes) {
+  EXPECT_EQ(SwapBytes16(0x1234), 0x3412);
+  EXPECT_EQ(SwapBytes32(0x12345678u), 0x78563412u);
+}
+
+TEST(PortNumberTest, TrailingDecimalNumber) {
+  EXPECT_EQ(GetSelectedPortNumber("COM3"), 3);
+  EXPECT_EQ(GetSelectedPortNumber("COM12"), 12);
+  EXPECT_EQ(GetSelectedPortNumber("/dev/ttyACM3"), 3);
+  EXPECT_EQ(GetSelectedPortNumber("/dev/ttyACM0"), 0);
+  EXPECT_EQ(GetSelectedPortNumber("COM"), 0);
+}
+
+TEST(TextCodecTest, CodePage950RoundTrip) {
+  EXPECT_EQ(WideToAnsi(L"日期"), "\xA4\xE9\xB4\xC1");
+  EXPECT_EQ(AnsiToWide("\xA4\xE9\xB4\xC1"), L"日期");
+  EXPECT_EQ(AnsiToWide("1.0.0.3"), L"1.0.0.3");
+  EXPECT_EQ(WideToUtf8(L"台灣"), "台灣");
+  EXPECT_EQ(Utf8ToWide("中國"), L"中國");
+}
+
+TEST(TextCodecTest, BoundedFormNeverWritesPastItsOutput) {
+  wchar_t out[4] = {L'x', L'x', L'x', L'x'};
+  EXPECT_EQ(AnsiToWide("abcdef", out, 3), 3u);
+  EXPECT_EQ(std::wstring(out), L"ab");
+  EXPECT_EQ(out[3], L'x');
+  EXPECT_EQ(AnsiToWide("abc", nullptr, 3), 0u);
+  // A lead byte cut off at the end does not convert.
+  EXPECT_EQ(AnsiToWide("A\xA4"), L"A\xFFFD");
+}
+
+TEST(ModuleVersionTest, TitleCarriesTheVersionAfterTwoBlanks) {
+  ModuleVersion v = GetModuleFileVersion();
+  char expected[64];
+  std::snprintf(expected, sizeof expected, "MZT Utility Online  %d.%d.%d.%d", v.major, v.minor,
+                v.build, v.revision);
+  EXPECT_EQ(ProgramTitle(), expected);
+}
+
+TEST(ProgramFolderTest, HomeVariableWinsAndDataFolderIsCreated) {
+  test::TempFolder folder;
+  setenv("MZT_HOME", (folder / "home").c_str(), 1);
+  EXPECT_EQ(ConfigFolder(), folder / "home");
+  EXPECT_EQ(DataFolder(), folder / "home");
+  EXPECT_TRUE(std::filesystem::is_directory(folder / "home"));
+  SetDataFolderOverride(folder / "data");
+  EXPECT_EQ(DataFolder(), folder / "data");
+  SetDataFolderOverride({});
+  unsetenv("MZT_HOME");
+  setenv("XDG_CONFIG_HOME", (folder / "cfg").c_str(), 1);
+  setenv("XDG_DATA_HOME", (folder / "share").c_str(), 1);
+  EXPECT_EQ(SettingsFilePath(), folder / "cfg" / "mzt-utility" / "MZTConfig.ini");
+  EXPECT_EQ(DataFolder(), folder / "share" / "mzt-utility");
+  unsetenv("XDG_CONFIG_HOME");
+  unsetenv("XDG_DATA_HOME");
+}
+
+TEST(TimingTest, ScaleShortensEveryDelayButKeepsProductionValues) {
+  double saved = TimeScale();
+  SetTimeScale(0.01);
+  EXPECT_EQ(ProductionMilliseconds(Delay::kReply108), 5000);
+  EXPECT_EQ(Duration(Delay::kReply108).count(), 50);
+  EXPECT_EQ(Duration(Delay::kWritePause).count(), 1);  // never rounds to zero
+  SetTimeScale(1.0);
+  EXPECT_EQ(Duration(Delay::kReply999Data).count(), 500);
+  SetTimeScale(saved);
+}
+
+}  // namespace
+}  // namespace mzt

@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "devicelink/DevicePort.h"
+#include "devicelink/RecordingCommand.h"
+#include "devicelink/ReplyBuilder.h"
+#include "support/PtyPair.h"
+
+namespace mzt {
+namespace {
+
+using namespace std::chrono_literals;
+using test::PtyPair;
+using test::RecordingCommand;
+using test::Reply;
+
+class DevicePortPtyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    port_.Receiver().Attach(cmd109_);
+    port_.Receiver().Attach(cmd113_);
+    port_.SetSentenceNotification([this](int number) {
+      if (number == 123) ++unknownNotified_;
+      ++notified_;
+    });
+  }
+
+  PtyPair pty_;
+  CDevicePort port_;
+  RecordingCommand cmd109_{109}, cmd113_{113};
+  std::atomic<int> notified_{0};
+  std::atomic<int> unknownNotified_{0};
+};
+
+TEST_F(DevicePortPtyTest, RepliesWrittenInPiecesAreDispatched) {
+  ASSERT_TRUE(port_.OpenPort(pty_.SlavePath()));
+  std::string stream = Reply("$LOG109,1") + Reply("$LOG123,1") + Reply("$LOG113,1,2");
+  for (size_t pos = 0; pos < stream.size(); pos += 7) {
+    pty_.Write(stream.substr(pos, 7));
+    std::this_thread::sleep_for(2ms);
+  }
+  ASSERT_TRUE(cmd113_.ReplyEvent().Wait(2s));
+  EXPECT_EQ(cmd109_.Replies(), std::vector<std::string>{"$LOG109,1*61"});
+  EXPECT_EQ(cmd113_.Replies().size(), 1u);
+  EXPECT_EQ(unknownNotified_.load(), 1);
+  EXPECT_EQ(notified_.load(), 3);
+}
+
+TEST_F(DevicePortPtyTest, WritesReachTheDevice) {
+  ASSERT_TRUE(port_.OpenPort(pty_.SlavePath()));
+  std::string sentence = "$PQEL109*30\r\n";
+  ASSERT_TRUE(port_.WriteBytes(reinterpret_cast<const uint8_t*>(sentence.data()), sentence.size()));
+  EXPECT_EQ(pty_.Read(sentence.size(), 2s), sentence);
+  EXPECT_FALSE(port_.WriteBytes(nullptr, 3));
+}
+
+TEST_F(DevicePortPtyTest, MissingPathFailsAndLeavesThePortClosed) {
+  EXPECT_FALSE(port_.OpenPort("/dev/no-such-port-here"));
+  EXPECT_FALSE(port_.IsOpen());
+  EXPECT_FALSE(port_.LastOpenError().empty());
+  std::string sentence = "$PQEL109*30\r\n";
+  EXPECT_FALSE(port_.WriteBytes(reinterpret_cast<const uint8_t*>(sentence.data()), sentence.size()));
+}
+
+TEST_F(DevicePortPtyTest, ReopenClosesTheOldPortAndCloseTwiceIsHarmless) {
+  PtyPair second;
+  ASSERT_TRUE(port_.OpenPort(pty_.SlavePath()));
+  ASSERT_TRUE(port_.OpenPort(second.SlavePath()));
+  // The first port is free again: another link may take it.
+  CDevicePort other;
+  EXPECT_TRUE(other.OpenPort(pty_.SlavePath()));
+  // Only the new port feeds the receiver.
+  pty_.Write(Reply("$LOG109,1"));
+  second.Write(Reply("$LOG113,1,1"));
+  EXPECT_TRUE(cmd113_.ReplyEvent().Wait(2s));
+  EXPECT_FALSE(cmd109_.ReplyEvent().Wait(100ms));
+  port_.ClosePort();
+  port_.ClosePort();
+  EXPECT_FALSE(port_.IsOpen());
+}
+
+TEST_F(DevicePortPtyTest, SecondOpenOfAPortInUseFails) {
+  ASSERT_TRUE(port_.OpenPort(pty_.SlavePath()));
+  CDevicePort other;
+  EXPECT_FALSE(other.OpenPort(pty_.SlavePath()));
+  EXPECT_FALSE(other.IsOpen());
+}
+
+TEST_F(DevicePortPtyTest, UnpluggedPortFailsWritesAndCloses) {
+  ASSERT_TRUE(port_.OpenPort(pty_.SlavePath()));
+  pty_.CloseMaster();
+  std::this_thread::sleep_for(100ms);  // the reader notices the hang-up
+  std::string sentence = "$PQEL109*30\r\n";
+  EXPECT_FALSE(port_.WriteBytes(reinterpret_cast<const uint8_t*>(sentence.data()), sentence.size()));
+  port_.ClosePort();
+  EXPECT_FALSE(port_.IsOpen());
+}
+
+}  // namespace
+}  // namespace mzt

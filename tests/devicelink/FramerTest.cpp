@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include "support/ParamName.h"
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "devicelink/Checksum.h"
+#include "devicelink/Nmea.h"
+#include "devicelink/SentenceFramer.h"
+#include "devicelink/RecordingCommand.h"
+#include "devicelink/ReplyBuilder.h"
+
+namespace mzt {
+namespace {
+
+using test::RecordingCommand;
+using test::Reply;
+
+std::string WithoutLineEnd(std::string sentence) {
+  return sentence.substr(0, sentence.size() - 2);
+}
+
+// The framer and the receiver together, the way the reader thread uses them.
+class Link {
+ public:
+  Link() {
+    receiver_.Attach(cmd109_);
+    receiver_.Attach(cmd113_);
+    receiver_.Attach(cmd108_);
+    receiver_.SetNotification([this](int number) { notified_.push_back(number); });
+  }
+  void Feed(const std::string& bytes) {
+    framer_.Feed(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+                 [this](std::span<const uint8_t> block) { receiver_.ProcessBlock(block); });
+  }
+  std::vector<std::string> Routed() const {
+    std::vector<std::string> all;
+    for (const auto* cmd : {&cmd108_, &cmd109_, &cmd113_})
+      for (auto& reply : cmd->Replies()) all.push_back(reply);
+    return all;
+  }
+  const std::vector<int>& Notified() const { return notified_; }
+
+ private:
+  SentenceFramer framer_;
+  CNMEA receiver_;
+  RecordingCommand cmd108_{108}, cmd109_{109}, cmd113_{113};
+  std::vector<int> notified_;
+};
+
+struct FramerCase {
+  const char* name;
+  std::string stream;
+  std::vector<std::string> routed;  // sentences without line end, by command 108, 109, 113
+  std::vector<int> notified;        // command numbers, in order
+};
+
+const std::string kReply109 = Reply("$LOG109,1");
+const std::string kReply113 = Reply("$LOG113,1,2");
+const std::string kRawDate = Reply(std::string("$LOG108,1,4,3,\x07\xDC\x05\x0D", 18));
+const std::string kNulDate = Reply(std::string("$LOG108,1,4,258,\0\0\0\0", 20));
+
+std::string LowerCaseDigits(std::string sentence) {
+  for (size_t i = sentence.size() - 4; i < sentence.size() - 2; ++i)
+    sentence[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(sentence[i])));
+  return sentence;
+}
+
+const FramerCase kCases[] = {
+    {"OneSentence", kReply109, {WithoutLineEnd(kReply109)}, {109}},
+    {"TwoSentences", kReply109 + kReply113,
+     {WithoutLineEnd(kReply109), WithoutLineEnd(kReply113)}, {109, 113}},
+    {"NoiseAndOtherTalkerFirst", "\x01zz$GPGGA,1,2*00\r\n" + kReply109,
+     {WithoutLineEnd(kReply109)}, {109}},
+    {"BytesAfterFinalLineFeed", kReply109 + "tail\x05", {WithoutLineEnd(kReply109)}, {109}},
+    {"CarriageReturnWithoutLineFeed",
+     WithoutLineEnd(kReply109) + "\r" + WithoutLineEnd(kReply113) + "\r",
+     {WithoutLineEnd(kReply109), WithoutLineEnd(kReply113)}, {109, 113}},
+    {"WrongChecksumDropsOnlyItsSentence", "$LOG109,1*00\r\n" + kReply113,
+     {WithoutLineEnd(kReply113)}, {113}},
+    {"LowerCaseDigits", LowerCaseDigits(Reply("$LOG109,1,ZZ")),  // checksum 4D
+     {WithoutLineEnd(LowerCaseDigits(Reply("$LOG109,1,ZZ")))}, {109}},
+    {"UnknownNumberNotifiedNotRouted", Reply("$LOG123,1") + kReply109,
+     {WithoutLineEnd(kReply109)}, {123, 109}},
+    {"OverLongSentenceDropped", Reply("$LOG109,1," + std::string(5000, 'x')) + kReply113,
+     {WithoutLineEnd(kReply113)}, {113}},
+    {"RawCarriageReturnIsData", kRawDate, {WithoutLineEnd(kRawDate)}, {108}},
+    {"RawNulIsData", kNulDate, {WithoutLineEnd(kNulDate)}, {108}},
+    {"UnfinishedSentenceRestartedByNext", "$LOG113,1,2,garbage" + kReply109,
+     {WithoutLineEnd(kReply109)}, {109}},
+    {"IncompleteTrailingSentenceWaits", kReply109 + "$LOG113,1", {WithoutLineEnd(kReply109)}, {109}},
+};
+
+class FramerTest : public ::testing::TestWithParam<FramerCase> {
+ protected:
+  void Check(Link& link) {
+    EXPECT_EQ(link.Routed(), GetParam().routed);
+    EXPECT_EQ(link.Notified(), GetParam().notified);
+  }
+};
+
+TEST_P(FramerTest, Whole) {
+  Link link;
+  link.Feed(GetParam().stream);
+  Check(link);
+}
+
+TEST_P(FramerTest, ByteByByte) {
+  Link link;
+  for (char c : GetParam().stream) link.Feed(std::string(1, c));
+  Check(link);
+}
+
+TEST_P(FramerTest, RandomSplits) {
+  for (unsigned seed = 1; seed <= 20; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    const std::string& stream = GetParam().stream;
+    Link link;
+    size_t pos = 0;
+    while (pos < stream.size()) {
+      size_t piece = std::uniform_int_distribution<size_t>(1, 40)(random);
+      link.Feed(stream.substr(pos, piece));
+      pos += piece;
+    }
+    Check(link);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, FramerTest, ::testing::ValuesIn(kCases),
+                         test::RowName());
+
+TEST(ReceiverBlockTest, WrongChecksumDropsTheRestOfItsBlock) {
+  CNMEA receiver;
+  RecordingCommand cmd109(109), cmd113(113);
+  receiver.Attach(cmd109);
+  receiver.Attach(cmd113);
+  std::string block = kReply109 + "$LOG113,1*00\r\n" + kReply113;
+  receiver.ProcessBlock(std::span(reinterpret_cast<const uint8_t*>(block.data()), block.size()));
+  EXPECT_EQ(cmd109.Replies().size(), 1u);
+  EXPECT_TRUE(cmd113.Replies().empty());
+}
+
+TEST(ReceiverBlockTest, ReplyIsRoutedBeforeItsNotification) {
+  CNMEA receiver;
+  RecordingCommand cmd109(109);
+  receiver.Attach(cmd109);
+  bool routedFirst = false;
+  receiver.SetNotification([&](int) { routedFirst = cmd109.ReplyEvent().IsSet(); });
+  receiver.ProcessBlock(std::span(reinterpret_cast<const uint8_t*>(kReply109.data()), kReply109.size()));
+  EXPECT_TRUE(routedFirst);
+}
+
+TEST(ChecksumTest, ComposesUpperCaseDigitsAndLineEnd) {
+  std::string query = "$PQEL108,1,";
+  AppendChecksum(query);
+  EXPECT_EQ(query, "$PQEL108,1,*00\r\n");
+  std::string clear = "$PQEL109";
+  AppendChecksum(clear);
+  // XOR of "PQEL109"
+  EXPECT_EQ(clear, "$PQEL109*30\r\n");
+}
+
+TEST(ChecksumTest, CommandNumberNeedsDigitsAfterLog) {
+  auto number = [](const std::string& s) {
+    return CNMEA::CommandNumber(std::span(reinterpret_cast<const uint8_t*>(s.data()), s.size()));
+  };
+  EXPECT_EQ(number("$LOG995,1,2*00"), 995);
+  EXPECT_EQ(number("$LOG99999,1*00"), 9999);
+  EXPECT_EQ(number("$LOGX,1*00"), -1);
+}
+
+}  // namespace
+}  // namespace mzt
