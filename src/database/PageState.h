@@ -1,0 +1,53 @@
+#pragma once
+// The speed-camera page's state that its flows share: what the device
+// reported, what the server offers, and where the files are.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace mzt {
+
+enum class PageMode { kUpdate, kClearPoi, kQuery };
+
+struct DatabaseVersion {
+  uint16_t year = 2008;
+  uint8_t month = 1;
+  uint8_t day = 1;
+  int32_t number = 1;  // 2008-01-01 number 1 stands for "no database"
+};
+
+struct DeviceFileRecord {
+  int32_t identifier = 0;
+  int32_t location = 0;
+};
+
+struct FirmwareFlags {
+  bool exact1003 = false;     // firmware text exactly "1.0.0.3"
+  bool block8192 = true;      // transfer blocks of 8192 bytes, else 11264
+  bool regionCapable = false; // minor version 3 or more
+  bool regionQuery = false;   // minor version 4 or more: the device is asked its region
+};
+
+struct PageState {
+  std::filesystem::path databasePath;  // the database file to upload
+  std::filesystem::path ff00Path, ff01Path, ff02Path;
+  DeviceFileRecord records[3];  // 0xFF00, 0xFF01, 0xFF02 as the device listed them
+  int fileIndex = 1;
+  std::string portName;
+  DatabaseVersion deviceVersion;
+  std::wstring deviceId;
+  int32_t poiCount = 0;
+  std::string deviceRegionCode;  // "TW", "CN", or empty when the device was not asked
+  std::wstring newDbDate;
+  int32_t newDbNumber = 0;
+  std::string downloadUrl;
+  PageMode mode = PageMode::kQuery;
+  bool connected = false;
+  bool uploadInProgress = false;
+  FirmwareFlags firmware;
+  bool skipWarning = false;
+  std::wstring waitText;  // the wait dialog's caption as first read by the file listing
+};
+
+}  // namespace mzt
