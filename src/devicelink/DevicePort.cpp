@@ -2,18 +2,34 @@
 
 #include <algorithm>
 #include <chrono>
+#include <initializer_list>
 
 #include "common/Timing.h"
 
 namespace mzt {
 
-CDevicePort::CDevicePort(std::unique_ptr<ISerialPort> port) : port_(std::move(port)) {}
+CDevicePort::CDevicePort(std::unique_ptr<ISerialPort> port) : port_(std::move(port)) {
+  for (CMZTCmd* command : std::initializer_list<CMZTCmd*>{&cmd995_, &cmd996_, &cmd999_, &cmd113_,
+                                                          &cmd108_, &cmd109_, &cmd114_})
+    receiver_.Attach(*command);
+}
+
+void CDevicePort::ResetReplyEvents() {
+  for (CMZTCmd* command : std::initializer_list<CMZTCmd*>{&cmd995_, &cmd996_, &cmd999_, &cmd113_,
+                                                          &cmd108_, &cmd109_, &cmd114_})
+    command->ReplyEvent().Reset();
+}
 
 CDevicePort::~CDevicePort() { ClosePort(); }
 
 bool CDevicePort::OpenPort(const std::string& name, int baudRate, int /*parity*/) {
   ClosePort();
   framer_.Reset();
+  // Nothing from an earlier connection may satisfy a wait on this one.
+  ResetReplyEvents();
+  chunkSize_ = 0;
+  firstChunk_ = true;
+  fileSize_ = 0;
   portName_ = name;
   baudRate_ = baudRate;
   if (auto opened = port_->Open(name, baudRate); !opened) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <thread>
 
+#include "common/CameraRecord.h"
+#include "devicelink/Commands.h"
 #include "devicelink/Nmea.h"
 #include "devicelink/SentenceFramer.h"
 #include "platform/SerialPort.h"
@@ -48,6 +50,48 @@ class CDevicePort {
   void ApplyTimeouts(uint32_t readInterval, uint32_t readMultiplier, uint32_t readConstant,
                      uint32_t writeMultiplier, uint32_t writeConstant);
 
+  // Device operations. Each composes its command, writes it and waits for
+  // the reply with the command's time-out, with the attempts and pauses of
+  // its kind; none shows a message.
+  bool QueryDeviceInfo(int selector);
+  bool ReadPoiRecord(int index);
+  void CopyPoiRecord(CameraRecord& destination) const;
+  bool ClearPois();
+  int QueryUploadMode();  // the mode value, 0 on failure
+  bool EnterUploadMode();
+  bool QueryFileEntry(int index, int& fileIdentifier, int& location);
+  bool DeleteDeviceFile(int expectedIdentifier, int location);
+  void SetExactMode(bool exact) { cmd108_.SetExactMode(exact); }
+
+  // The last decoded replies; they send nothing.
+  std::string GetVersionText() const { return cmd108_.VersionText(); }
+  std::string GetDeviceIdText() const { return cmd108_.DeviceIdText(); }
+  int GetPoiCount() const { return cmd108_.PoiCount(); }
+  int GetDatabaseVersion(uint16_t& year, uint8_t& month, uint8_t& day) const;
+  std::string GetRegionCode() const { return cmd108_.RegionCode(); }
+
+  // File transfer into the device.
+  using ProgressCallback = std::function<void(uint32_t acknowledged, uint32_t fileSize)>;
+  using ErrorReporter = std::function<void(const std::string& systemErrorText)>;
+  static constexpr size_t kFileBufferSize = 1126400;
+  static constexpr int kMaxChunkSize = 16384;
+  static constexpr int kFileReadAttempts = 3;
+
+  void SetChunkSize(int bytes);
+  int ChunkSize() const { return chunkSize_; }
+  // The identifier comes from the hexadecimal start of the file name.
+  bool SendFile(const std::string& path);
+  bool SendFileById(int fileIdentifier, const std::string& path);
+  bool BeginFileTransfer(int fileIdentifier);
+  bool EndFileTransfer(int fileIdentifier);
+  bool SendBuffer(int fileIdentifier, std::span<const uint8_t> bytes);
+  bool SendChunk(int mode, int fileIdentifier, std::span<const uint8_t> bytes, int chunkCount);
+  // Called on the transferring thread after each accepted frame and at the end.
+  void SetProgressCallback(ProgressCallback callback) { progress_ = std::move(callback); }
+  // Told the system's text when a file read fails.
+  void SetErrorReporter(ErrorReporter reporter) { errorReporter_ = std::move(reporter); }
+  static int FileIdentifierFromName(const std::string& path);
+
   CNMEA& Receiver() { return receiver_; }
   // Called on the reader thread after every accepted reply; nothing by default.
   void SetSentenceNotification(CNMEA::Notification notification) {
@@ -61,6 +105,13 @@ class CDevicePort {
   void StopReader();
   void ReaderLoop(std::stop_token stop);
   void Observe(WireDirection direction, std::span<const uint8_t> bytes);
+  void ResetReplyEvents();
+  // One write and one wait, the event cleared first so that only a reply
+  // to this sentence (or a slow one to the previous attempt) counts.
+  bool Attempt(CMZTCmd& command);
+  bool SendAndWait(CMZTCmd& command);
+  bool RunAttempts(CMZTCmd& command, int attempts);
+  void ReportProgress(uint32_t acknowledged);
 
   std::unique_ptr<ISerialPort> port_;
   std::string portName_;
@@ -72,6 +123,19 @@ class CDevicePort {
 
   SentenceFramer framer_;
   CNMEA receiver_;
+  Cmd995 cmd995_;
+  Cmd996 cmd996_;
+  Cmd999 cmd999_;
+  Cmd113 cmd113_;
+  Cmd108 cmd108_;
+  Cmd109 cmd109_;
+  Cmd114 cmd114_;
+
+  int chunkSize_ = 0;
+  bool firstChunk_ = true;
+  uint32_t fileSize_ = 0;
+  ProgressCallback progress_;
+  ErrorReporter errorReporter_;
   std::jthread reader_;
 
   std::mutex observerMutex_;

@@ -1,0 +1,155 @@
+// Sending a PC file into the device with command 999: a start sentence, the
+// bytes in acknowledged chunks (a header per group of frames), an end sentence.
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "common/FieldReader.h"
+#include "devicelink/DevicePort.h"
+#include "platform/SystemError.h"
+
+namespace mzt {
+namespace {
+
+constexpr uint8_t kStartEndPayload[] = {'0'};
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+}  // namespace
+
+void CDevicePort::SetChunkSize(int bytes) {
+  chunkSize_ = bytes;
+  cmd999_.SetMaximumPayload(bytes);
+}
+
+int CDevicePort::FileIdentifierFromName(const std::string& path) {
+  std::string name = std::filesystem::path(path).filename().string();
+  if (name.size() > 49) name.resize(49);
+  // At most as many digits as the extension has characters, its dot included.
+  size_t dot = name.rfind('.');
+  size_t limit = dot == std::string::npos ? 0 : name.size() - dot;
+  return static_cast<int>(ParseHex(std::string_view(name).substr(0, limit)));
+}
+
+bool CDevicePort::SendFile(const std::string& path) {
+  return SendFileById(FileIdentifierFromName(path), path);
+}
+
+bool CDevicePort::SendFileById(int fileIdentifier, const std::string& path) {
+  // A chunk size that was never set (or is out of range) would make frames
+  // the device cannot take: refuse before anything is sent.
+  if (chunkSize_ < 1 || chunkSize_ > kMaxChunkSize) return false;
+  if (fileIdentifier < 0 || fileIdentifier > 0xFFFF) return false;
+  ApplyTimeouts(0, 0, 50, 0, 1000);
+  if (!BeginFileTransfer(fileIdentifier)) return false;
+
+  bool sent = false;
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  if (file) {
+    firstChunk_ = true;
+    std::error_code ec;
+    auto size = std::filesystem::file_size(path, ec);
+    fileSize_ = ec ? 0 : static_cast<uint32_t>(size);
+    std::vector<uint8_t> buffer(kFileBufferSize);
+    int failedReads = 0;
+    for (;;) {
+      size_t n = std::fread(buffer.data(), 1, buffer.size(), file.get());
+      if (n > 0) {
+        failedReads = 0;
+        if (!SendBuffer(fileIdentifier, std::span(buffer.data(), n))) break;
+        if (n == buffer.size()) continue;
+      }
+      if (std::ferror(file.get())) {
+        // Report, then retry a bounded number of times instead of forever.
+        int error = LastSystemError();
+        if (errorReporter_) errorReporter_(SystemErrorText(error));
+        std::clearerr(file.get());
+        if (++failedReads >= kFileReadAttempts) break;
+        continue;
+      }
+      // End of file.
+      ReportProgress(cmd999_.AcknowledgedByteCount());
+      sent = true;
+      break;
+    }
+  }
+  EndFileTransfer(fileIdentifier);
+  return sent;
+}
+
+bool CDevicePort::BeginFileTransfer(int fileIdentifier) {
+  return SendChunk(Cmd999::kStart, fileIdentifier, kStartEndPayload, 0);
+}
+
+bool CDevicePort::EndFileTransfer(int fileIdentifier) {
+  Pause(Delay::kEndTransferPause);
+  return SendChunk(Cmd999::kEnd, fileIdentifier, kStartEndPayload, 0);
+}
+
+bool CDevicePort::SendBuffer(int fileIdentifier, std::span<const uint8_t> bytes) {
+  if (chunkSize_ < 1 || chunkSize_ > kMaxChunkSize) return false;
+  const size_t chunk = static_cast<size_t>(chunkSize_);
+  firstChunk_ = true;
+  int chunkCount = static_cast<int>(bytes.size() / chunk);
+  size_t length = chunk;
+  size_t offset = 0;
+  while (offset < bytes.size()) {
+    if (offset + chunk > bytes.size()) {
+      // A new header announces the last, shorter chunk.
+      length = bytes.size() % chunk;
+      chunkCount = 1;
+      firstChunk_ = true;
+    }
+    if (!SendChunk(Cmd999::kData, fileIdentifier, bytes.subspan(offset, length), chunkCount)) {
+      firstChunk_ = true;
+      return false;
+    }
+    offset += length;
+  }
+  return true;
+}
+
+bool CDevicePort::SendChunk(int mode, int fileIdentifier, std::span<const uint8_t> bytes,
+                            int chunkCount) {
+  const int length = static_cast<int>(bytes.size());
+  if (mode != Cmd999::kData) {
+    cmd999_.ClearDataFrameFlag();
+    if (!cmd999_.SetHeader(mode, fileIdentifier, length, bytes, chunkCount)) return false;
+    return RunAttempts(cmd999_, 2);
+  }
+
+  Pause(Delay::kChunkPause);
+  if (firstChunk_) {
+    if (!cmd999_.SetHeader(Cmd999::kData, fileIdentifier, length, {}, chunkCount)) return false;
+    if (!RunAttempts(cmd999_, 2)) return false;
+    firstChunk_ = false;
+  }
+  if (!cmd999_.SetDataFrame(bytes)) return false;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    cmd999_.ReplyEvent().Reset();
+    if (!WriteBytes(cmd999_.Sentence())) continue;
+    // No acknowledgement: the device lost the frame's bytes; a resend
+    // would be taken as the start of another frame.
+    if (!SendAndWait(cmd999_)) return false;
+    if (cmd999_.ResendRequested()) {
+      Pause(Delay::kResendPause);
+      continue;
+    }
+    // Only a success status accepts the frame; any other refuses it.
+    if (cmd999_.ReplyStatus() != 1) return false;
+    ReportProgress(cmd999_.AcknowledgedByteCount());
+    return true;
+  }
+  return false;
+}
+
+void CDevicePort::ReportProgress(uint32_t acknowledged) {
+  if (progress_) progress_(acknowledged, fileSize_);
+}
+
+}  // namespace mzt

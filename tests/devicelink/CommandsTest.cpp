@@ -1,0 +1,254 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "devicelink/Commands.h"
+#include "devicelink/ReplyBuilder.h"
+#include "support/ParamName.h"
+
+namespace mzt {
+namespace {
+
+using test::Reply;
+
+std::string SentenceOf(const CMZTCmd& command) {
+  auto bytes = command.Sentence();
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+// Feeds a reply (without its line end) and tells whether it was accepted.
+bool Feed(CMZTCmd& command, const std::string& replyWithLineEnd) {
+  command.ReplyEvent().Reset();
+  std::string sentence = replyWithLineEnd.substr(0, replyWithLineEnd.size() - 2);
+  command.ParseReply(std::span(reinterpret_cast<const uint8_t*>(sentence.data()), sentence.size()));
+  return command.ReplyEvent().IsSet();
+}
+
+TEST(CommandSentenceTest, GoldenBytes) {
+  Cmd108 cmd108;
+  ASSERT_TRUE(cmd108.SetSelector(1));
+  EXPECT_EQ(SentenceOf(cmd108), "$PQEL108,1,*00\r\n");
+  EXPECT_FALSE(cmd108.SetSelector(8));
+  EXPECT_EQ(SentenceOf(cmd108), "$PQEL108,1,*00\r\n");  // a refusal composes nothing
+
+  Cmd109 cmd109;
+  EXPECT_EQ(SentenceOf(cmd109), "$PQEL109*30\r\n");
+
+  Cmd113 cmd113;
+  ASSERT_TRUE(cmd113.SetArgument(1));
+  EXPECT_EQ(SentenceOf(cmd113), Reply("$PQEL113,1"));
+  EXPECT_FALSE(cmd113.SetArgument(2));
+
+  Cmd114 cmd114;
+  cmd114.SetIndex(5);
+  EXPECT_EQ(SentenceOf(cmd114), Reply("$PQEL114,5"));
+
+  Cmd995 cmd995;
+  ASSERT_TRUE(cmd995.SetIndex(3));
+  EXPECT_EQ(SentenceOf(cmd995), Reply("$PQEL995,3"));
+  EXPECT_FALSE(cmd995.SetIndex(0));
+  EXPECT_FALSE(cmd995.SetIndex(65536));
+
+  Cmd996 cmd996;
+  cmd996.SetLocation(44);
+  EXPECT_EQ(SentenceOf(cmd996), Reply("$PQEL996,44"));
+}
+
+TEST(CommandSentenceTest, FileTransferUnits) {
+  Cmd999 cmd;
+  const uint8_t zero[] = {'0'};
+  EXPECT_FALSE(cmd.SetHeader(Cmd999::kStart, 0xFF00, 1, zero, 0));  // no payload allowed yet
+  cmd.SetMaximumPayload(8192);
+  ASSERT_TRUE(cmd.SetHeader(Cmd999::kStart, 0xFF00, 1, zero, 0));
+  EXPECT_EQ(SentenceOf(cmd), Reply("$PQEL999,0,65280,1,0,0"));
+  ASSERT_TRUE(cmd.SetHeader(Cmd999::kData, 0xFF00, 8192, {}, 3));
+  EXPECT_EQ(SentenceOf(cmd), Reply("$PQEL999,1,65280,8192,3"));
+  EXPECT_FALSE(cmd.SetHeader(Cmd999::kData, 0xFF00, 8193, {}, 1));
+  ASSERT_TRUE(cmd.SetHeader(Cmd999::kData, 0xFF02, 3, {}, 1));
+  const uint8_t data[] = {0x01, 0x02, 0x04};
+  ASSERT_TRUE(cmd.SetDataFrame(data));
+  EXPECT_EQ(SentenceOf(cmd), std::string("\x01\x02\x04\x07", 4));
+  ASSERT_TRUE(cmd.SetHeader(Cmd999::kEnd, 0xFF02, 1, zero, 0));
+  EXPECT_EQ(SentenceOf(cmd), Reply("$PQEL999,2,65282,1,0,0"));
+}
+
+struct ReplyCase {
+  const char* name;
+  std::string reply;
+  bool accepted;
+};
+
+class Cmd995ReplyTest : public ::testing::TestWithParam<ReplyCase> {};
+TEST_P(Cmd995ReplyTest, AcceptsOnlyItsOwnIndex) {
+  Cmd995 cmd;
+  cmd.SetIndex(2);
+  EXPECT_EQ(Feed(cmd, GetParam().reply), GetParam().accepted);
+  if (GetParam().accepted) {
+    EXPECT_EQ(cmd.FileIdentifier(), 65281);
+    EXPECT_EQ(cmd.LocationValue(), 4096);
+  }
+}
+INSTANTIATE_TEST_SUITE_P(Replies, Cmd995ReplyTest,
+                         ::testing::Values(ReplyCase{"Taken", Reply("$LOG995,1,2,65281,4096"), true},
+                                           ReplyCase{"OtherIndex", Reply("$LOG995,1,3,65281,4096"), false},
+                                           ReplyCase{"Status0", Reply("$LOG995,0,2,65281,4096"), false}),
+                         test::RowName());
+
+class Cmd996ReplyTest : public ::testing::TestWithParam<ReplyCase> {};
+TEST_P(Cmd996ReplyTest, NeedsTheExpectedFileAndNoError) {
+  Cmd996 cmd;
+  cmd.SetExpectedIdentifier(0xFF00);
+  cmd.SetLocation(44);
+  EXPECT_EQ(Feed(cmd, GetParam().reply), GetParam().accepted);
+}
+INSTANTIATE_TEST_SUITE_P(Replies, Cmd996ReplyTest,
+                         ::testing::Values(ReplyCase{"Taken", Reply("$LOG996,1,65280,0"), true},
+                                           ReplyCase{"Error1", Reply("$LOG996,1,65280,1"), false},
+                                           ReplyCase{"WrongFile", Reply("$LOG996,1,65281,0"), false},
+                                           ReplyCase{"Status2", Reply("$LOG996,2,65280,0"), false}),
+                         test::RowName());
+
+TEST(Cmd113ReplyTest, ValueKeptOnlyForTheQuery) {
+  Cmd113 cmd;
+  cmd.SetArgument(0);
+  EXPECT_TRUE(Feed(cmd, Reply("$LOG113,1,1")));
+  EXPECT_EQ(cmd.Value(), 1);
+  cmd.SetArgument(1);
+  EXPECT_TRUE(Feed(cmd, Reply("$LOG113,1,0")));
+  EXPECT_EQ(cmd.Value(), 1);  // the enter reply's field is not a mode value
+  EXPECT_FALSE(Feed(cmd, Reply("$LOG113,0,1")));
+}
+
+TEST(Cmd114ReplyTest, DecodesThePoiRecord) {
+  Cmd114 cmd;
+  cmd.SetIndex(5);
+  EXPECT_FALSE(Feed(cmd, Reply("$LOG114,1,4,0.1,0.2,0.3,0.4,1,2,3,4,5,6,7,8,9")));
+  ASSERT_TRUE(Feed(cmd, Reply("$LOG114,1,5,0.4372,2.1,0.4372,-2.1,370,90,59,1A2B,5678,9ABC,3,4,500")));
+  CameraRecord record = cmd.Record();
+  char text[32];
+  std::snprintf(text, sizeof text, "%f", record.CameraPoint().latitude);
+  EXPECT_STREQ(text, "25.049715");
+  EXPECT_FLOAT_EQ(record.WarningPoint().longitude,
+                  static_cast<float>(2.1f * Cmd114::kDegreesPerRadian));
+  EXPECT_LT(record.CameraPoint().longitude, 0.0f);
+  EXPECT_EQ(record.WarningHeading(), 370);
+  EXPECT_EQ(record.CameraHeading(), 90);
+  EXPECT_EQ(record.SpeedLimit(), 59.0f);
+  EXPECT_EQ(record.RecordValue(), 0x1A2B);
+  EXPECT_EQ(record.CameraId(), 0x9ABC5678u);
+  EXPECT_EQ(record.VoiceCode(), 3);
+  EXPECT_EQ(record.AngleCode(), 4);
+  EXPECT_EQ(record.WarningDistance(), 500);
+}
+
+TEST(Cmd114ReplyTest, MissingFieldsReadAsZeroAndValuesKeepLow16Bits) {
+  Cmd114 cmd;
+  cmd.SetIndex(0);
+  ASSERT_TRUE(Feed(cmd, Reply("$LOG114,1,0,0,0,0,0,65537,x")));
+  CameraRecord record = cmd.Record();
+  EXPECT_EQ(record.WarningHeading(), 1);
+  EXPECT_EQ(record.CameraHeading(), 0);
+  EXPECT_EQ(record.CameraId(), 0u);
+}
+
+class Cmd108Test : public ::testing::Test {
+ protected:
+  Cmd108 cmd_;
+};
+
+TEST_F(Cmd108Test, TextsAreCutToTheirHolders) {
+  EXPECT_TRUE(Feed(cmd_, Reply("$LOG108,1,1,1.0.0.3")));
+  EXPECT_EQ(cmd_.VersionText(), "1.0.0.3");
+  EXPECT_TRUE(Feed(cmd_, Reply("$LOG108,1,2," + std::string(60, 'A'))));
+  EXPECT_EQ(cmd_.DeviceIdText(), std::string(19, 'A'));
+}
+
+TEST_F(Cmd108Test, RegionCharactersAreReversed) {
+  EXPECT_TRUE(Feed(cmd_, Reply("$LOG108,1,7,WT")));
+  EXPECT_EQ(cmd_.RegionCode(), "TW");
+  EXPECT_TRUE(Feed(cmd_, Reply("$LOG108,1,7,NCX")));
+  EXPECT_EQ(cmd_.RegionCode(), "CN");
+  EXPECT_TRUE(Feed(cmd_, Reply("$LOG108,1,7,W")));
+  EXPECT_EQ(cmd_.RegionCode(), "");
+}
+
+TEST_F(Cmd108Test, PoiCountFieldDependsOnTheForm) {
+  // Normal form: count in field 14. Exact form: field 11.
+  std::string reply = Reply("$LOG108,1,3,1,2,3,4,5,6,7,8,9,10,11");
+  EXPECT_TRUE(Feed(cmd_, reply));
+  EXPECT_EQ(cmd_.PoiCount(), 11);
+  cmd_.SetExactMode(true);
+  EXPECT_TRUE(Feed(cmd_, reply));
+  EXPECT_EQ(cmd_.PoiCount(), 8);
+}
+
+TEST_F(Cmd108Test, PoiCountOf100OrMoreIsNotSignalled) {
+  EXPECT_TRUE(Feed(cmd_, Reply("$LOG108,1,3,1,2,3,4,5,6,7,8,9,10,99")));
+  EXPECT_EQ(cmd_.PoiCount(), 99);
+  EXPECT_FALSE(Feed(cmd_, Reply("$LOG108,1,3,1,2,3,4,5,6,7,8,9,10,100")));
+  EXPECT_EQ(cmd_.PoiCount(), 99);
+}
+
+TEST_F(Cmd108Test, DatabaseDateInBothForms) {
+  ASSERT_TRUE(Feed(cmd_, Reply("$LOG108,1,4,3,07DC0511")));
+  DeviceDatabaseVersion v = cmd_.DatabaseVersion();
+  EXPECT_EQ(v.number, 3);
+  EXPECT_EQ(v.year, 2012);
+  EXPECT_EQ(v.month, 5);
+  EXPECT_EQ(v.day, 17);
+
+  cmd_.SetExactMode(true);
+  // Raw bytes holding a 13 and a ',' still decode by position.
+  ASSERT_TRUE(Feed(cmd_, Reply(std::string("$LOG108,1,4,12,\x07\xE8\x2C\x0D", 19))));
+  v = cmd_.DatabaseVersion();
+  EXPECT_EQ(v.number, 12);
+  EXPECT_EQ(v.year, 2024);
+  EXPECT_EQ(v.month, 0x2C);
+  EXPECT_EQ(v.day, 13);
+
+  ASSERT_TRUE(Feed(cmd_, Reply(std::string("$LOG108,1,4,258,\0\0\0\0", 20))));
+  v = cmd_.DatabaseVersion();
+  EXPECT_EQ(v.number, 258);
+  EXPECT_EQ(v.year, 0);
+  EXPECT_EQ(v.day, 0);
+}
+
+TEST_F(Cmd108Test, RefusedRepliesLeaveEarlierResults) {
+  ASSERT_TRUE(Feed(cmd_, Reply("$LOG108,1,1,1.2.0.7")));
+  EXPECT_FALSE(Feed(cmd_, Reply("$LOG108,0,1,9.9.9.9")));
+  EXPECT_FALSE(Feed(cmd_, Reply("$LOG108,1,5,9.9.9.9")));
+  EXPECT_EQ(cmd_.VersionText(), "1.2.0.7");
+}
+
+struct Reply999Case {
+  const char* name;
+  bool dataFrame;
+  std::string reply;
+  bool signalled;
+  bool resend;
+};
+
+class Cmd999ReplyTest : public ::testing::TestWithParam<Reply999Case> {};
+TEST_P(Cmd999ReplyTest, Acknowledgements) {
+  Cmd999 cmd;
+  cmd.SetMaximumPayload(100);
+  ASSERT_TRUE(cmd.SetHeader(Cmd999::kData, 0xFF01, 10, {}, 2));
+  if (GetParam().dataFrame) {
+    const uint8_t data[10] = {};
+    ASSERT_TRUE(cmd.SetDataFrame(data));
+  }
+  EXPECT_EQ(Feed(cmd, GetParam().reply), GetParam().signalled);
+  EXPECT_EQ(cmd.ResendRequested(), GetParam().resend);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Replies, Cmd999ReplyTest,
+    ::testing::Values(Reply999Case{"HeaderTaken", false, Reply("$LOG999,1,65281,10,1"), true, false},
+                      Reply999Case{"HeaderWrongLength", false, Reply("$LOG999,1,65281,9,1"), false, false},
+                      Reply999Case{"HeaderNotConfirmed", false, Reply("$LOG999,1,65281,10,0"), false, false},
+                      Reply999Case{"HeaderWrongFile", false, Reply("$LOG999,1,65280,10,1"), false, false},
+                      Reply999Case{"FrameTaken", true, Reply("$LOG999,1,10"), true, false},
+                      Reply999Case{"FrameResend", true, Reply("$LOG999,2"), true, true}),
+    test::RowName());
+
+}  // namespace
+}  // namespace mzt
