@@ -1,0 +1,22 @@
+#pragma once
+// Finding the device's serial port: USB serial ports whose friendly name
+// begins with "AT32UC3", and the presence probes of the replug prompt.
+
+#include <string>
+#include <vector>
+
+namespace mzt {
+
+inline constexpr const char* kDeviceNamePrefix = "AT32UC3";
+
+// Clears the list, then appends the port name of each attached device, in
+// enumeration order. Answers false with `error` set when the enumeration
+// failed ("SetupDiGetClassDevs failed. (err=%lx)").
+bool FillDevicePortList(std::vector<std::string>& list, std::string& error);
+
+// The first USB serial device: gone, or present. Both answer from the same
+// probe; they exist apart because the replug prompt asks each at its phase.
+bool IsUsbSerialDeviceGone();
+bool IsUsbSerialDevicePresent();
+
+}  // namespace mzt

@@ -1,0 +1,32 @@
+#pragma once
+// The serial ports of attached USB devices, and whether the first USB CDC
+// ACM port exists. On Linux this reads sysfs; its root is $MZT_SYSFS_ROOT
+// when set (tests and the simulated device use a fake tree), else /sys.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/Result.h"
+
+namespace mzt {
+
+struct UsbSerialPort {
+  std::string portName;      // "/dev/ttyACM0"
+  std::string friendlyName;  // the USB product string, or the interface string
+};
+
+// Every tty that belongs to a USB interface, in name order (ttyACM2 before
+// ttyACM10). Fails with the system's error code when the tty class cannot be
+// listed; ports found before a failure are lost.
+Result<std::vector<UsbSerialPort>> EnumerateUsbSerialPorts();
+
+// Whether the first USB CDC ACM port (ttyACM0) exists.
+bool FirstUsbSerialPortExists();
+
+// Whether the path names an existing character device (a tty or pty).
+bool IsCharacterDevice(const std::string& path);
+
+std::filesystem::path SysfsRoot();
+
+}  // namespace mzt

@@ -1,0 +1,80 @@
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <system_error>
+
+#include "platform/DeviceEnumeration.h"
+#include "platform/SystemError.h"
+
+namespace mzt {
+namespace fs = std::filesystem;
+namespace {
+
+std::string ReadFirstLine(const fs::path& path) {
+  std::ifstream in(path);
+  std::string line;
+  if (in) std::getline(in, line);
+  return line;
+}
+
+// ttyACM2 before ttyACM10: compare the text part, then the number.
+bool NaturalLess(const std::string& a, const std::string& b) {
+  auto split = [](const std::string& s) {
+    size_t digits = s.find_last_not_of("0123456789") + 1;
+    long number = digits < s.size() ? std::strtol(s.c_str() + digits, nullptr, 10) : -1;
+    return std::make_pair(s.substr(0, digits), number);
+  };
+  return split(a) < split(b);
+}
+
+}  // namespace
+
+fs::path SysfsRoot() {
+  const char* root = std::getenv("MZT_SYSFS_ROOT");
+  return root && *root ? fs::path(root) : fs::path("/sys");
+}
+
+Result<std::vector<UsbSerialPort>> EnumerateUsbSerialPorts() {
+  fs::path ttyClass = SysfsRoot() / "class" / "tty";
+  std::error_code ec;
+  fs::directory_iterator it(ttyClass, ec);
+  if (ec) return Error{ErrorCode::kIo, "listing " + ttyClass.string() + ": " + ec.message(), ec.value()};
+
+  std::vector<std::string> names;
+  for (fs::directory_iterator end; it != end; it.increment(ec)) {
+    if (ec) return Error{ErrorCode::kIo, "listing " + ttyClass.string() + ": " + ec.message(), ec.value()};
+    names.push_back(it->path().filename().string());
+  }
+  std::sort(names.begin(), names.end(), NaturalLess);
+
+  std::vector<UsbSerialPort> ports;
+  for (const auto& name : names) {
+    // A USB tty's device link leads to its USB interface; the interface's
+    // parent is the USB device with its product string.
+    fs::path interface = fs::canonical(ttyClass / name / "device", ec);
+    if (ec) continue;
+    bool isUsbInterface = fs::exists(interface / "bInterfaceNumber", ec) ||
+                          fs::exists(interface / "interface", ec);
+    if (!isUsbInterface) continue;
+    std::string friendly = ReadFirstLine(interface.parent_path() / "product");
+    if (friendly.empty()) friendly = ReadFirstLine(interface / "interface");
+    if (friendly.empty()) continue;
+    ports.push_back({"/dev/" + name, friendly});
+  }
+  return ports;
+}
+
+bool FirstUsbSerialPortExists() {
+  std::error_code ec;
+  return fs::exists(SysfsRoot() / "class" / "tty" / "ttyACM0", ec);
+}
+
+bool IsCharacterDevice(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
+}
+
+}  // namespace mzt
