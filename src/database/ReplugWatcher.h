@@ -1,0 +1,60 @@
+#pragma once
+// The unplug-and-replug prompt's logic, without its window: first wait until
+// the device is seen gone, then until it is seen back. The desktop dialog
+// drives it from a timer, the terminal from a loop; both show its prompt.
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include "platform/Clock.h"
+
+namespace mzt {
+
+struct ReplugPrompt {
+  std::wstring text;
+  unsigned red = 0, green = 0, blue = 0;
+  int points = 18;
+};
+
+class ReplugWatcher {
+ public:
+  enum class Phase { kWaitingForUnplug, kWaitingForPlug, kDone };
+
+  struct Probes {
+    std::function<bool()> isGone;
+    std::function<bool()> isPresent;
+  };
+
+  static ReplugPrompt UnplugPrompt() { return {L"請拔除USB線", 0, 127, 0}; }
+  static ReplugPrompt PlugPrompt() { return {L"請插入USB線", 127, 0, 0}; }
+
+  ReplugWatcher(Probes probes, IClock& clock);
+
+  // One timer tick. The pauses after a change of phase block the caller, as
+  // the dialog's own thread does.
+  Phase Tick();
+  Phase CurrentPhase() const { return phase_; }
+  const ReplugPrompt& Prompt() const { return prompt_; }
+  // True once after the prompt text changed.
+  bool TakePromptChange();
+
+ private:
+  Probes probes_;
+  IClock& clock_;
+  Phase phase_ = Phase::kWaitingForUnplug;
+  ReplugPrompt prompt_ = UnplugPrompt();
+  bool promptPending_ = true;  // the plug-in prompt still has to be shown
+  bool promptChanged_ = true;
+};
+
+// Runs the watcher with its timer until the device is back (OK), `cancelled`
+// answers true (Cancel), or a phase lasts longer than `phaseLimit` when one
+// is given (Cancel). `onPrompt` sees each new prompt.
+enum class ReplugOutcome { kOk, kCancelled, kTimedOut };
+ReplugOutcome RunReplugWatcher(ReplugWatcher& watcher, IClock& clock,
+                               const std::function<bool()>& cancelled,
+                               const std::function<void(const ReplugPrompt&)>& onPrompt,
+                               std::chrono::milliseconds phaseLimit = std::chrono::milliseconds(0));
+
+}  // namespace mzt

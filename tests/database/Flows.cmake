@@ -1,0 +1,3 @@
+target_sources(mzt_database_tests PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/ReplugWatcherTest.cpp
+)
