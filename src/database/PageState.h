@@ -10,6 +10,18 @@ namespace mzt {
 
 enum class PageMode { kUpdate, kClearPoi, kQuery };
 
+// How the last flow ended, for the command line's exit status.
+enum class FlowOutcome {
+  kNone,
+  kSuccess,
+  kUpToDate,            // the server has nothing newer
+  kDeviceUnreachable,   // the port or the device did not answer
+  kNetworkFailure,      // the server or the network failed
+  kInvalidDatabase,
+  kDeclined,            // the user answered No
+  kTransferFailed,
+};
+
 struct DatabaseVersion {
   uint16_t year = 2008;
   uint8_t month = 1;
