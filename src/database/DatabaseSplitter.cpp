@@ -1,0 +1,161 @@
+#include "database/DatabaseSplitter.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+#include <vector>
+
+#include "common/ByteSwap.h"
+#include "common/CameraRecord.h"
+#include "database/AtomicFile.h"
+#include "database/InputFile.h"
+
+namespace mzt {
+namespace fs = std::filesystem;
+namespace {
+
+// Large pieces keep the system calls few; both are whole units.
+constexpr size_t kIndexPiece = 65536 * kIndexEntrySize;                       // 1 MiB
+constexpr size_t kRecordPiece = (size_t{1} << 20) / CameraRecord::kSize * CameraRecord::kSize;
+
+void Swap16At(uint8_t* p) { std::swap(p[0], p[1]); }
+void Swap32At(uint8_t* p) {
+  std::swap(p[0], p[3]);
+  std::swap(p[1], p[2]);
+}
+
+uint32_t Le32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+void PutLe32(uint8_t* p, uint32_t value) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+void ConvertHeader(uint8_t* h) {
+  // 0..3 magic and 6, 7 month and day are single bytes.
+  for (size_t offset : {4, 8, 10, 28, 30}) Swap16At(h + offset);
+  for (size_t offset : {12, 16, 20, 24, 32, 36, 40}) Swap32At(h + offset);
+}
+
+// `rebase` is 44 + L: the record offset then counts from the first record.
+// The subtraction is modulo 2^32, as the device's 32-bit field is.
+void ConvertIndexEntry(uint8_t* entry, uint32_t rebase, bool swap) {
+  PutLe32(entry + 12, Le32(entry + 12) - rebase);
+  if (!swap) return;
+  for (size_t offset = 0; offset < kIndexEntrySize; offset += 4) Swap32At(entry + offset);
+}
+
+// A last record cut short keeps its length; only its first four bytes, the
+// camera latitude, are swapped, and only when they are all there.
+void ConvertPartialRecord(uint8_t* bytes, size_t length) {
+  if (length >= 4) Swap32At(bytes);
+}
+
+Result<void> WriteWhole(const fs::path& target, std::span<const uint8_t> bytes) {
+  auto out = AtomicFile::Create(target);
+  if (!out) return std::move(out).TakeError();
+  if (auto written = out.Value().Write(bytes); !written) return written;
+  return out.Value().Commit();
+}
+
+}  // namespace
+
+std::optional<uint16_t> DatabaseSplitter::GridA() const {
+  return grid_ ? std::optional<uint16_t>(grid_->a) : std::nullopt;
+}
+std::optional<uint16_t> DatabaseSplitter::GridB() const {
+  return grid_ ? std::optional<uint16_t>(grid_->b) : std::nullopt;
+}
+
+Result<DatabaseLayout> DatabaseSplitter::CheckAgainstGrid(const fs::path& databasePath) const {
+  if (!grid_)
+    return Error{ErrorCode::kInvalidArgument, "the header must be split first"}.With(
+        databasePath.string());
+  auto layout = InspectDatabase(databasePath);
+  if (!layout) return layout;
+  if (layout.Value().gridA != grid_->a || layout.Value().gridB != grid_->b)
+    return Error{ErrorCode::kFormat, "the file changed since its header was split"}.With(
+        databasePath.string());
+  return layout;
+}
+
+Result<void> DatabaseSplitter::SplitHeader(const fs::path& databasePath, bool swap,
+                                           fs::path& outFf00Path) {
+  outFf00Path = DeviceFilePath(databasePath, kHeaderFileId);
+  grid_.reset();
+  auto layout = InspectDatabase(databasePath);
+  if (!layout) return std::move(layout).TakeError();
+
+  auto in = InputFile::Open(databasePath);
+  if (!in) return std::move(in).TakeError();
+  std::array<uint8_t, kDatabaseHeaderSize> header{};
+  if (auto read = in.Value().ReadExact(header); !read) return read;
+  if (swap) ConvertHeader(header.data());
+  if (auto written = WriteWhole(outFf00Path, header); !written) return written;
+  grid_ = Grid{layout.Value().gridA, layout.Value().gridB};
+  return Success();
+}
+
+Result<void> DatabaseSplitter::SplitIndex(const fs::path& databasePath, bool swap,
+                                          fs::path& outFf01Path) {
+  outFf01Path = DeviceFilePath(databasePath, kIndexFileId);
+  auto layout = CheckAgainstGrid(databasePath);
+  if (!layout) return std::move(layout).TakeError();
+  const uint64_t length = layout.Value().indexLength;
+  const auto rebase = static_cast<uint32_t>(layout.Value().RecordsOffset());
+
+  auto in = InputFile::Open(databasePath);
+  if (!in) return std::move(in).TakeError();
+  if (auto skipped = in.Value().Skip(kDatabaseHeaderSize); !skipped) return skipped;
+  auto out = AtomicFile::Create(outFf01Path);
+  if (!out) return std::move(out).TakeError();
+
+  std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(kIndexPiece, length)));
+  uint64_t entriesLeft = length - kIndexTrailerSize;  // in bytes
+  while (entriesLeft > 0) {
+    size_t piece = static_cast<size_t>(std::min<uint64_t>(entriesLeft, buffer.size()));
+    if (auto read = in.Value().ReadExact({buffer.data(), piece}); !read) return read;
+    for (size_t at = 0; at < piece; at += kIndexEntrySize)
+      ConvertIndexEntry(buffer.data() + at, rebase, swap);
+    if (auto written = out.Value().Write({buffer.data(), piece}); !written) return written;
+    entriesLeft -= piece;
+  }
+  std::array<uint8_t, kIndexTrailerSize> trailer{};
+  if (auto read = in.Value().ReadExact(trailer); !read) return read;
+  if (swap) Swap32At(trailer.data());
+  if (auto written = out.Value().Write(trailer); !written) return written;
+  return out.Value().Commit();
+}
+
+Result<void> DatabaseSplitter::SplitRecords(const fs::path& databasePath, bool swap,
+                                            fs::path& outFf02Path) {
+  outFf02Path = DeviceFilePath(databasePath, kRecordsFileId);
+  auto layout = CheckAgainstGrid(databasePath);
+  if (!layout) return std::move(layout).TakeError();
+
+  auto in = InputFile::Open(databasePath);
+  if (!in) return std::move(in).TakeError();
+  if (auto skipped = in.Value().Skip(layout.Value().RecordsOffset()); !skipped) return skipped;
+  auto out = AtomicFile::Create(outFf02Path);
+  if (!out) return std::move(out).TakeError();
+
+  uint64_t left = layout.Value().RecordsLength();
+  std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(kRecordPiece, left)));
+  while (left > 0) {
+    size_t piece = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
+    if (auto read = in.Value().ReadExact({buffer.data(), piece}); !read) return read;
+    if (swap) {
+      size_t whole = piece / CameraRecord::kSize * CameraRecord::kSize;
+      for (size_t at = 0; at < whole; at += CameraRecord::kSize)
+        CameraRecord::ConvertInPlace(buffer.data() + at);
+      // Pieces are whole records, so only the file's last piece can end in a part.
+      ConvertPartialRecord(buffer.data() + whole, piece - whole);
+    }
+    if (auto written = out.Value().Write({buffer.data(), piece}); !written) return written;
+    left -= piece;
+  }
+  return out.Value().Commit();
+}
+
+}  // namespace mzt

@@ -1,0 +1,49 @@
+#pragma once
+// Splits a speed-camera database file into the device's three files, every
+// multi-byte field turned big-endian: "FF00.bin" (header), "FF01.bin" (grid
+// index, record offsets counted from the first record) and "FF02.bin"
+// (camera records), each in the database file's folder.
+//
+// The steps run in the order header, index, records; the index and records
+// steps use the grid size the header step read. Every step checks the whole
+// file before it writes, and writes its file completely or not at all.
+// Errors: kFormat when the file is not a complete database (missing, shorter
+// than its header or its grid index, no "%CDB"); kIo with the system's text
+// when a device file cannot be written.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+#include "common/Result.h"
+#include "database/DatabaseLayout.h"
+
+namespace mzt {
+
+class DatabaseSplitter {
+ public:
+  // Each step sets its out path before it writes, also when it then fails.
+  // With `swap` clear the fields keep the file's byte order (offsets are
+  // still rebased).
+  Result<void> SplitHeader(const std::filesystem::path& databasePath, bool swap,
+                           std::filesystem::path& outFf00Path);
+  Result<void> SplitIndex(const std::filesystem::path& databasePath, bool swap,
+                          std::filesystem::path& outFf01Path);
+  Result<void> SplitRecords(const std::filesystem::path& databasePath, bool swap,
+                            std::filesystem::path& outFf02Path);
+
+  // The grid size read by the last successful header step.
+  std::optional<uint16_t> GridA() const;
+  std::optional<uint16_t> GridB() const;
+
+ private:
+  struct Grid {
+    uint16_t a;
+    uint16_t b;
+  };
+  Result<DatabaseLayout> CheckAgainstGrid(const std::filesystem::path& databasePath) const;
+
+  std::optional<Grid> grid_;
+};
+
+}  // namespace mzt

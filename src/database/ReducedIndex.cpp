@@ -1,0 +1,56 @@
+#include "database/ReducedIndex.h"
+
+#include <algorithm>
+#include <array>
+#include <system_error>
+#include <vector>
+
+#include "database/AtomicFile.h"
+#include "database/DatabaseLayout.h"
+#include "database/InputFile.h"
+#include "platform/ProgramFolder.h"
+
+namespace mzt {
+namespace fs = std::filesystem;
+
+Result<void> MakeReducedIndex(const fs::path& ff01Path, const fs::path& indexPath) {
+  if (indexPath.empty())
+    return Error{ErrorCode::kIo, "the program's data folder cannot be created"}.With(
+        "creating Index.bin");
+  std::error_code ec;
+  uint64_t size = fs::file_size(ff01Path, ec);
+  if (ec) return Error{ErrorCode::kIo, ec.message(), ec.value()}.With("opening " + ff01Path.string());
+  if (size < kIndexTrailerSize || (size - kIndexTrailerSize) % kIndexEntrySize != 0)
+    return Error{ErrorCode::kFormat, "not a grid index of whole 16-byte entries"}.With(
+        ff01Path.string());
+
+  auto in = InputFile::Open(ff01Path);
+  if (!in) return std::move(in).TakeError();
+  auto out = AtomicFile::Create(indexPath);
+  if (!out) return std::move(out).TakeError();
+
+  constexpr size_t kHalf = kIndexEntrySize / 2;
+  std::vector<uint8_t> buffer(65536 * kIndexEntrySize);
+  uint64_t left = size - kIndexTrailerSize;
+  while (left > 0) {
+    size_t piece = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
+    if (auto read = in.Value().ReadExact({buffer.data(), piece}); !read) return read;
+    // Keep the second half of each entry, packed towards the front.
+    size_t kept = 0;
+    for (size_t at = 0; at < piece; at += kIndexEntrySize, kept += kHalf)
+      std::copy_n(buffer.data() + at + kHalf, kHalf, buffer.data() + kept);
+    if (auto written = out.Value().Write({buffer.data(), kept}); !written) return written;
+    left -= piece;
+  }
+  constexpr std::array<uint8_t, 4> kEnd{};
+  if (auto written = out.Value().Write(kEnd); !written) return written;
+  return out.Value().Commit();
+}
+
+fs::path IndexPath() {
+  fs::path folder = DataFolder();
+  if (folder.empty()) return {};
+  return folder / "Index.bin";
+}
+
+}  // namespace mzt

@@ -1,0 +1,22 @@
+#pragma once
+// The reduced grid index that firmware of minor version 3 or more takes in
+// place of "FF01.bin": of each converted 16-byte entry its last eight bytes
+// (entry value 2 and the record offset, big-endian), then four zero bytes.
+
+#include <filesystem>
+
+#include "common/Result.h"
+
+namespace mzt {
+
+// Writes `indexPath` completely or not at all. kFormat when "FF01.bin" is not
+// whole entries and a trailing value; kIo with the system's text when a file
+// cannot be read or written.
+Result<void> MakeReducedIndex(const std::filesystem::path& ff01Path,
+                              const std::filesystem::path& indexPath);
+
+// "Index.bin" in the program's data folder; empty when that folder cannot be
+// created.
+std::filesystem::path IndexPath();
+
+}  // namespace mzt

@@ -1,0 +1,338 @@
+#include "database/DatabaseSplitter.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+
+#include "database/DatabaseBytes.h"
+#include "platform/SystemError.h"
+#include "support/ParamName.h"
+#include "support/TempFolder.h"
+
+namespace mzt {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Append;
+using test::AsBytes;
+using test::AsString;
+using test::Assemble;
+using test::Bytes;
+
+// Grid 2 x 3: L = 2 * 3 * 16 + 4 = 100, records from offset 144.
+constexpr size_t kRecordsAt = 144;
+
+Bytes GoldenHeader(bool device) { return Assemble(test::kHeaderFields, 44, device); }
+
+// Six entries; entry e holds the values e*0x10+1..3 and a record offset.
+Bytes GridIndex(bool device) {
+  Bytes index;
+  for (uint8_t e = 0; e < 6; ++e) {
+    uint8_t v = static_cast<uint8_t>(e * 0x10);
+    Bytes entry = device ? Bytes{0x00, 0x00, 0x00, uint8_t(v + 1), 0x00, 0x00, 0x00, uint8_t(v + 2),
+                                 0x00, 0x00, 0x00, uint8_t(v + 3)}
+                         : Bytes{uint8_t(v + 1), 0x00, 0x00, 0x00, uint8_t(v + 2), 0x00, 0x00, 0x00,
+                                 uint8_t(v + 3), 0x00, 0x00, 0x00};
+    // Offsets 2000 (-> 1856 = 0x740) and 144 + 20e (-> 20e).
+    if (e == 0) Append(entry, device ? Bytes{0x00, 0x00, 0x07, 0x40} : Bytes{0xD0, 0x07, 0x00, 0x00});
+    else Append(entry, device ? Bytes{0x00, 0x00, 0x00, uint8_t(20 * e)}
+                              : Bytes{uint8_t(144 + 20 * e), 0x00, 0x00, 0x00});
+    Append(index, entry);
+  }
+  Append(index, device ? Bytes{0x11, 0x22, 0x33, 0x44} : Bytes{0x44, 0x33, 0x22, 0x11});
+  return index;
+}
+
+Bytes Record(bool device) { return Assemble(test::kRecordFields, 36, device); }
+
+class SplitTest : public ::testing::Test {
+ protected:
+  void WriteDatabase(const Bytes& bytes) { test::WriteFileBytes(db_, AsString(bytes)); }
+  // Header, index and `records` whole records followed by `tail`.
+  Bytes Database(int records, const Bytes& tail = {}) {
+    Bytes bytes = GoldenHeader(false);
+    Append(bytes, GridIndex(false));
+    for (int i = 0; i < records; ++i) Append(bytes, Record(false));
+    Append(bytes, tail);
+    return bytes;
+  }
+  Result<void> SplitAll(bool swap = true) {
+    if (auto r = splitter_.SplitHeader(db_, swap, ff00_); !r) return r;
+    if (auto r = splitter_.SplitIndex(db_, swap, ff01_); !r) return r;
+    return splitter_.SplitRecords(db_, swap, ff02_);
+  }
+  Bytes Read(const fs::path& path) { return AsBytes(test::ReadFileBytes(path)); }
+  std::set<std::string> FolderNames() {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_.Path()))
+      names.insert(entry.path().filename().string());
+    return names;
+  }
+
+  test::TempFolder folder_;
+  fs::path db_ = folder_ / "ULDB.bin";
+  DatabaseSplitter splitter_;
+  fs::path ff00_, ff01_, ff02_;
+};
+
+TEST_F(SplitTest, WritesTheThreeDeviceFilesNextToTheDatabase) {
+  WriteDatabase(Database(2));
+  ASSERT_TRUE(SplitAll());
+  EXPECT_EQ(ff00_, folder_ / "FF00.bin");
+  EXPECT_EQ(ff01_, folder_ / "FF01.bin");
+  EXPECT_EQ(ff02_, folder_ / "FF02.bin");
+  EXPECT_EQ(FolderNames(), (std::set<std::string>{"ULDB.bin", "FF00.bin", "FF01.bin", "FF02.bin"}));
+  EXPECT_EQ(splitter_.GridA(), 2);
+  EXPECT_EQ(splitter_.GridB(), 3);
+}
+
+// Each field of `table` holds its device bytes in `file`.
+void ExpectDeviceFields(const Bytes& file, const std::vector<test::FieldBytes>& table) {
+  for (const auto& field : table)
+    EXPECT_EQ(Bytes(file.begin() + field.offset, file.begin() + field.offset + field.device.size()),
+              field.device)
+        << field.name;
+}
+
+TEST_F(SplitTest, HeaderFieldsTurnBigEndian) {
+  WriteDatabase(Database(0));
+  ASSERT_TRUE(SplitAll());
+  Bytes ff00 = Read(ff00_);
+  ASSERT_EQ(ff00.size(), 44u);
+  ExpectDeviceFields(ff00, test::kHeaderFields);
+}
+
+TEST_F(SplitTest, IndexEntriesSwapAndRecordOffsetsCountFromTheFirstRecord) {
+  WriteDatabase(Database(1));
+  ASSERT_TRUE(SplitAll());
+  Bytes ff01 = Read(ff01_);
+  ASSERT_EQ(ff01.size(), 100u);
+  EXPECT_EQ(ff01, GridIndex(true));
+  // 2000 - (44 + 100) = 1856, big-endian.
+  EXPECT_EQ(Bytes(ff01.begin() + 12, ff01.begin() + 16), (Bytes{0x00, 0x00, 0x07, 0x40}));
+  EXPECT_EQ(Bytes(ff01.end() - 4, ff01.end()), (Bytes{0x11, 0x22, 0x33, 0x44}));
+}
+
+TEST_F(SplitTest, RecordFieldsTurnBigEndianWithTheIdHalvesSwappedInPlace) {
+  WriteDatabase(Database(1));
+  ASSERT_TRUE(SplitAll());
+  Bytes ff02 = Read(ff02_);
+  ASSERT_EQ(ff02.size(), 36u);
+  ExpectDeviceFields(ff02, test::kRecordFields);
+}
+
+struct TailRow {
+  std::string name;
+  Bytes file;
+  Bytes device;
+};
+
+class PartialRecordTest : public SplitTest, public ::testing::WithParamInterface<TailRow> {};
+
+// A record area of 80 bytes: two records and a part of 8 bytes, and shorter parts.
+TEST_P(PartialRecordTest, LastPartKeepsItsLengthWithItsFirstFourBytesSwapped) {
+  WriteDatabase(Database(2, GetParam().file));
+  ASSERT_TRUE(SplitAll());
+  Bytes expected = Record(true);
+  Append(expected, Record(true));
+  Append(expected, GetParam().device);
+  EXPECT_EQ(Read(ff02_), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tails, PartialRecordTest,
+    ::testing::Values(
+        TailRow{"EightBytes", {1, 2, 3, 4, 5, 6, 7, 8}, {4, 3, 2, 1, 5, 6, 7, 8}},
+        TailRow{"FourBytes", {1, 2, 3, 4}, {4, 3, 2, 1}},
+        TailRow{"ThirtyFiveBytes", Bytes(35, 9), Bytes(35, 9)},
+        // Fewer than four bytes hold no whole field: copied as they are.
+        TailRow{"ThreeBytes", {1, 2, 3}, {1, 2, 3}}),
+    test::RowName());
+
+TEST_F(SplitTest, WithoutSwapBytesStayButOffsetsAreStillRebased) {
+  WriteDatabase(Database(1, {1, 2, 3, 4, 5}));
+  ASSERT_TRUE(SplitAll(false));
+  EXPECT_EQ(Read(ff00_), GoldenHeader(false));
+  Bytes ff01 = Read(ff01_);
+  ASSERT_EQ(ff01.size(), 100u);
+  EXPECT_EQ(Bytes(ff01.begin(), ff01.begin() + 16),
+            (Bytes{0x01, 0, 0, 0, 0x02, 0, 0, 0, 0x03, 0, 0, 0, 0x40, 0x07, 0, 0}));
+  EXPECT_EQ(Bytes(ff01.end() - 4, ff01.end()), (Bytes{0x44, 0x33, 0x22, 0x11}));
+  Bytes expected = Record(false);
+  Append(expected, {1, 2, 3, 4, 5});
+  EXPECT_EQ(Read(ff02_), expected);
+}
+
+TEST_F(SplitTest, RecordsSpanningManyReadPiecesConvertLikeOne) {
+  // 40000 records (1.44 MB) cross the 1 MiB read piece mid-file.
+  constexpr int kRecords = 40000;
+  Bytes bytes = Database(kRecords, {1, 2, 3, 4, 5, 6});
+  WriteDatabase(bytes);
+  ASSERT_TRUE(SplitAll());
+  Bytes ff02 = Read(ff02_);
+  ASSERT_EQ(ff02.size(), kRecords * 36u + 6);
+  Bytes device = Record(true);
+  for (int i = 0; i < kRecords; ++i)
+    ASSERT_TRUE(std::equal(device.begin(), device.end(), ff02.begin() + i * 36)) << "record " << i;
+  EXPECT_EQ(Bytes(ff02.end() - 6, ff02.end()), (Bytes{4, 3, 2, 1, 5, 6}));
+}
+
+TEST_F(SplitTest, ReplacesDeviceFilesOfAnEarlierSplit) {
+  test::WriteFileBytes(folder_ / "FF02.bin", std::string(5000, 'x'));
+  WriteDatabase(Database(1));
+  ASSERT_TRUE(SplitAll());
+  EXPECT_EQ(Read(ff02_), Record(true));
+}
+
+TEST_F(SplitTest, IndexAndRecordStepsNeedTheHeaderStepFirst) {
+  WriteDatabase(Database(1));
+  auto index = splitter_.SplitIndex(db_, true, ff01_);
+  ASSERT_FALSE(index);
+  EXPECT_EQ(index.Err().code, ErrorCode::kInvalidArgument);
+  auto records = splitter_.SplitRecords(db_, true, ff02_);
+  ASSERT_FALSE(records);
+  EXPECT_EQ(records.Err().code, ErrorCode::kInvalidArgument);
+  EXPECT_EQ(FolderNames(), std::set<std::string>{"ULDB.bin"});
+}
+
+TEST_F(SplitTest, AFileReplacedBetweenStepsIsRejected) {
+  WriteDatabase(Database(1));
+  ASSERT_TRUE(splitter_.SplitHeader(db_, true, ff00_));
+  Bytes other = Database(1);
+  other[28] = 1;  // grid 1 x 3
+  WriteDatabase(other);
+  auto index = splitter_.SplitIndex(db_, true, ff01_);
+  ASSERT_FALSE(index);
+  EXPECT_EQ(index.Err().code, ErrorCode::kFormat);
+  EXPECT_FALSE(fs::exists(folder_ / "FF01.bin"));
+}
+
+struct RejectedRow {
+  std::string name;
+  int size;  // bytes of the golden file kept, -1: no file at all
+  uint8_t magicLastByte;
+};
+
+class RejectedFileTest : public SplitTest, public ::testing::WithParamInterface<RejectedRow> {};
+
+TEST_P(RejectedFileTest, IsAFormatErrorAndWritesNothing) {
+  const auto& row = GetParam();
+  if (row.size >= 0) {
+    Bytes bytes = Database(2);
+    bytes[3] = row.magicLastByte;
+    bytes.resize(static_cast<size_t>(row.size));
+    WriteDatabase(bytes);
+  }
+  auto result = splitter_.SplitHeader(db_, true, ff00_);
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.Err().code, ErrorCode::kFormat);
+  EXPECT_NE(result.Err().message.find("ULDB.bin"), std::string::npos) << result.Err().message;
+  EXPECT_EQ(ff00_, folder_ / "FF00.bin");
+  EXPECT_FALSE(splitter_.GridA());
+  // Nothing written, also by the steps a careless caller runs afterwards.
+  EXPECT_FALSE(splitter_.SplitIndex(db_, true, ff01_));
+  EXPECT_FALSE(splitter_.SplitRecords(db_, true, ff02_));
+  std::set<std::string> expected;
+  if (row.size >= 0) expected.insert("ULDB.bin");
+  EXPECT_EQ(FolderNames(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, RejectedFileTest,
+    ::testing::Values(RejectedRow{"Missing", -1, 0x42}, RejectedRow{"Empty", 0, 0x42},
+                      RejectedRow{"ShortHeader", 43, 0x42},
+                      RejectedRow{"MagicEndsIn43", 144 + 72, 0x43},
+                      RejectedRow{"IndexCutShort", kRecordsAt - 1, 0x42},
+                      RejectedRow{"OnlyTheHeader", 44, 0x42}),
+    test::RowName());
+
+TEST_F(SplitTest, AFileEndingWithItsIndexGivesAnEmptyRecordFile) {
+  WriteDatabase(Database(0));
+  ASSERT_TRUE(SplitAll());
+  EXPECT_EQ(Read(ff01_).size(), 100u);
+  EXPECT_TRUE(fs::exists(ff02_));
+  EXPECT_EQ(fs::file_size(ff02_), 0u);
+}
+
+TEST_F(SplitTest, AnyContentAfterTheMagicIsAccepted) {
+  Bytes bytes(kRecordsAt, 0);  // grid 0 x 0: L = 4
+  bytes[0] = '%', bytes[1] = 'C', bytes[2] = 'D', bytes[3] = 'B';
+  WriteDatabase(bytes);
+  ASSERT_TRUE(SplitAll());
+  EXPECT_EQ(Read(ff01_).size(), 4u);
+  EXPECT_EQ(Read(ff02_).size(), kRecordsAt - 48);
+}
+
+TEST_F(SplitTest, ADeviceFileThatCannotBeReplacedFailsWithTheSystemText) {
+  WriteDatabase(Database(1));
+  fs::create_directories(folder_ / "FF01.bin" / "in-the-way");
+  ASSERT_TRUE(splitter_.SplitHeader(db_, true, ff00_));
+  auto result = splitter_.SplitIndex(db_, true, ff01_);
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.Err().code, ErrorCode::kIo);
+  ASSERT_NE(result.Err().systemCode, 0);
+  EXPECT_NE(result.Err().message.find("FF01.bin"), std::string::npos) << result.Err().message;
+  EXPECT_NE(result.Err().message.find(SystemErrorText(result.Err().systemCode)), std::string::npos)
+      << result.Err().message;
+  // No temporary file stays behind.
+  EXPECT_EQ(FolderNames(), (std::set<std::string>{"ULDB.bin", "FF00.bin", "FF01.bin"}));
+}
+
+// Makes a folder refuse new files, also for root, whom permissions do not
+// stop but the immutable flag does.
+class ReadOnlyFolder {
+ public:
+  explicit ReadOnlyFolder(const fs::path& folder) : folder_(folder) {
+    chmod(folder_.c_str(), 0555);
+    if (!Refuses()) immutable_ = SetImmutable(true);
+  }
+  ~ReadOnlyFolder() {
+    if (immutable_) SetImmutable(false);
+    chmod(folder_.c_str(), 0755);
+  }
+  bool Refuses() const {
+    fs::path probe = folder_ / "probe";
+    std::FILE* file = std::fopen(probe.c_str(), "wb");
+    if (!file) return true;
+    std::fclose(file);
+    fs::remove(probe);
+    return false;
+  }
+
+ private:
+  bool SetImmutable(bool on) const {
+    int fd = open(folder_.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool done = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    close(fd);
+    return done;
+  }
+
+  fs::path folder_;
+  bool immutable_ = false;
+};
+
+TEST_F(SplitTest, AnUnwritableFolderFailsWithTheSystemTextForTheFile) {
+  WriteDatabase(Database(1));
+  ReadOnlyFolder readOnly(folder_.Path());
+  if (!readOnly.Refuses()) GTEST_SKIP() << "this system lets no folder refuse new files";
+  auto result = splitter_.SplitHeader(db_, true, ff00_);
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.Err().code, ErrorCode::kIo);
+  ASSERT_NE(result.Err().systemCode, 0);
+  EXPECT_EQ(result.Err().message, "creating " + (folder_ / "FF00.bin").string() + ": " +
+                                      SystemErrorText(result.Err().systemCode));
+  EXPECT_EQ(FolderNames(), std::set<std::string>{"ULDB.bin"});
+}
+
+}  // namespace
+}  // namespace mzt
