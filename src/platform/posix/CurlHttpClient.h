@@ -1,0 +1,55 @@
+#pragma once
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/HttpClient.h"
+
+namespace mzt {
+
+// IHttpClient on libcurl: one easy handle per request.
+class CurlHttpClient final : public IHttpClient {
+ public:
+  explicit CurlHttpClient(const HttpClientOptions& options);
+
+  Result<void> SetProxy(const ProxyAddress& proxy, const std::string& bypassList) override;
+  void SetProgressCallback(ProgressCallback callback) override;
+  Result<HttpResponse> Get(const std::string& url) override;
+  Result<HttpResponse> GetToFile(const std::string& url,
+                                 const std::filesystem::path& file) override;
+  std::optional<int> StatusCode() const override;
+  std::optional<std::string> ResponseHeader(std::string_view name) const override;
+
+ private:
+  struct Transfer {
+    CurlHttpClient* client = nullptr;
+    std::string* body = nullptr;  // memory requests
+    int fd = -1;                  // file requests
+    uint64_t received = 0;
+    bool tooLarge = false;
+    int writeErrno = 0;
+    bool stalled = false;
+    std::chrono::steady_clock::time_point checkpointTime;
+    uint64_t checkpointBytes = 0;
+  };
+
+  Result<HttpResponse> Perform(const std::string& url, Transfer& transfer);
+  static size_t OnBody(char* data, size_t size, size_t count, void* context);
+  static size_t OnHeader(char* data, size_t size, size_t count, void* context);
+  static int OnTransferInfo(void* context, curl_off_t downloadTotal, curl_off_t downloaded,
+                            curl_off_t uploadTotal, curl_off_t uploaded);
+
+  HttpClientOptions options_;
+  std::string proxyHost_;  // empty: direct
+  int proxyPort_ = 0;
+  std::string bypassList_;
+  ProgressCallback progress_;
+  std::optional<int> status_;
+  std::vector<std::pair<std::string, std::string>> headers_;
+};
+
+}  // namespace mzt

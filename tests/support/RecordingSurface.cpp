@@ -1,0 +1,307 @@
+#include "support/RecordingSurface.h"
+
+#include <sstream>
+
+#include "platform/TextCodec.h"
+
+namespace mzt::test {
+namespace {
+
+const char* CallName(SurfaceCall call) {
+  switch (call) {
+    case SurfaceCall::kSetText: return "SetText";
+    case SurfaceCall::kEnable: return "Enable";
+    case SurfaceCall::kShow: return "Show";
+    case SurfaceCall::kCheck: return "Check";
+    case SurfaceCall::kClearList: return "ClearList";
+    case SurfaceCall::kAddListItem: return "AddListItem";
+    case SurfaceCall::kSelectListItem: return "SelectListItem";
+    case SurfaceCall::kSetProgressRange: return "SetProgressRange";
+    case SurfaceCall::kSetProgressPosition: return "SetProgressPosition";
+    case SurfaceCall::kShowMessage: return "ShowMessage";
+    case SurfaceCall::kOpenWaitDialog: return "OpenWaitDialog";
+    case SurfaceCall::kCloseWaitDialog: return "CloseWaitDialog";
+    case SurfaceCall::kSetWaitCaption: return "SetWaitCaption";
+    case SurfaceCall::kRunReplugDialog: return "RunReplugDialog";
+    case SurfaceCall::kEnableCloseCommand: return "EnableCloseCommand";
+  }
+  return "?";
+}
+
+const char* AnswerName(int answer) {
+  switch (static_cast<MessageAnswer>(answer)) {
+    case MessageAnswer::kOk: return "OK";
+    case MessageAnswer::kYes: return "Yes";
+    case MessageAnswer::kNo: return "No";
+    case MessageAnswer::kCancel: return "Cancel";
+  }
+  return "?";
+}
+
+}  // namespace
+
+std::string SurfaceEvent::Describe() const {
+  std::ostringstream line;
+  line << CallName(call);
+  if (id != 0) line << ' ' << id;
+  switch (call) {
+    case SurfaceCall::kSetText:
+    case SurfaceCall::kAddListItem:
+    case SurfaceCall::kSetWaitCaption:
+      line << " \"" << WideToUtf8(text) << '"';
+      break;
+    case SurfaceCall::kShowMessage:
+      line << " [" << WideToUtf8(caption) << "] \"" << WideToUtf8(text) << "\" -> "
+           << AnswerName(value);
+      break;
+    case SurfaceCall::kSetProgressRange:
+      line << ' ' << low << ".." << value;
+      break;
+    case SurfaceCall::kEnable:
+    case SurfaceCall::kShow:
+    case SurfaceCall::kCheck:
+    case SurfaceCall::kEnableCloseCommand:
+      line << (value ? " on" : " off");
+      break;
+    case SurfaceCall::kSelectListItem:
+    case SurfaceCall::kSetProgressPosition:
+    case SurfaceCall::kRunReplugDialog:
+      line << ' ' << value;
+      break;
+    default:
+      break;
+  }
+  return line.str();
+}
+
+void RecordingSurface::Record(SurfaceEvent event) {
+  events_.push_back(std::move(event));
+  changed_.notify_all();
+}
+
+void RecordingSurface::SetText(int id, const std::wstring& text) {
+  std::lock_guard lock(mutex_);
+  At(id).text = text;
+  Record({.call = SurfaceCall::kSetText, .id = id, .text = text});
+}
+
+std::wstring RecordingSurface::GetText(int id) {
+  std::lock_guard lock(mutex_);
+  return At(id).text;
+}
+
+void RecordingSurface::Enable(int id, bool enabled) {
+  std::lock_guard lock(mutex_);
+  At(id).enabled = enabled;
+  Record({.call = SurfaceCall::kEnable, .id = id, .value = enabled});
+}
+
+void RecordingSurface::Show(int id, bool shown) {
+  std::lock_guard lock(mutex_);
+  At(id).shown = shown;
+  Record({.call = SurfaceCall::kShow, .id = id, .value = shown});
+}
+
+void RecordingSurface::Check(int id, bool checked) {
+  std::lock_guard lock(mutex_);
+  At(id).checked = checked;
+  Record({.call = SurfaceCall::kCheck, .id = id, .value = checked});
+}
+
+void RecordingSurface::ClearList(int id) {
+  std::lock_guard lock(mutex_);
+  At(id).items.clear();
+  At(id).selection = -1;
+  Record({.call = SurfaceCall::kClearList, .id = id});
+}
+
+void RecordingSurface::AddListItem(int id, const std::wstring& text) {
+  std::lock_guard lock(mutex_);
+  At(id).items.push_back(text);
+  Record({.call = SurfaceCall::kAddListItem, .id = id, .text = text});
+}
+
+void RecordingSurface::SelectListItem(int id, int index) {
+  std::lock_guard lock(mutex_);
+  ControlState& list = At(id);
+  // Like a drop-down list: an index outside the list selects nothing.
+  list.selection = index >= 0 && index < static_cast<int>(list.items.size()) ? index : -1;
+  Record({.call = SurfaceCall::kSelectListItem, .id = id, .value = index});
+}
+
+int RecordingSurface::SelectedListItem(int id) {
+  std::lock_guard lock(mutex_);
+  return At(id).selection;
+}
+
+int RecordingSurface::ListCount(int id) {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(At(id).items.size());
+}
+
+std::wstring RecordingSurface::ListItem(int id, int index) {
+  std::lock_guard lock(mutex_);
+  const auto& items = At(id).items;
+  return index >= 0 && index < static_cast<int>(items.size()) ? items[index] : std::wstring();
+}
+
+void RecordingSurface::SetProgressRange(int id, int low, int high) {
+  std::lock_guard lock(mutex_);
+  At(id).rangeLow = low;
+  At(id).rangeHigh = high;
+  Record({.call = SurfaceCall::kSetProgressRange, .id = id, .value = high, .low = low});
+}
+
+void RecordingSurface::SetProgressPosition(int id, int position) {
+  std::lock_guard lock(mutex_);
+  At(id).position = position;
+  Record({.call = SurfaceCall::kSetProgressPosition, .id = id, .value = position});
+}
+
+MessageAnswer RecordingSurface::ShowMessage(const std::wstring& text, const std::wstring& caption,
+                                            MessageButtons buttons) {
+  std::lock_guard lock(mutex_);
+  MessageAnswer answer = buttons == MessageButtons::kYesNo ? defaultYesNo_ : defaultOk_;
+  if (!answers_.empty()) {
+    answer = answers_.front();
+    answers_.pop_front();
+  }
+  messages_.push_back({text, caption, buttons, answer});
+  Record({.call = SurfaceCall::kShowMessage, .id = 0, .text = text, .caption = caption, .value = static_cast<int>(answer)});
+  return answer;
+}
+
+void RecordingSurface::OpenWaitDialog() {
+  std::lock_guard lock(mutex_);
+  waitOpen_ = true;
+  Record({.call = SurfaceCall::kOpenWaitDialog});
+}
+
+void RecordingSurface::CloseWaitDialog() {
+  std::lock_guard lock(mutex_);
+  waitOpen_ = false;
+  Record({.call = SurfaceCall::kCloseWaitDialog});
+}
+
+bool RecordingSurface::IsWaitDialogOpen() {
+  std::lock_guard lock(mutex_);
+  return waitOpen_;
+}
+
+void RecordingSurface::SetWaitCaption(const std::wstring& caption) {
+  std::lock_guard lock(mutex_);
+  waitCaption_ = caption;
+  Record({.call = SurfaceCall::kSetWaitCaption, .id = 0, .text = caption});
+}
+
+std::wstring RecordingSurface::WaitCaption() {
+  std::lock_guard lock(mutex_);
+  return waitCaption_;
+}
+
+ReplugResult RecordingSurface::RunReplugDialog() {
+  std::function<ReplugResult()> handler;
+  ReplugResult result;
+  {
+    std::lock_guard lock(mutex_);
+    handler = replugHandler_;
+    result = defaultReplug_;
+    if (!handler && !replugResults_.empty()) {
+      result = replugResults_.front();
+      replugResults_.pop_front();
+    }
+  }
+  // The handler may drive the simulated device and call back into the surface.
+  if (handler) result = handler();
+  std::lock_guard lock(mutex_);
+  Record({.call = SurfaceCall::kRunReplugDialog, .id = 0, .value = static_cast<int>(result)});
+  return result;
+}
+
+void RecordingSurface::EnableCloseCommand(bool enabled) {
+  std::lock_guard lock(mutex_);
+  closeEnabled_ = enabled;
+  Record({.call = SurfaceCall::kEnableCloseCommand, .id = 0, .value = enabled});
+}
+
+void RecordingSurface::QueueAnswers(std::initializer_list<MessageAnswer> answers) {
+  std::lock_guard lock(mutex_);
+  answers_.insert(answers_.end(), answers);
+}
+
+void RecordingSurface::SetDefaultAnswer(MessageButtons buttons, MessageAnswer answer) {
+  std::lock_guard lock(mutex_);
+  (buttons == MessageButtons::kYesNo ? defaultYesNo_ : defaultOk_) = answer;
+}
+
+void RecordingSurface::SetReplugHandler(std::function<ReplugResult()> handler) {
+  std::lock_guard lock(mutex_);
+  replugHandler_ = std::move(handler);
+}
+
+void RecordingSurface::QueueReplugResults(std::initializer_list<ReplugResult> results) {
+  std::lock_guard lock(mutex_);
+  replugResults_.insert(replugResults_.end(), results);
+}
+
+void RecordingSurface::SetDefaultReplugResult(ReplugResult result) {
+  std::lock_guard lock(mutex_);
+  defaultReplug_ = result;
+}
+
+std::vector<SurfaceEvent> RecordingSurface::Events() const {
+  std::lock_guard lock(mutex_);
+  return events_;
+}
+
+std::vector<ShownMessage> RecordingSurface::Messages() const {
+  std::lock_guard lock(mutex_);
+  return messages_;
+}
+
+std::vector<std::wstring> RecordingSurface::MessageTexts() const {
+  std::lock_guard lock(mutex_);
+  std::vector<std::wstring> texts;
+  for (const auto& message : messages_) texts.push_back(message.text);
+  return texts;
+}
+
+std::vector<SurfaceEvent> RecordingSurface::EventsOf(SurfaceCall call) const {
+  std::lock_guard lock(mutex_);
+  std::vector<SurfaceEvent> found;
+  for (const auto& event : events_)
+    if (event.call == call) found.push_back(event);
+  return found;
+}
+
+ControlState RecordingSurface::Control(int id) const {
+  std::lock_guard lock(mutex_);
+  auto found = controls_.find(id);
+  return found != controls_.end() ? found->second : ControlState{};
+}
+
+bool RecordingSurface::CloseCommandEnabled() const {
+  std::lock_guard lock(mutex_);
+  return closeEnabled_;
+}
+
+std::string RecordingSurface::Transcript() const {
+  std::lock_guard lock(mutex_);
+  std::string transcript;
+  for (const auto& event : events_) transcript += event.Describe() + "\n";
+  return transcript;
+}
+
+void RecordingSurface::ClearEvents() {
+  std::lock_guard lock(mutex_);
+  events_.clear();
+  messages_.clear();
+}
+
+bool RecordingSurface::WaitFor(const std::function<bool(const std::vector<SurfaceEvent>&)>& done,
+                               std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, timeout, [&] { return done(events_); });
+}
+
+}  // namespace mzt::test

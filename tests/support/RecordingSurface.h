@@ -1,0 +1,143 @@
+#pragma once
+// The control surface of the tests: keeps every call in order and the state
+// of each control, and answers message boxes and the replug dialog from a
+// script. Safe to call from any thread.
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "database/ControlSurface.h"
+
+namespace mzt::test {
+
+enum class SurfaceCall {
+  kSetText,
+  kEnable,
+  kShow,
+  kCheck,
+  kClearList,
+  kAddListItem,
+  kSelectListItem,
+  kSetProgressRange,
+  kSetProgressPosition,
+  kShowMessage,
+  kOpenWaitDialog,
+  kCloseWaitDialog,
+  kSetWaitCaption,
+  kRunReplugDialog,
+  kEnableCloseCommand,
+};
+
+// One call that changed something or asked the user; reads are not logged.
+struct SurfaceEvent {
+  SurfaceCall call;
+  int id = 0;          // control id; 0 for dialogs and messages
+  std::wstring text{};  // text, list item, message text or wait caption
+  std::wstring caption{};  // message caption
+  int value = 0;       // flag (0/1), index, position, range high, buttons, answer or result
+  int low = 0;         // range low
+
+  // A readable line, e.g. "SetText 1143 資料下載中,請稍等" (UTF-8).
+  std::string Describe() const;
+};
+
+struct ShownMessage {
+  std::wstring text;
+  std::wstring caption;
+  MessageButtons buttons;
+  MessageAnswer answer;
+};
+
+struct ControlState {
+  std::wstring text;
+  bool enabled = true;
+  bool shown = true;
+  bool checked = false;
+  std::vector<std::wstring> items;
+  int selection = -1;
+  int rangeLow = 0;
+  int rangeHigh = 100;
+  int position = 0;
+};
+
+class RecordingSurface : public IControlSurface {
+ public:
+  RecordingSurface() = default;
+
+  // IControlSurface
+  void SetText(int id, const std::wstring& text) override;
+  std::wstring GetText(int id) override;
+  void Enable(int id, bool enabled) override;
+  void Show(int id, bool shown) override;
+  void Check(int id, bool checked) override;
+  void ClearList(int id) override;
+  void AddListItem(int id, const std::wstring& text) override;
+  void SelectListItem(int id, int index) override;
+  int SelectedListItem(int id) override;
+  int ListCount(int id) override;
+  std::wstring ListItem(int id, int index) override;
+  void SetProgressRange(int id, int low, int high) override;
+  void SetProgressPosition(int id, int position) override;
+  MessageAnswer ShowMessage(const std::wstring& text, const std::wstring& caption,
+                            MessageButtons buttons) override;
+  void OpenWaitDialog() override;
+  void CloseWaitDialog() override;
+  bool IsWaitDialogOpen() override;
+  void SetWaitCaption(const std::wstring& caption) override;
+  std::wstring WaitCaption() override;
+  ReplugResult RunReplugDialog() override;
+  void EnableCloseCommand(bool enabled) override;
+
+  // Script: the next message boxes take these answers in order; once they
+  // are used up, the default for the box's buttons (OK, and Yes for Yes/No).
+  void QueueAnswers(std::initializer_list<MessageAnswer> answers);
+  void SetDefaultAnswer(MessageButtons buttons, MessageAnswer answer);
+  // The replug dialog: a callback (run on the caller's thread, without the
+  // surface's lock) wins over queued results, which win over the default (kCancel).
+  void SetReplugHandler(std::function<ReplugResult()> handler);
+  void QueueReplugResults(std::initializer_list<ReplugResult> results);
+  void SetDefaultReplugResult(ReplugResult result);
+
+  // What happened.
+  std::vector<SurfaceEvent> Events() const;
+  std::vector<ShownMessage> Messages() const;
+  std::vector<std::wstring> MessageTexts() const;
+  std::vector<SurfaceEvent> EventsOf(SurfaceCall call) const;
+  ControlState Control(int id) const;
+  bool CloseCommandEnabled() const;
+  // The log as readable lines, for failure output.
+  std::string Transcript() const;
+  void ClearEvents();
+
+  // Waits until `done` holds for the log or the time-out passes; answers whether it held.
+  bool WaitFor(const std::function<bool(const std::vector<SurfaceEvent>&)>& done,
+               std::chrono::milliseconds timeout);
+
+ private:
+  void Record(SurfaceEvent event);  // with mutex_ held
+  ControlState& At(int id) { return controls_[id]; }
+
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<SurfaceEvent> events_;
+  std::vector<ShownMessage> messages_;
+  std::map<int, ControlState> controls_;
+  std::deque<MessageAnswer> answers_;
+  MessageAnswer defaultOk_ = MessageAnswer::kOk;
+  MessageAnswer defaultYesNo_ = MessageAnswer::kYes;
+  std::function<ReplugResult()> replugHandler_;
+  std::deque<ReplugResult> replugResults_;
+  ReplugResult defaultReplug_ = ReplugResult::kCancel;
+  bool waitOpen_ = false;
+  std::wstring waitCaption_;
+  bool closeEnabled_ = true;
+};
+
+}  // namespace mzt::test

@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+
+#include "UpdateServer.h"
+#include "platform/HttpClient.h"
+#include "support/ParamName.h"
+#include "support/TempFolder.h"
+#include "support/TestDatabase.h"
+#include "support/TinyProxy.h"
+
+namespace mzt {
+namespace {
+namespace fs = std::filesystem;
+using updserver::Page;
+using updserver::PageFault;
+
+constexpr size_t kFileSize = 5000;
+const char* const kCheckPage = "CheckDBVersion_NEW.aspx?DBVer=2008-01-01&Num=1";
+
+class CurlHttpClientTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::ClearProxyEnvironment();
+    fs::create_directories(folder_ / "tw");
+    test::WriteFileBytes(folder_ / "tw" / "db.bin", File());
+    ASSERT_TRUE(server_.Start());
+  }
+
+  static std::string File() { return test::TestDatabaseBytes(2024, 1, 5, 12, kFileSize); }
+  std::string Url(const std::string& target) const { return server_.BaseUrl() + target; }
+
+  test::TempFolder folder_;
+  updserver::UpdateServer server_{{.databaseFolder = folder_.Path()}};
+};
+
+TEST_F(CurlHttpClientTest, AnyStatusIsAResponseWithBodyAndHeaders) {
+  auto client = CreateHttpClient();
+  auto answer = client->Get(Url(kCheckPage));
+  ASSERT_TRUE(answer) << answer.Err().message;
+  EXPECT_EQ(answer.Value().status, 200);
+  EXPECT_EQ(answer.Value().body, "3,20240105,12");
+  EXPECT_EQ(client->ResponseHeader("content-LENGTH"), "13");
+  EXPECT_FALSE(client->ResponseHeader("X-Missing"));
+
+  server_.SetFault(Page::kDownloadAddress, {.status = 404});
+  auto missing = client->Get(Url("DBDownload_NEW.aspx?SN=1"));
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing.Value().status, 404);
+  EXPECT_EQ(client->StatusCode(), 404);
+}
+
+TEST_F(CurlHttpClientTest, FileDownloadStreamsWithRisingProgress) {
+  std::vector<std::pair<uint64_t, uint64_t>> progress;
+  auto client = CreateHttpClient();
+  client->SetProgressCallback([&](uint64_t done, uint64_t total) {
+    progress.emplace_back(done, total);
+  });
+  server_.SetFault(Page::kDownload, {.pieceDelay = std::chrono::milliseconds(1), .pieceSize = 700});
+  auto response = client->GetToFile(Url("db/tw/db.bin"), folder_ / "out.bin");
+  ASSERT_TRUE(response) << response.Err().message;
+  EXPECT_EQ(response.Value().length, kFileSize);
+  EXPECT_TRUE(response.Value().body.empty());
+  EXPECT_EQ(test::ReadFileBytes(folder_ / "out.bin"), File());
+  ASSERT_GE(progress.size(), 3u);
+  for (size_t i = 0; i < progress.size(); ++i) {
+    EXPECT_EQ(progress[i].second, kFileSize);
+    if (i > 0) {
+      EXPECT_GT(progress[i].first, progress[i - 1].first);
+    }
+  }
+  EXPECT_EQ(progress.back().first, kFileSize);
+}
+
+struct CapRow {
+  std::string name;
+  bool chunked;
+  bool toFile;
+  uint64_t cap;
+  bool accepted;
+};
+
+class BodyCapTest : public CurlHttpClientTest, public ::testing::WithParamInterface<CapRow> {};
+
+TEST_P(BodyCapTest, RefusesBodiesBeyondTheCap) {
+  const CapRow& row = GetParam();
+  server_.SetFault(Page::kDownload, {.chunked = row.chunked});
+  auto client = CreateHttpClient({.maxBodyBytes = row.cap});
+  uint64_t seen = 0;
+  client->SetProgressCallback([&](uint64_t done, uint64_t) { seen = done; });
+  auto response = row.toFile ? client->GetToFile(Url("db/tw/db.bin"), folder_ / "out.bin")
+                             : client->Get(Url("db/tw/db.bin"));
+  ASSERT_EQ(response.Ok(), row.accepted);
+  if (row.accepted) return;
+  EXPECT_EQ(response.Err().code, ErrorCode::kTooLarge);
+  EXPECT_LE(seen, row.cap);
+  if (row.toFile) {
+    EXPECT_LE(fs::file_size(folder_ / "out.bin"), row.cap);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lengths, BodyCapTest,
+    ::testing::Values(CapRow{"KnownLengthInMemory", false, false, 1000, false},
+                      CapRow{"KnownLengthToFile", false, true, 1000, false},
+                      CapRow{"UnknownLengthInMemory", true, false, 1000, false},
+                      CapRow{"UnknownLengthToFile", true, true, 1000, false},
+                      CapRow{"UnknownLengthAtTheCap", true, true, kFileSize, true},
+                      CapRow{"KnownLengthAtTheCap", false, false, kFileSize, true}),
+    test::RowName());
+
+TEST_F(CurlHttpClientTest, FailuresSayWhetherAResponseCame) {
+  auto client = CreateHttpClient();
+  server_.SetFault(Page::kDownload, {.truncate = true});
+  auto truncated = client->GetToFile(Url("db/tw/db.bin"), folder_ / "out.bin");
+  ASSERT_FALSE(truncated);
+  EXPECT_EQ(truncated.Err().code, ErrorCode::kNetwork);
+  EXPECT_EQ(client->StatusCode(), 200);
+
+  // A file that cannot be created costs no request.
+  fs::create_directories(folder_ / "dir.bin");
+  size_t before = server_.Requests().size();
+  auto unwritable = client->GetToFile(Url("db/tw/db.bin"), folder_ / "dir.bin");
+  ASSERT_FALSE(unwritable);
+  EXPECT_EQ(unwritable.Err().code, ErrorCode::kIo);
+  EXPECT_EQ(unwritable.Err().systemCode, EISDIR);
+  EXPECT_FALSE(client->StatusCode());
+  EXPECT_EQ(server_.Requests().size(), before);
+
+  std::string base = server_.BaseUrl();
+  server_.Stop();
+  auto refused = client->Get(base + kCheckPage);
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.Err().code, ErrorCode::kNetwork);
+  EXPECT_EQ(refused.Err().systemCode, ECONNREFUSED);
+  EXPECT_FALSE(client->StatusCode());
+}
+
+TEST_F(CurlHttpClientTest, OnlyHttpAndHttpsAlsoOnRedirects) {
+  auto client = CreateHttpClient();
+  EXPECT_EQ(client->Get("ftp://127.0.0.1/db.bin").Err().code, ErrorCode::kRefused);
+  EXPECT_EQ(client->Get("file:///etc/hostname").Err().code, ErrorCode::kRefused);
+
+  server_.SetFault(Page::kDownloadAddress, {.status = 302, .location = "file:///etc/hostname"});
+  auto toFile = client->Get(Url("DBDownload_NEW.aspx?SN=1"));
+  ASSERT_FALSE(toFile);
+  EXPECT_EQ(toFile.Err().code, ErrorCode::kRefused);
+
+  server_.SetFault(Page::kDownloadAddress, {.status = 302, .location = Url(kCheckPage)});
+  auto followed = client->Get(Url("DBDownload_NEW.aspx?SN=1"));
+  ASSERT_TRUE(followed);
+  EXPECT_EQ(followed.Value().status, 200);
+  EXPECT_EQ(followed.Value().body, "3,20240105,12");
+}
+
+struct ProxyRow {
+  std::string name;
+  std::string host;
+  int port;
+  bool usable;
+};
+
+class ProxyRefusalTest : public ::testing::TestWithParam<ProxyRow> {};
+
+TEST_P(ProxyRefusalTest, RefusesWhatIsNoHostAndPort) {
+  auto client = CreateHttpClient();
+  auto set = client->SetProxy({GetParam().host, GetParam().port}, "");
+  EXPECT_EQ(set.Ok(), GetParam().usable);
+  if (!set) {
+    EXPECT_EQ(set.Err().code, ErrorCode::kRefused);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hosts, ProxyRefusalTest,
+    ::testing::Values(ProxyRow{"Name", "proxy.example", 3128, true},
+                      ProxyRow{"Address", "10.1.2.3", 8080, true},
+                      ProxyRow{"Ipv6", "[::1]", 3128, true},
+                      ProxyRow{"LongName", "a-proxy-with-a-rather-long-name.example.internal",
+                               3128, true},
+                      ProxyRow{"NetworkPath", "//proxy.example", 3128, true},
+                      ProxyRow{"Blank", "bad host", 3128, false},
+                      ProxyRow{"UserInfo", "user@host", 3128, false},
+                      ProxyRow{"Path", "host/x", 3128, false},
+                      ProxyRow{"Empty", "", 3128, false},
+                      ProxyRow{"NegativePort", "host", -5, false},
+                      ProxyRow{"PortTooHigh", "host", 65536, false}),
+    test::RowName());
+
+TEST_F(CurlHttpClientTest, GoesThroughTheProxyExceptToBypassedHosts) {
+  if (!test::TinyProxy::Installed()) GTEST_SKIP() << "tinyproxy is not installed";
+  test::TinyProxy proxy;
+  ASSERT_TRUE(proxy.Running()) << proxy.Problem();
+
+  // Bypassed first: its absence from the log is certain once the later request shows.
+  auto bypassing = CreateHttpClient();
+  ASSERT_TRUE(bypassing->SetProxy({"127.0.0.1", proxy.Port()}, "localhost,127.0.0.1"));
+  ASSERT_TRUE(bypassing->Get(Url("SuccessPage_NEW.aspx?SN=direct")));
+
+  auto proxied = CreateHttpClient();
+  ASSERT_TRUE(proxied->SetProxy({"//127.0.0.1", proxy.Port()}, "example.invalid"));
+  auto answer = proxied->Get(Url(kCheckPage));
+  ASSERT_TRUE(answer) << answer.Err().message;
+  EXPECT_EQ(answer.Value().body, "3,20240105,12");
+  EXPECT_TRUE(proxy.LogContains("GET " + Url(kCheckPage) + " HTTP/1.1",
+                                std::chrono::seconds(5)))
+      << proxy.Log();
+  EXPECT_EQ(proxy.Log().find("SN=direct"), std::string::npos) << proxy.Log();
+}
+
+TEST(EscapeUrlComponentTest, KeepsOnlyUnreservedCharacters) {
+  EXPECT_EQ(EscapeUrlComponent("AZaz09-._~"), "AZaz09-._~");
+  EXPECT_EQ(EscapeUrlComponent("SN 01/&=?+%"), "SN%2001%2F%26%3D%3F%2B%25");
+  EXPECT_EQ(EscapeUrlComponent("\xA4\xE9"), "%A4%E9");
+  EXPECT_EQ(EscapeUrlComponent(""), "");
+}
+
+}  // namespace
+}  // namespace mzt

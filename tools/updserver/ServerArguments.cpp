@@ -1,0 +1,120 @@
+#include "ServerArguments.h"
+
+#include <charconv>
+#include <map>
+
+namespace mzt::updserver {
+namespace {
+
+// The longest body that the program takes for a server answer instead of a database.
+constexpr size_t kMaxShortBody = 44;
+// The port of the program's default server address.
+constexpr int kDefaultPort = 8086;
+
+const std::map<std::string, Page> kPages = {
+    {"check", Page::kVersionCheck},
+    {"address", Page::kDownloadAddress},
+    {"download", Page::kDownload},
+    {"success", Page::kSuccessReport},
+};
+
+bool ReadNumber(const std::string& text, int low, int high, int& out) {
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
+  return error == std::errc() && end == text.data() + text.size() && out >= low && out <= high;
+}
+
+Error Invalid(const std::string& what) { return Error{ErrorCode::kInvalidArgument, what}; }
+
+}  // namespace
+
+const char* const kServerUsage =
+    "Usage: mzt-updserver [--port N] [--host ADDRESS] [--db-dir DIR] [--fault PAGE:MODE[:VALUE]]...\n"
+    "\n"
+    "Serves the update server's pages for both regions and the newest database\n"
+    "of DIR/tw and DIR/cn (by the version in their \"%CDB\" header). Prints its base\n"
+    "address, then one line per request, until interrupted.\n"
+    "\n"
+    "  --port N         port to listen on (default 8086); 0 picks a free one\n"
+    "  --host ADDRESS   address to listen on (default 127.0.0.1)\n"
+    "  --db-dir DIR     folder holding tw/ and cn/ (default: the current folder)\n"
+    "  --fault SPEC     makes PAGE (check, address, download, success) answer by MODE:\n"
+    "                     status:CODE    that HTTP status\n"
+    "                     truncate       half the body, short of its Content-Length\n"
+    "                     slow:MS        the body in pieces, MS milliseconds apart\n"
+    "                     chunked        the body without a Content-Length\n"
+    "                     short[:TEXT]   a body of at most 44 bytes (default \"2\")\n"
+    "                     garbage        bytes that are no answer\n"
+    "                     nonnumeric     an answer whose code is not a number\n"
+    "                     body:TEXT      TEXT as the body\n"
+    "                     redirect:URL   a redirect to URL\n"
+    "  --help           this text\n";
+
+Result<std::pair<Page, PageFault>> ParseFault(const std::string& text) {
+  size_t first = text.find(':');
+  auto page = kPages.find(text.substr(0, first));
+  if (first == std::string::npos || page == kPages.end()) return Invalid("bad fault: " + text);
+  std::string rest = text.substr(first + 1);
+  size_t second = rest.find(':');
+  std::string mode = rest.substr(0, second);
+  bool hasValue = second != std::string::npos;
+  std::string value = hasValue ? rest.substr(second + 1) : "";
+
+  std::pair<Page, PageFault> parsed{page->second, {}};
+  PageFault& fault = parsed.second;
+  int number = 0;
+  if (mode == "status" && ReadNumber(value, 100, 599, number)) {
+    fault.status = number;
+  } else if (mode == "slow" && ReadNumber(value, 1, 3600000, number)) {
+    fault.pieceDelay = std::chrono::milliseconds(number);
+    fault.pieceSize = 1024;
+  } else if (mode == "truncate" && !hasValue) {
+    fault.truncate = true;
+  } else if (mode == "chunked" && !hasValue) {
+    fault.chunked = true;
+  } else if (mode == "short" && value.size() <= kMaxShortBody) {
+    fault.body.emplace(hasValue ? value : "2");
+  } else if (mode == "garbage" && !hasValue) {
+    fault.body.emplace(std::string("\x89GARBAGE\r\n\x1a\xff\xfe<html>no answer</html>", 37));
+  } else if (mode == "nonnumeric" && !hasValue) {
+    fault.body.emplace("X3,20240105,12");
+  } else if (mode == "redirect" && hasValue) {
+    fault.status = 302;
+    fault.location = value;
+  } else if (mode == "body" && hasValue) {
+    fault.body.emplace(value);
+  } else {
+    return Invalid("bad fault: " + text);
+  }
+  return parsed;
+}
+
+Result<ServerArguments> ParseServerArguments(const std::vector<std::string>& args) {
+  ServerArguments parsed;
+  parsed.options.databaseFolder = ".";
+  parsed.options.port = kDefaultPort;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      parsed.help = true;
+      continue;
+    }
+    if (arg != "--port" && arg != "--host" && arg != "--db-dir" && arg != "--fault")
+      return Invalid("unknown option: " + arg);
+    if (i + 1 >= args.size()) return Invalid(arg + " needs a value");
+    const std::string& value = args[++i];
+    if (arg == "--port") {
+      if (!ReadNumber(value, 0, 65535, parsed.options.port)) return Invalid("bad port: " + value);
+    } else if (arg == "--host") {
+      parsed.options.host = value;
+    } else if (arg == "--db-dir") {
+      parsed.options.databaseFolder = value;
+    } else {
+      auto fault = ParseFault(value);
+      if (!fault) return std::move(fault).TakeError();
+      parsed.faults.push_back(std::move(fault).Value());
+    }
+  }
+  return parsed;
+}
+
+}  // namespace mzt::updserver

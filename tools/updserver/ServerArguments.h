@@ -1,0 +1,27 @@
+#pragma once
+// The command line of mzt-updserver.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "UpdateServer.h"
+#include "common/Result.h"
+
+namespace mzt::updserver {
+
+struct ServerArguments {
+  UpdateServerOptions options;
+  std::vector<std::pair<Page, PageFault>> faults;
+  bool help = false;
+};
+
+// Reads the arguments after the program name.
+Result<ServerArguments> ParseServerArguments(const std::vector<std::string>& args);
+
+// "PAGE:MODE[:VALUE]", e.g. "download:truncate", "address:status:404", "check:slow:200".
+Result<std::pair<Page, PageFault>> ParseFault(const std::string& text);
+
+extern const char* const kServerUsage;
+
+}  // namespace mzt::updserver

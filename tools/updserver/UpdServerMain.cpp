@@ -1,0 +1,52 @@
+// mzt-updserver: the local update server for tests and demonstrations.
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <mutex>
+
+#include "ServerArguments.h"
+#include "UpdateServer.h"
+
+int main(int argc, char** argv) {
+  using namespace mzt::updserver;
+  auto parsed = ParseServerArguments(std::vector<std::string>(argv + 1, argv + argc));
+  if (!parsed) {
+    std::fprintf(stderr, "mzt-updserver: %s\n\n%s", parsed.Err().message.c_str(), kServerUsage);
+    return 2;
+  }
+  if (parsed.Value().help) {
+    std::fputs(kServerUsage, stdout);
+    return 0;
+  }
+
+  // The serving threads inherit the blocked signals, so only sigwait below sees them.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  UpdateServer server(parsed.Value().options);
+  for (const auto& [page, fault] : parsed.Value().faults) server.SetFault(page, fault);
+  std::mutex outputMutex;
+  server.SetLogListener([&outputMutex](const std::string& line) {
+    std::lock_guard lock(outputMutex);
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+  });
+  if (auto started = server.Start(); !started) {
+    std::fprintf(stderr, "mzt-updserver: %s\n", started.Err().message.c_str());
+    return 1;
+  }
+  {
+    std::lock_guard lock(outputMutex);
+    std::printf("%s\n", server.BaseUrl().c_str());
+    std::fflush(stdout);
+  }
+  int received = 0;
+  sigwait(&stopSignals, &received);
+  server.Stop();
+  return 0;
+}
