@@ -1,0 +1,74 @@
+// mzt-devsim: the simulated device as a program (see --help).
+
+#include <signal.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/Timing.h"
+#include "devsim/CommandLine.h"
+#include "devsim/SignalWaiter.h"
+
+namespace {
+
+using namespace mzt;
+using namespace mzt::devsim;
+
+void LogLine(const std::string& line) {
+  static const auto start = std::chrono::steady_clock::now();
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::fprintf(stderr, "[devsim %9.3f] %s\n", seconds, line.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  InitTimingFromEnvironment();
+  std::vector<std::string> args(argv + 1, argv + argc);
+  auto parsed = ParseCommandLine(args, TimeScale());
+  if (!parsed) {
+    std::fprintf(stderr, "mzt-devsim: %s\n", parsed.Err().message.c_str());
+    return 2;
+  }
+  ProgramSettings settings = std::move(parsed).Value();
+  if (settings.help) {
+    std::fputs(HelpText().c_str(), stdout);
+    return 0;
+  }
+  if (!settings.poiCsv.empty()) {
+    auto pois = LoadPoiCsv(settings.poiCsv);
+    if (!pois) {
+      std::fprintf(stderr, "mzt-devsim: %s\n", pois.Err().message.c_str());
+      return 2;
+    }
+    settings.device.pois = std::move(pois).Value();
+  }
+  if (settings.verbose) settings.device.log = LogLine;
+
+  // Before the device thread starts, so that it inherits the blocked set.
+  SignalWaiter signals({SIGINT, SIGTERM, SIGUSR1, SIGUSR2});
+  SimulatedDevice device(settings.device);
+  auto path = device.Start();
+  if (!path) {
+    std::fprintf(stderr, "mzt-devsim: %s\n", path.Err().message.c_str());
+    return 1;
+  }
+  std::printf("%s\n", path.Value().c_str());
+  std::fflush(stdout);
+
+  for (;;) {
+    int signal = signals.Wait();
+    if (signal == SIGUSR1) {
+      device.Unplug(settings.replugDelay);
+    } else if (signal == SIGUSR2) {
+      auto again = device.Replug();
+      if (!again) std::fprintf(stderr, "mzt-devsim: %s\n", again.Err().message.c_str());
+    } else {
+      break;
+    }
+  }
+  device.Stop();
+  return 0;
+}
