@@ -44,7 +44,8 @@ class IControlSurface {
   virtual MessageAnswer ShowMessage(const std::wstring& text, const std::wstring& caption,
                                     MessageButtons buttons) = 0;
 
-  // The please-wait dialog: opening one while one is open does nothing.
+  // The please-wait dialog, captioned "請稍候" when it opens; opening one
+  // while one is open does nothing.
   virtual void OpenWaitDialog() = 0;
   virtual void CloseWaitDialog() = 0;
   virtual bool IsWaitDialogOpen() = 0;

@@ -97,6 +97,7 @@ void OnlineUpdate::SetServerUrl(std::string serverUrl) {
 }
 
 bool OnlineUpdate::Run(const std::wstring& waitText) {
+  failure_ = FlowOutcome::kNetworkFailure;
   surface_.SetWaitCaption(kCheckingCaption + waitText);
   if (surface_.IsWaitDialogOpen()) surface_.CloseWaitDialog();
 
@@ -117,8 +118,10 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
     // Replacing one region's data by the other's is the user's call, whatever the server says.
     (void)VersionCheck(checkUrl, false);
     if (surface_.ShowMessage(ReplaceQuestion(deviceName, chosenName), strings::kAppCaption,
-                             MessageButtons::kYesNo) != MessageAnswer::kYes)
+                             MessageButtons::kYesNo) != MessageAnswer::kYes) {
+      failure_ = FlowOutcome::kDeclined;
       return false;
+    }
   } else {
     bool checked = VersionCheck(checkUrl, true);
     surface_.SelectListItem(ids::kRegionList, 0);
@@ -184,6 +187,7 @@ bool OnlineUpdate::VersionCheck(const std::string& url, bool withMessages) {
       return true;
     case 2:
     case 4:
+      if (answer.code == 2) failure_ = FlowOutcome::kUpToDate;
       surface_.CloseWaitDialog();
       if (withMessages) Inform(ServerAnswerMessage(answer.code));
       return false;

@@ -45,6 +45,10 @@ class OnlineUpdate {
   // the device ID; answers the server's answer code, 0 when there was none.
   int ReportSuccess();
 
+  // Why the last Run answered false: the server had nothing newer, the user
+  // declined, or the server or the network failed.
+  FlowOutcome FailureOutcome() const { return failure_; }
+
  private:
   int ChosenRegion();
   // A new client for `url`'s request, told the user's proxy; false (after the
@@ -66,6 +70,7 @@ class OnlineUpdate {
   std::string serverUrl_;
   OnlineUpdateHooks hooks_;
   std::unique_ptr<IHttpClient> client_;  // of the last request
+  FlowOutcome failure_ = FlowOutcome::kNone;
 };
 
 }  // namespace mzt

@@ -8,7 +8,7 @@
 
 namespace mzt {
 
-enum class PageMode { kUpdate, kClearPoi, kQuery };
+enum class PageMode { kUpdate, kClearPoi, kQuery, kExportPoi };
 
 // How the last flow ended, for the command line's exit status.
 enum class FlowOutcome {

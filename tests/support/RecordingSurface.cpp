@@ -173,6 +173,8 @@ MessageAnswer RecordingSurface::ShowMessage(const std::wstring& text, const std:
 
 void RecordingSurface::OpenWaitDialog() {
   std::lock_guard lock(mutex_);
+  // A new dialog comes with its template's caption; an open one stays as it is.
+  if (!waitOpen_) waitCaption_ = L"請稍候";
   waitOpen_ = true;
   Record({.call = SurfaceCall::kOpenWaitDialog});
 }

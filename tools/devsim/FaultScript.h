@@ -42,7 +42,7 @@ struct Fault {
   uint64_t nth = 1;
   uint32_t times = 1;
   std::chrono::milliseconds duration{0};
-  std::string text;   // noise or the other talker's sentence; a default when empty
+  std::string text{};  // noise or the other talker's sentence; a default when empty
   int value = 100;    // the reported POI count
 };
 

@@ -1,0 +1,247 @@
+#include "cli/CliApp.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "cli/TerminalSurface.h"
+#include "common/ModuleVersion.h"
+#include "common/PortSettings.h"
+#include "common/Timing.h"
+#include "database/ControlIds.h"
+#include "database/DatabaseLayout.h"
+#include "database/DatabaseSplitter.h"
+#include "database/MztUtilitySheet.h"
+#include "database/UploadDBDlg.h"
+#include "devicelink/DevicePort.h"
+#include "devicelink/PortDiscovery.h"
+#include "platform/CopyDataChannel.h"
+#include "platform/DeviceEnumeration.h"
+#include "platform/ProgramFolder.h"
+#include "platform/Terminal.h"
+#include "platform/TextCodec.h"
+
+namespace mzt {
+namespace fs = std::filesystem;
+namespace {
+
+void Say(const std::string& line) { std::printf("%s\n", line.c_str()); }
+void Complain(const std::string& line) { std::fprintf(stderr, "mzt: %s\n", line.c_str()); }
+
+int ExitStatusOf(FlowOutcome outcome) {
+  switch (outcome) {
+    case FlowOutcome::kSuccess:
+    case FlowOutcome::kUpToDate:
+      return kExitSuccess;
+    case FlowOutcome::kNetworkFailure:
+      return kExitNetworkFailure;
+    case FlowOutcome::kInvalidDatabase:
+      return kExitInvalidDatabase;
+    case FlowOutcome::kDeclined:
+      return kExitDeclined;
+    case FlowOutcome::kTransferFailed:
+      return kExitTransferFailed;
+    case FlowOutcome::kNone:
+    case FlowOutcome::kDeviceUnreachable:
+      break;
+  }
+  return kExitDeviceUnreachable;
+}
+
+// Sentences as they cross the wire; data frames only by their size.
+void PrintWire(CDevicePort::WireDirection direction, std::span<const uint8_t> bytes) {
+  bool outgoing = direction == CDevicePort::WireDirection::kToDevice;
+  if (outgoing && (bytes.empty() || bytes[0] != '$')) {
+    std::fprintf(stderr, "> [data frame, %zu bytes]\n", bytes.size());
+    return;
+  }
+  std::string text;
+  for (uint8_t b : bytes) {
+    if (b == '\r') text += "\\r";
+    else if (b == '\n') text += "\\n";
+    else if (b >= 0x20 && b < 0x7F) text += static_cast<char>(b);
+    else {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", b);
+      text += hex;
+    }
+  }
+  std::fprintf(stderr, "%c %s\n", outgoing ? '>' : '<', text.c_str());
+}
+
+int ListPorts() {
+  std::vector<std::string> ports;
+  std::string error;
+  if (!FillDevicePortList(ports, error)) {
+    Complain(error);
+    return kExitDeviceUnreachable;
+  }
+  if (ports.empty()) Say("No device found.");
+  for (const auto& port : ports) Say(port);
+  return kExitSuccess;
+}
+
+int Split(const CliOptions& options) {
+  fs::path file = options.arguments[0];
+  auto layout = InspectDatabase(file);
+  if (!layout) {
+    Complain(file.string() + ": not a valid speed-camera database (" + layout.Err().message + ")");
+    return kExitInvalidDatabase;
+  }
+  // The device files are written next to the database file: split a copy
+  // when they belong elsewhere.
+  fs::path source = file;
+  fs::path copy;
+  std::error_code ec;
+  if (!options.outDir.empty()) {
+    fs::create_directories(options.outDir, ec);
+    copy = fs::path(options.outDir) / ("." + file.filename().string() + ".split");
+    if (!fs::copy_file(file, copy, fs::copy_options::overwrite_existing, ec)) {
+      Complain(options.outDir + ": " + ec.message());
+      return kExitInvalidDatabase;
+    }
+    source = copy;
+  }
+  DatabaseSplitter splitter;
+  fs::path ff00, ff01, ff02;
+  Result<void> result = splitter.SplitHeader(source, true, ff00);
+  if (result) result = splitter.SplitIndex(source, true, ff01);
+  if (result) result = splitter.SplitRecords(source, true, ff02);
+  if (!copy.empty()) fs::remove(copy, ec);
+  if (!result) {
+    Complain(result.Err().message);
+    return result.Err().code == ErrorCode::kFormat ? kExitInvalidDatabase : kExitUsage;
+  }
+  for (const auto& path : {ff00, ff01, ff02}) Say(path.string());
+  return kExitSuccess;
+}
+
+int SendCopyDataCommand(const CliOptions& options) {
+  std::string text = WideToAnsi(Utf8ToWide(options.arguments[0]));
+  if (text.size() >= kMaxCopyDataBytes) {
+    Complain("the text is longer than 259 bytes");
+    return kExitUsage;
+  }
+  text.push_back('\0');
+  auto answer = SendCopyData(CopyDataSocketPath(), 1,
+                             std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+  if (!answer) {
+    Complain(answer.Err().message);
+    return kExitDeviceUnreachable;
+  }
+  Say(answer.Value() ? "Accepted." : "Refused.");
+  return answer.Value() ? kExitSuccess : kExitDeclined;
+}
+
+// Picks the port on the page's list: --port, else the settings file's port,
+// else the only one found.
+bool SelectPort(IControlSurface& surface, const CliOptions& options) {
+  std::string wanted = options.port;
+  if (!wanted.empty() && wanted.find('/') == std::string::npos) wanted = "/dev/" + wanted;
+  if (wanted.empty()) {
+    std::string stored = LoadPortSettings(SettingsFilePath()).portNumber;
+    if (IsCharacterDevice(stored)) wanted = stored;
+  }
+  int count = surface.ListCount(ids::kPortList);
+  if (wanted.empty()) {
+    if (count == 1) {
+      surface.SelectListItem(ids::kPortList, 0);
+      return true;
+    }
+    std::string found;
+    for (int i = 0; i < count; ++i) found += " " + WideToUtf8(surface.ListItem(ids::kPortList, i));
+    Complain(count == 0 ? "no device port found; connect the device or give --port"
+                        : "several device ports found; choose one with --port:" + found);
+    return false;
+  }
+  std::wstring entry = Utf8ToWide(wanted);
+  for (int i = 0; i < count; ++i) {
+    if (surface.ListItem(ids::kPortList, i) == entry) {
+      surface.SelectListItem(ids::kPortList, i);
+      return true;
+    }
+  }
+  surface.AddListItem(ids::kPortList, entry);
+  surface.SelectListItem(ids::kPortList, count);
+  return true;
+}
+
+int RunDeviceFlow(const CliOptions& options) {
+  TerminalSurface::Options terminal;
+  terminal.yesToAll = options.yes;
+  terminal.interactiveInput = IsInteractiveInput();
+  terminal.interactiveOutput = IsInteractiveOutput();
+  TerminalSurface surface(terminal);
+
+  auto link = std::make_unique<CDevicePort>();
+  if (options.verbose) link->SetWireObserver(PrintWire);
+  CMZTUtilitySheet sheet(surface, std::move(link));
+  CUploadDBDlg& page = sheet.Page();
+  if (!options.server.empty()) page.SetServerUrl(options.server);
+
+  page.OnInitDialog();
+  page.OnShowWindow();
+  if (!SelectPort(surface, options)) return kExitDeviceUnreachable;
+  if (options.region == "cn") surface.SelectListItem(ids::kRegionList, 1);
+  page.OnPortSelectionChange();
+
+  const std::string& command = options.command;
+  if (command == "query") {
+    page.OnQueryButton();
+  } else if (command == "update") {
+    page.OnUpdateButton();
+  } else if (command == "upload") {
+    fs::path file = fs::absolute(options.arguments[0]);
+    auto layout = InspectDatabase(file);
+    if (!layout) {
+      Complain(file.string() + ": not a valid speed-camera database (" + layout.Err().message + ")");
+      return kExitInvalidDatabase;
+    }
+    page.SetOfflineDatabase(file);
+    page.OnUpdateButton();
+  } else if (command == "clear-poi") {
+    page.OnClearPoiButton();
+  } else if (command == "export-poi") {
+    page.OnExportPoiAction();
+  }
+  page.WaitForIdle();
+
+  FlowOutcome outcome = page.LastOutcome();
+  if (surface.ReplugAbandoned()) outcome = FlowOutcome::kTransferFailed;
+  if (command == "query" && outcome == FlowOutcome::kSuccess) {
+    Say("FW 版本: " + WideToUtf8(surface.GetText(ids::kFwVersionText)));
+    Say("DB 版本: " + WideToUtf8(surface.GetText(ids::kDbVersionText)));
+    Say("DB區域: " + WideToUtf8(surface.GetText(ids::kDbRegionText)));
+  }
+  if (command == "export-poi" && outcome == FlowOutcome::kSuccess) {
+    Say("POIs: " + std::to_string(page.State().poiCount) + " -> " +
+        (DataFolder() / "POI.csv").string());
+  }
+  return ExitStatusOf(outcome);
+}
+
+}  // namespace
+
+int RunCli(const CliOptions& options) {
+  if (options.help) {
+    std::fputs(UsageText().c_str(), stdout);
+    return kExitSuccess;
+  }
+  if (options.version) {
+    Say(ProgramTitle());
+    return kExitSuccess;
+  }
+  InitTimingFromEnvironment();
+  InstallInterruptHandler();
+  if (!options.dataDir.empty()) SetDataFolderOverride(fs::absolute(options.dataDir));
+  if (options.command == "ports") return ListPorts();
+  if (options.command == "split") return Split(options);
+  if (options.command == "send-copydata") return SendCopyDataCommand(options);
+  return RunDeviceFlow(options);
+}
+
+}  // namespace mzt

@@ -1,0 +1,101 @@
+#include "cli/CommandLine.h"
+
+#include <algorithm>
+#include <array>
+
+namespace mzt {
+namespace {
+
+struct CommandSpec {
+  const char* name;
+  size_t arguments;
+};
+
+constexpr std::array<CommandSpec, 8> kCommands = {{
+    {"ports", 0},
+    {"query", 0},
+    {"update", 0},
+    {"upload", 1},
+    {"clear-poi", 0},
+    {"export-poi", 0},
+    {"split", 1},
+    {"send-copydata", 1},
+}};
+
+Error Usage(const std::string& text) { return Error{ErrorCode::kInvalidArgument, text}; }
+
+}  // namespace
+
+std::string UsageText() {
+  return
+      "Usage: mzt COMMAND [OPTIONS]\n"
+      "Keeps the speed-camera database of the detector on its USB serial port current.\n"
+      "\n"
+      "Commands:\n"
+      "  ports               list the device ports found\n"
+      "  query               show the firmware version, database version and region\n"
+      "  update              the whole online update (POIs saved to POI.csv first)\n"
+      "  upload FILE         install a database file from disk, without the server\n"
+      "  clear-poi           delete the user's own points in the device\n"
+      "  export-poi          save the device's own points to POI.csv\n"
+      "  split FILE          convert a database file into the device files only;\n"
+      "                      the exit status says whether it is a valid database\n"
+      "  send-copydata TEXT  send \"path,port\" to a running desktop program\n"
+      "\n"
+      "Options:\n"
+      "  --port PORT         device path (/dev/ttyACM0) or port name (ttyACM0);\n"
+      "                      default: the settings file's port, else the only one found\n"
+      "  --region tw|cn      database region: Taiwan (default) or China\n"
+      "  --server URL        update server base address (http://host:port/)\n"
+      "  --data-dir DIR      folder for ULDB.bin, the device files and POI.csv\n"
+      "  --out DIR           where split writes its files (default: next to FILE)\n"
+      "  --yes               answer Yes to every question\n"
+      "  --verbose           show the sentences on the wire\n"
+      "  --help              this text\n"
+      "  --version           the program's version\n"
+      "\n"
+      "Exit status: 0 success, 1 usage, 2 device not reachable, 3 server or network\n"
+      "failure, 4 invalid database, 5 declined, 6 transfer failed.\n";
+}
+
+Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
+  CliOptions options;
+  auto value = [&](size_t& i, const std::string& name) -> Result<std::string> {
+    if (i + 1 >= args.size()) return Usage(name + " needs a value");
+    return args[++i];
+  };
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    std::string* target = nullptr;
+    if (arg == "--help" || arg == "-h") options.help = true;
+    else if (arg == "--version") options.version = true;
+    else if (arg == "--yes" || arg == "-y") options.yes = true;
+    else if (arg == "--verbose" || arg == "-v") options.verbose = true;
+    else if (arg == "--port") target = &options.port;
+    else if (arg == "--region") target = &options.region;
+    else if (arg == "--server") target = &options.server;
+    else if (arg == "--data-dir") target = &options.dataDir;
+    else if (arg == "--out") target = &options.outDir;
+    else if (arg.size() > 1 && arg[0] == '-') return Usage("unknown option " + arg);
+    else if (options.command.empty()) options.command = arg;
+    else options.arguments.push_back(arg);
+    if (target) {
+      auto text = value(i, arg);
+      if (!text) return std::move(text).TakeError();
+      *target = text.Value();
+    }
+  }
+  if (options.help || options.version) return options;
+  if (options.command.empty()) return Usage("no command given");
+  auto spec = std::find_if(kCommands.begin(), kCommands.end(),
+                           [&](const CommandSpec& c) { return options.command == c.name; });
+  if (spec == kCommands.end()) return Usage("unknown command " + options.command);
+  if (options.arguments.size() != spec->arguments)
+    return Usage(options.command + (spec->arguments ? " takes one argument" : " takes no argument"));
+  if (!options.region.empty() && options.region != "tw" && options.region != "cn")
+    return Usage("--region is tw or cn");
+  if (!options.outDir.empty() && options.command != "split") return Usage("--out is for split");
+  return options;
+}
+
+}  // namespace mzt

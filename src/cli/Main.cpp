@@ -1,0 +1,16 @@
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/CliApp.h"
+#include "cli/CommandLine.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  auto options = mzt::ParseCommandLine(args);
+  if (!options) {
+    std::fprintf(stderr, "mzt: %s\n\n%s", options.Err().message.c_str(), mzt::UsageText().c_str());
+    return mzt::kExitUsage;
+  }
+  return mzt::RunCli(options.Value());
+}

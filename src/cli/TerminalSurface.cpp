@@ -1,0 +1,204 @@
+#include "cli/TerminalSurface.h"
+
+#include "common/Timing.h"
+#include "database/ControlIds.h"
+#include "database/ReplugWatcher.h"
+#include "devicelink/PortDiscovery.h"
+#include "platform/Clock.h"
+#include "platform/Terminal.h"
+#include "platform/TextCodec.h"
+
+namespace mzt {
+namespace {
+
+constexpr const wchar_t* kWaitDialogCaption = L"請稍候";
+
+}  // namespace
+
+TerminalSurface::TerminalSurface(Options options) : options_(options) {}
+
+void TerminalSurface::Print(const std::string& line) {
+  std::lock_guard lock(mutex_);
+  PrintLocked(line);
+}
+
+void TerminalSurface::PrintLocked(const std::string& line) {
+  EndProgressLineLocked();
+  std::fprintf(options_.out, "%s\n", line.c_str());
+  std::fflush(options_.out);
+}
+
+void TerminalSurface::EndProgressLineLocked() {
+  if (!progressLineOpen_) return;
+  std::fputc('\n', options_.out);
+  progressLineOpen_ = false;
+}
+
+void TerminalSurface::SetText(int id, const std::wstring& text) {
+  std::lock_guard lock(mutex_);
+  bool changed = texts_[id] != text;
+  texts_[id] = text;
+  // The status line reports the steps of a download or an upload.
+  if (id == ids::kStatusText && changed && !text.empty()) PrintLocked(WideToUtf8(text));
+}
+
+std::wstring TerminalSurface::GetText(int id) {
+  std::lock_guard lock(mutex_);
+  auto it = texts_.find(id);
+  return it == texts_.end() ? std::wstring() : it->second;
+}
+
+void TerminalSurface::Enable(int, bool) {}
+void TerminalSurface::Show(int, bool) {}
+void TerminalSurface::Check(int, bool) {}
+
+void TerminalSurface::ClearList(int id) {
+  std::lock_guard lock(mutex_);
+  lists_[id] = List{};
+}
+
+void TerminalSurface::AddListItem(int id, const std::wstring& text) {
+  std::lock_guard lock(mutex_);
+  lists_[id].items.push_back(text);
+}
+
+void TerminalSurface::SelectListItem(int id, int index) {
+  std::lock_guard lock(mutex_);
+  List& list = lists_[id];
+  list.selected = index >= 0 && index < static_cast<int>(list.items.size()) ? index : -1;
+}
+
+int TerminalSurface::SelectedListItem(int id) {
+  std::lock_guard lock(mutex_);
+  return lists_[id].selected;
+}
+
+int TerminalSurface::ListCount(int id) {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(lists_[id].items.size());
+}
+
+std::wstring TerminalSurface::ListItem(int id, int index) {
+  std::lock_guard lock(mutex_);
+  const List& list = lists_[id];
+  return index >= 0 && index < static_cast<int>(list.items.size()) ? list.items[index] : L"";
+}
+
+void TerminalSurface::SetProgressRange(int id, int low, int high) {
+  if (id != ids::kProgressBar) return;
+  std::lock_guard lock(mutex_);
+  int64_t total = static_cast<int64_t>(high) - low;
+  if (total != meter_.Total() || meter_.Done() > 0) {
+    EndProgressLineLocked();
+    meter_.Start(total, ProgressMeter::Clock::now());
+    lastPrintedPercent_ = -1;
+  }
+}
+
+void TerminalSurface::SetProgressPosition(int id, int position) {
+  if (id != ids::kProgressBar) return;
+  std::lock_guard lock(mutex_);
+  if (position == 0 && meter_.Done() == 0) return;  // a reset, nothing to show
+  if (position < meter_.Done()) meter_.Start(meter_.Total(), ProgressMeter::Clock::now());
+  meter_.Update(position, ProgressMeter::Clock::now());
+  DrawProgressLocked();
+}
+
+void TerminalSurface::DrawProgressLocked() {
+  if (meter_.Total() <= 0) return;
+  if (options_.interactiveOutput) {
+    std::fprintf(options_.out, "\r%s\x1b[K", meter_.Render().c_str());
+    progressLineOpen_ = true;
+  } else {
+    // Plain lines: one per tenth.
+    int step = meter_.Percent() / 10 * 10;
+    if (step == lastPrintedPercent_) return;
+    lastPrintedPercent_ = step;
+    std::fprintf(options_.out, "%s\n", meter_.Render().c_str());
+  }
+  std::fflush(options_.out);
+}
+
+MessageAnswer TerminalSurface::ShowMessage(const std::wstring& text, const std::wstring& caption,
+                                           MessageButtons buttons) {
+  std::unique_lock lock(mutex_);
+  std::string line = "[" + WideToUtf8(caption) + "] " + WideToUtf8(text);
+  if (buttons == MessageButtons::kOk) {
+    PrintLocked(line);
+    return MessageAnswer::kOk;
+  }
+  if (options_.yesToAll) {
+    PrintLocked(line + " (y/n) y");
+    return MessageAnswer::kYes;
+  }
+  if (!options_.interactiveInput) {
+    PrintLocked(line + " (y/n) n  [no terminal to ask]");
+    return MessageAnswer::kNo;
+  }
+  EndProgressLineLocked();
+  for (;;) {
+    std::fprintf(options_.out, "%s (y/n) ", line.c_str());
+    std::fflush(options_.out);
+    std::string answer;
+    if (!ReadLine(answer)) {
+      std::fputc('\n', options_.out);
+      return MessageAnswer::kNo;
+    }
+    if (answer == "y" || answer == "Y" || answer == "yes") return MessageAnswer::kYes;
+    if (answer == "n" || answer == "N" || answer == "no") return MessageAnswer::kNo;
+  }
+}
+
+void TerminalSurface::OpenWaitDialog() {
+  std::lock_guard lock(mutex_);
+  if (waitOpen_) return;
+  waitOpen_ = true;
+  waitCaption_ = kWaitDialogCaption;
+  PrintLocked(WideToUtf8(waitCaption_) + "...");
+}
+
+void TerminalSurface::CloseWaitDialog() {
+  std::lock_guard lock(mutex_);
+  waitOpen_ = false;
+}
+
+bool TerminalSurface::IsWaitDialogOpen() {
+  std::lock_guard lock(mutex_);
+  return waitOpen_;
+}
+
+void TerminalSurface::SetWaitCaption(const std::wstring& caption) {
+  std::lock_guard lock(mutex_);
+  if (!waitOpen_ || waitCaption_ == caption) return;
+  waitCaption_ = caption;
+  PrintLocked(WideToUtf8(caption) + "...");
+}
+
+std::wstring TerminalSurface::WaitCaption() {
+  std::lock_guard lock(mutex_);
+  return waitOpen_ ? waitCaption_ : std::wstring();
+}
+
+ReplugResult TerminalSurface::RunReplugDialog() {
+  ReplugWatcher watcher({IsUsbSerialDeviceGone, IsUsbSerialDevicePresent}, RealClock());
+  const bool colour = options_.interactiveOutput;
+  auto onPrompt = [&](const ReplugPrompt& prompt) {
+    std::string text = WideToUtf8(prompt.text);
+    if (colour) text = (prompt.green ? "\x1b[32m" : "\x1b[31m") + text + "\x1b[0m";
+    Print(text);
+  };
+  // At a terminal Ctrl-C means stop; without one nobody can replug forever.
+  CatchInterrupts(true);
+  ClearInterrupt();
+  auto limit = options_.interactiveInput ? std::chrono::milliseconds(0)
+                                         : Duration(Delay::kUnattendedReplugPhase);
+  ReplugOutcome outcome = RunReplugWatcher(watcher, RealClock(), InterruptRequested, onPrompt, limit);
+  CatchInterrupts(false);
+  if (outcome == ReplugOutcome::kOk) return ReplugResult::kOk;
+  replugAbandoned_ = true;
+  Print(outcome == ReplugOutcome::kTimedOut ? "The device was not replugged in time."
+                                            : "Stopped.");
+  return ReplugResult::kNone;
+}
+
+}  // namespace mzt

@@ -1,0 +1,77 @@
+#pragma once
+// The control surface on a terminal: messages printed with their caption,
+// questions asked (or answered by --yes, or No without a terminal), status
+// and wait captions as progress lines, a progress bar, and the replug prompt.
+
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "cli/ProgressMeter.h"
+#include "database/ControlSurface.h"
+
+namespace mzt {
+
+class TerminalSurface : public IControlSurface {
+ public:
+  struct Options {
+    bool yesToAll = false;
+    bool interactiveInput = false;   // questions may be asked
+    bool interactiveOutput = false;  // redraw one progress line, colours
+    std::FILE* out = stdout;
+  };
+
+  explicit TerminalSurface(Options options);
+
+  void SetText(int id, const std::wstring& text) override;
+  std::wstring GetText(int id) override;
+  void Enable(int id, bool enabled) override;
+  void Show(int id, bool shown) override;
+  void Check(int id, bool checked) override;
+  void ClearList(int id) override;
+  void AddListItem(int id, const std::wstring& text) override;
+  void SelectListItem(int id, int index) override;
+  int SelectedListItem(int id) override;
+  int ListCount(int id) override;
+  std::wstring ListItem(int id, int index) override;
+  void SetProgressRange(int id, int low, int high) override;
+  void SetProgressPosition(int id, int position) override;
+  MessageAnswer ShowMessage(const std::wstring& text, const std::wstring& caption,
+                            MessageButtons buttons) override;
+  void OpenWaitDialog() override;
+  void CloseWaitDialog() override;
+  bool IsWaitDialogOpen() override;
+  void SetWaitCaption(const std::wstring& caption) override;
+  std::wstring WaitCaption() override;
+  ReplugResult RunReplugDialog() override;
+  void EnableCloseCommand(bool) override {}
+
+  // The user stopped the replug prompt with Ctrl-C, or nobody replugged in time.
+  bool ReplugAbandoned() const { return replugAbandoned_; }
+  // Prints a line of the program's own (not a system text).
+  void Print(const std::string& line);
+
+ private:
+  struct List {
+    std::vector<std::wstring> items;
+    int selected = -1;
+  };
+  void PrintLocked(const std::string& line);
+  void EndProgressLineLocked();
+  void DrawProgressLocked();
+
+  Options options_;
+  std::mutex mutex_;
+  std::map<int, std::wstring> texts_;
+  std::map<int, List> lists_;
+  bool waitOpen_ = false;
+  std::wstring waitCaption_;
+  ProgressMeter meter_;
+  bool progressLineOpen_ = false;
+  int lastPrintedPercent_ = -1;
+  bool replugAbandoned_ = false;
+};
+
+}  // namespace mzt

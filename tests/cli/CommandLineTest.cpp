@@ -1,0 +1,68 @@
+#include "cli/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include "cli/ProgressMeter.h"
+#include "support/ParamName.h"
+
+namespace mzt {
+namespace {
+
+struct ParseCase {
+  const char* name;
+  std::vector<std::string> args;
+  bool valid;
+  std::string command;
+};
+
+class CommandLineTest : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(CommandLineTest, Parses) {
+  auto options = ParseCommandLine(GetParam().args);
+  ASSERT_EQ(options.Ok(), GetParam().valid) << (options ? "" : options.Err().message);
+  if (options) {
+    EXPECT_EQ(options.Value().command, GetParam().command);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, CommandLineTest,
+    ::testing::Values(
+        ParseCase{"Query", {"query", "--port", "/dev/ttyACM0"}, true, "query"},
+        ParseCase{"UpdateWithEverything",
+                  {"--yes", "update", "--region", "cn", "--server", "http://h/", "--data-dir", "d",
+                   "--verbose"},
+                  true, "update"},
+        ParseCase{"UploadNeedsItsFile", {"upload"}, false, ""},
+        ParseCase{"UploadWithFile", {"upload", "db.bin"}, true, "upload"},
+        ParseCase{"SplitWithOut", {"split", "db.bin", "--out", "dir"}, true, "split"},
+        ParseCase{"OutOnlyForSplit", {"query", "--out", "dir"}, false, ""},
+        ParseCase{"UnknownCommand", {"flash"}, false, ""},
+        ParseCase{"UnknownOption", {"query", "--fast"}, false, ""},
+        ParseCase{"OptionWithoutValue", {"query", "--port"}, false, ""},
+        ParseCase{"BadRegion", {"update", "--region", "jp"}, false, ""},
+        ParseCase{"NoCommand", {}, false, ""},
+        ParseCase{"HelpAlone", {"--help"}, true, ""},
+        ParseCase{"ExtraArgument", {"query", "x"}, false, ""}),
+    test::RowName());
+
+TEST(ProgressMeterTest, BytesShowAmountsRateAndTimeLeft) {
+  ProgressMeter meter;
+  auto start = ProgressMeter::Clock::time_point{};
+  meter.Start(2048 * 1024, start);
+  meter.Update(1024 * 1024, start + std::chrono::seconds(2));
+  EXPECT_EQ(meter.Percent(), 50);
+  EXPECT_EQ(meter.Render(10), "[#####-----]  50%  1.0 MB / 2.0 MB  512.0 KB/s  00:02 left");
+  meter.Update(2048 * 1024, start + std::chrono::seconds(4));
+  EXPECT_EQ(meter.Render(10), "[##########] 100%  2.0 MB / 2.0 MB  512.0 KB/s");
+}
+
+TEST(ProgressMeterTest, PercentRangeShowsOnlyTheBar) {
+  ProgressMeter meter;
+  meter.Start(100, {});
+  meter.Update(25, {});
+  EXPECT_EQ(meter.Render(4), "[#---]  25%");
+}
+
+}  // namespace
+}  // namespace mzt

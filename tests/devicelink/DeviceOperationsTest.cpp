@@ -1,0 +1,162 @@
+// The device operations against the simulated device: attempts, pauses and
+// plain results.
+
+#include <gtest/gtest.h>
+
+#include "common/Timing.h"
+#include "devicelink/DevicePort.h"
+#include "devsim/SimulatedDevice.h"
+#include "support/TempFolder.h"
+
+namespace mzt {
+namespace {
+
+using devsim::Fault;
+
+class DeviceOperationsTest : public ::testing::Test {
+ protected:
+  void StartDevice(devsim::SimulatedDevice::Options options = {}) {
+    device_ = std::make_unique<devsim::SimulatedDevice>(options);
+    auto path = device_->Start();
+    ASSERT_TRUE(path) << path.Err().message;
+    ASSERT_TRUE(port_.OpenPort(path.Value()));
+  }
+  void TearDown() override {
+    port_.ClosePort();
+    if (device_) device_->Stop();
+  }
+  size_t Count(const std::string& prefix) const {
+    size_t n = 0;
+    for (const auto& s : device_->ReceivedSentences()) n += s.rfind(prefix, 0) == 0;
+    return n;
+  }
+  void Silence(int command) {
+    ASSERT_TRUE(device_->AddFault({.effect = Fault::Effect::kDropReply, .command = command,
+                                   .nth = 1, .times = 0}));
+  }
+
+  std::unique_ptr<devsim::SimulatedDevice> device_;
+  CDevicePort port_;
+};
+
+TEST_F(DeviceOperationsTest, InformationGettersAfterQueries) {
+  devsim::SimulatedDevice::Options options;
+  options.firmware = "1.3.2.1";
+  options.deviceId = "SN-12345";
+  options.region = "CN";
+  options.pois = devsim::GeneratePois(7);
+  StartDevice(options);
+  ASSERT_TRUE(port_.QueryDeviceInfo(1));
+  EXPECT_EQ(port_.GetVersionText(), "1.3.2.1");
+  ASSERT_TRUE(port_.QueryDeviceInfo(2));
+  EXPECT_EQ(port_.GetDeviceIdText(), "SN-12345");
+  ASSERT_TRUE(port_.QueryDeviceInfo(3));
+  EXPECT_EQ(port_.GetPoiCount(), 7);
+  ASSERT_TRUE(port_.QueryDeviceInfo(7));
+  EXPECT_EQ(port_.GetRegionCode(), "CN");
+  ASSERT_TRUE(port_.QueryDeviceInfo(4));
+  uint16_t year = 1;
+  uint8_t month = 1, day = 1;
+  EXPECT_EQ(port_.GetDatabaseVersion(year, month, day), 258);
+  EXPECT_EQ(year, 0);
+  ASSERT_TRUE(port_.ReadPoiRecord(6));
+  CameraRecord record;
+  port_.CopyPoiRecord(record);
+  auto poi = devsim::GeneratePois(7)[6];
+  EXPECT_NEAR(record.CameraPoint().latitude, poi.cameraLatitude, 1e-4);
+  EXPECT_EQ(record.CameraId(), poi.id);
+}
+
+struct AttemptCase {
+  const char* name;
+  int command;
+  std::function<bool(CDevicePort&)> operation;
+  size_t writes;
+};
+
+class AttemptTest : public DeviceOperationsTest, public ::testing::WithParamInterface<AttemptCase> {};
+
+TEST_P(AttemptTest, SilentDeviceGetsTheSpecifiedAttempts) {
+  StartDevice();
+  Silence(GetParam().command);
+  EXPECT_FALSE(GetParam().operation(port_));
+  EXPECT_EQ(Count("$PQEL" + std::to_string(GetParam().command)), GetParam().writes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, AttemptTest,
+    ::testing::Values(
+        AttemptCase{"QueryDeviceInfo", 108, [](CDevicePort& p) { return p.QueryDeviceInfo(1); }, 2},
+        AttemptCase{"ClearPois", 109, [](CDevicePort& p) { return p.ClearPois(); }, 2},
+        AttemptCase{"QueryUploadMode", 113, [](CDevicePort& p) { return p.QueryUploadMode() != 0; }, 2},
+        AttemptCase{"EnterUploadMode", 113, [](CDevicePort& p) { return p.EnterUploadMode(); }, 2},
+        AttemptCase{"DeleteDeviceFile", 996, [](CDevicePort& p) { return p.DeleteDeviceFile(0xFF00, 44); }, 2},
+        AttemptCase{"ReadPoiRecord", 114, [](CDevicePort& p) { return p.ReadPoiRecord(0); }, 1},
+        AttemptCase{"QueryFileEntry", 995,
+                    [](CDevicePort& p) {
+                      int id = 0, location = 0;
+                      return p.QueryFileEntry(1, id, location);
+                    },
+                    1}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(DeviceOperationsTest, EnterUploadModePausesAfterEachFailedAttempt) {
+  StartDevice();
+  Silence(113);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(port_.EnterUploadMode());
+  auto took = std::chrono::steady_clock::now() - start;
+  // Two waits and two pauses, at the least.
+  EXPECT_GE(took, 2 * Duration(Delay::kReply113) + 2 * Duration(Delay::kEnterUploadRetry));
+}
+
+TEST_F(DeviceOperationsTest, UploadModeIsReportedAfterEntering) {
+  StartDevice();
+  EXPECT_EQ(port_.QueryUploadMode(), 0);
+  EXPECT_TRUE(port_.EnterUploadMode());
+  EXPECT_NE(port_.QueryUploadMode(), 0);
+}
+
+TEST_F(DeviceOperationsTest, FileTableAndDeletion) {
+  test::TempFolder folder;
+  test::WriteFileBytes(folder / "FF00.bin", "%CDB" + std::string(40, '\0'));
+  devsim::SimulatedDevice::Options options;
+  options.databaseFolder = folder.Path();
+  options.unplacedIds = {0xFF00};
+  StartDevice(options);
+  int id = 0, location = -1;
+  ASSERT_TRUE(port_.QueryFileEntry(1, id, location));
+  EXPECT_EQ(id, 0xFF00);
+  EXPECT_EQ(location, 0);
+  EXPECT_FALSE(port_.QueryFileEntry(2, id, location));  // past the last entry
+  EXPECT_TRUE(port_.DeleteDeviceFile(0xFF00, 44));
+  EXPECT_FALSE(port_.DeleteDeviceFile(0xFF00, 44));  // nothing there any more
+}
+
+TEST_F(DeviceOperationsTest, PoiCountOf100IsNotTaken) {
+  StartDevice();
+  ASSERT_TRUE(device_->AddFault({.effect = Fault::Effect::kPoiCount, .command = 108,
+                                 .argument = 3, .nth = 1, .times = 0, .value = 100}));
+  EXPECT_FALSE(port_.QueryDeviceInfo(3));
+  EXPECT_EQ(Count("$PQEL108,3,"), 2u);
+}
+
+TEST_F(DeviceOperationsTest, NoisyLinkStillDeliversReplies) {
+  StartDevice();
+  ASSERT_TRUE(device_->AddFault({.effect = Fault::Effect::kNoiseBefore, .nth = 1, .times = 0}));
+  ASSERT_TRUE(device_->AddFault({.effect = Fault::Effect::kOtherTalkerBefore, .nth = 1, .times = 0}));
+  EXPECT_TRUE(port_.QueryDeviceInfo(1));
+  EXPECT_TRUE(port_.QueryDeviceInfo(2));
+  EXPECT_EQ(Count("$PQEL108"), 2u);
+}
+
+TEST_F(DeviceOperationsTest, CorruptReplyCostsAnAttempt) {
+  StartDevice();
+  ASSERT_TRUE(device_->AddFault({.effect = Fault::Effect::kCorruptChecksum, .command = 108,
+                                 .nth = 1, .times = 1}));
+  EXPECT_TRUE(port_.QueryDeviceInfo(1));
+  EXPECT_EQ(Count("$PQEL108"), 2u);
+}
+
+}  // namespace
+}  // namespace mzt
