@@ -116,7 +116,7 @@ void CUploadDBDlg::UploadWorker() {
     Result<void> made = index.empty()
                             ? Result<void>(Error{ErrorCode::kIo, "no data folder for Index.bin"})
                             : MakeReducedIndex(state_.ff01Path, index);
-    if (!made) return RejectDatabase(made.TakeError().With("Index.bin"));
+    if (!made) return RejectDatabase(std::move(made).TakeError().With("Index.bin"));
     RemoveQuietly(state_.ff01Path);
     state_.ff01Path = index;
   }
