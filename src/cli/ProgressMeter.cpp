@@ -31,14 +31,14 @@ int ProgressMeter::Percent() const {
   return static_cast<int>(std::clamp<int64_t>(done_ * 100 / total_, 0, 100));
 }
 
-std::string ProgressMeter::Render(int width) const {
+std::string ProgressMeter::Render(int width, bool bytes) const {
   int filled = Percent() * width / 100;
   std::string line = "[" + std::string(static_cast<size_t>(filled), '#') +
                      std::string(static_cast<size_t>(width - filled), '-') + "]";
   char percent[8];
   std::snprintf(percent, sizeof percent, " %3d%%", Percent());
   line += percent;
-  if (total_ <= 100) return line;
+  if (!bytes) return line;
   line += "  " + Amount(static_cast<double>(done_)) + " / " + Amount(static_cast<double>(total_));
   double seconds = std::chrono::duration<double>(last_ - start_).count();
   if (seconds > 0.2 && done_ > 0) {

@@ -19,9 +19,9 @@ class ProgressMeter {
   int64_t Done() const { return done_; }
   int Percent() const;
 
-  // "[#####-----]  50%  512.0 KB / 1024.0 KB  100.0 KB/s  00:05 left"; amounts
-  // and rate only when the total counts bytes (more than 100).
-  std::string Render(int width = 30) const;
+  // "[#####-----]  50%  512.0 KB / 1024.0 KB  100.0 KB/s  00:05 left"; the
+  // amounts, rate and time left only when the meter counts bytes.
+  std::string Render(int width = 30, bool bytes = true) const;
 
  private:
   int64_t total_ = 0;

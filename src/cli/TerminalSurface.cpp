@@ -40,6 +40,8 @@ void TerminalSurface::SetText(int id, const std::wstring& text) {
   texts_[id] = text;
   // The status line reports the steps of a download or an upload.
   if (id == ids::kStatusText && changed && !text.empty()) PrintLocked(WideToUtf8(text));
+  // The progress text is set only for byte counts (not for the POI export's percent).
+  if (id == ids::kProgressText) countsBytes_ = !text.empty();
 }
 
 std::wstring TerminalSurface::GetText(int id) {
@@ -88,7 +90,7 @@ void TerminalSurface::SetProgressRange(int id, int low, int high) {
   if (id != ids::kProgressBar) return;
   std::lock_guard lock(mutex_);
   int64_t total = static_cast<int64_t>(high) - low;
-  if (total != meter_.Total() || meter_.Done() > 0) {
+  if (total != meter_.Total()) {
     EndProgressLineLocked();
     meter_.Start(total, ProgressMeter::Clock::now());
     lastPrintedPercent_ = -1;
@@ -98,8 +100,14 @@ void TerminalSurface::SetProgressRange(int id, int low, int high) {
 void TerminalSurface::SetProgressPosition(int id, int position) {
   if (id != ids::kProgressBar) return;
   std::lock_guard lock(mutex_);
-  if (position == 0 && meter_.Done() == 0) return;  // a reset, nothing to show
-  if (position < meter_.Done()) meter_.Start(meter_.Total(), ProgressMeter::Clock::now());
+  if (position < meter_.Done() || position == 0) {
+    // A reset, or the next file: a new measurement, nothing to show yet.
+    EndProgressLineLocked();
+    meter_.Start(meter_.Total(), ProgressMeter::Clock::now());
+    lastPrintedPercent_ = -1;
+    if (position == 0) return;
+  }
+  if (position == meter_.Done() && lastPrintedPercent_ >= 0) return;  // nothing new
   meter_.Update(position, ProgressMeter::Clock::now());
   DrawProgressLocked();
 }
@@ -107,14 +115,14 @@ void TerminalSurface::SetProgressPosition(int id, int position) {
 void TerminalSurface::DrawProgressLocked() {
   if (meter_.Total() <= 0) return;
   if (options_.interactiveOutput) {
-    std::fprintf(options_.out, "\r%s\x1b[K", meter_.Render().c_str());
+    std::fprintf(options_.out, "\r%s\x1b[K", meter_.Render(30, countsBytes_).c_str());
     progressLineOpen_ = true;
   } else {
     // Plain lines: one per tenth.
     int step = meter_.Percent() / 10 * 10;
     if (step == lastPrintedPercent_) return;
     lastPrintedPercent_ = step;
-    std::fprintf(options_.out, "%s\n", meter_.Render().c_str());
+    std::fprintf(options_.out, "%s\n", meter_.Render(30, countsBytes_).c_str());
   }
   std::fflush(options_.out);
 }

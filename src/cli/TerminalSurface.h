@@ -71,6 +71,7 @@ class TerminalSurface : public IControlSurface {
   ProgressMeter meter_;
   bool progressLineOpen_ = false;
   int lastPrintedPercent_ = -1;
+  bool countsBytes_ = false;
   bool replugAbandoned_ = false;
 };
 

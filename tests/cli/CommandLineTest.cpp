@@ -61,7 +61,7 @@ TEST(ProgressMeterTest, PercentRangeShowsOnlyTheBar) {
   ProgressMeter meter;
   meter.Start(100, {});
   meter.Update(25, {});
-  EXPECT_EQ(meter.Render(4), "[#---]  25%");
+  EXPECT_EQ(meter.Render(4, false), "[#---]  25%");
 }
 
 }  // namespace

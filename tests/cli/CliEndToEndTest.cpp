@@ -1,0 +1,261 @@
+// The `mzt` program itself, run as a user runs it, against the simulated
+// device on a pty and the local update server on loopback.
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "UpdateServer.h"
+#include "database/DatabaseSplitter.h"
+#include "dbgen/SyntheticDatabase.h"
+#include "devsim/SimulatedDevice.h"
+#include "support/TempFolder.h"
+
+namespace mzt {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status = -1;
+  std::string output;
+};
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(folder_ / "home");
+    fs::create_directories(folder_ / "server" / "tw");
+    fs::create_directories(folder_ / "installed");
+    ASSERT_TRUE(dbgen::SyntheticDatabase({2025, 1, 15, 3, 4, 4, 200, 7}).WriteTo(folder_ / "installed" / "ULDB.bin"));
+    DatabaseSplitter splitter;
+    fs::path a, b, c;
+    ASSERT_TRUE(splitter.SplitHeader(folder_ / "installed" / "ULDB.bin", true, a));
+    ASSERT_TRUE(splitter.SplitIndex(folder_ / "installed" / "ULDB.bin", true, b));
+    ASSERT_TRUE(splitter.SplitRecords(folder_ / "installed" / "ULDB.bin", true, c));
+    ASSERT_TRUE(dbgen::SyntheticDatabase(newer_).WriteTo(folder_ / "server" / "tw" / "DB.bin"));
+
+    devsim::SimulatedDevice::Options options;
+    options.pois = devsim::GeneratePois(3);
+    options.databaseFolder = folder_ / "installed";
+    options.linkPath = folder_ / "port";
+    options.sysfsRoot = folder_ / "sys";
+    device_ = std::make_unique<devsim::SimulatedDevice>(options);
+    ASSERT_TRUE(device_->Start());
+
+    updserver::UpdateServerOptions serverOptions;
+    serverOptions.databaseFolder = folder_ / "server";
+    server_ = std::make_unique<updserver::UpdateServer>(serverOptions);
+    ASSERT_TRUE(server_->Start());
+  }
+  void TearDown() override {
+    device_->Stop();
+    server_->Stop();
+  }
+
+  std::vector<std::string> Environment() const {
+    return {"MZT_TIME_SCALE=0.01", "MZT_HOME=" + (folder_ / "home").string(),
+            "MZT_SYSFS_ROOT=" + (folder_ / "sys").string(), "PATH=/usr/bin:/bin", "LANG=C.UTF-8"};
+  }
+
+  // Runs mzt with its output on a pipe (no terminal), or on a pty whose input
+  // gets `typed`.
+  Outcome Mzt(std::vector<std::string> args, bool onTerminal = false, const std::string& typed = "") {
+    args.insert(args.begin(), std::string(MZT_PROGRAM));
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    auto env = Environment();
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    int fd = -1;
+    pid_t pid;
+    if (onTerminal) {
+      pid = forkpty(&fd, nullptr, nullptr, nullptr);
+    } else {
+      int pipeFds[2];
+      if (pipe(pipeFds) != 0) return {};
+      pid = fork();
+      if (pid == 0) {
+        dup2(pipeFds[1], 1);
+        dup2(pipeFds[1], 2);
+        int null = ::open("/dev/null", O_RDONLY);
+        dup2(null, 0);
+      }
+      close(pipeFds[1]);
+      fd = pipeFds[0];
+      if (pid == 0) close(fd);
+    }
+    if (pid == 0) {
+      execve(argv[0], argv.data(), envp.data());
+      _exit(127);
+    }
+    if (!typed.empty()) {
+      ssize_t written = write(fd, typed.data(), typed.size());
+      (void)written;
+    }
+    Outcome run;
+    char buffer[4096];
+    for (;;) {
+      ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n <= 0) break;  // a pty reads EIO once the program has ended
+      run.output.append(buffer, static_cast<size_t>(n));
+    }
+    close(fd);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+  }
+
+  std::string Port() const { return (folder_ / "port").string(); }
+  bool Has(const Outcome& run, const std::string& text) const {
+    return run.output.find(text) != std::string::npos;
+  }
+
+  dbgen::DatabaseOptions newer_{2026, 11, 30, 12, 4, 8, 300, 21};
+  test::TempFolder folder_;
+  std::unique_ptr<devsim::SimulatedDevice> device_;
+  std::unique_ptr<updserver::UpdateServer> server_;
+};
+
+TEST_F(CliTest, VersionAndPorts) {
+  Outcome version = Mzt({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(Has(version, "MZT Utility Online  ")) << version.output;
+  Outcome ports = Mzt({"ports"});
+  EXPECT_EQ(ports.status, 0);
+  EXPECT_EQ(ports.output, "/dev/ttyACM0\n");
+  EXPECT_EQ(Mzt({"flash"}).status, 1);
+}
+
+TEST_F(CliTest, QueryShowsWhatTheDeviceHolds) {
+  Outcome run = Mzt({"query", "--port", Port()});
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(Has(run, "FW 版本: 1.4.0.7")) << run.output;
+  EXPECT_TRUE(Has(run, "DB 版本: 202501150003")) << run.output;
+  EXPECT_TRUE(Has(run, "DB區域: 台灣")) << run.output;
+}
+
+TEST_F(CliTest, UpdateWithYesInstallsTheNewDatabase) {
+  Outcome run = Mzt({"update", "--yes", "--port", Port(), "--server", server_->BaseUrl()});
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(device_->Version().number, 12);
+  EXPECT_TRUE(Has(run, "[MZT Utility] 請重新啟動裝置!!")) << run.output;
+  EXPECT_TRUE(fs::exists(folder_ / "home" / "POI.csv"));
+  EXPECT_EQ(server_->SuccessReports().size(), 1u);
+}
+
+TEST_F(CliTest, UpToDateIsSuccessAndDeadServerIsANetworkFailure) {
+  ASSERT_TRUE(dbgen::SyntheticDatabase({2025, 1, 15, 3, 4, 4, 200, 7}).WriteTo(folder_ / "server" / "tw" / "DB.bin"));
+  Outcome upToDate = Mzt({"update", "--port", Port(), "--server", server_->BaseUrl()});
+  EXPECT_EQ(upToDate.status, 0) << upToDate.output;
+  EXPECT_TRUE(Has(upToDate, "網站無新的資料庫可供更新"));
+  Outcome dead = Mzt({"update", "--port", Port(), "--server", "http://127.0.0.1:1/"});
+  EXPECT_EQ(dead.status, 3) << dead.output;
+}
+
+TEST_F(CliTest, UploadInstallsAFileWithoutTheServerAndKeepsIt) {
+  fs::path file = folder_ / "mine.bin";
+  ASSERT_TRUE(dbgen::SyntheticDatabase(newer_).WriteTo(file));
+  Outcome run = Mzt({"upload", file.string(), "--port", Port(), "--server", server_->BaseUrl()});
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(device_->Version().number, 12);
+  EXPECT_TRUE(fs::exists(file));
+  EXPECT_TRUE(server_->Requests().empty());
+  Outcome invalid = Mzt({"upload", (folder_ / "missing.bin").string(), "--port", Port()});
+  EXPECT_EQ(invalid.status, 4);
+}
+
+TEST_F(CliTest, ClearPoiAsksAndNoTerminalMeansNo) {
+  Outcome noTerminal = Mzt({"clear-poi", "--port", Port()});
+  EXPECT_EQ(noTerminal.status, 5) << noTerminal.output;
+  EXPECT_EQ(device_->PoiCount(), 3u);
+
+  Outcome typedNo = Mzt({"clear-poi", "--port", Port()}, true, "n\n");
+  EXPECT_EQ(typedNo.status, 5) << typedNo.output;
+  EXPECT_TRUE(Has(typedNo, "程式將刪除裝置內POI資料,請問是否刪除? (y/n)"));
+  EXPECT_EQ(device_->PoiCount(), 3u);
+
+  Outcome typedYes = Mzt({"clear-poi", "--port", Port()}, true, "y\n");
+  EXPECT_EQ(typedYes.status, 0) << typedYes.output;
+  EXPECT_EQ(device_->PoiCount(), 0u);
+}
+
+TEST_F(CliTest, ClearPoiWithYes) {
+  Outcome run = Mzt({"clear-poi", "--yes", "--port", Port()});
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(Has(run, "POI清除完成,請重新啟動裝置!"));
+  EXPECT_EQ(device_->PoiCount(), 0u);
+}
+
+TEST_F(CliTest, ExportPoiWritesPoiCsv) {
+  Outcome run = Mzt({"export-poi", "--port", Port()});
+  EXPECT_EQ(run.status, 0) << run.output;
+  std::string csv = test::ReadFileBytes(folder_ / "home" / "POI.csv");
+  size_t lines = 0;
+  for (size_t pos = 0; (pos = csv.find("\r\n", pos)) != std::string::npos; pos += 2) ++lines;
+  EXPECT_EQ(lines, 4u);  // the header and three POIs
+}
+
+TEST_F(CliTest, SplitTellsWhetherTheFileIsADatabase) {
+  fs::path file = folder_ / "db.bin";
+  ASSERT_TRUE(dbgen::SyntheticDatabase(newer_).WriteTo(file));
+  Outcome valid = Mzt({"split", file.string(), "--out", (folder_ / "out").string()});
+  EXPECT_EQ(valid.status, 0) << valid.output;
+  for (const char* name : {"FF00.bin", "FF01.bin", "FF02.bin"}) EXPECT_TRUE(fs::exists(folder_ / "out" / name));
+  test::WriteFileBytes(folder_ / "bad.bin", std::string(100, 'x'));
+  EXPECT_EQ(Mzt({"split", (folder_ / "bad.bin").string()}).status, 4);
+}
+
+TEST_F(CliTest, FailedTransferPromptsForTheReplugAndRunsAgain) {
+  ASSERT_TRUE(device_->AddFault({.effect = devsim::Fault::Effect::kFrameStatus2,
+                                 .trigger = devsim::Fault::Trigger::kFrame, .fileId = 0xFF00,
+                                 .nth = 1, .times = 2}));
+  // The user pulls the cable once the failed transfer has ended, and plugs it back.
+  std::jthread user([this](std::stop_token stop) {
+    while (!stop.stop_requested()) {
+      for (const auto& s : device_->ReceivedSentences()) {
+        if (s.rfind("$PQEL999,2,65280", 0) == 0) {
+          device_->Unplug(std::chrono::milliseconds(300));
+          return;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  });
+  Outcome run = Mzt({"update", "--yes", "--port", Port(), "--server", server_->BaseUrl()});
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(Has(run, "請拔除USB線")) << run.output;
+  EXPECT_TRUE(Has(run, "請插入USB線")) << run.output;
+  EXPECT_EQ(device_->Version().number, 12);
+}
+
+TEST_F(CliTest, NobodyReplugsAnUnattendedRun) {
+  ASSERT_TRUE(device_->AddFault({.effect = devsim::Fault::Effect::kFrameStatus2,
+                                 .trigger = devsim::Fault::Trigger::kFrame, .fileId = 0xFF00,
+                                 .nth = 1, .times = 2}));
+  Outcome run = Mzt({"update", "--yes", "--port", Port(), "--server", server_->BaseUrl()});
+  EXPECT_EQ(run.status, 6) << run.output;
+  EXPECT_TRUE(Has(run, "[錯誤] DB 上傳失敗,請重試,請洽經銷商")) << run.output;
+}
+
+TEST_F(CliTest, UnreachableDeviceAndMissingDesktopProgram) {
+  Outcome run = Mzt({"query", "--port", "/dev/no-such-port"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_TRUE(Has(run, "[錯誤] 無法連結裝置，請重試")) << run.output;
+  EXPECT_EQ(Mzt({"send-copydata", "a.bin,1"}).status, 2);
+}
+
+}  // namespace
+}  // namespace mzt
