@@ -7,7 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
+#include <functional>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -17,6 +19,7 @@
 #include "database/DatabaseSplitter.h"
 #include "dbgen/SyntheticDatabase.h"
 #include "devsim/SimulatedDevice.h"
+#include "platform/CopyDataChannel.h"
 #include "support/TempFolder.h"
 
 namespace mzt {
@@ -63,12 +66,14 @@ class CliTest : public ::testing::Test {
 
   std::vector<std::string> Environment() const {
     return {"MZT_TIME_SCALE=0.01", "MZT_HOME=" + (folder_ / "home").string(),
-            "MZT_SYSFS_ROOT=" + (folder_ / "sys").string(), "PATH=/usr/bin:/bin", "LANG=C.UTF-8"};
+            "MZT_SYSFS_ROOT=" + (folder_ / "sys").string(),
+            "XDG_RUNTIME_DIR=" + folder_.Path().string(), "PATH=/usr/bin:/bin", "LANG=C.UTF-8"};
   }
 
   // Runs mzt with its output on a pipe (no terminal), or on a pty whose input
   // gets `typed`.
-  Outcome Mzt(std::vector<std::string> args, bool onTerminal = false, const std::string& typed = "") {
+  Outcome Mzt(std::vector<std::string> args, bool onTerminal = false, const std::string& typed = "",
+              std::function<void(pid_t)> started = {}) {
     args.insert(args.begin(), std::string(MZT_PROGRAM));
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
@@ -100,6 +105,7 @@ class CliTest : public ::testing::Test {
       execve(argv[0], argv.data(), envp.data());
       _exit(127);
     }
+    if (started) started(pid);
     if (!typed.empty()) {
       ssize_t written = write(fd, typed.data(), typed.size());
       (void)written;
@@ -248,6 +254,42 @@ TEST_F(CliTest, NobodyReplugsAnUnattendedRun) {
   Outcome run = Mzt({"update", "--yes", "--port", Port(), "--server", server_->BaseUrl()});
   EXPECT_EQ(run.status, 6) << run.output;
   EXPECT_TRUE(Has(run, "[錯誤] DB 上傳失敗,請重試,請洽經銷商")) << run.output;
+}
+
+TEST_F(CliTest, CtrlCAtTheReplugPromptStopsWithTheTransferFailedStatus) {
+  ASSERT_TRUE(device_->AddFault({.effect = devsim::Fault::Effect::kFrameStatus2,
+                                 .trigger = devsim::Fault::Trigger::kFrame, .fileId = 0xFF00,
+                                 .nth = 1, .times = 2}));
+  std::jthread user;
+  Outcome run = Mzt({"update", "--yes", "--port", Port(), "--server", server_->BaseUrl()}, true, "",
+                    [&](pid_t pid) {
+                      user = std::jthread([this, pid](std::stop_token stop) {
+                        while (!stop.stop_requested()) {
+                          for (const auto& s : device_->ReceivedSentences()) {
+                            if (s.rfind("$PQEL999,2,65280", 0) == 0) {
+                              std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                              kill(pid, SIGINT);
+                              return;
+                            }
+                          }
+                          std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                        }
+                      });
+                    });
+  EXPECT_EQ(run.status, 6) << run.output;
+  EXPECT_TRUE(Has(run, "\x1b[32m請拔除USB線\x1b[0m")) << run.output;
+}
+
+TEST_F(CliTest, SendCopyDataReachesTheRunningProgram) {
+  CopyDataServer program;
+  std::string received;
+  ASSERT_TRUE(program.Start(folder_ / "mzt-utility.sock", [&](uint32_t id, std::span<const uint8_t> data) {
+    received.assign(data.begin(), data.end());
+    return id == 1;
+  }));
+  Outcome run = Mzt({"send-copydata", "C:\\db\\ULDB.bin,3"});
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(received, std::string("C:\\db\\ULDB.bin,3\0", 19));
 }
 
 TEST_F(CliTest, UnreachableDeviceAndMissingDesktopProgram) {
