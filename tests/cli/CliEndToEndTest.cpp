@@ -289,7 +289,7 @@ TEST_F(CliTest, SendCopyDataReachesTheRunningProgram) {
   }));
   Outcome run = Mzt({"send-copydata", "C:\\db\\ULDB.bin,3"});
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(received, std::string("C:\\db\\ULDB.bin,3\0", 19));
+  EXPECT_EQ(received, std::string("C:\\db\\ULDB.bin,3\0", 17));
 }
 
 TEST_F(CliTest, UnreachableDeviceAndMissingDesktopProgram) {
