@@ -87,11 +87,11 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
   }
   if (options.help || options.version) return options;
   if (options.command.empty()) return Usage("no command given");
-  auto spec = std::find_if(kCommands.begin(), kCommands.end(),
+  auto known = std::find_if(kCommands.begin(), kCommands.end(),
                            [&](const CommandSpec& c) { return options.command == c.name; });
-  if (spec == kCommands.end()) return Usage("unknown command " + options.command);
-  if (options.arguments.size() != spec->arguments)
-    return Usage(options.command + (spec->arguments ? " takes one argument" : " takes no argument"));
+  if (known == kCommands.end()) return Usage("unknown command " + options.command);
+  if (options.arguments.size() != known->arguments)
+    return Usage(options.command + (known->arguments ? " takes one argument" : " takes no argument"));
   if (!options.region.empty() && options.region != "tw" && options.region != "cn")
     return Usage("--region is tw or cn");
   if (!options.outDir.empty() && options.command != "split") return Usage("--out is for split");

@@ -37,7 +37,7 @@ const char* const kServerUsage =
     "  --port N         port to listen on (default 8086); 0 picks a free one\n"
     "  --host ADDRESS   address to listen on (default 127.0.0.1)\n"
     "  --db-dir DIR     folder holding tw/ and cn/ (default: the current folder)\n"
-    "  --fault SPEC     makes PAGE (check, address, download, success) answer by MODE:\n"
+    "  --fault PAGE:MODE makes PAGE (check, address, download, success) answer by MODE:\n"
     "                     status:CODE    that HTTP status\n"
     "                     truncate       half the body, short of its Content-Length\n"
     "                     slow:MS        the body in pieces, MS milliseconds apart\n"
