@@ -3,7 +3,6 @@
 #include "database/UploadDBDlg.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "common/FieldReader.h"
 #include "common/PortNumber.h"
@@ -11,6 +10,7 @@
 #include "database/ControlIds.h"
 #include "database/MztUtilitySheet.h"
 #include "database/OnlineUpdate.h"
+#include "database/ProgressDisplay.h"
 #include "database/UpdateServerPages.h"
 #include "devicelink/PortDiscovery.h"
 #include "platform/DeviceEnumeration.h"
@@ -135,18 +135,7 @@ void CUploadDBDlg::ResetProgressDisplay() {
 }
 
 void CUploadDBDlg::ShowProgress(uint64_t done, uint64_t total) {
-  // The bar counts in bytes up to 2 GiB, in KiB beyond.
-  int shift = total > 0x7FFFFFFFu ? 10 : 0;
-  surface_.SetProgressRange(kProgressBar, 0, static_cast<int>(total >> shift));
-  surface_.SetProgressPosition(kProgressBar, static_cast<int>(std::min(done, total) >> shift));
-  char text[96];
-  if (total >= 1024)
-    std::snprintf(text, sizeof text, "%.1f KB / %.1f KB", static_cast<double>(done) / 1024.0,
-                  static_cast<double>(total) / 1024.0);
-  else
-    std::snprintf(text, sizeof text, "%.1f Bytes / %.1f Bytes", static_cast<double>(done),
-                  static_cast<double>(total));
-  surface_.SetText(kProgressText, Utf8ToWide(text));
+  mzt::ShowProgress(surface_, done, total);
 }
 
 bool CUploadDBDlg::StartConversation(bool isQuery) {

@@ -68,7 +68,6 @@ bool Cmd999::ParseReply(std::span<const uint8_t> sentence) {
   long long identifier = fields.Decimal();
   int acknowledgedLength = static_cast<int>(fields.Decimal());
   long long confirmation = fields.Decimal();
-  acknowledgedLength_ = acknowledgedLength;
   if (identifier != fileIdentifier_ || identifier < 0 || identifier > 65535) return false;
   if (mode_ == kData && (acknowledgedLength != dataLength_ || confirmation != 1)) return false;
   ReplyEvent().Set();

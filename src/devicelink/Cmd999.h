@@ -44,7 +44,6 @@ class Cmd999 : public CMZTCmd {
   std::atomic<bool> dataFrame_{false};
   std::atomic<bool> resend_{false};
   std::atomic<uint32_t> acknowledgedBytes_{0};
-  std::atomic<int> acknowledgedLength_{0};
   std::atomic<int> replyStatus_{0};
 };
 
