@@ -1,5 +1,6 @@
 #include "common/Timing.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdlib>
@@ -44,12 +45,20 @@ constexpr std::array<int, static_cast<size_t>(Delay::kCount)> kProduction = {
 
 std::atomic<double> g_scale{1.0};
 
+// Scaled down, a wait for the other side still leaves a busy machine time to
+// answer: only the failure paths get shorter.
+constexpr double kMinScaledReplyMs = 100.0;
+
+bool IsReplyTimeout(Delay delay) { return delay >= Delay::kReply108 && delay <= Delay::kReply999Control; }
+
 }  // namespace
 
 int ProductionMilliseconds(Delay delay) { return kProduction[static_cast<size_t>(delay)]; }
 
 std::chrono::milliseconds Duration(Delay delay) {
-  double ms = ProductionMilliseconds(delay) * g_scale.load(std::memory_order_relaxed);
+  double production = ProductionMilliseconds(delay);
+  double ms = production * g_scale.load(std::memory_order_relaxed);
+  if (IsReplyTimeout(delay) && ms < production) ms = std::max(ms, std::min(production, kMinScaledReplyMs));
   // A scaled delay never rounds to zero: a zero time-out would turn waits into polls.
   return std::chrono::milliseconds(ms < 1.0 ? 1 : static_cast<long long>(ms + 0.5));
 }

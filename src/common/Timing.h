@@ -50,7 +50,8 @@ enum class Delay {
 // The production value of a delay, in milliseconds.
 int ProductionMilliseconds(Delay delay);
 
-// The delay as the program waits it: the production value times the scale.
+// The delay as the program waits it: the production value times the scale;
+// a scaled reply time-out stays at least 100 ms.
 std::chrono::milliseconds Duration(Delay delay);
 
 // Scale factor for every delay; 1.0 in production. Tests set it once, before

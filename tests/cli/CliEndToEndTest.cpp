@@ -73,7 +73,7 @@ class CliTest : public ::testing::Test {
   // Runs mzt with its output on a pipe (no terminal), or on a pty whose input
   // gets `typed`.
   Outcome Mzt(std::vector<std::string> args, bool onTerminal = false, const std::string& typed = "",
-              std::function<void(pid_t)> started = {}) {
+              std::function<void(const std::string& output, pid_t)> watch = {}) {
     args.insert(args.begin(), std::string(MZT_PROGRAM));
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
@@ -105,7 +105,6 @@ class CliTest : public ::testing::Test {
       execve(argv[0], argv.data(), envp.data());
       _exit(127);
     }
-    if (started) started(pid);
     if (!typed.empty()) {
       ssize_t written = write(fd, typed.data(), typed.size());
       (void)written;
@@ -116,6 +115,7 @@ class CliTest : public ::testing::Test {
       ssize_t n = read(fd, buffer, sizeof buffer);
       if (n <= 0) break;  // a pty reads EIO once the program has ended
       run.output.append(buffer, static_cast<size_t>(n));
+      if (watch) watch(run.output, pid);
     }
     close(fd);
     int status = 0;
@@ -260,21 +260,14 @@ TEST_F(CliTest, CtrlCAtTheReplugPromptStopsWithTheTransferFailedStatus) {
   ASSERT_TRUE(device_->AddFault({.effect = devsim::Fault::Effect::kFrameStatus2,
                                  .trigger = devsim::Fault::Trigger::kFrame, .fileId = 0xFF00,
                                  .nth = 1, .times = 2}));
-  std::jthread user;
+  // Ctrl-C once the unplug prompt shows.
+  bool interrupted = false;
   Outcome run = Mzt({"update", "--yes", "--port", Port(), "--server", server_->BaseUrl()}, true, "",
-                    [&](pid_t pid) {
-                      user = std::jthread([this, pid](std::stop_token stop) {
-                        while (!stop.stop_requested()) {
-                          for (const auto& s : device_->ReceivedSentences()) {
-                            if (s.rfind("$PQEL999,2,65280", 0) == 0) {
-                              std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                              kill(pid, SIGINT);
-                              return;
-                            }
-                          }
-                          std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                        }
-                      });
+                    [&](const std::string& output, pid_t pid) {
+                      if (!interrupted && output.find("請拔除USB線") != std::string::npos) {
+                        interrupted = true;
+                        kill(pid, SIGINT);
+                      }
                     });
   EXPECT_EQ(run.status, 6) << run.output;
   EXPECT_TRUE(Has(run, "\x1b[32m請拔除USB線\x1b[0m")) << run.output;
