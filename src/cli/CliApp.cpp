@@ -45,6 +45,8 @@ int ExitStatusOf(FlowOutcome outcome) {
       return kExitDeclined;
     case FlowOutcome::kTransferFailed:
       return kExitTransferFailed;
+    case FlowOutcome::kFileError:
+      return kExitFileError;
     case FlowOutcome::kNone:
     case FlowOutcome::kDeviceUnreachable:
       break;
@@ -100,9 +102,9 @@ int Split(const CliOptions& options) {
   if (!options.outDir.empty()) {
     fs::create_directories(options.outDir, ec);
     copy = fs::path(options.outDir) / ("." + file.filename().string() + ".split");
-    if (!fs::copy_file(file, copy, fs::copy_options::overwrite_existing, ec)) {
+    if (ec || !fs::copy_file(file, copy, fs::copy_options::overwrite_existing, ec)) {
       Complain(options.outDir + ": " + ec.message());
-      return kExitInvalidDatabase;
+      return kExitFileError;
     }
     source = copy;
   }
@@ -113,8 +115,11 @@ int Split(const CliOptions& options) {
   if (result) result = splitter.SplitRecords(source, true, ff02);
   if (!copy.empty()) fs::remove(copy, ec);
   if (!result) {
+    // No half set of device files is left behind.
+    for (const auto& path : {ff00, ff01, ff02})
+      if (!path.empty()) fs::remove(path, ec);
     Complain(result.Err().message);
-    return result.Err().code == ErrorCode::kFormat ? kExitInvalidDatabase : kExitUsage;
+    return result.Err().code == ErrorCode::kFormat ? kExitInvalidDatabase : kExitFileError;
   }
   for (const auto& path : {ff00, ff01, ff02}) Say(path.string());
   return kExitSuccess;

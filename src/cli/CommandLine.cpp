@@ -55,7 +55,8 @@ std::string UsageText() {
       "  --version           the program's version\n"
       "\n"
       "Exit status: 0 success, 1 usage, 2 device not reachable, 3 server or network\n"
-      "failure, 4 invalid database, 5 declined, 6 transfer failed.\n";
+      "failure, 4 invalid database, 5 declined, 6 transfer failed, 7 a file could not\n"
+      "be written.\n";
 }
 
 Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {

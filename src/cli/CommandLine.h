@@ -31,6 +31,7 @@ enum ExitStatus : int {
   kExitInvalidDatabase = 4,
   kExitDeclined = 5,
   kExitTransferFailed = 6,
+  kExitFileError = 7,
 };
 
 Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args);

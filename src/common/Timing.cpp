@@ -49,18 +49,28 @@ std::atomic<double> g_scale{1.0};
 // answer: only the failure paths get shorter.
 constexpr double kMinScaledReplyMs = 100.0;
 
-bool IsReplyTimeout(Delay delay) { return delay >= Delay::kReply108 && delay <= Delay::kReply999Control; }
+bool IsTimeout(Delay delay) {
+  return delay == Delay::kWriteDeadline ||
+         (delay >= Delay::kReply108 && delay <= Delay::kReply999Control);
+}
+
+std::chrono::milliseconds Scaled(double production, bool floored) {
+  double ms = production * g_scale.load(std::memory_order_relaxed);
+  if (floored && ms < production) ms = std::max(ms, std::min(production, kMinScaledReplyMs));
+  // A scaled delay never rounds to zero: a zero time-out would turn waits into polls.
+  return std::chrono::milliseconds(ms < 1.0 ? 1 : static_cast<long long>(ms + 0.5));
+}
 
 }  // namespace
 
 int ProductionMilliseconds(Delay delay) { return kProduction[static_cast<size_t>(delay)]; }
 
 std::chrono::milliseconds Duration(Delay delay) {
-  double production = ProductionMilliseconds(delay);
-  double ms = production * g_scale.load(std::memory_order_relaxed);
-  if (IsReplyTimeout(delay) && ms < production) ms = std::max(ms, std::min(production, kMinScaledReplyMs));
-  // A scaled delay never rounds to zero: a zero time-out would turn waits into polls.
-  return std::chrono::milliseconds(ms < 1.0 ? 1 : static_cast<long long>(ms + 0.5));
+  return Scaled(ProductionMilliseconds(delay), IsTimeout(delay));
+}
+
+std::chrono::milliseconds ScaledTimeout(int productionMilliseconds) {
+  return Scaled(productionMilliseconds, true);
 }
 
 void SetTimeScale(double scale) {

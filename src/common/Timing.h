@@ -51,8 +51,12 @@ enum class Delay {
 int ProductionMilliseconds(Delay delay);
 
 // The delay as the program waits it: the production value times the scale;
-// a scaled reply time-out stays at least 100 ms.
+// a scaled time-out (a wait for the other side) stays at least 100 ms.
 std::chrono::milliseconds Duration(Delay delay);
+
+// A wait for the other side given in production milliseconds (the serial
+// port's time-outs), scaled like the table's reply time-outs.
+std::chrono::milliseconds ScaledTimeout(int productionMilliseconds);
 
 // Scale factor for every delay; 1.0 in production. Tests set it once, before
 // any worker runs. Reads MZT_TIME_SCALE when InitTimingFromEnvironment is called.

@@ -43,10 +43,11 @@ bool CUploadDBDlg::PrepareOfflineDatabase() {
       !fs::copy_file(offlineDatabase_, folder / "ULDB.bin", fs::copy_options::overwrite_existing, ec)) {
     std::string why = ec ? ec.message() : std::string("no data folder");
     Message(Utf8ToWide(offlineDatabase_.string() + ": " + why), L"Error");
-    Finish(FlowOutcome::kInvalidDatabase);
+    Finish(FlowOutcome::kFileError);
     return false;
   }
   state_.databasePath = folder / "ULDB.bin";
+  surface_.CloseWaitDialog();
   surface_.SetProgressPosition(kProgressBar, 0);
   surface_.SetText(kProgressText, L"");
   StartUpload();
@@ -82,7 +83,7 @@ void CUploadDBDlg::RejectDatabase(const Error& error) {
   sheet_.SetPagesEnabled(true);
   Reset();
   surface_.Enable(kRegionList, true);
-  Finish(FlowOutcome::kInvalidDatabase);
+  Finish(error.code == ErrorCode::kFormat ? FlowOutcome::kInvalidDatabase : FlowOutcome::kFileError);
 }
 
 bool CUploadDBDlg::DeleteDeviceDatabase() {

@@ -185,7 +185,9 @@ void CUploadDBDlg::UpdateWorkerBody() {
     }
     int identifier = 0;
     int location = 0;
-    if (!sheet_.QueryFileEntry(state_.fileIndex, identifier, location)) {
+    // A device that never ends its table must not hold the update.
+    if (state_.fileIndex > kMaxFileEntries ||
+        !sheet_.QueryFileEntry(state_.fileIndex, identifier, location)) {
       --state_.fileIndex;
       break;
     }

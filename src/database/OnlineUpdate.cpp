@@ -117,6 +117,7 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
   } else if (regionCapable) {
     // Replacing one region's data by the other's is the user's call, whatever the server says.
     (void)VersionCheck(checkUrl, false);
+    failure_ = FlowOutcome::kNetworkFailure;  // whatever that check answered
     if (surface_.ShowMessage(ReplaceQuestion(deviceName, chosenName), strings::kAppCaption,
                              MessageButtons::kYesNo) != MessageAnswer::kYes) {
       failure_ = FlowOutcome::kDeclined;

@@ -2,6 +2,7 @@
 // The speed-camera page's state that its flows share: what the device
 // reported, what the server offers, and where the files are.
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -20,6 +21,7 @@ enum class FlowOutcome {
   kInvalidDatabase,
   kDeclined,            // the user answered No
   kTransferFailed,
+  kFileError,           // a file of the program's could not be written
 };
 
 struct DatabaseVersion {
@@ -55,8 +57,8 @@ struct PageState {
   int32_t newDbNumber = 0;
   std::string downloadUrl;
   PageMode mode = PageMode::kQuery;
-  bool connected = false;
-  bool uploadInProgress = false;
+  std::atomic<bool> connected{false};        // read by the sheet from any thread
+  std::atomic<bool> uploadInProgress{false};  // read by the transfer's progress callback
   FirmwareFlags firmware;
   bool skipWarning = false;
   std::wstring waitText;  // the wait dialog's caption as first read by the file listing

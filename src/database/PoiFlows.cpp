@@ -12,14 +12,15 @@ namespace mzt {
 
 using namespace ids;
 
-void CUploadDBDlg::ExportPois() {
+bool CUploadDBDlg::ExportPois() {
   std::filesystem::path folder = DataFolder();
-  if (folder.empty()) return;
+  if (folder.empty()) return false;
   PoiCsvFile file(folder / "POI.csv");
   if (!file.IsOpen()) {
     Message(L"無法產生ＰＯＩ檔案", strings::kErrorCaption);
-    return;
+    return false;
   }
+  bool written = true;
   surface_.SetProgressPosition(kProgressBar, 0);
   surface_.SetProgressRange(kProgressBar, 0, 100);
   const UtcTime time = CurrentUtcTime();
@@ -29,10 +30,11 @@ void CUploadDBDlg::ExportPois() {
     if (!sheet_.ReadPoiRecord(index)) continue;
     CameraRecord record;
     sheet_.CopyPoiRecord(record);
-    file.Append(FormatPoiLine(record, time));
+    written = file.Append(FormatPoiLine(record, time)) && written;
     surface_.SetProgressPosition(kProgressBar, index * 100 / count);
   }
   surface_.SetProgressPosition(kProgressBar, 100);
+  return written;
 }
 
 void CUploadDBDlg::OnClearPoiButton() {
@@ -61,10 +63,10 @@ void CUploadDBDlg::OnClearPoiButton() {
     return;
   }
   outcome_ = FlowOutcome::kNone;
-  workers_.Start([this] { ConnectWorker(); });
   surface_.Enable(kUpdateButton, false);
   state_.portName = port;
   sheet_.SetPagesEnabled(false);
+  workers_.Start([this] { ConnectWorker(); });
 }
 
 void CUploadDBDlg::OnExportPoiAction() {
@@ -76,14 +78,15 @@ void CUploadDBDlg::OnExportPoiAction() {
 void CUploadDBDlg::ExportStep() {
   ReadFirmwareFlags();  // the POI count's field depends on the firmware
   state_.poiCount = sheet_.QueryDeviceInfo(3) ? sheet_.GetPoiCount() : 0;
+  bool exported = true;
   if (state_.poiCount != 0) {
     surface_.SetWaitCaption(L"下載POI," + surface_.WaitCaption());
-    ExportPois();
+    exported = ExportPois();
   }
   surface_.CloseWaitDialog();
   Reset();
   EnableActionButtons(true);
-  Finish(FlowOutcome::kSuccess);
+  Finish(exported ? FlowOutcome::kSuccess : FlowOutcome::kFileError);
 }
 
 void CUploadDBDlg::ClearingStep() {

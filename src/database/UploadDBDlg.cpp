@@ -156,10 +156,11 @@ bool CUploadDBDlg::StartConversation(bool isQuery) {
     if (!state_.skipWarning) Message(strings::kUploadModeWarning, strings::kAppCaption);
   }
   outcome_ = FlowOutcome::kNone;
-  workers_.Start([this] { ConnectWorker(); });
+  // Locked before the worker starts, so that its own unlock cannot come first.
   surface_.Enable(kUpdateButton, false);
   state_.portName = port;
   sheet_.SetPagesEnabled(false);
+  workers_.Start([this] { ConnectWorker(); });
   return true;
 }
 
@@ -196,8 +197,9 @@ void CUploadDBDlg::OnUpdateButton() {
 
 bool CUploadDBDlg::OnCopyData(std::string_view text) {
   // While a flow runs, a new update would reset the page and close the port
-  // in the middle of it.
-  if (sheet_.IsBusy() || workers_.AnyRunning()) return false;
+  // in the middle of it. (A finished query leaves the sheet busy: that is no
+  // reason to refuse.)
+  if (workers_.AnyRunning()) return false;
   size_t comma = text.find(',');
   if (comma == std::string_view::npos) return false;
   state_.databasePath = WideToUtf8(AnsiToWide(text.substr(0, comma)));

@@ -25,6 +25,7 @@ class OnlineUpdate;
 class CUploadDBDlg {
  public:
   static constexpr int kMaxUploadModeRounds = 5;
+  static constexpr int kMaxFileEntries = 256;
 
   explicit CUploadDBDlg(CMZTUtilitySheet& sheet);
   ~CUploadDBDlg();
@@ -85,7 +86,8 @@ class CUploadDBDlg {
   void UpdateWorkerBody();
 
   // POIs
-  void ExportPois();
+  // False when "POI.csv" could not be opened or a line not written.
+  bool ExportPois();
   void ClearingStep();
   void ExportStep();
 

@@ -27,6 +27,8 @@ bool Cmd108::ParseReply(std::span<const uint8_t> sentence) {
   ReplyFields fields(sentence, kLongField);
   if (fields.Status() != 1) return false;
   int selector = static_cast<int>(fields.Decimal());
+  // A late reply to another query must not end this one's wait.
+  if (selector != selector_) return false;
   switch (selector) {
     case 1: {
       std::string text = Cut(fields.Text(), kMaxText);
@@ -69,7 +71,7 @@ bool Cmd108::DecodeParameters(ReplyFields& fields) {
   // read and not kept.
   for (int i = 0; i < 6; ++i) fields.Text();
   long long count = fields.Decimal();
-  if (count > kMaxPoiCount) return false;  // the device signals 100 or more this way
+  if (count > kMaxPoiCount || count < 0) return false;  // 100 or more is not signalled
   std::lock_guard lock(mutex_);
   poiCount_ = static_cast<int>(count);
   return true;

@@ -35,9 +35,15 @@ bool EndsWithChecksumSuffix(std::span<const uint8_t> bytes) {
 
 bool HasValidChecksum(std::span<const uint8_t> sentence) {
   if (sentence.size() < 3 || sentence[0] != '$') return false;
+  // A sentence that ends in '*' and two digits is summed up to that '*', so
+  // that a raw 0x2A inside it (a date byte) counts as data.
   size_t end = 1;
-  while (end < sentence.size() && sentence[end] != '*') ++end;
-  if (end == sentence.size()) end = sentence.size() - 1;
+  if (EndsWithChecksumSuffix(sentence)) {
+    end = sentence.size() - 3;
+  } else {
+    while (end < sentence.size() && sentence[end] != '*') ++end;
+    if (end == sentence.size()) end = sentence.size() - 1;
+  }
   uint8_t sum = XorBytes(sentence.subspan(1, end - 1));
   int high = HexValue(sentence[sentence.size() - 2]);
   int low = HexValue(sentence[sentence.size() - 1]);

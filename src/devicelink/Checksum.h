@@ -20,8 +20,9 @@ void AppendChecksum(std::string& body);
 bool EndsWithChecksumSuffix(std::span<const uint8_t> bytes);
 
 // The receiver's check of a collected sentence (without its line end): it
-// starts with '$', and the XOR from index 1 up to the first '*' (or up to the
-// last byte when there is none) equals the last two bytes read as hexadecimal.
+// starts with '$', and the XOR from index 1 up to its closing '*' (the first
+// '*' when the sentence does not end in one and two digits; up to the last
+// byte when there is none) equals the last two bytes read as hexadecimal.
 bool HasValidChecksum(std::span<const uint8_t> sentence);
 
 }  // namespace mzt

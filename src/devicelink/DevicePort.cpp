@@ -37,7 +37,8 @@ bool CDevicePort::OpenPort(const std::string& name, int baudRate, int /*parity*/
     return false;
   }
   lastOpenError_.clear();
-  ApplyTimeouts(0, 0, 50, 0, 1000);
+  ApplyTimeouts(0, 0, ProductionMilliseconds(Delay::kReaderPoll), 0,
+                ProductionMilliseconds(Delay::kWriteDeadline));
   return StartReader();
 }
 
@@ -65,7 +66,7 @@ bool CDevicePort::WriteBytes(const uint8_t* data, size_t length) {
   Pause(Delay::kWritePause);
   auto bytes = std::span(data, length);
   Observe(WireDirection::kToDevice, bytes);
-  return port_->Write(bytes, std::chrono::milliseconds(writeConstantMs_.load())).Ok();
+  return port_->Write(bytes, ScaledTimeout(static_cast<int>(writeConstantMs_.load()))).Ok();
 }
 
 void CDevicePort::SetWireObserver(WireObserver observer) {

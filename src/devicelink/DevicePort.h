@@ -44,9 +44,9 @@ class CDevicePort {
   bool WriteBytes(const uint8_t* data, size_t length);
   bool WriteBytes(std::span<const uint8_t> bytes) { return WriteBytes(bytes.data(), bytes.size()); }
 
-  // The five time-outs in the platform's order: read interval, read
-  // multiplier, read constant (the reader's poll), write multiplier, write
-  // constant (the write deadline).
+  // The five time-outs in the platform's order, in production milliseconds:
+  // read interval, read multiplier, read constant (the reader's poll), write
+  // multiplier, write constant (the write deadline, scaled like the table's).
   void ApplyTimeouts(uint32_t readInterval, uint32_t readMultiplier, uint32_t readConstant,
                      uint32_t writeMultiplier, uint32_t writeConstant);
 

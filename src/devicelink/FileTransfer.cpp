@@ -45,7 +45,8 @@ bool CDevicePort::SendFileById(int fileIdentifier, const std::string& path) {
   // the device cannot take: refuse before anything is sent.
   if (chunkSize_ < 1 || chunkSize_ > kMaxChunkSize) return false;
   if (fileIdentifier < 0 || fileIdentifier > 0xFFFF) return false;
-  ApplyTimeouts(0, 0, 50, 0, 1000);
+  ApplyTimeouts(0, 0, ProductionMilliseconds(Delay::kReaderPoll), 0,
+                ProductionMilliseconds(Delay::kWriteDeadline));
   if (!BeginFileTransfer(fileIdentifier)) return false;
 
   bool sent = false;
@@ -59,6 +60,8 @@ bool CDevicePort::SendFileById(int fileIdentifier, const std::string& path) {
     int failedReads = 0;
     for (;;) {
       size_t n = std::fread(buffer.data(), 1, buffer.size(), file.get());
+      // Taken before the transfer's own calls can change it.
+      const int readError = std::ferror(file.get()) ? LastSystemError() : 0;
       if (n > 0) {
         failedReads = 0;
         if (!SendBuffer(fileIdentifier, std::span(buffer.data(), n))) break;
@@ -66,8 +69,7 @@ bool CDevicePort::SendFileById(int fileIdentifier, const std::string& path) {
       }
       if (std::ferror(file.get())) {
         // Report, then retry a bounded number of times instead of forever.
-        int error = LastSystemError();
-        if (errorReporter_) errorReporter_(SystemErrorText(error));
+        if (errorReporter_) errorReporter_(SystemErrorText(readError));
         std::clearerr(file.get());
         if (++failedReads >= kFileReadAttempts) break;
         continue;
@@ -149,7 +151,9 @@ bool CDevicePort::SendChunk(int mode, int fileIdentifier, std::span<const uint8_
 }
 
 void CDevicePort::ReportProgress(uint32_t acknowledged) {
-  if (progress_) progress_(acknowledged, fileSize_);
+  // The count the device last acknowledged may belong to the previous file
+  // (an empty file gets none of its own): never show more than the file holds.
+  if (progress_) progress_(std::min(acknowledged, fileSize_), fileSize_);
 }
 
 }  // namespace mzt

@@ -153,44 +153,49 @@ TEST(Cmd114ReplyTest, MissingFieldsReadAsZeroAndValuesKeepLow16Bits) {
 
 class Cmd108Test : public ::testing::Test {
  protected:
+  // A reply to a query for `selector`.
+  bool Answer(int selector, const std::string& reply) {
+    cmd_.SetSelector(selector);
+    return Feed(cmd_, reply);
+  }
   Cmd108 cmd_;
 };
 
 TEST_F(Cmd108Test, TextsAreCutToTheirHolders) {
-  EXPECT_TRUE(Feed(cmd_, Reply("$LOG108,1,1,1.0.0.3")));
+  EXPECT_TRUE(Answer(1, Reply("$LOG108,1,1,1.0.0.3")));
   EXPECT_EQ(cmd_.VersionText(), "1.0.0.3");
-  EXPECT_TRUE(Feed(cmd_, Reply("$LOG108,1,2," + std::string(60, 'A'))));
+  EXPECT_TRUE(Answer(2, Reply("$LOG108,1,2," + std::string(60, 'A'))));
   EXPECT_EQ(cmd_.DeviceIdText(), std::string(19, 'A'));
 }
 
 TEST_F(Cmd108Test, RegionCharactersAreReversed) {
-  EXPECT_TRUE(Feed(cmd_, Reply("$LOG108,1,7,WT")));
+  EXPECT_TRUE(Answer(7, Reply("$LOG108,1,7,WT")));
   EXPECT_EQ(cmd_.RegionCode(), "TW");
-  EXPECT_TRUE(Feed(cmd_, Reply("$LOG108,1,7,NCX")));
+  EXPECT_TRUE(Answer(7, Reply("$LOG108,1,7,NCX")));
   EXPECT_EQ(cmd_.RegionCode(), "CN");
-  EXPECT_TRUE(Feed(cmd_, Reply("$LOG108,1,7,W")));
+  EXPECT_TRUE(Answer(7, Reply("$LOG108,1,7,W")));
   EXPECT_EQ(cmd_.RegionCode(), "");
 }
 
 TEST_F(Cmd108Test, PoiCountFieldDependsOnTheForm) {
   // Normal form: count in field 14. Exact form: field 11.
   std::string reply = Reply("$LOG108,1,3,1,2,3,4,5,6,7,8,9,10,11");
-  EXPECT_TRUE(Feed(cmd_, reply));
+  EXPECT_TRUE(Answer(3, reply));
   EXPECT_EQ(cmd_.PoiCount(), 11);
   cmd_.SetExactMode(true);
-  EXPECT_TRUE(Feed(cmd_, reply));
+  EXPECT_TRUE(Answer(3, reply));
   EXPECT_EQ(cmd_.PoiCount(), 8);
 }
 
 TEST_F(Cmd108Test, PoiCountOf100OrMoreIsNotSignalled) {
-  EXPECT_TRUE(Feed(cmd_, Reply("$LOG108,1,3,1,2,3,4,5,6,7,8,9,10,99")));
+  EXPECT_TRUE(Answer(3, Reply("$LOG108,1,3,1,2,3,4,5,6,7,8,9,10,99")));
   EXPECT_EQ(cmd_.PoiCount(), 99);
-  EXPECT_FALSE(Feed(cmd_, Reply("$LOG108,1,3,1,2,3,4,5,6,7,8,9,10,100")));
+  EXPECT_FALSE(Answer(3, Reply("$LOG108,1,3,1,2,3,4,5,6,7,8,9,10,100")));
   EXPECT_EQ(cmd_.PoiCount(), 99);
 }
 
 TEST_F(Cmd108Test, DatabaseDateInBothForms) {
-  ASSERT_TRUE(Feed(cmd_, Reply("$LOG108,1,4,3,07DC0511")));
+  ASSERT_TRUE(Answer(4, Reply("$LOG108,1,4,3,07DC0511")));
   DeviceDatabaseVersion v = cmd_.DatabaseVersion();
   EXPECT_EQ(v.number, 3);
   EXPECT_EQ(v.year, 2012);
@@ -199,14 +204,14 @@ TEST_F(Cmd108Test, DatabaseDateInBothForms) {
 
   cmd_.SetExactMode(true);
   // Raw bytes holding a 13 and a ',' still decode by position.
-  ASSERT_TRUE(Feed(cmd_, Reply(std::string("$LOG108,1,4,12,\x07\xE8\x2C\x0D", 19))));
+  ASSERT_TRUE(Answer(4, Reply(std::string("$LOG108,1,4,12,\x07\xE8\x2C\x0D", 19))));
   v = cmd_.DatabaseVersion();
   EXPECT_EQ(v.number, 12);
   EXPECT_EQ(v.year, 2024);
   EXPECT_EQ(v.month, 0x2C);
   EXPECT_EQ(v.day, 13);
 
-  ASSERT_TRUE(Feed(cmd_, Reply(std::string("$LOG108,1,4,258,\0\0\0\0", 20))));
+  ASSERT_TRUE(Answer(4, Reply(std::string("$LOG108,1,4,258,\0\0\0\0", 20))));
   v = cmd_.DatabaseVersion();
   EXPECT_EQ(v.number, 258);
   EXPECT_EQ(v.year, 0);
@@ -214,9 +219,11 @@ TEST_F(Cmd108Test, DatabaseDateInBothForms) {
 }
 
 TEST_F(Cmd108Test, RefusedRepliesLeaveEarlierResults) {
-  ASSERT_TRUE(Feed(cmd_, Reply("$LOG108,1,1,1.2.0.7")));
-  EXPECT_FALSE(Feed(cmd_, Reply("$LOG108,0,1,9.9.9.9")));
-  EXPECT_FALSE(Feed(cmd_, Reply("$LOG108,1,5,9.9.9.9")));
+  ASSERT_TRUE(Answer(1, Reply("$LOG108,1,1,1.2.0.7")));
+  EXPECT_FALSE(Answer(1, Reply("$LOG108,0,1,9.9.9.9")));
+  EXPECT_FALSE(Answer(5, Reply("$LOG108,1,5,9.9.9.9")));
+  // A late reply to another query does not answer this one.
+  EXPECT_FALSE(Answer(2, Reply("$LOG108,1,1,9.9.9.9")));
   EXPECT_EQ(cmd_.VersionText(), "1.2.0.7");
 }
 

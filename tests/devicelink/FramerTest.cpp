@@ -61,6 +61,7 @@ const std::string kReply109 = Reply("$LOG109,1");
 const std::string kReply113 = Reply("$LOG113,1,2");
 const std::string kRawDate = Reply(std::string("$LOG108,1,4,3,\x07\xDC\x05\x0D", 18));
 const std::string kNulDate = Reply(std::string("$LOG108,1,4,258,\0\0\0\0", 20));
+const std::string kAsteriskDate = Reply(std::string("$LOG108,1,4,7,\x08\x2A\x01\x02", 18));
 
 std::string LowerCaseDigits(std::string sentence) {
   for (size_t i = sentence.size() - 4; i < sentence.size() - 2; ++i)
@@ -88,6 +89,7 @@ const FramerCase kCases[] = {
      {WithoutLineEnd(kReply113)}, {113}},
     {"RawCarriageReturnIsData", kRawDate, {WithoutLineEnd(kRawDate)}, {108}},
     {"RawNulIsData", kNulDate, {WithoutLineEnd(kNulDate)}, {108}},
+    {"RawAsteriskIsData", kAsteriskDate, {WithoutLineEnd(kAsteriskDate)}, {108}},
     {"UnfinishedSentenceRestartedByNext", "$LOG113,1,2,garbage" + kReply109,
      {WithoutLineEnd(kReply109)}, {109}},
     {"IncompleteTrailingSentenceWaits", kReply109 + "$LOG113,1", {WithoutLineEnd(kReply109)}, {109}},
