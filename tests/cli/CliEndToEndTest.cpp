@@ -214,6 +214,13 @@ TEST_F(CliTest, ExportPoiWritesPoiCsv) {
   EXPECT_EQ(lines, 4u);  // the header and three POIs
 }
 
+TEST_F(CliTest, ExportPoiThatCannotWriteFails) {
+  fs::create_directories(folder_ / "home" / "POI.csv");  // not a file
+  Outcome run = Mzt({"export-poi", "--port", Port()});
+  EXPECT_EQ(run.status, 7) << run.output;
+  EXPECT_TRUE(Has(run, "無法產生ＰＯＩ檔案"));
+}
+
 TEST_F(CliTest, SplitTellsWhetherTheFileIsADatabase) {
   fs::path file = folder_ / "db.bin";
   ASSERT_TRUE(dbgen::SyntheticDatabase(newer_).WriteTo(file));

@@ -36,6 +36,7 @@ struct DeviceSetup {
   bool database = true;  // an older database in the device
   dbgen::DatabaseOptions installed{2025, 1, 15, 3, 4, 4, 200, 7};
   std::vector<uint16_t> onlyFiles{};  // list only these of the installed files
+  std::vector<uint16_t> unplaced{};   // installed files listed at location 0
 };
 
 class FlowFixture : public ::testing::Test {
@@ -89,6 +90,7 @@ class FlowFixture : public ::testing::Test {
         if (!listed) fs::remove(installed / (id == 0xFF00 ? "FF00.bin" : id == 0xFF01 ? "FF01.bin" : "FF02.bin"));
       }
       options.databaseFolder = installed;
+      options.unplacedIds = setup.unplaced;
     }
     device_ = std::make_unique<devsim::SimulatedDevice>(options);
     auto started = device_->Start();

@@ -66,6 +66,15 @@ TEST_F(CopyDataTest, PathAndPortStartAnUpdateOnThatPort) {
   EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kSuccess) << Transcript();
 }
 
+TEST_F(CopyDataTest, AcceptedAgainOnceAQueryHasEnded) {
+  Start({}, false);
+  Page().OnQueryButton();
+  Finish();
+  ASSERT_TRUE(sheet_->IsBusy());  // how a query ends
+  EXPECT_EQ(Send(1, "a.bin," + (folder_ / "port").string()), CopyDataResult::kAccepted);
+  Finish();
+}
+
 TEST_F(CopyDataTest, MalformedRequestsAreRefused) {
   Start({}, false);
   EXPECT_EQ(Send(2, "a.bin,1"), CopyDataResult::kRefused);

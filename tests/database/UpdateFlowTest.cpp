@@ -169,6 +169,72 @@ TEST_F(UpdateFlowTest, DeviceListingOnlyTheHeaderGetsOneDeletion) {
   ASSERT_EQ(device_->Deletions().size(), 1u) << Transcript();
   EXPECT_EQ(device_->Deletions()[0].fileId, 0xFF00);
   EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kSuccess);
+  // Whatever version it reports, a device without all three files has no database.
+  auto shown = surface_.EventsOf(SurfaceCall::kSetText);
+  EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](const SurfaceEvent& e) {
+    return e.id == ids::kDbVersionText && e.text == L"裝置內無測速照相資料庫";
+  }));
+}
+
+TEST_F(UpdateFlowTest, FileAtLocationZeroIsDeletedWith44) {
+  Start({.unplaced = {0xFF02}});
+  Update();
+  ASSERT_EQ(device_->Deletions().size(), 3u) << Transcript();
+  EXPECT_EQ(device_->Deletions()[0].fileId, 0xFF02);
+  EXPECT_EQ(device_->Deletions()[0].location, 44u);
+  EXPECT_EQ(Sentences("$PQEL996,44").size(), 1u);
+  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kSuccess);
+}
+
+TEST_F(UpdateFlowTest, PoiExportProgressRisesByQuarters) {
+  Start({.pois = 4});
+  Update();
+  std::vector<int> positions;
+  bool inExport = false;
+  for (const auto& e : surface_.Events()) {
+    if (e.call == SurfaceCall::kSetWaitCaption) inExport = e.text.rfind(L"下載POI,", 0) == 0;
+    if (inExport && e.call == SurfaceCall::kSetProgressPosition && e.id == ids::kProgressBar)
+      positions.push_back(e.value);
+  }
+  EXPECT_EQ(positions, (std::vector<int>{0, 0, 25, 50, 75, 100}));
+}
+
+TEST_F(UpdateFlowTest, RefusedRecordsFileShowsNoMessage) {
+  Start({});
+  ASSERT_TRUE(device_->AddFault({.effect = Fault::Effect::kFrameStatus2,
+                                 .trigger = Fault::Trigger::kFrame, .fileId = 0xFF02,
+                                 .nth = 1, .times = 2}));
+  surface_.SetDefaultReplugResult(ReplugResult::kNone);
+  Update();
+  EXPECT_EQ(Messages(), (std::vector<std::wstring>{
+                            L"裝置進入資料上傳模式,所有在裝置上的功能都會被關閉",
+                            L"網站上有新的資料庫可做更新, 資料庫版本為:202611300012"}))
+      << Transcript();
+  EXPECT_EQ(surface_.EventsOf(SurfaceCall::kRunReplugDialog).size(), 1u);
+  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kTransferFailed);
+  for (const char* name : {"FF00.bin", "FF02.bin", "Index.bin"}) EXPECT_FALSE(fs::exists(DataFile(name)));
+}
+
+TEST_F(UpdateFlowTest, CancelledReplugRunsTheUpdateAgainToo) {
+  Start({});
+  ASSERT_TRUE(device_->AddFault({.effect = Fault::Effect::kFrameStatus2,
+                                 .trigger = Fault::Trigger::kFrame, .fileId = 0xFF00,
+                                 .nth = 1, .times = 2}));
+  surface_.SetDefaultReplugResult(ReplugResult::kCancel);
+  Update();
+  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kSuccess) << Transcript();
+  EXPECT_EQ(device_->PlugCount(), 1u);
+  EXPECT_EQ(Sentences("$PQEL108,2,").size(), 2u);  // two conversations
+}
+
+TEST_F(UpdateFlowTest, LaterFailureAfterAQuietUpToDateCheckIsNotSuccess) {
+  Offer(DeviceSetup{}.installed);  // the check says "nothing newer"
+  Start({.firmware = "1.4.0.7", .region = "CN"});
+  server_->SetFault(updserver::Page::kDownloadAddress, {.status = 500});
+  surface_.QueueAnswers({MessageAnswer::kOk, MessageAnswer::kYes});
+  Update();
+  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kNetworkFailure) << Transcript();
+  EXPECT_TRUE(Sentences("$PQEL996").empty());
 }
 
 TEST_F(UpdateFlowTest, RefusedDeletionStopsBeforeAnyTransfer) {

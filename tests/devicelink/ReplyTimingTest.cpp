@@ -33,9 +33,11 @@ class ReplyTimingTest : public ::testing::Test {
 
 TEST_F(ReplyTimingTest, LateReplyDoesNotSatisfyTheNextQuery) {
   SetTimeScale(0.01);
+  AutoResetEvent seen;
+  port_.SetSentenceNotification([&](int) { seen.Set(); });
   EXPECT_FALSE(port_.QueryDeviceInfo(1));  // nobody answers either attempt
   pty_.Write(test::Reply("$LOG108,1,1,9.9.9.9"));  // too late
-  std::this_thread::sleep_for(100ms);
+  ASSERT_TRUE(seen.Wait(2s));  // the link has taken it
   EXPECT_FALSE(port_.QueryDeviceInfo(1));
 }
 
@@ -44,7 +46,8 @@ TEST_F(ReplyTimingTest, SlowReplyStillSatisfiesTheRetry) {
   std::thread device([&] {
     // Answer the first attempt only after its wait has ended.
     EXPECT_EQ(pty_.Read(query.size(), 2s), query);
-    std::this_thread::sleep_for(700ms);
+    // Past the first wait, well inside the second.
+    std::this_thread::sleep_for(Duration(Delay::kReply108) * 14 / 10);
     pty_.Write(test::Reply("$LOG108,1,2,ID-42"));
   });
   EXPECT_TRUE(port_.QueryDeviceInfo(2));
