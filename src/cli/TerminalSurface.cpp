@@ -41,7 +41,7 @@ void TerminalSurface::SetText(int id, const std::wstring& text) {
   // The status line reports the steps of a download or an upload.
   if (id == ids::kStatusText && changed && !text.empty()) PrintLocked(WideToUtf8(text));
   // The progress text is set only for byte counts (not for the POI export's percent).
-  if (id == ids::kProgressText) countsBytes_ = !text.empty();
+  if (id == ids::kProgressText && !text.empty()) countsBytes_ = true;
 }
 
 std::wstring TerminalSurface::GetText(int id) {
@@ -90,6 +90,8 @@ void TerminalSurface::SetProgressRange(int id, int low, int high) {
   if (id != ids::kProgressBar) return;
   std::lock_guard lock(mutex_);
   int64_t total = static_cast<int64_t>(high) - low;
+  // The POI export counts in percent on 0..100; downloads and uploads in bytes.
+  countsBytes_ = !(low == 0 && high == 100);
   if (total != meter_.Total()) {
     EndProgressLineLocked();
     meter_.Start(total, ProgressMeter::Clock::now());

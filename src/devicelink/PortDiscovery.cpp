@@ -9,17 +9,24 @@ namespace mzt {
 bool FillDevicePortList(std::vector<std::string>& list, std::string& error) {
   list.clear();
   error.clear();
-  auto ports = EnumerateUsbSerialPorts();
-  if (!ports) {
-    char text[64];
+  UsbSerialPortList found = EnumerateUsbSerialPorts();
+  char text[64];
+  if (found.listError != 0) {
     std::snprintf(text, sizeof text, "SetupDiGetClassDevs failed. (err=%lx)",
-                  static_cast<unsigned long>(ports.Err().systemCode));
+                  static_cast<unsigned long>(found.listError));
     error = text;
     return false;
   }
-  for (const auto& port : ports.Value()) {
+  for (const auto& port : found.ports) {
     // Case-sensitive prefix: "at32uc3" or "xAT32UC3" are other devices.
     if (port.friendlyName.compare(0, 7, kDeviceNamePrefix) == 0) list.push_back(port.portName);
+  }
+  if (found.walkError != 0) {
+    // The ports found so far stay listed.
+    std::snprintf(text, sizeof text, "SetupDiEnumDeviceInfo failed. (err=%lx)",
+                  static_cast<unsigned long>(found.walkError));
+    error = text;
+    return false;
   }
   return true;
 }

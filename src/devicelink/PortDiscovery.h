@@ -11,7 +11,8 @@ inline constexpr const char* kDeviceNamePrefix = "AT32UC3";
 
 // Clears the list, then appends the port name of each attached device, in
 // enumeration order. Answers false with `error` set when the enumeration
-// failed ("SetupDiGetClassDevs failed. (err=%lx)").
+// failed ("SetupDiGetClassDevs failed. (err=%lx)"), or stopped part-way
+// ("SetupDiEnumDeviceInfo failed. (err=%lx)", the ports found so far kept).
 bool FillDevicePortList(std::vector<std::string>& list, std::string& error);
 
 // The first USB serial device: gone, or present. Both answer from the same

@@ -16,10 +16,15 @@ struct UsbSerialPort {
   std::string friendlyName;  // the USB product string, or the interface string
 };
 
+struct UsbSerialPortList {
+  std::vector<UsbSerialPort> ports;
+  int listError = 0;  // the tty class could not be listed at all (errno)
+  int walkError = 0;  // listing stopped part-way (errno); `ports` holds what came before
+};
+
 // Every tty that belongs to a USB interface, in name order (ttyACM2 before
-// ttyACM10). Fails with the system's error code when the tty class cannot be
-// listed; ports found before a failure are lost.
-Result<std::vector<UsbSerialPort>> EnumerateUsbSerialPorts();
+// ttyACM10).
+UsbSerialPortList EnumerateUsbSerialPorts();
 
 // Whether the first USB CDC ACM port (ttyACM0) exists.
 bool FirstUsbSerialPortExists();

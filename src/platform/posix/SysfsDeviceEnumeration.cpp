@@ -37,20 +37,26 @@ fs::path SysfsRoot() {
   return root && *root ? fs::path(root) : fs::path("/sys");
 }
 
-Result<std::vector<UsbSerialPort>> EnumerateUsbSerialPorts() {
+UsbSerialPortList EnumerateUsbSerialPorts() {
+  UsbSerialPortList list;
   fs::path ttyClass = SysfsRoot() / "class" / "tty";
   std::error_code ec;
   fs::directory_iterator it(ttyClass, ec);
-  if (ec) return Error{ErrorCode::kIo, "listing " + ttyClass.string() + ": " + ec.message(), ec.value()};
-
+  if (ec) {
+    list.listError = ec.value();
+    return list;
+  }
   std::vector<std::string> names;
   for (fs::directory_iterator end; it != end; it.increment(ec)) {
-    if (ec) return Error{ErrorCode::kIo, "listing " + ttyClass.string() + ": " + ec.message(), ec.value()};
+    if (ec) {
+      list.walkError = ec.value();
+      break;
+    }
     names.push_back(it->path().filename().string());
   }
   std::sort(names.begin(), names.end(), NaturalLess);
 
-  std::vector<UsbSerialPort> ports;
+  std::vector<UsbSerialPort>& ports = list.ports;
   for (const auto& name : names) {
     // A USB tty's device link leads to its USB interface; the interface's
     // parent is the USB device with its product string.
@@ -64,7 +70,7 @@ Result<std::vector<UsbSerialPort>> EnumerateUsbSerialPorts() {
     if (friendly.empty()) continue;
     ports.push_back({"/dev/" + name, friendly});
   }
-  return ports;
+  return list;
 }
 
 bool FirstUsbSerialPortExists() {
