@@ -70,7 +70,9 @@ class CUploadDBDlg {
   void LoadPortSettings();
   void Reset();
   void ResetProgressDisplay();
-  bool StartConversation(bool afterOpen);
+  // Opens the port and starts the connect worker; a query also resets when
+  // the port cannot be opened.
+  bool StartConversation(bool isQuery);
   std::string SelectedPortName();
   void Finish(FlowOutcome outcome) { outcome_ = outcome; }
   void Message(const std::wstring& text, const std::wstring& caption);
