@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "UpdateServer.h"
+#include "updserver/UpdateServer.h"
 #include "database/DatabaseSplitter.h"
 #include "dbgen/SyntheticDatabase.h"
 #include "devsim/SimulatedDevice.h"

@@ -22,7 +22,7 @@
 #include "platform/TextCodec.h"
 #include "support/RecordingSurface.h"
 #include "support/TempFolder.h"
-#include "UpdateServer.h"
+#include "updserver/UpdateServer.h"
 #include "dbgen/SyntheticDatabase.h"
 
 namespace mzt::test {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "UpdateServer.h"
+#include "updserver/UpdateServer.h"
 #include "common/BuildConfig.h"
 #include "database/ControlIds.h"
 #include "database/OnlineUpdate.h"

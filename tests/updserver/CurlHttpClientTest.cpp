@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "UpdateServer.h"
+#include "updserver/UpdateServer.h"
 #include "platform/HttpClient.h"
 #include "support/ParamName.h"
 #include "support/TempFolder.h"

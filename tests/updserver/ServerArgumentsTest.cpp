@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ServerArguments.h"
+#include "updserver/ServerArguments.h"
 #include "support/ParamName.h"
 
 namespace mzt::updserver {

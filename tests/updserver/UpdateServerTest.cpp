@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "UpdateServer.h"
+#include "updserver/UpdateServer.h"
 #include "platform/HttpClient.h"
 #include "support/ParamName.h"
 #include "support/TempFolder.h"

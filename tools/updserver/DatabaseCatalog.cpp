@@ -1,4 +1,4 @@
-#include "DatabaseCatalog.h"
+#include "updserver/DatabaseCatalog.h"
 
 #include <array>
 #include <cstdio>

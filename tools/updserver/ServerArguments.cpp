@@ -1,4 +1,4 @@
-#include "ServerArguments.h"
+#include "updserver/ServerArguments.h"
 
 #include <charconv>
 #include <map>

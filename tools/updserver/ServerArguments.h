@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "UpdateServer.h"
+#include "updserver/UpdateServer.h"
 #include "common/Result.h"
 
 namespace mzt::updserver {

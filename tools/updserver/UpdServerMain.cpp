@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <mutex>
 
-#include "ServerArguments.h"
-#include "UpdateServer.h"
+#include "updserver/ServerArguments.h"
+#include "updserver/UpdateServer.h"
 
 int main(int argc, char** argv) {
   using namespace mzt::updserver;

@@ -1,4 +1,4 @@
-#include "UpdateServer.h"
+#include "updserver/UpdateServer.h"
 
 #include <httplib.h>
 
@@ -10,7 +10,7 @@
 #include <mutex>
 #include <thread>
 
-#include "DatabaseCatalog.h"
+#include "updserver/DatabaseCatalog.h"
 
 namespace mzt::updserver {
 namespace {
