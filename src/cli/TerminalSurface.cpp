@@ -1,8 +1,8 @@
 #include "cli/TerminalSurface.h"
 
 #include "common/Timing.h"
-#include "database/ControlIds.h"
-#include "database/ReplugWatcher.h"
+#include "page/ControlIds.h"
+#include "page/ReplugWatcher.h"
 #include "devicelink/PortDiscovery.h"
 #include "platform/Clock.h"
 #include "platform/Terminal.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/ProgressMeter.h"
-#include "database/ControlSurface.h"
+#include "page/ControlSurface.h"
 
 namespace mzt {
 

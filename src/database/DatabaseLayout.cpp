@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <system_error>
 
-#include "database/InputFile.h"
+#include "platform/InputFile.h"
 
 namespace mzt {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "common/ByteSwap.h"
 #include "common/CameraRecord.h"
-#include "database/AtomicFile.h"
-#include "database/InputFile.h"
+#include "platform/AtomicFile.h"
+#include "platform/InputFile.h"
 
 namespace mzt {
 namespace fs = std::filesystem;

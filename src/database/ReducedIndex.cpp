@@ -5,9 +5,9 @@
 #include <system_error>
 #include <vector>
 
-#include "database/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "database/DatabaseLayout.h"
-#include "database/InputFile.h"
+#include "platform/InputFile.h"
 #include "platform/ProgramFolder.h"
 
 namespace mzt {

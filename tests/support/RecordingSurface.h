@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "database/ControlSurface.h"
+#include "page/ControlSurface.h"
 
 namespace mzt::test {
 

@@ -7,7 +7,7 @@
 #include <numbers>
 #include <vector>
 
-#include "database/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 namespace mzt::dbgen {
 namespace {

@@ -1,0 +1,78 @@
+#pragma once
+// The main sheet without its window: it owns the one device link, forwards
+// the page's device requests to it, keeps the busy flag and the lock of the
+// page's controls, and routes transfer progress and copy-data requests.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "common/CameraRecord.h"
+#include "page/ControlSurface.h"
+
+namespace mzt {
+
+class CDevicePort;
+class CUploadDBDlg;
+
+enum class CopyDataResult { kAccepted, kRefused };
+
+class CMZTUtilitySheet {
+ public:
+  static constexpr size_t kMaxCopyData = 260;
+
+  // `link` may be null: every device forwarder then answers failure.
+  CMZTUtilitySheet(IControlSurface& surface, std::unique_ptr<CDevicePort> link);
+  ~CMZTUtilitySheet();
+  CMZTUtilitySheet(const CMZTUtilitySheet&) = delete;
+  CMZTUtilitySheet& operator=(const CMZTUtilitySheet&) = delete;
+
+  CUploadDBDlg& Page() { return *page_; }
+  IControlSurface& Surface() { return surface_; }
+  CDevicePort* Link() { return link_.get(); }
+
+  // Device forwarders: failure, 0 or nothing without a link.
+  bool OpenPort(const std::string& portName);
+  void ClosePort();
+  bool QueryDeviceInfo(int selector);
+  bool ReadPoiRecord(int index);
+  void CopyPoiRecord(CameraRecord& destination);
+  bool ClearPois();
+  int QueryUploadMode();
+  bool EnterUploadMode();
+  bool QueryFileEntry(int index, int& fileIdentifier, int& location);
+  bool DeleteDeviceFile(int expectedIdentifier, int location);
+  void SetExactMode(bool exact);
+  std::string GetVersionText();
+  std::string GetDeviceIdText();
+  int GetPoiCount();
+  int GetDatabaseVersion(uint16_t& year, uint8_t& month, uint8_t& day);
+  std::string GetRegionCode();
+  void SetChunkSize(int bytes);
+  bool SendFileById(int fileIdentifier, const std::string& path);
+  bool SendFile(const std::string& path);
+
+  // Locks (false) or unlocks (true) the page's controls: busy is the
+  // opposite, and the close command follows.
+  void SetPagesEnabled(bool enabled);
+  void EnableCloseCommand();
+  void GrayCloseCommand();
+  bool IsBusy() const { return busy_; }
+  void SetBusy(bool busy) { busy_ = busy; }
+  bool IsDeviceConnected() const;
+
+  // The transfer's progress reaches the page only while it uploads.
+  void OnTransferProgress(uint32_t acknowledged, uint32_t fileSize);
+  // A request from another program; identifier 1 carries "path,port".
+  CopyDataResult OnCopyData(uint32_t identifier, std::span<const uint8_t> data);
+
+ private:
+  IControlSurface& surface_;
+  std::unique_ptr<CDevicePort> link_;
+  std::unique_ptr<CUploadDBDlg> page_;
+  std::atomic<bool> busy_{false};
+};
+
+}  // namespace mzt

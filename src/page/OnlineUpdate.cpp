@@ -1,0 +1,296 @@
+#include "page/OnlineUpdate.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "common/FieldReader.h"
+#include "common/Timing.h"
+#include "page/ControlIds.h"
+#include "page/ProgressDisplay.h"
+#include "page/UpdateServerPages.h"
+#include "platform/ProgramFolder.h"
+#include "platform/ProxySetting.h"
+#include "platform/SystemError.h"
+#include "platform/TextCodec.h"
+
+namespace mzt {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr const wchar_t* kCheckingCaption = L"檢查網路更新,";
+constexpr const wchar_t* kTaiwanOnly = L"機器韌體版本只能下載[台灣]的測速照相資料";
+constexpr const wchar_t* kUnknownRegion = L"未知";
+constexpr const wchar_t* kNewDatabase = L"網站上有新的資料庫可做更新";
+constexpr const wchar_t* kNewDatabaseVersion = L"網站上有新的資料庫可做更新, 資料庫版本為:";
+constexpr const wchar_t* kProxyFailed = L"Proxy設定失敗";
+constexpr const wchar_t* kNetworkUnstable = L"網路可能不穩定,請稍後再試";
+constexpr const wchar_t* kDownloading = L"資料下載中,請稍等";
+constexpr const wchar_t* kFileMissing = L"下載的DB檔不存在";
+constexpr const wchar_t* kSystemErrorCaption = L"Error";
+
+constexpr const char* kDatabaseFileName = "ULDB.bin";
+// The download lands here and is renamed to ULDB.bin only when complete.
+constexpr const char* kPartialFileName = "ULDB.bin.download";
+// Longer answers than this of the version check are not read.
+constexpr size_t kVersionAnswerBytes = 50;
+// A download body this short is a server answer, not a database.
+constexpr uint64_t kMaxAnswerBody = 44;
+// Room of the page's date text field, terminator included.
+constexpr size_t kDateTextCapacity = 20;
+
+std::wstring RegionName(int region) { return region == 1 ? strings::kChina : strings::kTaiwan; }
+
+// How the region match names the device's database: only "CN" is China.
+std::wstring DeviceRegionName(const std::string& code) {
+  if (code == "TW") return strings::kTaiwan;
+  if (code == "CN") return strings::kChina;
+  return {};
+}
+
+std::wstring ReplaceQuestion(const std::wstring& deviceName, const std::wstring& chosenName) {
+  return L"您的機器內目前是 [" + (deviceName.empty() ? kUnknownRegion : deviceName) +
+         L"] 的測速照相資料,確定要置換為 [" + chosenName + L"] 的測速照相資料嗎?";
+}
+
+std::wstring BoundedWide(const std::string& text, size_t capacity) {
+  std::wstring wide(capacity, L'\0');
+  size_t written = AnsiToWide(text.c_str(), wide.data(), capacity);
+  wide.resize(written > 0 ? written - 1 : 0);
+  return wide;
+}
+
+std::string SchemeOf(const std::string& url) {
+  std::string scheme = url.substr(0, url.find(':'));
+  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return scheme;
+}
+
+std::string ReadSmallFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+OnlineUpdate::OnlineUpdate(IControlSurface& surface, PageState& state,
+                           HttpClientFactory clientFactory, std::string serverUrl,
+                           OnlineUpdateHooks hooks)
+    : surface_(surface),
+      state_(state),
+      clientFactory_(clientFactory ? std::move(clientFactory)
+                                   : HttpClientFactory([] { return CreateHttpClient(); })),
+      serverUrl_(NormalizeServerUrl(std::move(serverUrl))),
+      hooks_(std::move(hooks)) {
+  if (!hooks_.showProgress) {
+    hooks_.showProgress = [this](uint64_t done, uint64_t total) {
+      ShowProgress(surface_, done, total);
+    };
+  }
+}
+
+void OnlineUpdate::SetServerUrl(std::string serverUrl) {
+  serverUrl_ = NormalizeServerUrl(std::move(serverUrl));
+}
+
+bool OnlineUpdate::Run(const std::wstring& waitText) {
+  failure_ = FlowOutcome::kNetworkFailure;
+  surface_.SetWaitCaption(kCheckingCaption + waitText);
+  if (surface_.IsWaitDialogOpen()) surface_.CloseWaitDialog();
+
+  const int chosen = ChosenRegion();
+  const bool regionCapable = state_.firmware.regionCapable;
+  int checkRegion = chosen;
+  if (!regionCapable) {
+    if (chosen == 1) Inform(kTaiwanOnly);
+    checkRegion = 0;
+  }
+  const std::string checkUrl = VersionCheckUrl(serverUrl_, checkRegion, state_.deviceVersion);
+
+  const std::wstring deviceName = DeviceRegionName(state_.deviceRegionCode);
+  const std::wstring chosenName = RegionName(chosen);
+  if (deviceName == chosenName) {
+    if (!VersionCheck(checkUrl, true)) return false;
+  } else if (regionCapable) {
+    // Replacing one region's data by the other's is the user's call, whatever the server says.
+    (void)VersionCheck(checkUrl, false);
+    failure_ = FlowOutcome::kNetworkFailure;  // whatever that check answered
+    if (surface_.ShowMessage(ReplaceQuestion(deviceName, chosenName), strings::kAppCaption,
+                             MessageButtons::kYesNo) != MessageAnswer::kYes) {
+      failure_ = FlowOutcome::kDeclined;
+      return false;
+    }
+  } else {
+    bool checked = VersionCheck(checkUrl, true);
+    surface_.SelectListItem(ids::kRegionList, 0);
+    surface_.Enable(ids::kRegionList, false);
+    if (!checked) return false;
+  }
+
+  const std::string addressUrl =
+      DeviceIdUrl(serverUrl_, ServerPage::kDownloadAddress, ChosenRegion(), state_.deviceId);
+  if (GeneralRequest(addressUrl) != 3) return false;
+
+  if (state_.newDbNumber == 0 && state_.newDbDate.empty()) {
+    Inform(kNewDatabase);
+  } else {
+    wchar_t number[16];
+    std::swprintf(number, 16, L"%04d", state_.newDbNumber);
+    Inform(kNewDatabaseVersion + state_.newDbDate + number);
+  }
+
+  if (!DownloadFile(state_.downloadUrl)) return false;
+  surface_.SetProgressPosition(ids::kProgressBar, 0);
+  surface_.SetText(ids::kProgressText, L"");
+  if (hooks_.startUpload) hooks_.startUpload();
+  return true;
+}
+
+int OnlineUpdate::ReportSuccess() {
+  return GeneralRequest(
+      DeviceIdUrl(serverUrl_, ServerPage::kSuccessReport, ChosenRegion(), state_.deviceId));
+}
+
+int OnlineUpdate::ChosenRegion() {
+  return surface_.SelectedListItem(ids::kRegionList) == 1 ? 1 : 0;
+}
+
+bool OnlineUpdate::PrepareClient(const std::string& url) {
+  ProxySetting setting = ReadUserProxySetting(SchemeOf(url));
+  auto proxy = ParseProxyText(setting.proxyText);
+  if (!proxy) return true;
+  if (client_->SetProxy(*proxy, setting.bypassList)) return true;
+  ShowError(kProxyFailed);
+  return false;
+}
+
+bool OnlineUpdate::VersionCheck(const std::string& url, bool withMessages) {
+  client_.reset();
+  client_ = clientFactory_();
+  if (!PrepareClient(url)) return false;
+  auto response = client_->Get(url);
+  if (!response) {
+    ShowRequestFailure(response.Err());
+    return false;
+  }
+  Pause(Delay::kAfterHttpResponse);
+  if (response.Value().status != 200) return false;
+
+  const std::string& body = response.Value().body;
+  ServerAnswer answer = TakeAnswer(std::string_view(body).substr(0, kVersionAnswerBytes));
+  switch (answer.code) {
+    case 3:
+      state_.newDbDate = BoundedWide(answer.Field(0), kDateTextCapacity);
+      state_.newDbNumber = static_cast<int32_t>(ParseDecimal(answer.Field(1)));
+      return true;
+    case 2:
+    case 4:
+      if (answer.code == 2) failure_ = FlowOutcome::kUpToDate;
+      surface_.CloseWaitDialog();
+      if (withMessages) Inform(ServerAnswerMessage(answer.code));
+      return false;
+    default:
+      return false;
+  }
+}
+
+int OnlineUpdate::GeneralRequest(const std::string& url) {
+  client_.reset();
+  client_ = clientFactory_();
+  if (!PrepareClient(url)) return 0;
+  auto response = client_->Get(url);
+  if (!response) return 0;
+  Pause(Delay::kAfterHttpResponse);
+  if (response.Value().status != 200) {
+    Inform(HttpStatusMessage(response.Value().status));
+    return 0;
+  }
+  // The answer is read as text: it ends at a NUL byte.
+  std::string_view body = response.Value().body;
+  ServerAnswer answer = TakeAnswer(body.substr(0, body.find('\0')));
+  if (const wchar_t* message = ServerAnswerMessage(answer.code); message && answer.code != 3)
+    Inform(message);
+  return answer.code;
+}
+
+bool OnlineUpdate::DownloadFile(const std::string& url) {
+  client_.reset();
+  client_ = clientFactory_();
+  surface_.SetText(ids::kStatusText, kDownloading);
+  client_->SetProgressCallback(hooks_.showProgress);
+  if (!PrepareClient(url)) return false;
+
+  const fs::path folder = DataFolder();
+  if (folder.empty()) {
+    ShowSystemError(ENOENT);
+    return false;
+  }
+  const fs::path partial = folder / kPartialFileName;
+  auto response = client_->GetToFile(url, partial);
+  const std::optional<int> status = client_->StatusCode();
+  if (status) {
+    Pause(Delay::kAfterHttpResponse);
+    state_.databasePath = folder / kDatabaseFileName;
+  }
+
+  bool done = false;
+  if (!response) {
+    ShowRequestFailure(response.Err());
+  } else if (response.Value().status != 200) {
+    Inform(HttpStatusMessage(response.Value().status));
+  } else if (response.Value().length <= kMaxAnswerBody) {
+    const wchar_t* message = ServerAnswerMessage(TakeAnswer(ReadSmallFile(partial)).code);
+    Inform(message ? message : L"");
+  } else {
+    std::error_code error;
+    fs::rename(partial, state_.databasePath, error);
+    if (error) ShowSystemError(error.value());
+    done = !error;
+  }
+  if (!done) {
+    std::error_code ignored;
+    fs::remove(partial, ignored);
+  }
+  if (status == 404) ShowError(kFileMissing);
+  return done;
+}
+
+ServerAnswer OnlineUpdate::TakeAnswer(std::string_view text) {
+  ServerAnswer answer = ReadServerAnswer(text);
+  if (answer.code == 3) state_.downloadUrl = answer.Field(0);
+  return answer;
+}
+
+void OnlineUpdate::ShowRequestFailure(const Error& error) {
+  // A response whose body then broke off is told by its status, a failing
+  // file by the system's text; a stalled transfer is the unstable network.
+  std::optional<int> status = client_->StatusCode();
+  if (error.code == ErrorCode::kIo && error.systemCode != 0) {
+    ShowSystemError(error.systemCode);
+  } else if (error.code != ErrorCode::kTimeout && status) {
+    Inform(HttpStatusMessage(*status));
+  } else if (error.code != ErrorCode::kTimeout && error.systemCode != 0) {
+    ShowSystemError(error.systemCode);
+  } else {
+    surface_.CloseWaitDialog();
+    ShowError(kNetworkUnstable);
+  }
+}
+
+void OnlineUpdate::Inform(const std::wstring& text) {
+  surface_.ShowMessage(text, strings::kAppCaption, MessageButtons::kOk);
+}
+
+void OnlineUpdate::ShowError(const std::wstring& text) {
+  surface_.ShowMessage(text, strings::kErrorCaption, MessageButtons::kOk);
+}
+
+void OnlineUpdate::ShowSystemError(int code) {
+  surface_.ShowMessage(Utf8ToWide(SystemErrorText(code)), kSystemErrorCaption,
+                       MessageButtons::kOk);
+}
+
+}  // namespace mzt

@@ -1,0 +1,76 @@
+#pragma once
+// The online database update: asks the update server for a newer database
+// for the chosen region, downloads it into "ULDB.bin" of the data folder and
+// starts the upload; afterwards reports the success to the server.
+//
+// Runs on the page's connect worker; every request blocks it.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "common/Result.h"
+#include "page/ControlSurface.h"
+#include "page/PageState.h"
+#include "page/ServerAnswer.h"
+#include "platform/HttpClient.h"
+
+namespace mzt {
+
+struct OnlineUpdateHooks {
+  // Progress of the download (bytes received, Content-Length); ShowProgress
+  // on the surface when not set.
+  std::function<void(uint64_t done, uint64_t total)> showProgress;
+  // Starts the upload of the page's database file path.
+  std::function<void()> startUpload;
+};
+
+class OnlineUpdate {
+ public:
+  // `clientFactory` makes the client of each request (CreateHttpClient when
+  // empty); `serverUrl` is the base address the page names are appended to.
+  OnlineUpdate(IControlSurface& surface, PageState& state, HttpClientFactory clientFactory,
+               std::string serverUrl, OnlineUpdateHooks hooks);
+
+  void SetServerUrl(std::string serverUrl);
+  const std::string& ServerUrl() const { return serverUrl_; }
+
+  // The whole update up to the start of the upload; true when the download
+  // succeeded and the upload was started. `waitText` follows the wait
+  // dialog's caption.
+  bool Run(const std::wstring& waitText);
+
+  // Tells the server's success page of the region chosen in list 1142 about
+  // the device ID; answers the server's answer code, 0 when there was none.
+  int ReportSuccess();
+
+  // Why the last Run answered false: the server had nothing newer, the user
+  // declined, or the server or the network failed.
+  FlowOutcome FailureOutcome() const { return failure_; }
+
+ private:
+  int ChosenRegion();
+  // A new client for `url`'s request, told the user's proxy; false (after the
+  // message) when the client refuses the proxy.
+  bool PrepareClient(const std::string& url);
+  bool VersionCheck(const std::string& url, bool withMessages);
+  int GeneralRequest(const std::string& url);
+  bool DownloadFile(const std::string& url);
+  // Reads an answer and keeps the download address of a code-3 answer.
+  ServerAnswer TakeAnswer(std::string_view text);
+  void ShowRequestFailure(const Error& error);
+  void Inform(const std::wstring& text);
+  void ShowError(const std::wstring& text);
+  void ShowSystemError(int code);
+
+  IControlSurface& surface_;
+  PageState& state_;
+  HttpClientFactory clientFactory_;
+  std::string serverUrl_;
+  OnlineUpdateHooks hooks_;
+  std::unique_ptr<IHttpClient> client_;  // of the last request
+  FlowOutcome failure_ = FlowOutcome::kNone;
+};
+
+}  // namespace mzt

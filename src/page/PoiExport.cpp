@@ -1,0 +1,76 @@
+#include "page/PoiExport.h"
+
+#include <chrono>
+#include <cstdint>
+
+#include "platform/TextCodec.h"
+
+namespace mzt {
+
+UtcTime CurrentUtcTime() {
+  using namespace std::chrono;
+  auto now = floor<seconds>(system_clock::now());
+  auto day = floor<days>(now);
+  year_month_day date{day};
+  hh_mm_ss time{now - day};
+  return {static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
+          static_cast<int>(static_cast<unsigned>(date.day())), static_cast<int>(time.hours().count()),
+          static_cast<int>(time.minutes().count()), static_cast<int>(time.seconds().count())};
+}
+
+const std::string& PoiCsvHeader() {
+  static const std::string header = WideToAnsi(
+      L"日期,時間, 照相點緯度,照相點經度, 照相點方向角, 照相點速限, 警告距離, 語音碼代號, "
+      L"角度代碼, 照相點ID, 警告點緯度, 警告點經度, 警告點方向角, 機器ID, 操作員名稱, "
+      L"記錄程式版本\r\n");
+  return header;
+}
+
+namespace {
+
+// Truncation towards zero; a value no int holds prints as 0 instead of
+// being undefined.
+int TruncatedSpeed(float speed) {
+  return (speed > -2147483648.0f && speed < 2147483648.0f) ? static_cast<int>(speed) : 0;
+}
+
+}  // namespace
+
+std::string FormatPoiLine(const CameraRecord& r, const UtcTime& t) {
+  const char* format =
+      "%04d%02d%02d, %02d:%02d:%02d,%f,%f,%d,%d,%d,%d,%d,%d,%f,%f,%d,N/A,N/A,N/A\r\n";
+  auto print = [&](char* out, size_t size) {
+    return std::snprintf(out, size, format, t.year, t.month, t.day, t.hour, t.minute, t.second,
+                         static_cast<double>(r.CameraPoint().latitude),
+                         static_cast<double>(r.CameraPoint().longitude), r.CameraHeading(),
+                         TruncatedSpeed(r.SpeedLimit()), r.WarningDistance(), r.VoiceCode(),
+                         r.AngleCode(), static_cast<int32_t>(r.CameraId()),
+                         static_cast<double>(r.WarningPoint().latitude),
+                         static_cast<double>(r.WarningPoint().longitude), r.WarningHeading());
+  };
+  // Huge coordinates print long: size the line first instead of cutting it.
+  int length = print(nullptr, 0);
+  std::string line(static_cast<size_t>(length) + 1, '\0');
+  print(line.data(), line.size());
+  line.resize(static_cast<size_t>(length));
+  return line;
+}
+
+PoiCsvFile::PoiCsvFile(const std::filesystem::path& path) {
+  file_ = std::fopen(path.c_str(), "ab");
+  if (!file_) return;
+  std::fseek(file_, 0, SEEK_END);
+  if (std::ftell(file_) == 0) Append(PoiCsvHeader());
+}
+
+PoiCsvFile::~PoiCsvFile() {
+  if (file_) std::fclose(file_);
+}
+
+bool PoiCsvFile::Append(const std::string& line) {
+  if (!file_) return false;
+  bool written = std::fwrite(line.data(), 1, line.size(), file_) == line.size();
+  return std::fflush(file_) == 0 && written;
+}
+
+}  // namespace mzt

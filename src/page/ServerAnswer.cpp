@@ -1,0 +1,42 @@
+#include "page/ServerAnswer.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "common/FieldReader.h"
+
+namespace mzt {
+
+ServerAnswer ReadServerAnswer(std::string_view text) {
+  FieldCursor cursor(text);
+  ServerAnswer answer;
+  answer.code =
+      static_cast<int>(std::clamp<long long>(ParseDecimal(cursor.Next()), INT_MIN, INT_MAX));
+  for (std::string field = cursor.Next(); cursor.LastFound(); field = cursor.Next())
+    answer.fields.push_back(std::move(field));
+  return answer;
+}
+
+const wchar_t* ServerAnswerMessage(int code) {
+  switch (code) {
+    case 2: return L"網站無新的資料庫可供更新";
+    case 4: return L"網站上沒有測數照像資料庫";
+    case 6: return L"資料庫伺服器有錯誤";
+    default: return nullptr;
+  }
+}
+
+std::wstring HttpStatusMessage(int status) {
+  std::wstring text = L"Connecting to Web server...Failure";
+  switch (status) {
+    case 403: return text + L"  Forbidden";
+    case 404: return text + L"  Not Found";
+    case 406: return text + L"    Not Acceptable";
+    case 408: return text + L"    Request Timeout";
+    case 500: return text + L"   Internal Server Error";
+    case 501: return text + L"   Not Implemented";
+    default: return text;
+  }
+}
+
+}  // namespace mzt

@@ -1,0 +1,26 @@
+#pragma once
+// Addresses of the update server's pages. Region 0 is "台灣"; region 1,
+// "中國", has its own pages, named with a "C" before "_NEW".
+
+#include <string>
+
+#include "page/PageState.h"
+
+namespace mzt {
+
+enum class ServerPage { kVersionCheck, kDownloadAddress, kSuccessReport };
+
+const char* ServerPageName(ServerPage page, int region);
+
+// base + page + "?DBVer=%d-%02d-%02d&Num=%d"
+std::string VersionCheckUrl(const std::string& base, int region, const DatabaseVersion& version);
+// base + page + "?SN=" + the device ID in code page 950, percent-encoded.
+std::string DeviceIdUrl(const std::string& base, ServerPage page, int region,
+                        const std::wstring& deviceId);
+
+// The server's base address: MZT_UPDATE_SERVER when set, else the build's default.
+std::string UpdateServerUrlFromEnvironment();
+// Adds the "/" that the page names are appended to, when it is missing.
+std::string NormalizeServerUrl(std::string url);
+
+}  // namespace mzt

@@ -1,0 +1,220 @@
+// The page itself: its events, actions, port handling, reset and progress.
+
+#include "page/UploadDBDlg.h"
+
+#include <algorithm>
+
+#include "common/FieldReader.h"
+#include "common/PortNumber.h"
+#include "common/PortSettings.h"
+#include "page/ControlIds.h"
+#include "page/MztUtilitySheet.h"
+#include "page/OnlineUpdate.h"
+#include "page/ProgressDisplay.h"
+#include "page/UpdateServerPages.h"
+#include "devicelink/PortDiscovery.h"
+#include "platform/DeviceEnumeration.h"
+#include "platform/ProgramFolder.h"
+#include "platform/TextCodec.h"
+
+namespace mzt {
+
+using namespace ids;
+
+CUploadDBDlg::CUploadDBDlg(CMZTUtilitySheet& sheet)
+    : sheet_(sheet), surface_(sheet.Surface()) {
+  OnlineUpdateHooks hooks;
+  hooks.showProgress = [this](uint64_t done, uint64_t total) { ShowProgress(done, total); };
+  hooks.startUpload = [this] { StartUpload(); };
+  online_ = std::make_unique<OnlineUpdate>(surface_, state_, HttpClientFactory(),
+                                           UpdateServerUrlFromEnvironment(), std::move(hooks));
+}
+
+CUploadDBDlg::~CUploadDBDlg() { workers_.JoinAll(); }
+
+void CUploadDBDlg::SetServerUrl(const std::string& url) { online_->SetServerUrl(url); }
+
+void CUploadDBDlg::Message(const std::wstring& text, const std::wstring& caption) {
+  surface_.ShowMessage(text, caption, MessageButtons::kOk);
+}
+
+void CUploadDBDlg::OnInitDialog() {
+  FillPortList();
+  EnablePageControls(true);
+  for (int id : {kUploadButton, kBrowseButton, kDbPathLabel, kDbPathText, kDatabaseCheck,
+                 kCheckDbOnly, kVoiceBrowseButton, kVoicePathLabel, kVoicePathText,
+                 kDeviceIdLabel, kDeviceIdText, kUnusedStatic})
+    surface_.Show(id, false);
+  surface_.ClearList(kRegionList);
+  surface_.AddListItem(kRegionList, strings::kTaiwan);
+  surface_.AddListItem(kRegionList, strings::kChina);
+  surface_.SelectListItem(kRegionList, 0);
+  surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
+}
+
+void CUploadDBDlg::OnShowWindow() {
+  LoadPortSettings();
+  if (!state_.connected)
+    EnablePageControls(true);
+  else
+    EnablePageControls(!sheet_.IsBusy());
+  ResetProgressDisplay();
+}
+
+void CUploadDBDlg::FillPortList() {
+  surface_.ClearList(kPortList);
+  std::vector<std::string> ports;
+  std::string error;
+  if (!FillDevicePortList(ports, error)) {
+    Message(Utf8ToWide(error), strings::kErrorCaption);
+    return;
+  }
+  // The stored port is offered too when it exists but is not a discovered
+  // device (another product string, or the simulated device's pty).
+  std::string stored = mzt::LoadPortSettings(SettingsFilePath()).portNumber;
+  if (std::find(ports.begin(), ports.end(), stored) == ports.end() && IsCharacterDevice(stored))
+    ports.push_back(stored);
+  for (const auto& port : ports) surface_.AddListItem(kPortList, Utf8ToWide(port));
+}
+
+void CUploadDBDlg::LoadPortSettings() {
+  PortSettings settings = mzt::LoadPortSettings(SettingsFilePath());
+  std::wstring stored = Utf8ToWide(settings.portNumber);
+  int count = surface_.ListCount(kPortList);
+  int selected = 0;
+  for (int i = 0; i < count; ++i) {
+    if (surface_.ListItem(kPortList, i) == stored) {
+      selected = i;
+      break;
+    }
+  }
+  surface_.SelectListItem(kPortList, count > 0 ? selected : -1);
+}
+
+void CUploadDBDlg::OnPortListDropDown() {
+  FillPortList();
+  surface_.SelectListItem(kPortList, surface_.ListCount(kPortList) > 0 ? 0 : -1);
+}
+
+void CUploadDBDlg::OnPortSelectionChange() { state_.portName = SelectedPortName(); }
+
+std::string CUploadDBDlg::SelectedPortName() {
+  int selected = surface_.SelectedListItem(kPortList);
+  return selected < 0 ? std::string() : WideToUtf8(surface_.ListItem(kPortList, selected));
+}
+
+void CUploadDBDlg::EnablePageControls(bool enabled) {
+  for (int id : {kPortList, kUpdateButton, kCheckDbOnly, kQueryButton, kRegionList})
+    surface_.Enable(id, enabled);
+}
+
+void CUploadDBDlg::EnableActionButtons(bool enabled) {
+  for (int id : {kUploadButton, kClearPoiButton, kQueryButton}) surface_.Enable(id, enabled);
+  if (enabled) surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
+}
+
+void CUploadDBDlg::ForgetDeviceFileRecords() {
+  for (auto& record : state_.records) record = DeviceFileRecord{};
+}
+
+void CUploadDBDlg::Reset() {
+  sheet_.ClosePort();
+  state_.fileIndex = 1;
+  sheet_.SetPagesEnabled(true);
+  sheet_.EnableCloseCommand();
+  EnablePageControls(true);
+  ResetProgressDisplay();
+  surface_.SetText(kVoicePathText, L"");
+  state_.connected = false;
+}
+
+void CUploadDBDlg::ResetProgressDisplay() {
+  surface_.SetProgressPosition(kProgressBar, 0);
+  surface_.SetText(kProgressText, L"");
+  surface_.SetText(kStatusText, L"");
+}
+
+void CUploadDBDlg::ShowProgress(uint64_t done, uint64_t total) {
+  mzt::ShowProgress(surface_, done, total);
+}
+
+bool CUploadDBDlg::StartConversation(bool isQuery) {
+  std::string port = SelectedPortName();
+  EnablePageControls(false);
+  if (!sheet_.OpenPort(port)) {
+    Message(L"無法連結裝置，請重試", strings::kErrorCaption);
+    sheet_.SetPagesEnabled(true);
+    sheet_.EnableCloseCommand();
+    state_.connected = false;
+    surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
+    if (isQuery) Reset();
+    Finish(FlowOutcome::kDeviceUnreachable);
+    return false;
+  }
+  if (state_.mode == PageMode::kUpdate) {
+    surface_.SetText(kDbVersionText, L"");
+    if (!state_.skipWarning) Message(strings::kUploadModeWarning, strings::kAppCaption);
+  }
+  outcome_ = FlowOutcome::kNone;
+  // Locked before the worker starts, so that its own unlock cannot come first.
+  surface_.Enable(kUpdateButton, false);
+  state_.portName = port;
+  sheet_.SetPagesEnabled(false);
+  workers_.Start([this] { ConnectWorker(); });
+  return true;
+}
+
+void CUploadDBDlg::OnQueryButton() {
+  EnableActionButtons(false);
+  EnablePageControls(false);
+  state_.mode = PageMode::kQuery;
+  for (int id : {kDbVersionText, kFwVersionText, kDbRegionText}) surface_.SetText(id, L"");
+  StartConversation(true);
+}
+
+void CUploadDBDlg::OnUpdateButton() {
+  for (int id : {kDeviceIdText, kDbVersionText, kFwVersionText, kDbRegionText})
+    surface_.SetText(id, L"");
+  ForgetDeviceFileRecords();
+  state_.mode = PageMode::kUpdate;
+  surface_.SetText(kStatusText, L"");
+  surface_.SetText(kProgressText, L"");
+  surface_.SetProgressPosition(kProgressBar, 0);
+  state_.firmware.exact1003 = false;
+  state_.firmware.block8192 = false;
+  state_.firmware.regionQuery = false;
+  if (surface_.GetText(kUpdateButton) != strings::kUpdateDatabase) {
+    Reset();
+    surface_.SetText(kDbVersionText, L"");
+    surface_.SetText(kFwVersionText, L"");
+    return;
+  }
+  surface_.SetText(kUpdateButton, strings::kUpdating);
+  surface_.Enable(kQueryButton, false);
+  surface_.Enable(kBrowseButton, true);
+  StartConversation(false);
+}
+
+bool CUploadDBDlg::OnCopyData(std::string_view text) {
+  // While a flow runs, a new update would reset the page and close the port
+  // in the middle of it. (A finished query leaves the sheet busy: that is no
+  // reason to refuse.)
+  if (workers_.AnyRunning()) return false;
+  size_t comma = text.find(',');
+  if (comma == std::string_view::npos) return false;
+  state_.databasePath = WideToUtf8(AnsiToWide(text.substr(0, comma)));
+  surface_.SetText(kDbPathText, state_.databasePath.wstring());
+  std::string_view port = text.substr(comma + 1);
+  int count = surface_.ListCount(kPortList);
+  bool numeric = !port.empty() && std::all_of(port.begin(), port.end(),
+                                              [](char c) { return c >= '0' && c <= '9'; });
+  for (int i = 0; i < count; ++i) {
+    surface_.SelectListItem(kPortList, i);
+    std::string entry = WideToUtf8(surface_.ListItem(kPortList, i));
+    if (numeric ? GetSelectedPortNumber(entry) == ParseDecimal(port) : entry == port) break;
+  }
+  OnUpdateButton();
+  return true;
+}
+
+}  // namespace mzt

@@ -1,0 +1,115 @@
+#pragma once
+// The speed-camera page's controller: its state, its actions (query, update,
+// clear POIs), the device conversation on its connect worker, the POI export,
+// the database upload on its upload worker and the online update. It talks
+// to widgets only through the control surface and to the device only
+// through the sheet.
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "common/Result.h"
+#include "page/ControlSurface.h"
+#include "page/PageState.h"
+#include "page/WorkerThreads.h"
+
+namespace mzt {
+
+class CMZTUtilitySheet;
+class OnlineUpdate;
+
+class CUploadDBDlg {
+ public:
+  static constexpr int kMaxUploadModeRounds = 5;
+  static constexpr int kMaxFileEntries = 256;
+
+  explicit CUploadDBDlg(CMZTUtilitySheet& sheet);
+  ~CUploadDBDlg();
+  CUploadDBDlg(const CUploadDBDlg&) = delete;
+  CUploadDBDlg& operator=(const CUploadDBDlg&) = delete;
+
+  // Window events.
+  void OnInitDialog();
+  void OnShowWindow();
+  void OnPortListDropDown();
+  void OnPortSelectionChange();
+  void OnUpdateButton();
+  void OnQueryButton();
+  void OnClearPoiButton();
+  // Saves the device's POIs to "POI.csv" without updating.
+  void OnExportPoiAction();
+  void ShowProgress(uint64_t done, uint64_t total);
+  // "path,port" from another program; false when refused.
+  bool OnCopyData(std::string_view text);
+
+  // Operations the sheet calls.
+  void EnablePageControls(bool enabled);
+  void EnableActionButtons(bool enabled);
+  void ForgetDeviceFileRecords();
+  bool IsConnected() const { return state_.connected; }
+  bool IsUploadInProgress() const { return state_.uploadInProgress; }
+
+  // For front ends: install this database file instead of asking the server.
+  // The file is copied into the data folder first and never deleted; no
+  // success is reported to the server.
+  void SetOfflineDatabase(const std::filesystem::path& file) { offlineDatabase_ = file; }
+  void SetServerUrl(const std::string& url);
+  // Blocks until no worker runs (a replug rerun included).
+  void WaitForIdle() { workers_.WaitIdle(); }
+  bool IsFlowRunning() { return workers_.AnyRunning(); }
+  FlowOutcome LastOutcome() const { return outcome_; }
+  PageState& State() { return state_; }
+
+ private:
+  // Page
+  void FillPortList();
+  void LoadPortSettings();
+  void Reset();
+  void ResetProgressDisplay();
+  // Opens the port and starts the connect worker; a query also resets when
+  // the port cannot be opened.
+  bool StartConversation(bool isQuery);
+  std::string SelectedPortName();
+  void Finish(FlowOutcome outcome) { outcome_ = outcome; }
+  void Message(const std::wstring& text, const std::wstring& caption);
+
+  // Device conversation
+  void ConnectWorker();
+  void DispatchByMode();
+  void ReadFirmwareFlags();
+  bool RegionQueryStep();
+  std::string AskedRegionCode();
+  void ShowRegion();
+  bool VersionDisplay(bool withRecords);
+  void UpdateWorkerBody();
+
+  // POIs
+  // False when "POI.csv" could not be opened or a line not written.
+  bool ExportPois();
+  void ClearingStep();
+  void ExportStep();
+
+  // Upload
+  void StartUpload();
+  void UploadWorker();
+  bool SplitDatabase();
+  void RejectDatabase(const Error& error);
+  bool DeleteDeviceDatabase();
+  void DeletePcDeviceFiles();
+  void TransferFailed(const std::wstring& message);
+  bool PrepareOfflineDatabase();
+
+  CMZTUtilitySheet& sheet_;
+  IControlSurface& surface_;
+  PageState state_;
+  std::unique_ptr<OnlineUpdate> online_;
+  std::filesystem::path offlineDatabase_;
+  std::atomic<FlowOutcome> outcome_{FlowOutcome::kNone};
+  WorkerThreads workers_;
+};
+
+}  // namespace mzt

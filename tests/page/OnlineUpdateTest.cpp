@@ -1,0 +1,471 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+
+#include "updserver/UpdateServer.h"
+#include "common/BuildConfig.h"
+#include "page/ControlIds.h"
+#include "page/OnlineUpdate.h"
+#include "page/ProgressDisplay.h"
+#include "page/UpdateServerPages.h"
+#include "platform/ProgramFolder.h"
+#include "platform/SystemError.h"
+#include "platform/TextCodec.h"
+#include "support/ParamName.h"
+#include "support/RecordingSurface.h"
+#include "support/TempFolder.h"
+#include "support/TestDatabase.h"
+#include "support/TinyProxy.h"
+
+namespace mzt {
+namespace {
+namespace fs = std::filesystem;
+using test::SurfaceCall;
+using updserver::Page;
+using updserver::PageFault;
+using Shown = std::vector<std::pair<std::wstring, std::wstring>>;
+
+constexpr size_t kTaiwanSize = 300000;
+const std::wstring kInfo = L"MZT Utility";
+const std::wstring kError = L"錯誤";
+const std::wstring kStatusBase = L"Connecting to Web server...Failure";
+const std::wstring kNewTaiwan = L"網站上有新的資料庫可做更新, 資料庫版本為:202401050012";
+const std::wstring kNoNewer = L"網站無新的資料庫可供更新";
+const std::string kCheckTw = "/CheckDBVersion_NEW.aspx?DBVer=2008-01-01&Num=1";
+const std::string kAddressTw = "/DBDownload_NEW.aspx?SN=SN%200001%2FA";
+const std::string kFileTw = "/db/tw/tw.bin";
+const std::string kCheckCn = "/CheckDBVersionC_NEW.aspx?DBVer=2008-01-01&Num=1";
+const std::string kAddressCn = "/DBDownloadC_NEW.aspx?SN=SN%200001%2FA";
+const std::string kFileCn = "/db/cn/cn.bin";
+
+std::string TaiwanFile() { return test::TestDatabaseBytes(2024, 1, 5, 12, kTaiwanSize); }
+std::string ChinaFile() { return test::TestDatabaseBytes(2024, 2, 1, 3, 2000); }
+
+class OnlineUpdateTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::ClearProxyEnvironment();
+    SetDataFolderOverride(data_.Path());
+    fs::create_directories(databases_ / "tw");
+    fs::create_directories(databases_ / "cn");
+    test::WriteFileBytes(databases_ / "tw" / "tw.bin", TaiwanFile());
+    test::WriteFileBytes(databases_ / "cn" / "cn.bin", ChinaFile());
+    ASSERT_TRUE(server_.Start());
+    surface_.AddListItem(ids::kRegionList, strings::kTaiwan);
+    surface_.AddListItem(ids::kRegionList, strings::kChina);
+    surface_.SelectListItem(ids::kRegionList, 0);
+    surface_.OpenWaitDialog();
+    surface_.ClearEvents();
+    state_.deviceId = L"SN 0001/A";
+    state_.deviceRegionCode = "TW";
+    state_.firmware.regionCapable = true;
+  }
+
+  void TearDown() override {
+    SetDataFolderOverride({});
+    test::ClearProxyEnvironment();
+  }
+
+  OnlineUpdate MakeFlow(HttpClientFactory factory = {}) {
+    OnlineUpdateHooks hooks;
+    hooks.showProgress = [this](uint64_t done, uint64_t total) {
+      progress_.emplace_back(done, total);
+      ShowProgress(surface_, done, total);
+    };
+    hooks.startUpload = [this] { ++uploads_; };
+    return OnlineUpdate(surface_, state_, std::move(factory), server_.BaseUrl(), hooks);
+  }
+
+  bool Run(HttpClientFactory factory = {}) { return MakeFlow(std::move(factory)).Run(L"wait"); }
+
+  Shown Messages() const {
+    Shown shown;
+    for (const auto& message : surface_.Messages()) shown.emplace_back(message.text, message.caption);
+    return shown;
+  }
+
+  // The call just before the first message with `text`.
+  SurfaceCall CallBefore(const std::wstring& text) const {
+    auto events = surface_.Events();
+    for (size_t i = 1; i < events.size(); ++i)
+      if (events[i].call == SurfaceCall::kShowMessage && events[i].text == text)
+        return events[i - 1].call;
+    ADD_FAILURE() << "no message " << WideToUtf8(text);
+    return SurfaceCall::kShowMessage;
+  }
+
+  fs::path Database() const { return data_ / "ULDB.bin"; }
+  bool PartialLeft() const { return fs::exists(data_ / "ULDB.bin.download"); }
+
+  test::TempFolder data_;
+  test::TempFolder databases_;
+  updserver::UpdateServer server_{{.databaseFolder = databases_.Path()}};
+  test::RecordingSurface surface_;
+  PageState state_;
+  int uploads_ = 0;
+  std::vector<std::pair<uint64_t, uint64_t>> progress_;
+};
+
+TEST_F(OnlineUpdateTest, NewerDatabaseIsDownloadedAndTheUploadStarted) {
+  ASSERT_TRUE(Run()) << surface_.Transcript();
+  EXPECT_EQ(uploads_, 1);
+  EXPECT_EQ(Messages(), (Shown{{kNewTaiwan, kInfo}}));
+  EXPECT_EQ(server_.Requests(), (std::vector<std::string>{kCheckTw, kAddressTw, kFileTw}));
+  EXPECT_EQ(test::ReadFileBytes(Database()), TaiwanFile());
+  EXPECT_FALSE(PartialLeft());
+  EXPECT_EQ(state_.databasePath, Database());
+  EXPECT_EQ(state_.downloadUrl, server_.BaseUrl() + "db/tw/tw.bin");
+  EXPECT_EQ(state_.newDbDate, L"20240105");
+  EXPECT_EQ(state_.newDbNumber, 12);
+
+  EXPECT_EQ(surface_.WaitCaption(), L"檢查網路更新,wait");
+  EXPECT_FALSE(surface_.IsWaitDialogOpen());
+  EXPECT_EQ(surface_.Control(ids::kStatusText).text, L"資料下載中,請稍等");
+  EXPECT_EQ(surface_.Control(ids::kProgressText).text, L"");
+  EXPECT_EQ(surface_.Control(ids::kProgressBar).position, 0);
+}
+
+TEST_F(OnlineUpdateTest, DownloadProgressRisesToTheTotal) {
+  ASSERT_TRUE(Run());
+  ASSERT_GE(progress_.size(), 2u);
+  for (size_t i = 0; i < progress_.size(); ++i) {
+    EXPECT_EQ(progress_[i].second, kTaiwanSize);
+    if (i > 0) {
+      EXPECT_GT(progress_[i].first, progress_[i - 1].first);
+    }
+  }
+  EXPECT_EQ(progress_.back().first, kTaiwanSize);
+  auto texts = surface_.EventsOf(SurfaceCall::kSetText);
+  EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const test::SurfaceEvent& event) {
+    return event.id == ids::kProgressText && event.text == L"293.0 KB / 293.0 KB";
+  }));
+  auto ranges = surface_.EventsOf(SurfaceCall::kSetProgressRange);
+  ASSERT_FALSE(ranges.empty());
+  EXPECT_EQ(ranges.back().value, static_cast<int>(kTaiwanSize));
+}
+
+struct AnswerRow {
+  std::string name;
+  PageFault fault;
+  Shown messages;
+};
+
+class VersionCheckAnswerTest : public OnlineUpdateTest,
+                               public ::testing::WithParamInterface<AnswerRow> {};
+
+TEST_P(VersionCheckAnswerTest, EndsTheUpdateWithItsMessage) {
+  server_.SetFault(Page::kVersionCheck, GetParam().fault);
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(Messages(), GetParam().messages) << surface_.Transcript();
+  EXPECT_EQ(server_.Requests(), std::vector<std::string>{kCheckTw});
+  EXPECT_EQ(uploads_, 0);
+  // The wait dialog closes once at the start, and again before the messages of codes 2 and 4.
+  EXPECT_EQ(surface_.EventsOf(SurfaceCall::kCloseWaitDialog).size(),
+            GetParam().messages.empty() ? 1u : 2u);
+  if (!GetParam().messages.empty()) {
+    EXPECT_EQ(CallBefore(GetParam().messages[0].first), SurfaceCall::kCloseWaitDialog);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, VersionCheckAnswerTest,
+    ::testing::Values(
+        AnswerRow{"Code2", {.body = "2"}, {{kNoNewer, kInfo}}},
+        AnswerRow{"Code4", {.body = "4"}, {{L"網站上沒有測數照像資料庫", kInfo}}},
+        AnswerRow{"Code6", {.body = "6"}, {}},
+        AnswerRow{"Code7", {.body = "7"}, {}},
+        AnswerRow{"Code8", {.body = "8"}, {}},
+        AnswerRow{"NonNumericCode", {.body = "X3,20240105,12"}, {}},
+        AnswerRow{"Garbage", {.body = std::string("\x89GARBAGE\r\n\xff\xfe<html>", 18)}, {}},
+        AnswerRow{"Status404", {.status = 404}, {}},
+        AnswerRow{"Status500", {.status = 500}, {}}),
+    test::RowName());
+
+TEST_F(OnlineUpdateTest, VersionAnswerIsReadFromItsFirst50Bytes) {
+  // The number's last digit lies beyond the 50th byte.
+  server_.SetFault(Page::kVersionCheck, {.body = "3,20240105," + std::string(37, '0') + "427"});
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(state_.newDbNumber, 42);
+  EXPECT_EQ(Messages(), (Shown{{L"網站上有新的資料庫可做更新, 資料庫版本為:202401050042", kInfo}}));
+}
+
+class AddressAnswerTest : public OnlineUpdateTest,
+                          public ::testing::WithParamInterface<AnswerRow> {};
+
+TEST_P(AddressAnswerTest, OnlyCode3GoesOn) {
+  server_.SetFault(Page::kDownloadAddress, GetParam().fault);
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(Messages(), GetParam().messages) << surface_.Transcript();
+  EXPECT_EQ(server_.Requests(), (std::vector<std::string>{kCheckTw, kAddressTw}));
+  EXPECT_EQ(uploads_, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, AddressAnswerTest,
+    ::testing::Values(
+        AnswerRow{"Code2", {.body = "2"}, {{kNoNewer, kInfo}}},
+        AnswerRow{"Code4", {.body = "4"}, {{L"網站上沒有測數照像資料庫", kInfo}}},
+        AnswerRow{"Code6", {.body = "6"}, {{L"資料庫伺服器有錯誤", kInfo}}},
+        AnswerRow{"Code7", {.body = "7"}, {}},
+        AnswerRow{"NonNumericCode", {.body = "X3,http://127.0.0.1:1/x"}, {}},
+        AnswerRow{"BrokenOffSilently", {.truncate = true}, {}},
+        AnswerRow{"Status403", {.status = 403}, {{kStatusBase + L"  Forbidden", kInfo}}},
+        AnswerRow{"Status404", {.status = 404}, {{kStatusBase + L"  Not Found", kInfo}}},
+        AnswerRow{"Status406", {.status = 406}, {{kStatusBase + L"    Not Acceptable", kInfo}}},
+        AnswerRow{"Status408", {.status = 408}, {{kStatusBase + L"    Request Timeout", kInfo}}},
+        AnswerRow{"Status500", {.status = 500},
+                  {{kStatusBase + L"   Internal Server Error", kInfo}}},
+        AnswerRow{"Status501", {.status = 501}, {{kStatusBase + L"   Not Implemented", kInfo}}},
+        AnswerRow{"Status401", {.status = 401}, {{kStatusBase, kInfo}}},
+        AnswerRow{"Status502", {.status = 502}, {{kStatusBase, kInfo}}}),
+    test::RowName());
+
+struct DownloadRow {
+  std::string name;
+  PageFault fault;
+  Shown messages;  // after the new-database message
+  bool downloaded;
+};
+
+class DownloadAnswerTest : public OnlineUpdateTest,
+                           public ::testing::WithParamInterface<DownloadRow> {};
+
+TEST_P(DownloadAnswerTest, OnlyAWholeDatabaseBecomesUldb) {
+  server_.SetFault(Page::kDownload, GetParam().fault);
+  EXPECT_EQ(Run(), GetParam().downloaded);
+  Shown expected{{kNewTaiwan, kInfo}};
+  expected.insert(expected.end(), GetParam().messages.begin(), GetParam().messages.end());
+  EXPECT_EQ(Messages(), expected) << surface_.Transcript();
+  EXPECT_EQ(uploads_, GetParam().downloaded ? 1 : 0);
+  EXPECT_EQ(fs::exists(Database()), GetParam().downloaded);
+  if (GetParam().downloaded) {
+    EXPECT_EQ(test::ReadFileBytes(Database()), GetParam().fault.body.value_or(TaiwanFile()));
+  }
+  EXPECT_FALSE(PartialLeft());
+}
+
+const std::string k44 = "6," + std::string(42, '-');
+
+INSTANTIATE_TEST_SUITE_P(
+    Bodies, DownloadAnswerTest,
+    ::testing::Values(
+        DownloadRow{"Status404",
+                    {.status = 404},
+                    {{kStatusBase + L"  Not Found", kInfo}, {L"下載的DB檔不存在", kError}},
+                    false},
+        DownloadRow{"Status500", {.status = 500}, {{kStatusBase + L"   Internal Server Error", kInfo}},
+                    false},
+        DownloadRow{"AnswerCode2", {.body = "2"}, {{kNoNewer, kInfo}}, false},
+        DownloadRow{"AnswerWithoutMessage", {.body = "7"}, {{L"", kInfo}}, false},
+        DownloadRow{"Answer44Bytes", {.body = k44}, {{L"資料庫伺服器有錯誤", kInfo}}, false},
+        DownloadRow{"Body45BytesIsADatabase", {.body = k44 + "-"}, {}, true},
+        DownloadRow{"Truncated", {.truncate = true}, {{kStatusBase, kInfo}}, false},
+        DownloadRow{"ChunkedTruncated", {.truncate = true, .chunked = true}, {{kStatusBase, kInfo}},
+                    false},
+        DownloadRow{"UnknownLength", {.chunked = true}, {}, true}),
+    test::RowName());
+
+TEST_F(OnlineUpdateTest, FailedDownloadKeepsTheFormerFile) {
+  test::WriteFileBytes(Database(), "former");
+  server_.SetFault(Page::kDownload, {.truncate = true});
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(test::ReadFileBytes(Database()), "former");
+  EXPECT_FALSE(PartialLeft());
+}
+
+TEST_F(OnlineUpdateTest, OversizedBodyIsRefused) {
+  auto smallCap = [] { return CreateHttpClient({.maxBodyBytes = kTaiwanSize - 1}); };
+  for (bool chunked : {false, true}) {
+    surface_.ClearEvents();
+    server_.SetFault(Page::kDownload, {.chunked = chunked});
+    EXPECT_FALSE(Run(smallCap)) << chunked;
+    EXPECT_EQ(Messages(), (Shown{{kNewTaiwan, kInfo}, {kStatusBase, kInfo}})) << chunked;
+    EXPECT_FALSE(fs::exists(Database()));
+    EXPECT_FALSE(PartialLeft());
+  }
+}
+
+TEST_F(OnlineUpdateTest, UnwritableDatabaseFileShowsTheSystemError) {
+  const std::wstring isDirectory = Utf8ToWide(SystemErrorText(EISDIR));
+  fs::create_directories(Database() / "occupied");
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(Messages().back(), std::pair(isDirectory, std::wstring(L"Error")));
+  EXPECT_FALSE(PartialLeft());
+  EXPECT_EQ(uploads_, 0);
+
+  // Where the download itself cannot be written, it is not even asked for.
+  fs::remove_all(Database());
+  fs::create_directories(data_ / "ULDB.bin.download" / "occupied");
+  surface_.ClearEvents();
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(Messages().back(), std::pair(isDirectory, std::wstring(L"Error")));
+  EXPECT_EQ(server_.Requests().back(), kAddressTw);
+}
+
+struct RegionRow {
+  std::string name;
+  std::string deviceCode;
+  int chosen;
+  MessageAnswer answer;
+  std::wstring question;
+  std::vector<std::string> requests;
+};
+
+class RegionQuestionTest : public OnlineUpdateTest,
+                           public ::testing::WithParamInterface<RegionRow> {};
+
+TEST_P(RegionQuestionTest, AsksBeforeReplacingTheDevicesRegion) {
+  const RegionRow& row = GetParam();
+  state_.deviceRegionCode = row.deviceCode;
+  surface_.SelectListItem(ids::kRegionList, row.chosen);
+  surface_.QueueAnswers({row.answer});
+  bool yes = row.answer == MessageAnswer::kYes;
+  EXPECT_EQ(Run(), yes);
+  auto messages = surface_.Messages();
+  ASSERT_EQ(messages.size(), yes ? 2u : 1u) << surface_.Transcript();
+  EXPECT_EQ(messages[0].text, row.question);
+  EXPECT_EQ(messages[0].caption, kInfo);
+  EXPECT_EQ(messages[0].buttons, MessageButtons::kYesNo);
+  EXPECT_EQ(server_.Requests(), row.requests);
+  EXPECT_EQ(uploads_, yes ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Regions, RegionQuestionTest,
+    ::testing::Values(
+        RegionRow{"ChinaToTaiwanYes", "CN", 0, MessageAnswer::kYes,
+                  L"您的機器內目前是 [中國] 的測速照相資料,確定要置換為 [台灣] 的測速照相資料嗎?",
+                  {kCheckTw, kAddressTw, kFileTw}},
+        RegionRow{"ChinaToTaiwanNo", "CN", 0, MessageAnswer::kNo,
+                  L"您的機器內目前是 [中國] 的測速照相資料,確定要置換為 [台灣] 的測速照相資料嗎?",
+                  {kCheckTw}},
+        RegionRow{"UnknownToChinaYes", "", 1, MessageAnswer::kYes,
+                  L"您的機器內目前是 [未知] 的測速照相資料,確定要置換為 [中國] 的測速照相資料嗎?",
+                  {kCheckCn, kAddressCn, kFileCn}},
+        RegionRow{"TaiwanToChinaNo", "TW", 1, MessageAnswer::kNo,
+                  L"您的機器內目前是 [台灣] 的測速照相資料,確定要置換為 [中國] 的測速照相資料嗎?",
+                  {kCheckCn}}),
+    test::RowName());
+
+TEST_F(OnlineUpdateTest, QuestionFollowsAQuietVersionCheck) {
+  state_.deviceRegionCode = "CN";
+  server_.SetFault(Page::kVersionCheck, {.body = "2"});
+  EXPECT_TRUE(Run());
+  // No message for code 2, and without an offered version the short form of the news.
+  auto messages = Messages();
+  ASSERT_EQ(messages.size(), 2u) << surface_.Transcript();
+  EXPECT_EQ(messages[1], std::pair(std::wstring(L"網站上有新的資料庫可做更新"), kInfo));
+}
+
+TEST_F(OnlineUpdateTest, ChinaRegionUsesTheChinaPages) {
+  state_.deviceRegionCode = "CN";
+  surface_.SelectListItem(ids::kRegionList, 1);
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Messages(), (Shown{{L"網站上有新的資料庫可做更新, 資料庫版本為:202402010003", kInfo}}));
+  EXPECT_EQ(server_.Requests(), (std::vector<std::string>{kCheckCn, kAddressCn, kFileCn}));
+  EXPECT_EQ(test::ReadFileBytes(Database()), ChinaFile());
+}
+
+TEST_F(OnlineUpdateTest, OldFirmwareWithChinaChosenGetsTaiwan) {
+  const std::wstring taiwanOnly = L"機器韌體版本只能下載[台灣]的測速照相資料";
+  state_.firmware.regionCapable = false;
+  state_.deviceRegionCode.clear();
+  surface_.SelectListItem(ids::kRegionList, 1);
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Messages(), (Shown{{taiwanOnly, kInfo}, {kNewTaiwan, kInfo}}));
+  EXPECT_EQ(server_.Requests(), (std::vector<std::string>{kCheckTw, kAddressTw, kFileTw}));
+  EXPECT_EQ(surface_.Control(ids::kRegionList).selection, 0);
+  EXPECT_FALSE(surface_.Control(ids::kRegionList).enabled);
+
+  // The list is set back also when the check ends the update.
+  surface_.SelectListItem(ids::kRegionList, 1);
+  surface_.Enable(ids::kRegionList, true);
+  surface_.ClearEvents();
+  server_.SetFault(Page::kVersionCheck, {.body = "2"});
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(Messages(), (Shown{{taiwanOnly, kInfo}, {kNoNewer, kInfo}}));
+  EXPECT_EQ(surface_.Control(ids::kRegionList).selection, 0);
+  EXPECT_FALSE(surface_.Control(ids::kRegionList).enabled);
+}
+
+TEST_F(OnlineUpdateTest, SuccessReportGoesToTheChosenRegionsPage) {
+  surface_.SelectListItem(ids::kRegionList, 1);
+  OnlineUpdate flow = MakeFlow();
+  EXPECT_EQ(flow.ReportSuccess(), 7);
+  ASSERT_EQ(server_.SuccessReports().size(), 1u);
+  EXPECT_EQ(server_.SuccessReports()[0].region, "cn");
+  EXPECT_EQ(server_.SuccessReports()[0].deviceId, "SN 0001/A");
+  EXPECT_TRUE(Messages().empty());
+
+  server_.SetFault(Page::kSuccessReport, {.body = "6"});
+  EXPECT_EQ(flow.ReportSuccess(), 6);
+  server_.SetFault(Page::kSuccessReport, {.status = 500});
+  EXPECT_EQ(flow.ReportSuccess(), 0);
+  EXPECT_EQ(Messages(), (Shown{{L"資料庫伺服器有錯誤", kInfo},
+                               {kStatusBase + L"   Internal Server Error", kInfo}}));
+}
+
+TEST_F(OnlineUpdateTest, UnreachableServerShowsTheSystemsText) {
+  server_.Stop();
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(Messages(), (Shown{{Utf8ToWide(SystemErrorText(ECONNREFUSED)), L"Error"}}));
+}
+
+TEST_F(OnlineUpdateTest, StalledDownloadEndsAsANetworkFailure) {
+  // Far longer than the scaled stall window; the server's pause ends when it stops.
+  server_.SetFault(Page::kDownload, {.pieceDelay = std::chrono::seconds(30)});
+  EXPECT_FALSE(Run());
+  const std::wstring unstable = L"網路可能不穩定,請稍後再試";
+  EXPECT_EQ(Messages(), (Shown{{kNewTaiwan, kInfo}, {unstable, kError}}));
+  EXPECT_EQ(CallBefore(unstable), SurfaceCall::kCloseWaitDialog);
+  EXPECT_FALSE(fs::exists(Database()));
+  EXPECT_FALSE(PartialLeft());
+}
+
+TEST_F(OnlineUpdateTest, RefusedProxyMakesNoRequest) {
+  setenv("http_proxy", "http://bad host:3128/", 1);
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(Messages(), (Shown{{L"Proxy設定失敗", kError}}));
+  EXPECT_TRUE(server_.Requests().empty());
+}
+
+TEST_F(OnlineUpdateTest, EveryRequestGoesThroughTheUsersProxy) {
+  if (!test::TinyProxy::Installed()) GTEST_SKIP() << "tinyproxy is not installed";
+  test::TinyProxy proxy;
+  ASSERT_TRUE(proxy.Running()) << proxy.Problem();
+  std::string origin = server_.BaseUrl();
+  origin.pop_back();
+
+  setenv("http_proxy", proxy.Url().c_str(), 1);
+  ASSERT_TRUE(Run()) << surface_.Transcript();
+  for (const std::string& target : {kCheckTw, kAddressTw, kFileTw})
+    EXPECT_TRUE(proxy.LogContains("GET " + origin + target + " HTTP/1.1", std::chrono::seconds(5)))
+        << target << "\n" << proxy.Log();
+
+  // The plain "host:port" form, and the success report too.
+  test::ClearProxyEnvironment();
+  setenv("HTTP_PROXY", ("127.0.0.1:" + std::to_string(proxy.Port())).c_str(), 1);
+  EXPECT_EQ(MakeFlow().ReportSuccess(), 7);
+  EXPECT_TRUE(proxy.LogContains("GET " + origin + "/SuccessPage_NEW.aspx?SN=SN%200001%2FA",
+                                std::chrono::seconds(5)))
+      << proxy.Log();
+}
+
+TEST_F(OnlineUpdateTest, ServerAddressFromEnvironmentOrCaller) {
+  unsetenv("MZT_UPDATE_SERVER");
+  EXPECT_EQ(UpdateServerUrlFromEnvironment(), kDefaultUpdateServerUrl);
+  setenv("MZT_UPDATE_SERVER", "http://updates.example:81", 1);
+  EXPECT_EQ(UpdateServerUrlFromEnvironment(), "http://updates.example:81/");
+  unsetenv("MZT_UPDATE_SERVER");
+
+  OnlineUpdate flow = MakeFlow();
+  std::string base = server_.BaseUrl();
+  flow.SetServerUrl(base.substr(0, base.size() - 1));
+  EXPECT_EQ(flow.ServerUrl(), base);
+  EXPECT_TRUE(flow.Run(L""));
+}
+
+}  // namespace
+}  // namespace mzt

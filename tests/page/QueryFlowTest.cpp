@@ -1,0 +1,93 @@
+// The query action, and what every conversation starts with.
+
+#include "page/FlowFixture.h"
+
+namespace mzt::test {
+namespace {
+
+using devsim::Fault;
+
+class QueryFlowTest : public FlowFixture {
+ protected:
+  void Query() {
+    Page().OnQueryButton();
+    Finish();
+  }
+};
+
+TEST_F(QueryFlowTest, NormalFirmwareShowsVersionAndRegion) {
+  Start({.firmware = "1.4.0.7", .region = "CN"}, false);
+  Query();
+  EXPECT_EQ(surface_.Control(ids::kFwVersionText).text, L"1.4.0.7");
+  EXPECT_EQ(surface_.Control(ids::kDbVersionText).text, L"202501150003");
+  EXPECT_EQ(surface_.Control(ids::kDbRegionText).text, L"中國");
+  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kSuccess);
+  EXPECT_TRUE(Messages().empty()) << Transcript();
+  // The query ends with the page busy but its controls and close command enabled.
+  EXPECT_TRUE(sheet_->IsBusy());
+  EXPECT_TRUE(surface_.CloseCommandEnabled());
+  EXPECT_TRUE(surface_.Control(ids::kQueryButton).enabled);
+  EXPECT_TRUE(surface_.Control(ids::kPortList).enabled);
+  EXPECT_FALSE(surface_.IsWaitDialogOpen());
+}
+
+TEST_F(QueryFlowTest, Firmware1003UsesTheExactFormsAndNoRegionQuery) {
+  Start({.firmware = "1.0.0.3", .region = "CN"}, false);
+  Query();
+  EXPECT_EQ(surface_.Control(ids::kDbVersionText).text, L"202501150003");
+  // Not asked for its region: shown as the other region.
+  EXPECT_TRUE(Sentences("$PQEL108,7,").empty());
+  EXPECT_EQ(surface_.Control(ids::kDbRegionText).text, L"中國");
+}
+
+TEST_F(QueryFlowTest, TaiwanRegionIsShown) {
+  Start({.firmware = "1.4.0.7", .region = "TW"}, false);
+  Query();
+  EXPECT_EQ(surface_.Control(ids::kDbRegionText).text, L"台灣");
+}
+
+TEST_F(QueryFlowTest, DeviceWithoutDatabase) {
+  Start({.database = false}, false);
+  Query();
+  EXPECT_EQ(surface_.Control(ids::kDbVersionText).text, L"無測速照相資料庫");
+}
+
+TEST_F(QueryFlowTest, UploadModeIsEnteredUntilTheDeviceReportsIt) {
+  Start({}, false);
+  ASSERT_TRUE(device_->AddFault({.effect = Fault::Effect::kAnswerZero, .command = 113,
+                                 .argument = 0, .nth = 1, .times = 2}));
+  Query();
+  EXPECT_EQ(Sentences("$PQEL113,1").size(), 2u);
+  EXPECT_EQ(Sentences("$PQEL113,0").size(), 3u);
+  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kSuccess);
+}
+
+TEST_F(QueryFlowTest, UploadModeLoopIsBounded) {
+  Start({}, false);
+  ASSERT_TRUE(device_->AddFault({.effect = Fault::Effect::kAnswerZero, .command = 113,
+                                 .argument = 0, .nth = 1, .times = 0}));
+  Query();
+  EXPECT_EQ(Sentences("$PQEL113,1").size(), size_t{CUploadDBDlg::kMaxUploadModeRounds});
+  EXPECT_TRUE(Shown(L"無法連結裝置,請確認是否選擇到正確通訊埠或請檢查機器"));
+  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kDeviceUnreachable);
+}
+
+TEST_F(QueryFlowTest, SilentDeviceFailsWithTheConnectMessage) {
+  Start({}, false);
+  ASSERT_TRUE(device_->AddFault({.effect = Fault::Effect::kStopAnswering, .nth = 1}));
+  Query();
+  EXPECT_EQ(Messages(), std::vector<std::wstring>{L"無法連結裝置,請確認是否選擇到正確通訊埠或請檢查機器"});
+  EXPECT_FALSE(surface_.IsWaitDialogOpen());
+}
+
+TEST_F(QueryFlowTest, MissingPortFailsAtOnce) {
+  Start({}, false);
+  surface_.AddListItem(ids::kPortList, L"/dev/no-such-port");
+  surface_.SelectListItem(ids::kPortList, surface_.ListCount(ids::kPortList) - 1);
+  Query();
+  EXPECT_EQ(Messages(), std::vector<std::wstring>{L"無法連結裝置，請重試"});
+  EXPECT_TRUE(device_->ReceivedSentences().empty());
+}
+
+}  // namespace
+}  // namespace mzt::test

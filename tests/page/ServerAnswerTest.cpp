@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include "page/ProgressDisplay.h"
+#include "page/ServerAnswer.h"
+#include "support/ParamName.h"
+
+namespace mzt {
+namespace {
+
+struct AnswerRow {
+  std::string name;
+  std::string text;
+  int code;
+  std::vector<std::string> fields;
+};
+
+class ServerAnswerTest : public ::testing::TestWithParam<AnswerRow> {};
+
+TEST_P(ServerAnswerTest, ReadsCodeAndFields) {
+  ServerAnswer answer = ReadServerAnswer(GetParam().text);
+  EXPECT_EQ(answer.code, GetParam().code);
+  EXPECT_EQ(answer.fields, GetParam().fields);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ServerAnswerTest,
+    ::testing::Values(AnswerRow{"VersionAnswer", "3,20240105,12", 3, {"20240105", "12"}},
+                      AnswerRow{"CodeAlone", "2", 2, {}},
+                      AnswerRow{"AsteriskEndsAField", "3,http://h/x.bin*junk", 3,
+                                {"http://h/x.bin", "junk"}},
+                      AnswerRow{"EmptyFieldKept", "3,,7", 3, {"", "7"}},
+                      AnswerRow{"NonNumericCodeIsZero", "X3,20240105", 0, {"20240105"}},
+                      AnswerRow{"LeadingCommaIsEmptyCode", ",3", 0, {"3"}},
+                      AnswerRow{"Empty", "", 0, {}}),
+    test::RowName());
+
+struct ProgressRow {
+  std::string name;
+  uint64_t done;
+  uint64_t total;
+  std::wstring text;
+};
+
+class ProgressTextTest : public ::testing::TestWithParam<ProgressRow> {};
+
+TEST_P(ProgressTextTest, KilobytesFromATotalOf1024) {
+  EXPECT_EQ(ProgressText(GetParam().done, GetParam().total), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Amounts, ProgressTextTest,
+    ::testing::Values(ProgressRow{"Nothing", 0, 0, L"0.0 Bytes / 0.0 Bytes"},
+                      ProgressRow{"JustBelowKilobyte", 512, 1023, L"512.0 Bytes / 1023.0 Bytes"},
+                      ProgressRow{"OneKilobyte", 512, 1024, L"0.5 KB / 1.0 KB"},
+                      ProgressRow{"Rounded", 300000, 300000, L"293.0 KB / 293.0 KB"},
+                      ProgressRow{"Large", 1ull << 27, 1ull << 28, L"131072.0 KB / 262144.0 KB"}),
+    test::RowName());
+
+}  // namespace
+}  // namespace mzt

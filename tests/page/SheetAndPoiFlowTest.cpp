@@ -1,0 +1,146 @@
+// The clear-POI action, the copy-data entry and the sheet's routing.
+
+#include "page/FlowFixture.h"
+
+namespace mzt::test {
+namespace {
+
+class PoiClearTest : public FlowFixture {};
+
+TEST_F(PoiClearTest, YesClearsThePoisInTheDevice) {
+  Start({.pois = 4}, false);
+  surface_.QueueAnswers({MessageAnswer::kYes});
+  Page().OnClearPoiButton();
+  Finish();
+  EXPECT_EQ(device_->PoiCount(), 0u);
+  EXPECT_EQ(Messages(), (std::vector<std::wstring>{L"程式將刪除裝置內POI資料,請問是否刪除?",
+                                                    L"POI清除完成,請重新啟動裝置!"}));
+  EXPECT_EQ(surface_.Messages()[0].caption, L"MZT Utility");
+  EXPECT_TRUE(sheet_->IsBusy());  // as the query, it ends busy with its controls enabled
+  EXPECT_TRUE(surface_.Control(ids::kClearPoiButton).enabled);
+}
+
+TEST_F(PoiClearTest, NoLeavesThePortClosedAndTheDeviceUntouched) {
+  Start({.pois = 4}, false);
+  surface_.QueueAnswers({MessageAnswer::kNo});
+  Page().OnClearPoiButton();
+  Finish();
+  EXPECT_TRUE(device_->ReceivedSentences().empty());
+  EXPECT_EQ(device_->PoiCount(), 4u);
+  EXPECT_FALSE(sheet_->Link()->IsOpen());
+  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kDeclined);
+}
+
+TEST_F(PoiClearTest, FailedClearingIsReported) {
+  Start({.pois = 4}, false);
+  ASSERT_TRUE(device_->AddFault({.effect = devsim::Fault::Effect::kDropReply, .command = 109,
+                                 .nth = 1, .times = 0}));
+  surface_.QueueAnswers({MessageAnswer::kYes});
+  Page().OnClearPoiButton();
+  Finish();
+  EXPECT_TRUE(Shown(L"POI清除失敗,請稍後再試!"));
+  EXPECT_EQ(Sentences("$PQEL109").size(), 2u);
+}
+
+class CopyDataTest : public FlowFixture {
+ protected:
+  CopyDataResult Send(uint32_t identifier, std::string text) {
+    return sheet_->OnCopyData(identifier,
+                              std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+  }
+};
+
+TEST_F(CopyDataTest, PathAndPortStartAnUpdateOnThatPort) {
+  Start({});
+  surface_.AddListItem(ids::kPortList, L"/dev/ttyS7");
+  surface_.SelectListItem(ids::kPortList, surface_.ListCount(ids::kPortList) - 1);
+  std::string text = "C:\\db\\new.bin," + (folder_ / "port").string();
+  text.push_back('\0');
+  EXPECT_EQ(Send(1, text), CopyDataResult::kAccepted);
+  EXPECT_EQ(surface_.ListItem(ids::kPortList, surface_.SelectedListItem(ids::kPortList)),
+            (folder_ / "port").wstring());
+  EXPECT_EQ(surface_.Control(ids::kDbPathText).text, L"C:\\db\\new.bin");
+  // While it runs, another request is refused.
+  EXPECT_EQ(Send(1, "x.bin,1"), CopyDataResult::kRefused);
+  Finish();
+  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kSuccess) << Transcript();
+}
+
+TEST_F(CopyDataTest, AcceptedAgainOnceAQueryHasEnded) {
+  Start({}, false);
+  Page().OnQueryButton();
+  Finish();
+  ASSERT_TRUE(sheet_->IsBusy());  // how a query ends
+  EXPECT_EQ(Send(1, "a.bin," + (folder_ / "port").string()), CopyDataResult::kAccepted);
+  Finish();
+}
+
+TEST_F(CopyDataTest, MalformedRequestsAreRefused) {
+  Start({}, false);
+  EXPECT_EQ(Send(2, "a.bin,1"), CopyDataResult::kRefused);
+  EXPECT_EQ(Send(1, "no comma"), CopyDataResult::kRefused);
+  EXPECT_EQ(Send(1, std::string(261, 'a')), CopyDataResult::kRefused);
+  Finish();
+  EXPECT_TRUE(device_->ReceivedSentences().empty());
+}
+
+TEST_F(CopyDataTest, NumericPortSelectsByTrailingNumber) {
+  Start({}, false);
+  surface_.ClearList(ids::kPortList);
+  for (const wchar_t* port : {L"/dev/ttyACM0", L"/dev/ttyACM3", L"/dev/ttyACM12"})
+    surface_.AddListItem(ids::kPortList, port);
+  EXPECT_EQ(Send(1, "a.bin,3"), CopyDataResult::kAccepted);
+  EXPECT_EQ(surface_.SelectedListItem(ids::kPortList), 1);
+  Finish();  // no device there: the page reports it and ends
+  EXPECT_TRUE(Shown(L"無法連結裝置，請重試"));
+}
+
+TEST(SheetWithoutLinkTest, ForwardersAnswerFailure) {
+  RecordingSurface surface;
+  CMZTUtilitySheet sheet(surface, nullptr);
+  int id = 0, location = 0;
+  uint16_t year = 1;
+  uint8_t month = 1, day = 1;
+  EXPECT_FALSE(sheet.OpenPort("/dev/null"));
+  EXPECT_FALSE(sheet.QueryDeviceInfo(1));
+  EXPECT_EQ(sheet.QueryUploadMode(), 0);
+  EXPECT_FALSE(sheet.EnterUploadMode());
+  EXPECT_FALSE(sheet.QueryFileEntry(1, id, location));
+  EXPECT_FALSE(sheet.DeleteDeviceFile(0xFF00, 44));
+  EXPECT_FALSE(sheet.SendFile("/dev/null"));
+  EXPECT_EQ(sheet.GetDatabaseVersion(year, month, day), 0);
+  EXPECT_EQ(sheet.GetVersionText(), "");
+  sheet.Page().OnInitDialog();
+  sheet.Page().OnQueryButton();
+  sheet.Page().WaitForIdle();
+  EXPECT_EQ(surface.MessageTexts().back(), L"無法連結裝置，請重試");
+}
+
+TEST(SheetRoutingTest, TransferProgressReachesThePageOnlyWhileUploading) {
+  RecordingSurface surface;
+  CMZTUtilitySheet sheet(surface, nullptr);
+  sheet.OnTransferProgress(512, 2048);
+  EXPECT_EQ(surface.Control(ids::kProgressText).text, L"");
+  sheet.Page().State().uploadInProgress = true;
+  sheet.OnTransferProgress(512, 2048);
+  EXPECT_EQ(surface.Control(ids::kProgressText).text, L"0.5 KB / 2.0 KB");
+  EXPECT_EQ(surface.Control(ids::kProgressBar).position, 512);
+  sheet.OnTransferProgress(100, 200);
+  EXPECT_EQ(surface.Control(ids::kProgressText).text, L"100.0 Bytes / 200.0 Bytes");
+}
+
+TEST(SheetLockTest, PagesEnabledFollowsBusyAndTheCloseCommand) {
+  RecordingSurface surface;
+  CMZTUtilitySheet sheet(surface, nullptr);
+  sheet.SetPagesEnabled(false);
+  EXPECT_TRUE(sheet.IsBusy());
+  EXPECT_FALSE(surface.CloseCommandEnabled());
+  EXPECT_FALSE(surface.Control(ids::kQueryButton).enabled);
+  sheet.SetPagesEnabled(true);
+  EXPECT_FALSE(sheet.IsBusy());
+  EXPECT_TRUE(surface.CloseCommandEnabled());
+  EXPECT_EQ(surface.Control(ids::kUpdateButton).text, L"更新資料庫");
+}
+
+}  // namespace
+}  // namespace mzt::test
