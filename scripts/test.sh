@@ -1,17 +1,52 @@
 #!/usr/bin/env bash
-# Installs what is missing on a fresh Debian 12 machine, builds everything into
-# build/, runs every test, and then the demo (the user's first contact with
-# the program must work too).
+# Installs what is missing on a fresh Debian 12 machine, builds everything and
+# runs every test, then the demo (the user's first contact with the program
+# must work too), then the whole suite again under AddressSanitizer and
+# UndefinedBehaviorSanitizer and the threaded suites under ThreadSanitizer.
+#
+#   scripts/test.sh            all of the above
+#   scripts/test.sh --plain    the plain build, its tests and the demo only
+#   scripts/test.sh --asan     only the AddressSanitizer/UBSan pass (build-asan/)
+#   scripts/test.sh --tsan     only the ThreadSanitizer pass (build-tsan/)
+# Further arguments go to ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/deps.sh
+
+passes=(plain asan tsan)
+case "${1:-}" in
+  --plain|--asan|--tsan) passes=("${1#--}"); shift ;;
+esac
+
 mzt_install_dependencies
-mzt_configure_and_build
-(cd build && ctest --output-on-failure --timeout 600 -j 2 "$@")
-echo "== Demo"
-if ! ./scripts/demo.sh >build/demo.log 2>&1; then
-  cat build/demo.log
-  echo "The demo failed." >&2
-  exit 1
-fi
-tail -n 12 build/demo.log
+
+run_plain() {
+  mzt_configure_and_build
+  (cd build && ctest --output-on-failure --timeout 600 -j 2 "$@")
+  echo "== Demo"
+  if ! ./scripts/demo.sh >build/demo.log 2>&1; then
+    cat build/demo.log
+    echo "The demo failed." >&2
+    exit 1
+  fi
+  tail -n 12 build/demo.log
+}
+
+run_asan() {
+  echo "== AddressSanitizer and UndefinedBehaviorSanitizer"
+  mzt_configure_and_build_preset asan
+  (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --output-on-failure --timeout 600 -j 2 "$@")
+}
+
+run_tsan() {
+  echo "== ThreadSanitizer (threaded suites)"
+  mzt_configure_and_build_preset tsan
+  (cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+    ctest --output-on-failure --timeout 600 -j 2 -L threaded "$@")
+}
+
+for pass in "${passes[@]}"; do
+  "run_$pass" "$@"
+done

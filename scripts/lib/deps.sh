@@ -27,3 +27,9 @@ mzt_configure_and_build() {
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build build -j 2
 }
+
+# A sanitizer build from CMakePresets.json (asan, tsan) into its own folder.
+mzt_configure_and_build_preset() {
+  cmake --preset "$1" >/dev/null
+  cmake --build "build-$1" -j 2
+}
