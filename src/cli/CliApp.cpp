@@ -125,18 +125,22 @@ int Split(const CliOptions& options) {
   return kExitSuccess;
 }
 
+// send-copydata's own status: no desktop program took the request (none is
+// running, or the one found is not safely this user's).
+constexpr int kExitNoDesktopProgram = 9;
+
 int SendCopyDataCommand(const CliOptions& options) {
   std::string text = WideToAnsi(Utf8ToWide(options.arguments[0]));
-  if (text.size() >= kMaxCopyDataBytes) {
-    Complain("the text is longer than 259 bytes");
-    return kExitUsage;
-  }
   text.push_back('\0');
   auto answer = SendCopyData(CopyDataSocketPath(), 1,
                              std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+  if (!answer && answer.Err().code == ErrorCode::kTooLarge) {
+    Complain("the text is longer than " + std::to_string(kMaxCopyDataBytes - 1) + " bytes");
+    return kExitUsage;
+  }
   if (!answer) {
     Complain(answer.Err().message);
-    return kExitDeviceUnreachable;
+    return kExitNoDesktopProgram;
   }
   Say(answer.Value() ? "Accepted." : "Refused.");
   return answer.Value() ? kExitSuccess : kExitDeclined;

@@ -4,6 +4,7 @@
 
 #include "page/UploadDBDlg.h"
 #include "devicelink/DevicePort.h"
+#include "platform/CopyDataChannel.h"
 #include "platform/TextCodec.h"
 
 namespace mzt {
@@ -81,7 +82,7 @@ void CMZTUtilitySheet::OnTransferProgress(uint32_t acknowledged, uint32_t fileSi
 }
 
 CopyDataResult CMZTUtilitySheet::OnCopyData(uint32_t identifier, std::span<const uint8_t> data) {
-  if (identifier != 1 || data.size() > kMaxCopyData) return CopyDataResult::kRefused;
+  if (identifier != 1 || data.size() > kMaxCopyDataBytes) return CopyDataResult::kRefused;
   // The text ends at its NUL, or at the end of the data when it has none.
   auto end = std::find(data.begin(), data.end(), uint8_t{0});
   std::string text(data.begin(), end);

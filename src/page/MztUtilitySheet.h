@@ -21,8 +21,6 @@ enum class CopyDataResult { kAccepted, kRefused };
 
 class CMZTUtilitySheet {
  public:
-  static constexpr size_t kMaxCopyData = 260;
-
   // `link` may be null: every device forwarder then answers failure.
   CMZTUtilitySheet(IControlSurface& surface, std::unique_ptr<CDevicePort> link);
   ~CMZTUtilitySheet();

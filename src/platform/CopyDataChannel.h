@@ -1,7 +1,9 @@
 #pragma once
 // Requests from another program of the same user to the running program:
 // an identifier and at most 260 bytes, answered accepted or refused, over a
-// per-user local socket.
+// per-user local socket. Only this user's programs take part: the socket's
+// folder must be this user's alone, and each side checks the other's
+// credentials.
 
 #include <atomic>
 #include <cstdint>
@@ -17,8 +19,8 @@ namespace mzt {
 
 inline constexpr size_t kMaxCopyDataBytes = 260;
 
-// $XDG_RUNTIME_DIR/mzt-utility.sock, else a 0700 folder of the user's own
-// under the temporary folder.
+// $XDG_RUNTIME_DIR/mzt-utility.sock, else copydata.sock in a folder of the
+// user's own under the temporary folder (created by CopyDataServer::Start).
 std::filesystem::path CopyDataSocketPath();
 
 class CopyDataServer {
@@ -27,8 +29,10 @@ class CopyDataServer {
   using Handler = std::function<bool(uint32_t identifier, std::span<const uint8_t> data)>;
 
   ~CopyDataServer() { Stop(); }
-  // Listens at `path`, replacing a socket left by a program that is gone;
-  // fails (kBusy) when another program is listening there.
+  // Listens at `path`, replacing a socket left by a program that is gone.
+  // Fails with kBusy when another program serves there, and with kRefused
+  // when the socket's folder is not a 0700 folder of this user's own (a
+  // missing last folder is created so).
   Result<void> Start(const std::filesystem::path& path, Handler handler);
   void Stop();
 
@@ -37,13 +41,16 @@ class CopyDataServer {
   void Answer(int connection);
 
   int listener_ = -1;
+  int lock_ = -1;
   std::filesystem::path path_;
   Handler handler_;
   std::jthread thread_;
 };
 
 // Sends one request; the result tells whether the program accepted it.
-// Payloads above 260 bytes are refused without sending.
+// Errors: kTooLarge above 260 bytes (nothing sent), kNotFound when no
+// program listens, kRefused when the folder or the listening program is not
+// this user's (nothing sent), kIo when the program does not answer.
 Result<bool> SendCopyData(const std::filesystem::path& path, uint32_t identifier,
                           std::span<const uint8_t> data);
 

@@ -290,13 +290,19 @@ TEST_F(CliTest, SendCopyDataReachesTheRunningProgram) {
   Outcome run = Mzt({"send-copydata", "C:\\db\\ULDB.bin,3"});
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_EQ(received, std::string("C:\\db\\ULDB.bin,3\0", 17));
+  // 260 bytes with the NUL that ends the text: one too many.
+  received.clear();
+  EXPECT_EQ(Mzt({"send-copydata", std::string(260, 'a')}).status, 1);
+  EXPECT_TRUE(received.empty());
 }
 
 TEST_F(CliTest, UnreachableDeviceAndMissingDesktopProgram) {
   Outcome run = Mzt({"query", "--port", "/dev/no-such-port"});
   EXPECT_EQ(run.status, 2);
   EXPECT_TRUE(Has(run, "[錯誤] 無法連結裝置，請重試")) << run.output;
-  EXPECT_EQ(Mzt({"send-copydata", "a.bin,1"}).status, 2);
+  Outcome send = Mzt({"send-copydata", "a.bin,1"});
+  EXPECT_EQ(send.status, 9);
+  EXPECT_TRUE(Has(send, "no desktop program is running")) << send.output;
 }
 
 }  // namespace
