@@ -143,7 +143,8 @@ int Split(const CliOptions& options) {
   if (!result) {
     // No half set of device files is left behind.
     for (const auto& path : written) fs::remove(path, ec);
-    Complain(result.Err().message);
+    bool ownInput = result.Err().code == ErrorCode::kInvalidArgument;
+    Complain(result.Err().message + (ownInput ? " (--out DIR)" : ""));
     return result.Err().code == ErrorCode::kFormat ? kExitInvalidDatabase : kExitFileError;
   }
   for (const auto& path : {ff00, ff01, ff02}) Say(path.string());
