@@ -16,12 +16,14 @@
 #include "database/DatabaseLayout.h"
 #include "database/DatabaseSplitter.h"
 #include "page/MztUtilitySheet.h"
+#include "page/PoiExport.h"
 #include "page/UploadDBDlg.h"
 #include "devicelink/DevicePort.h"
 #include "devicelink/PortDiscovery.h"
 #include "platform/CopyDataChannel.h"
 #include "platform/DeviceEnumeration.h"
 #include "platform/ProgramFolder.h"
+#include "platform/SystemError.h"
 #include "platform/Terminal.h"
 #include "platform/TextCodec.h"
 
@@ -75,6 +77,32 @@ void PrintWire(CDevicePort::WireDirection direction, std::span<const uint8_t> by
   std::fprintf(stderr, "%c %s\n", outgoing ? '>' : '<', text.c_str());
 }
 
+// What the export saved of what the device holds; POI.csv is named only
+// when lines were written to it.
+void ReportPoiBackup(const PoiBackup& backup) {
+  std::string saved = std::to_string(backup.saved);
+  std::string where = backup.saved > 0 ? " to " + (DataFolder() / kPoiFileName).string() : "";
+  if (backup.Complete()) {
+    Say(backup.held == 0 ? "No POIs in the device: nothing to save."
+                         : "POIs: " + saved + " of " + saved + " saved" + where);
+    return;
+  }
+  std::string summary = backup.CountKnown()
+                            ? saved + " of " + std::to_string(backup.held) + " POIs saved" + where
+                            : saved + " POIs saved";
+  std::vector<std::string> reasons;
+  if (!backup.CountKnown())
+    reasons.push_back("the device did not tell how many POIs it holds (it does not for 100 or more)");
+  if (backup.unread > 0)
+    reasons.push_back(std::to_string(backup.unread) + " could not be read from the device");
+  if (backup.fileFailed)
+    reasons.push_back("the POI file could not be written" +
+                      (backup.fileError ? " (" + SystemErrorText(backup.fileError) + ")" : ""));
+  std::string why;
+  for (const auto& reason : reasons) why += (why.empty() ? "" : "; ") + reason;
+  Complain(summary + ": " + why);
+}
+
 int ListPorts() {
   std::vector<std::string> ports;
   std::string error;
@@ -94,31 +122,29 @@ int Split(const CliOptions& options) {
     Complain(file.string() + ": not a valid speed-camera database (" + layout.Err().message + ")");
     return kExitInvalidDatabase;
   }
-  // The device files are written next to the database file: split a copy
-  // when they belong elsewhere.
-  fs::path source = file;
-  fs::path copy;
   std::error_code ec;
-  if (!options.outDir.empty()) {
-    fs::create_directories(options.outDir, ec);
-    copy = fs::path(options.outDir) / ("." + file.filename().string() + ".split");
-    if (ec || !fs::copy_file(file, copy, fs::copy_options::overwrite_existing, ec)) {
-      Complain(options.outDir + ": " + ec.message());
-      return kExitFileError;
-    }
-    source = copy;
+  if (!options.outDir.empty() && !fs::create_directories(options.outDir, ec) && ec) {
+    Complain(options.outDir + ": " + ec.message());
+    return kExitFileError;
   }
-  DatabaseSplitter splitter;
+  DatabaseSplitter splitter(options.outDir);
   fs::path ff00, ff01, ff02;
-  Result<void> result = splitter.SplitHeader(source, true, ff00);
-  if (result) result = splitter.SplitIndex(source, true, ff01);
-  if (result) result = splitter.SplitRecords(source, true, ff02);
-  if (!copy.empty()) fs::remove(copy, ec);
+  // Only the files of the steps that succeeded were written by this run.
+  std::vector<fs::path> written;
+  Result<void> result = splitter.SplitHeader(file, true, ff00);
+  if (result) {
+    written.push_back(ff00);
+    result = splitter.SplitIndex(file, true, ff01);
+  }
+  if (result) {
+    written.push_back(ff01);
+    result = splitter.SplitRecords(file, true, ff02);
+  }
   if (!result) {
     // No half set of device files is left behind.
-    for (const auto& path : {ff00, ff01, ff02})
-      if (!path.empty()) fs::remove(path, ec);
-    Complain(result.Err().message);
+    for (const auto& path : written) fs::remove(path, ec);
+    bool ownInput = result.Err().code == ErrorCode::kInvalidArgument;
+    Complain(result.Err().message + (ownInput ? " (--out DIR)" : ""));
     return result.Err().code == ErrorCode::kFormat ? kExitInvalidDatabase : kExitFileError;
   }
   for (const auto& path : {ff00, ff01, ff02}) Say(path.string());
@@ -226,10 +252,7 @@ int RunDeviceFlow(const CliOptions& options) {
     Say("DB 版本: " + WideToUtf8(surface.GetText(ids::kDbVersionText)));
     Say("DB區域: " + WideToUtf8(surface.GetText(ids::kDbRegionText)));
   }
-  if (command == "export-poi" && outcome == FlowOutcome::kSuccess) {
-    Say("POIs: " + std::to_string(page.State().poiCount) + " -> " +
-        (DataFolder() / "POI.csv").string());
-  }
+  if (command == "export-poi" && page.State().poiBackup) ReportPoiBackup(*page.State().poiBackup);
   return ExitStatusOf(outcome);
 }
 

@@ -68,6 +68,23 @@ std::optional<uint16_t> DatabaseSplitter::GridB() const {
   return grid_ ? std::optional<uint16_t>(grid_->b) : std::nullopt;
 }
 
+fs::path DatabaseSplitter::OutputPath(const fs::path& databasePath, uint16_t identifier) const {
+  return outputFolder_.empty() ? DeviceFilePath(databasePath, identifier)
+                               : outputFolder_ / DeviceFileName(identifier);
+}
+
+Result<void> DatabaseSplitter::CheckNotInput(const fs::path& databasePath,
+                                             uint16_t identifier) const {
+  // Any spelling of the same file counts: links, "./", another case of a path.
+  fs::path out = OutputPath(databasePath, identifier);
+  std::error_code ec;
+  if (!fs::equivalent(out, databasePath, ec)) return Success();
+  return Error{ErrorCode::kInvalidArgument,
+               "the device file " + out.filename().string() + " would overwrite it; " +
+                   "choose another folder for the device files"}
+      .With(databasePath.string());
+}
+
 Result<DatabaseLayout> DatabaseSplitter::CheckAgainstGrid(const fs::path& databasePath) const {
   if (!grid_)
     return Error{ErrorCode::kInvalidArgument, "the header must be split first"}.With(
@@ -82,10 +99,12 @@ Result<DatabaseLayout> DatabaseSplitter::CheckAgainstGrid(const fs::path& databa
 
 Result<void> DatabaseSplitter::SplitHeader(const fs::path& databasePath, bool swap,
                                            fs::path& outFf00Path) {
-  outFf00Path = DeviceFilePath(databasePath, kHeaderFileId);
+  outFf00Path = OutputPath(databasePath, kHeaderFileId);
   grid_.reset();
   auto layout = InspectDatabase(databasePath);
   if (!layout) return std::move(layout).TakeError();
+  for (uint16_t id : {kHeaderFileId, kIndexFileId, kRecordsFileId})
+    if (auto apart = CheckNotInput(databasePath, id); !apart) return apart;
 
   auto in = InputFile::Open(databasePath);
   if (!in) return std::move(in).TakeError();
@@ -99,9 +118,10 @@ Result<void> DatabaseSplitter::SplitHeader(const fs::path& databasePath, bool sw
 
 Result<void> DatabaseSplitter::SplitIndex(const fs::path& databasePath, bool swap,
                                           fs::path& outFf01Path) {
-  outFf01Path = DeviceFilePath(databasePath, kIndexFileId);
+  outFf01Path = OutputPath(databasePath, kIndexFileId);
   auto layout = CheckAgainstGrid(databasePath);
   if (!layout) return std::move(layout).TakeError();
+  if (auto apart = CheckNotInput(databasePath, kIndexFileId); !apart) return apart;
   const uint64_t length = layout.Value().indexLength;
   const auto rebase = static_cast<uint32_t>(layout.Value().RecordsOffset());
 
@@ -130,9 +150,10 @@ Result<void> DatabaseSplitter::SplitIndex(const fs::path& databasePath, bool swa
 
 Result<void> DatabaseSplitter::SplitRecords(const fs::path& databasePath, bool swap,
                                             fs::path& outFf02Path) {
-  outFf02Path = DeviceFilePath(databasePath, kRecordsFileId);
+  outFf02Path = OutputPath(databasePath, kRecordsFileId);
   auto layout = CheckAgainstGrid(databasePath);
   if (!layout) return std::move(layout).TakeError();
+  if (auto apart = CheckNotInput(databasePath, kRecordsFileId); !apart) return apart;
 
   auto in = InputFile::Open(databasePath);
   if (!in) return std::move(in).TakeError();

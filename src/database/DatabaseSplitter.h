@@ -2,18 +2,23 @@
 // Splits a speed-camera database file into the device's three files, every
 // multi-byte field turned big-endian: "FF00.bin" (header), "FF01.bin" (grid
 // index, record offsets counted from the first record) and "FF02.bin"
-// (camera records), each in the database file's folder.
+// (camera records), each in the output folder (by default the database
+// file's own folder).
 //
 // The steps run in the order header, index, records; the index and records
 // steps use the grid size the header step read. Every step checks the whole
 // file before it writes, and writes its file completely or not at all.
+// No step ever writes over the database file itself: the header step checks
+// all three device files before it writes any.
 // Errors: kFormat when the file is not a complete database (missing, shorter
-// than its header or its grid index, no "%CDB"); kIo with the system's text
-// when a device file cannot be written.
+// than its header or its grid index, no "%CDB"); kInvalidArgument when a
+// device file would be the database file; kIo with the system's text when a
+// device file cannot be written.
 
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <utility>
 
 #include "common/Result.h"
 #include "database/DatabaseLayout.h"
@@ -22,6 +27,10 @@ namespace mzt {
 
 class DatabaseSplitter {
  public:
+  // An empty `outputFolder` writes next to the database file.
+  explicit DatabaseSplitter(std::filesystem::path outputFolder = {})
+      : outputFolder_(std::move(outputFolder)) {}
+
   // Each step sets its out path before it writes, also when it then fails.
   // With `swap` clear the fields keep the file's byte order (offsets are
   // still rebased).
@@ -42,7 +51,12 @@ class DatabaseSplitter {
     uint16_t b;
   };
   Result<DatabaseLayout> CheckAgainstGrid(const std::filesystem::path& databasePath) const;
+  std::filesystem::path OutputPath(const std::filesystem::path& databasePath,
+                                   uint16_t identifier) const;
+  // kInvalidArgument when the device file `identifier` is the database file.
+  Result<void> CheckNotInput(const std::filesystem::path& databasePath, uint16_t identifier) const;
 
+  std::filesystem::path outputFolder_;
   std::optional<Grid> grid_;
 };
 

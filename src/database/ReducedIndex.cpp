@@ -50,7 +50,7 @@ Result<void> MakeReducedIndex(const fs::path& ff01Path, const fs::path& indexPat
 fs::path IndexPath() {
   fs::path folder = DataFolder();
   if (folder.empty()) return {};
-  return folder / "Index.bin";
+  return folder / kIndexFileName;
 }
 
 }  // namespace mzt

@@ -9,6 +9,8 @@
 
 namespace mzt {
 
+inline constexpr const char* kIndexFileName = "Index.bin";
+
 // Writes `indexPath` completely or not at all. kFormat when "FF01.bin" is not
 // whole entries and a trailing value; kIo with the system's text when a file
 // cannot be read or written.

@@ -7,9 +7,11 @@
 
 #include "common/Timing.h"
 #include "page/ControlIds.h"
+#include "database/DatabaseLayout.h"
 #include "database/DatabaseSplitter.h"
 #include "page/MztUtilitySheet.h"
 #include "page/OnlineUpdate.h"
+#include "page/PoiExport.h"
 #include "database/ReducedIndex.h"
 #include "page/UploadDBDlg.h"
 #include "platform/ProgramFolder.h"
@@ -34,19 +36,29 @@ void RemoveQuietly(const fs::path& path) {
 
 }  // namespace
 
-bool CUploadDBDlg::PrepareOfflineDatabase() {
-  // The user's own file is never split in place nor deleted: a copy in the
-  // data folder takes the place of the download.
+Result<void> CUploadDBDlg::CheckOfflineDatabase() {
+  auto layout = InspectDatabase(offlineDatabase_);
+  if (!layout) return std::move(layout).TakeError();
   fs::path folder = DataFolder();
-  std::error_code ec;
-  if (folder.empty() ||
-      !fs::copy_file(offlineDatabase_, folder / "ULDB.bin", fs::copy_options::overwrite_existing, ec)) {
-    std::string why = ec ? ec.message() : std::string("no data folder");
-    Message(Utf8ToWide(offlineDatabase_.string() + ": " + why), L"Error");
-    Finish(FlowOutcome::kFileError);
-    return false;
+  if (folder.empty())
+    return Error{ErrorCode::kIo, "the program's data folder cannot be created"}.With(
+        offlineDatabase_.string());
+  // The file is read in place: it must not be one the update writes.
+  for (const std::string& name : {DeviceFileName(kHeaderFileId), DeviceFileName(kIndexFileId),
+                                  DeviceFileName(kRecordsFileId), std::string(kIndexFileName),
+                                  std::string(kPoiFileName)}) {
+    std::error_code ec;
+    if (fs::equivalent(folder / name, offlineDatabase_, ec))
+      return Error{ErrorCode::kInvalidArgument,
+                   "the update writes its own " + name + " in " + folder.string() +
+                       "; install a copy under another name or from another folder"}
+          .With(offlineDatabase_.string());
   }
-  state_.databasePath = folder / "ULDB.bin";
+  return Success();
+}
+
+bool CUploadDBDlg::PrepareOfflineDatabase() {
+  state_.databasePath = offlineDatabase_;
   surface_.CloseWaitDialog();
   surface_.SetProgressPosition(kProgressBar, 0);
   surface_.SetText(kProgressText, L"");
@@ -64,26 +76,47 @@ void CUploadDBDlg::StartUpload() {
 }
 
 bool CUploadDBDlg::SplitDatabase() {
-  DatabaseSplitter splitter;
-  Result<void> result = splitter.SplitHeader(state_.databasePath, true, state_.ff00Path);
-  if (result) result = splitter.SplitIndex(state_.databasePath, true, state_.ff01Path);
-  if (result) result = splitter.SplitRecords(state_.databasePath, true, state_.ff02Path);
-  if (result) return true;
+  fs::path folder = DataFolder();
+  if (folder.empty()) {
+    RejectDatabase(Error{ErrorCode::kIo, "the program's data folder cannot be created"});
+    return false;
+  }
+  // The device files go to the data folder; the paths are kept only once
+  // written, so that the clean-up removes nothing else.
+  DatabaseSplitter splitter(folder);
+  fs::path ff00, ff01, ff02;
+  Result<void> result = splitter.SplitHeader(state_.databasePath, true, ff00);
+  if (result) {
+    state_.ff00Path = ff00;
+    result = splitter.SplitIndex(state_.databasePath, true, ff01);
+  }
+  if (result) {
+    state_.ff01Path = ff01;
+    result = splitter.SplitRecords(state_.databasePath, true, ff02);
+  }
+  if (result) {
+    state_.ff02Path = ff02;
+    return true;
+  }
   RejectDatabase(result.Err());
   return false;
 }
 
 void CUploadDBDlg::RejectDatabase(const Error& error) {
-  // Nothing has touched the device yet.
   if (error.code == ErrorCode::kFormat)
     Message(L"測速照相資料庫格式錯誤", strings::kErrorCaption);
   else
     Message(Utf8ToWide(error.message), L"Error");
+  EndBeforeDeletion(error.code == ErrorCode::kFormat ? FlowOutcome::kInvalidDatabase
+                                                     : FlowOutcome::kFileError);
+}
+
+void CUploadDBDlg::EndBeforeDeletion(FlowOutcome outcome) {
   DeletePcDeviceFiles();
   sheet_.SetPagesEnabled(true);
   Reset();
   surface_.Enable(kRegionList, true);
-  Finish(error.code == ErrorCode::kFormat ? FlowOutcome::kInvalidDatabase : FlowOutcome::kFileError);
+  Finish(outcome);
 }
 
 bool CUploadDBDlg::DeleteDeviceDatabase() {
@@ -98,9 +131,12 @@ bool CUploadDBDlg::DeleteDeviceDatabase() {
 }
 
 void CUploadDBDlg::DeletePcDeviceFiles() {
-  RemoveQuietly(state_.ff00Path);
-  RemoveQuietly(state_.ff01Path);
-  RemoveQuietly(state_.ff02Path);
+  // Forgotten once removed: a later run must not remove a file of that name
+  // that it did not write.
+  for (fs::path* path : {&state_.ff00Path, &state_.ff01Path, &state_.ff02Path}) {
+    RemoveQuietly(*path);
+    path->clear();
+  }
 }
 
 void CUploadDBDlg::UploadWorker() {
@@ -117,10 +153,11 @@ void CUploadDBDlg::UploadWorker() {
     Result<void> made = index.empty()
                             ? Result<void>(Error{ErrorCode::kIo, "no data folder for Index.bin"})
                             : MakeReducedIndex(state_.ff01Path, index);
-    if (!made) return RejectDatabase(std::move(made).TakeError().With("Index.bin"));
+    if (!made) return RejectDatabase(std::move(made).TakeError().With(kIndexFileName));
     RemoveQuietly(state_.ff01Path);
     state_.ff01Path = index;
   }
+  if (!ConfirmIncompleteBackup()) return EndBeforeDeletion(FlowOutcome::kDeclined);
 
   if (!DeleteDeviceDatabase()) {
     sheet_.SetPagesEnabled(true);
@@ -158,8 +195,11 @@ void CUploadDBDlg::UploadWorker() {
   sheet_.SetPagesEnabled(true);
   surface_.Enable(kRegionList, true);
   Reset();
-  RemoveQuietly(state_.databasePath);
-  if (offlineDatabase_.empty()) online_->ReportSuccess();
+  // The download is the program's own; an offline database is the user's.
+  if (offlineDatabase_.empty()) {
+    RemoveQuietly(state_.databasePath);
+    online_->ReportSuccess();
+  }
   Message(L"請重新啟動裝置!!", strings::kAppCaption);
   Finish(FlowOutcome::kSuccess);
 }

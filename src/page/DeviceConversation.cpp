@@ -221,12 +221,7 @@ void CUploadDBDlg::UpdateWorkerBody() {
   }
   state_.deviceId = AnsiToWide(sheet_.GetDeviceIdText());
   surface_.SetText(kDeviceIdText, state_.deviceId);
-  state_.poiCount = sheet_.QueryDeviceInfo(3) ? sheet_.GetPoiCount() : 0;
-
-  if (state_.poiCount != 0) {
-    surface_.SetWaitCaption(L"下載POI," + state_.waitText);
-    ExportPois();
-  }
+  BackUpPois();
 
   bool started = offlineDatabase_.empty() ? online_->Run(state_.waitText) : PrepareOfflineDatabase();
   if (!started) {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace mzt {
@@ -43,6 +44,19 @@ struct FirmwareFlags {
   bool regionQuery = false;   // minor version 4 or more: the device is asked its region
 };
 
+// How the last POI export ended: the lines written to "POI.csv" of the POIs
+// the device holds.
+struct PoiBackup {
+  int32_t held = 0;          // -1 when the device did not tell its count
+  int32_t saved = 0;
+  int32_t unread = 0;        // POIs the device did not send
+  bool fileFailed = false;   // "POI.csv" could not be opened or written
+  int fileError = 0;         // the system's error code of that failure
+
+  bool CountKnown() const { return held >= 0; }
+  bool Complete() const { return CountKnown() && saved == held; }
+};
+
 struct PageState {
   std::filesystem::path databasePath;  // the database file to upload
   std::filesystem::path ff00Path, ff01Path, ff02Path;
@@ -52,6 +66,7 @@ struct PageState {
   DatabaseVersion deviceVersion;
   std::wstring deviceId;
   int32_t poiCount = 0;
+  std::optional<PoiBackup> poiBackup;  // none until this flow's export ran
   std::string deviceRegionCode;  // "TW", "CN", or empty when the device was not asked
   std::wstring newDbDate;
   int32_t newDbNumber = 0;

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 
+#include "platform/SystemError.h"
 #include "platform/TextCodec.h"
 
 namespace mzt {
@@ -58,7 +59,10 @@ std::string FormatPoiLine(const CameraRecord& r, const UtcTime& t) {
 
 PoiCsvFile::PoiCsvFile(const std::filesystem::path& path) {
   file_ = std::fopen(path.c_str(), "ab");
-  if (!file_) return;
+  if (!file_) {
+    error_ = LastSystemError();
+    return;
+  }
   std::fseek(file_, 0, SEEK_END);
   if (std::ftell(file_) == 0) Append(PoiCsvHeader());
 }
@@ -70,7 +74,9 @@ PoiCsvFile::~PoiCsvFile() {
 bool PoiCsvFile::Append(const std::string& line) {
   if (!file_) return false;
   bool written = std::fwrite(line.data(), 1, line.size(), file_) == line.size();
-  return std::fflush(file_) == 0 && written;
+  if (std::fflush(file_) == 0 && written) return true;
+  error_ = LastSystemError();
+  return false;
 }
 
 }  // namespace mzt

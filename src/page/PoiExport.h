@@ -10,6 +10,8 @@
 
 namespace mzt {
 
+inline constexpr const char* kPoiFileName = "POI.csv";
+
 struct UtcTime {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
@@ -35,9 +37,12 @@ class PoiCsvFile {
   bool IsOpen() const { return file_ != nullptr; }
   // Writes and flushes one line.
   bool Append(const std::string& line);
+  // The system's error code of the last failure, 0 when none.
+  int LastError() const { return error_; }
 
  private:
   std::FILE* file_ = nullptr;
+  int error_ = 0;
 };
 
 }  // namespace mzt

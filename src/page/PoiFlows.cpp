@@ -12,29 +12,63 @@ namespace mzt {
 
 using namespace ids;
 
-bool CUploadDBDlg::ExportPois() {
+PoiBackup CUploadDBDlg::ExportPois() {
+  const int count = state_.poiCount;
+  PoiBackup backup{.held = count};
   std::filesystem::path folder = DataFolder();
-  if (folder.empty()) return false;
-  PoiCsvFile file(folder / "POI.csv");
+  PoiCsvFile file(folder.empty() ? std::filesystem::path() : folder / kPoiFileName);
   if (!file.IsOpen()) {
     Message(L"無法產生ＰＯＩ檔案", strings::kErrorCaption);
-    return false;
+    backup.fileFailed = true;
+    backup.fileError = file.LastError();
+    return backup;
   }
-  bool written = true;
   surface_.SetProgressPosition(kProgressBar, 0);
   surface_.SetProgressRange(kProgressBar, 0, 100);
   const UtcTime time = CurrentUtcTime();
-  const int count = state_.poiCount;
   for (int index = 0; index < count; ++index) {
-    // A POI that cannot be read is skipped.
-    if (!sheet_.ReadPoiRecord(index)) continue;
+    // A POI that cannot be read is skipped, and counted.
+    if (!sheet_.ReadPoiRecord(index)) {
+      ++backup.unread;
+      continue;
+    }
     CameraRecord record;
     sheet_.CopyPoiRecord(record);
-    written = file.Append(FormatPoiLine(record, time)) && written;
+    if (!file.Append(FormatPoiLine(record, time))) {
+      // The disk is full or gone: the rest would fail alike.
+      backup.fileFailed = true;
+      backup.fileError = file.LastError();
+      break;
+    }
+    ++backup.saved;
     surface_.SetProgressPosition(kProgressBar, index * 100 / count);
   }
   surface_.SetProgressPosition(kProgressBar, 100);
-  return written;
+  return backup;
+}
+
+void CUploadDBDlg::BackUpPois() {
+  // A refused count (the device does not tell 100 or more) is no count of 0.
+  bool counted = sheet_.QueryDeviceInfo(3);
+  state_.poiCount = counted ? sheet_.GetPoiCount() : 0;
+  state_.poiBackup = PoiBackup{.held = counted ? state_.poiCount : -1};
+  if (state_.poiCount == 0) return;
+  surface_.SetWaitCaption(L"下載POI," + state_.waitText);
+  state_.poiBackup = ExportPois();
+}
+
+bool CUploadDBDlg::ConfirmIncompleteBackup() {
+  if (!state_.poiBackup || state_.poiBackup->Complete()) return true;
+  const PoiBackup& backup = *state_.poiBackup;
+  std::wstring saved = std::to_wstring(backup.saved);
+  std::wstring text =
+      backup.CountKnown()
+          ? L"POI備份不完整: 裝置內共 " + std::to_wstring(backup.held) + L" 個POI, 只有 " + saved +
+                L" 個存入POI.csv。"
+          : L"POI備份不完整: 無法讀取裝置內的POI數量, 存入POI.csv " + saved + L" 個。";
+  text += L"\n更新將刪除裝置內的資料, 請問是否仍要繼續更新?";
+  return surface_.ShowMessage(text, strings::kAppCaption, MessageButtons::kYesNo) ==
+         MessageAnswer::kYes;
 }
 
 void CUploadDBDlg::OnClearPoiButton() {
@@ -70,6 +104,7 @@ void CUploadDBDlg::OnClearPoiButton() {
 }
 
 void CUploadDBDlg::OnExportPoiAction() {
+  state_.poiBackup.reset();
   EnableActionButtons(false);
   state_.mode = PageMode::kExportPoi;
   StartConversation(false);
@@ -77,16 +112,15 @@ void CUploadDBDlg::OnExportPoiAction() {
 
 void CUploadDBDlg::ExportStep() {
   ReadFirmwareFlags();  // the POI count's field depends on the firmware
-  state_.poiCount = sheet_.QueryDeviceInfo(3) ? sheet_.GetPoiCount() : 0;
-  bool exported = true;
-  if (state_.poiCount != 0) {
-    surface_.SetWaitCaption(L"下載POI," + surface_.WaitCaption());
-    exported = ExportPois();
-  }
+  state_.waitText = surface_.WaitCaption();
+  BackUpPois();
   surface_.CloseWaitDialog();
   Reset();
   EnableActionButtons(true);
-  Finish(exported ? FlowOutcome::kSuccess : FlowOutcome::kFileError);
+  const PoiBackup& backup = *state_.poiBackup;
+  Finish(backup.fileFailed      ? FlowOutcome::kFileError
+         : !backup.Complete()   ? FlowOutcome::kDeviceUnreachable
+                                : FlowOutcome::kSuccess);
 }
 
 void CUploadDBDlg::ClearingStep() {

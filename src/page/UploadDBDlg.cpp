@@ -13,6 +13,7 @@
 #include "page/ProgressDisplay.h"
 #include "page/UpdateServerPages.h"
 #include "devicelink/PortDiscovery.h"
+#include "platform/AtomicFile.h"
 #include "platform/DeviceEnumeration.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TextCodec.h"
@@ -20,6 +21,7 @@
 namespace mzt {
 
 using namespace ids;
+namespace fs = std::filesystem;
 
 CUploadDBDlg::CUploadDBDlg(CMZTUtilitySheet& sheet)
     : sheet_(sheet), surface_(sheet.Surface()) {
@@ -39,6 +41,8 @@ void CUploadDBDlg::Message(const std::wstring& text, const std::wstring& caption
 }
 
 void CUploadDBDlg::OnInitDialog() {
+  // What a killed run was writing is of no use to anyone.
+  if (fs::path folder = DataFolder(); !folder.empty()) AtomicFile::RemoveLeftovers(folder);
   FillPortList();
   EnablePageControls(true);
   for (int id : {kUploadButton, kBrowseButton, kDbPathLabel, kDbPathText, kDatabaseCheck,
@@ -176,6 +180,7 @@ void CUploadDBDlg::OnUpdateButton() {
   for (int id : {kDeviceIdText, kDbVersionText, kFwVersionText, kDbRegionText})
     surface_.SetText(id, L"");
   ForgetDeviceFileRecords();
+  state_.poiBackup.reset();
   state_.mode = PageMode::kUpdate;
   surface_.SetText(kStatusText, L"");
   surface_.SetText(kProgressText, L"");
@@ -188,6 +193,10 @@ void CUploadDBDlg::OnUpdateButton() {
     surface_.SetText(kDbVersionText, L"");
     surface_.SetText(kFwVersionText, L"");
     return;
+  }
+  // A file that cannot be installed is told before the device is touched.
+  if (!offlineDatabase_.empty()) {
+    if (auto checked = CheckOfflineDatabase(); !checked) return RejectDatabase(checked.Err());
   }
   surface_.SetText(kUpdateButton, strings::kUpdating);
   surface_.Enable(kQueryButton, false);

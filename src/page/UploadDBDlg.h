@@ -54,8 +54,8 @@ class CUploadDBDlg {
   bool IsUploadInProgress() const { return state_.uploadInProgress; }
 
   // For front ends: install this database file instead of asking the server.
-  // The file is copied into the data folder first and never deleted; no
-  // success is reported to the server.
+  // The file is only read, never written or deleted; the device files are
+  // made in the data folder. No success is reported to the server.
   void SetOfflineDatabase(const std::filesystem::path& file) { offlineDatabase_ = file; }
   void SetServerUrl(const std::string& url);
   // Blocks until no worker runs (a replug rerun included).
@@ -88,8 +88,12 @@ class CUploadDBDlg {
   void UpdateWorkerBody();
 
   // POIs
-  // False when "POI.csv" could not be opened or a line not written.
-  bool ExportPois();
+  // Reads the POI count and saves the POIs to "POI.csv" into
+  // state_.poiBackup.
+  void BackUpPois();
+  PoiBackup ExportPois();
+  // True when the backup is complete or the user chose to go on without it.
+  bool ConfirmIncompleteBackup();
   void ClearingStep();
   void ExportStep();
 
@@ -97,7 +101,11 @@ class CUploadDBDlg {
   void StartUpload();
   void UploadWorker();
   bool SplitDatabase();
+  // Checks the offline database file before the device is touched.
+  Result<void> CheckOfflineDatabase();
   void RejectDatabase(const Error& error);
+  // Ends the upload while the device still holds its database.
+  void EndBeforeDeletion(FlowOutcome outcome);
   bool DeleteDeviceDatabase();
   void DeletePcDeviceFiles();
   void TransferFailed(const std::wstring& message);

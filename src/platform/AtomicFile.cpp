@@ -4,22 +4,49 @@
 #include <cerrno>
 #include <cstdio>
 #include <random>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
+#include "platform/Process.h"
 #include "platform/SystemError.h"
 
 namespace mzt {
 namespace fs = std::filesystem;
 namespace {
 
+constexpr std::string_view kPartMark = ".part-";
+constexpr size_t kCounterDigits = 8;
+
 // Distinct names for concurrent writers, in this process or another one.
 std::string TemporarySuffix() {
   static std::atomic<uint64_t> counter{std::random_device{}()};
-  char text[32];
-  std::snprintf(text, sizeof text, ".part-%08llx",
+  char text[48];
+  std::snprintf(text, sizeof text, "%.*s%lu-%08llx", static_cast<int>(kPartMark.size()),
+                kPartMark.data(), static_cast<unsigned long>(CurrentProcessId()),
                 static_cast<unsigned long long>(counter.fetch_add(0x9E3779B9u) & 0xFFFFFFFFu));
   return text;
+}
+
+bool IsDecimal(std::string_view text) {
+  return !text.empty() && text.size() <= 10 &&
+         text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The writer's process id of a temporary file's name, 0 for any other name.
+uint32_t WriterOf(std::string_view name) {
+  size_t mark = name.rfind(kPartMark);
+  if (mark == std::string_view::npos || mark == 0) return 0;
+  std::string_view tail = name.substr(mark + kPartMark.size());
+  size_t dash = tail.find('-');
+  if (dash == std::string_view::npos) return 0;
+  std::string_view pid = tail.substr(0, dash);
+  std::string_view counter = tail.substr(dash + 1);
+  if (!IsDecimal(pid) || counter.size() != kCounterDigits ||
+      counter.find_first_not_of("0123456789abcdef") != std::string_view::npos)
+    return 0;
+  unsigned long long id = std::stoull(std::string(pid));
+  return id <= UINT32_MAX ? static_cast<uint32_t>(id) : 0;
 }
 
 }  // namespace
@@ -100,6 +127,18 @@ Result<void> AtomicFile::Commit() {
   }
   temporary_.clear();
   return Success();
+}
+
+int AtomicFile::RemoveLeftovers(const fs::path& folder) {
+  int removed = 0;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    uint32_t writer = WriterOf(it->path().filename().string());
+    if (writer == 0 || writer == CurrentProcessId() || IsProcessRunning(writer)) continue;
+    std::error_code ignored;
+    if (it->is_regular_file(ignored) && fs::remove(it->path(), ignored)) ++removed;
+  }
+  return removed;
 }
 
 }  // namespace mzt

@@ -2,6 +2,9 @@
 // A file that appears complete or not at all: the bytes go to a temporary file
 // in the target's folder, which replaces the target only on Commit(). Dropped
 // without Commit(), the temporary file is removed and the target untouched.
+// The temporary file is named after the target, the writing process and a
+// counter ("FF02.bin.part-4711-0a1b2c3d"), so that what a killed run left
+// can be told from what a running one is writing.
 
 #include <cstdint>
 #include <cstdio>
@@ -27,6 +30,10 @@ class AtomicFile {
   Result<void> Write(std::span<const uint8_t> bytes);
   // Flushes, closes and renames the temporary file over the target.
   Result<void> Commit();
+
+  // Removes the temporary files in `folder` whose writing process no longer
+  // runs; files of any other name are left alone. Answers how many went.
+  static int RemoveLeftovers(const std::filesystem::path& folder);
 
  private:
   AtomicFile(std::FILE* file, std::filesystem::path target, std::filesystem::path temporary);

@@ -4,12 +4,16 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
+#include <algorithm>
 #include <functional>
+#include <map>
+#include <optional>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -20,6 +24,7 @@
 #include "dbgen/SyntheticDatabase.h"
 #include "devsim/SimulatedDevice.h"
 #include "platform/CopyDataChannel.h"
+#include "support/ParamName.h"
 #include "support/TempFolder.h"
 
 namespace mzt {
@@ -102,6 +107,7 @@ class CliTest : public ::testing::Test {
       if (pid == 0) close(fd);
     }
     if (pid == 0) {
+      if (childSetup_) childSetup_();
       execve(argv[0], argv.data(), envp.data());
       _exit(127);
     }
@@ -130,6 +136,8 @@ class CliTest : public ::testing::Test {
   }
 
   dbgen::DatabaseOptions newer_{2026, 11, 30, 12, 4, 8, 300, 21};
+  // Runs in the child before mzt starts (async-signal-safe calls only).
+  void (*childSetup_)() = nullptr;
   test::TempFolder folder_;
   std::unique_ptr<devsim::SimulatedDevice> device_;
   std::unique_ptr<updserver::UpdateServer> server_;
@@ -205,21 +213,75 @@ TEST_F(CliTest, ClearPoiWithYes) {
   EXPECT_EQ(device_->PoiCount(), 0u);
 }
 
-TEST_F(CliTest, ExportPoiWritesPoiCsv) {
-  Outcome run = Mzt({"export-poi", "--port", Port()});
-  EXPECT_EQ(run.status, 0) << run.output;
-  std::string csv = test::ReadFileBytes(folder_ / "home" / "POI.csv");
-  size_t lines = 0;
-  for (size_t pos = 0; (pos = csv.find("\r\n", pos)) != std::string::npos; pos += 2) ++lines;
-  EXPECT_EQ(lines, 4u);  // the header and three POIs
+// The POI backup: what was saved of what the device holds, said honestly.
+struct PoiBackupRow {
+  std::string name;
+  std::vector<std::string> args;  // "PORT" and "SERVER" are filled in
+  std::optional<devsim::Fault> fault;
+  bool poiFileBlocked;
+  int status;
+  std::vector<std::string> shown;
+  int csvLines;  // lines of POI.csv afterwards, -1: no such file
+  bool namesPoiCsv;
+  int installedNumber = 3;  // the device's database number afterwards
+};
+
+class PoiBackupTest : public CliTest, public ::testing::WithParamInterface<PoiBackupRow> {};
+
+TEST_P(PoiBackupTest, SaysWhatWasSaved) {
+  const PoiBackupRow& row = GetParam();
+  if (row.fault) {
+    ASSERT_TRUE(device_->AddFault(*row.fault));
+  }
+  fs::path csv = folder_ / "home" / "POI.csv";
+  if (row.poiFileBlocked) fs::create_directories(csv);
+  std::vector<std::string> args;
+  for (const auto& arg : row.args)
+    args.push_back(arg == "PORT" ? Port() : arg == "SERVER" ? server_->BaseUrl() : arg);
+  Outcome run = Mzt(args);
+  EXPECT_EQ(run.status, row.status) << run.output;
+  for (const auto& text : row.shown) EXPECT_TRUE(Has(run, text)) << text << "\n" << run.output;
+  EXPECT_EQ(Has(run, "POI.csv"), row.namesPoiCsv) << run.output;
+  if (row.csvLines < 0 || row.poiFileBlocked) {
+    EXPECT_FALSE(fs::is_regular_file(csv));
+  } else {
+    std::string content = test::ReadFileBytes(csv);
+    EXPECT_EQ(std::count(content.begin(), content.end(), '\n'), row.csvLines) << content;
+  }
+  EXPECT_EQ(device_->Version().number, row.installedNumber);
 }
 
-TEST_F(CliTest, ExportPoiThatCannotWriteFails) {
-  fs::create_directories(folder_ / "home" / "POI.csv");  // not a file
-  Outcome run = Mzt({"export-poi", "--port", Port()});
-  EXPECT_EQ(run.status, 7) << run.output;
-  EXPECT_TRUE(Has(run, "無法產生ＰＯＩ檔案"));
-}
+const devsim::Fault kCountRefused{.effect = devsim::Fault::Effect::kPoiCount, .times = 0};
+const std::string kIncompleteQuestion = "POI備份不完整: 無法讀取裝置內的POI數量";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PoiBackupTest,
+    ::testing::Values(
+        PoiBackupRow{"AllSaved", {"export-poi", "--port", "PORT"}, {}, false, 0,
+                     {"POIs: 3 of 3 saved to "}, 4, true},
+        PoiBackupRow{"NoPois", {"export-poi", "--port", "PORT"},
+                     devsim::Fault{.effect = devsim::Fault::Effect::kPoiCount, .value = 0}, false,
+                     0, {"No POIs in the device"}, -1, false},
+        PoiBackupRow{"CountRefused", {"export-poi", "--port", "PORT"}, kCountRefused, false, 2,
+                     {"mzt: 0 POIs saved: the device did not tell how many POIs it holds"}, -1,
+                     false},
+        PoiBackupRow{"OneUnreadable", {"export-poi", "--port", "PORT"},
+                     devsim::Fault{.effect = devsim::Fault::Effect::kDropReply, .command = 114,
+                                   .argument = 1},
+                     false, 2, {"2 of 3 POIs saved to ", "1 could not be read from the device"},
+                     3, true},
+        PoiBackupRow{"FileUnwritable", {"export-poi", "--port", "PORT"}, {}, true, 7,
+                     {"無法產生ＰＯＩ檔案",
+                      "0 of 3 POIs saved: the POI file could not be written (Is a directory)"},
+                     -1, false},
+        // Without a terminal and without --yes the answer is No.
+        PoiBackupRow{"UpdateAfterIncompleteBackupStops",
+                     {"update", "--port", "PORT", "--server", "SERVER"}, kCountRefused, false, 5,
+                     {kIncompleteQuestion, "(y/n) n"}, -1, true},
+        PoiBackupRow{"UpdateWithYesGoesOn",
+                     {"update", "--yes", "--port", "PORT", "--server", "SERVER"}, kCountRefused,
+                     false, 0, {kIncompleteQuestion, "(y/n) y"}, -1, true, 12}),
+    test::RowName());
 
 TEST_F(CliTest, SplitTellsWhetherTheFileIsADatabase) {
   fs::path file = folder_ / "db.bin";
@@ -230,6 +292,94 @@ TEST_F(CliTest, SplitTellsWhetherTheFileIsADatabase) {
   test::WriteFileBytes(folder_ / "bad.bin", std::string(100, 'x'));
   EXPECT_EQ(Mzt({"split", (folder_ / "bad.bin").string()}).status, 4);
 }
+
+// The user's own files survive every split and upload, whatever their names.
+struct KeptFileRow {
+  std::string name;
+  std::string file;               // the user's database, in the test folder
+  std::vector<std::string> args;  // FILE and PORT filled in; "@x" is x in the test folder
+  int status;
+  std::vector<std::string> kept = {};      // more files of the user's, made before the run
+  std::vector<std::string> absent = {};    // none of these afterwards
+  bool deviceTouched = false;
+  int installedNumber = 3;
+  bool diskFull = false;    // files of more than 4 KiB cannot be written
+  bool leftovers = false;   // temporary files of a killed and of a running writer
+};
+
+class KeptFileTest : public CliTest, public ::testing::WithParamInterface<KeptFileRow> {};
+
+TEST_P(KeptFileTest, SourceStaysByteForByte) {
+  const KeptFileRow& row = GetParam();
+  fs::path file = folder_ / row.file;
+  fs::create_directories(file.parent_path());
+  ASSERT_TRUE(dbgen::SyntheticDatabase(newer_).WriteTo(file));
+  std::map<fs::path, std::string> before{{file, test::ReadFileBytes(file)}};
+  for (const auto& name : row.kept) {
+    test::WriteFileBytes(folder_ / name, "the user's own " + name);
+    before[folder_ / name] = "the user's own " + name;
+  }
+  fs::path dead, running;
+  if (row.leftovers) {
+    pid_t child = fork();
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+    dead = file.parent_path() / ("FF02.bin.part-" + std::to_string(child) + "-0a1b2c3d");
+    running = file.parent_path() / ("FF01.bin.part-" + std::to_string(getpid()) + "-0a1b2c3d");
+    test::WriteFileBytes(dead, "half");
+    test::WriteFileBytes(running, "being written");
+    before[running] = "being written";
+  }
+  std::vector<std::string> args;
+  for (const auto& arg : row.args)
+    args.push_back(arg == "FILE" ? file.string() : arg == "PORT" ? Port()
+                   : arg[0] == '@'  ? (folder_ / arg.substr(1)).string()
+                                    : arg);
+  if (row.diskFull) {
+    childSetup_ = [] {
+      signal(SIGXFSZ, SIG_IGN);
+      rlimit limit{4096, 4096};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    };
+  }
+  Outcome run = Mzt(args);
+  EXPECT_EQ(run.status, row.status) << run.output;
+  for (const auto& [path, bytes] : before) {
+    ASSERT_TRUE(fs::is_regular_file(path)) << path << "\n" << run.output;
+    EXPECT_TRUE(test::ReadFileBytes(path) == bytes) << path;
+  }
+  for (const auto& name : row.absent) EXPECT_FALSE(fs::exists(folder_ / name)) << name;
+  if (row.leftovers) {
+    EXPECT_FALSE(fs::exists(dead));
+  }
+  EXPECT_EQ(!device_->ReceivedSentences().empty(), row.deviceTouched);
+  EXPECT_EQ(device_->Version().number, row.installedNumber);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, KeptFileTest,
+    ::testing::Values(
+        KeptFileRow{"SplitOfFF00", "d/FF00.bin", {"split", "FILE"}, 7, {},
+                    {"d/FF01.bin", "d/FF02.bin"}},
+        KeptFileRow{"SplitOfFF02", "d/FF02.bin", {"split", "FILE"}, 7, {},
+                    {"d/FF00.bin", "d/FF01.bin"}},
+        // The records step fails: only the files this run wrote are removed.
+        KeptFileRow{"FailedSplitRemovesOnlyItsOwnFiles", "d/db.bin", {"split", "FILE"}, 7,
+                    {"d/FF02.bin"}, {"d/FF00.bin", "d/FF01.bin"}, false, 3, true},
+        KeptFileRow{"FailedSplitOutLeavesNoCopy", "d/db.bin", {"split", "FILE", "--out", "@o"}, 7,
+                    {}, {"o/.db.bin.split", "o/FF00.bin", "o/FF01.bin", "o/FF02.bin"}, false,
+                    3, true},
+        KeptFileRow{"UploadOfFF00InTheDataFolder", "D/FF00.bin",
+                    {"upload", "FILE", "--data-dir", "@D", "--port", "PORT"}, 7},
+        KeptFileRow{"UploadOfTheDataFoldersUldb", "D/ULDB.bin",
+                    {"upload", "FILE", "--data-dir", "@D", "--port", "PORT"}, 0, {},
+                    {"D/FF00.bin", "D/FF01.bin", "D/FF02.bin", "D/Index.bin"}, true, 12},
+        // Names close to the temporary files' are the user's.
+        KeptFileRow{"LeftoversOfAKilledRunGoAtTheNextStart", "D/FF02.bin.part-7",
+                    {"query", "--data-dir", "@D", "--port", "PORT"}, 0,
+                    {"D/FF00.bin.part-1-0a1b2c3d", "D/ULDB.bin.part-99999999-nothex00"}, {}, true,
+                    3, false, true}),
+    test::RowName());
 
 TEST_F(CliTest, FailedTransferPromptsForTheReplugAndRunsAgain) {
   ASSERT_TRUE(device_->AddFault({.effect = devsim::Fault::Effect::kFrameStatus2,

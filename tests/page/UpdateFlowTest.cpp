@@ -1,12 +1,14 @@
 // The update action end to end: conversation, POI export, online update,
 // upload, and the replug after a failed transfer.
 
+#include <optional>
 #include <regex>
 
 #include "page/FlowFixture.h"
 #include "page/PoiExport.h"
 #include "page/ReplugWatcher.h"
 #include "devicelink/PortDiscovery.h"
+#include "support/ParamName.h"
 
 namespace mzt::test {
 namespace {
@@ -116,22 +118,80 @@ TEST_F(UpdateFlowTest, NothingNewerLeavesTheDeviceAlone) {
   EXPECT_FALSE(surface_.IsWaitDialogOpen());
 }
 
-class RegionMismatchTest : public UpdateFlowTest,
-                           public ::testing::WithParamInterface<MessageAnswer> {};
+// A question before the device's database is deleted: the region would
+// change, or the POI backup is incomplete.
+struct DecisionRow {
+  std::string name;
+  DeviceSetup setup;
+  std::optional<Fault> fault;
+  bool poiFileBlocked;  // "POI.csv" cannot be written
+  MessageAnswer answer;
+  std::wstring question;
+  FlowOutcome yesOutcome = FlowOutcome::kSuccess;
+};
 
-TEST_P(RegionMismatchTest, TheUserDecidesBeforeTheDeviceIsTouched) {
-  Start({.firmware = "1.4.0.7", .region = "CN"});
-  surface_.QueueAnswers({MessageAnswer::kOk, GetParam()});
+class UserDecisionTest : public UpdateFlowTest, public ::testing::WithParamInterface<DecisionRow> {};
+
+TEST_P(UserDecisionTest, TheUserDecidesBeforeTheDeviceIsTouched) {
+  const DecisionRow& row = GetParam();
+  if (row.poiFileBlocked) fs::create_directories(DataFile("POI.csv"));
+  Start(row.setup);
+  if (row.fault) {
+    ASSERT_TRUE(device_->AddFault(*row.fault));
+  }
+  surface_.SetDefaultAnswer(MessageButtons::kYesNo, row.answer);
   Update();
-  EXPECT_TRUE(Shown(L"您的機器內目前是 [中國] 的測速照相資料,確定要置換為 [台灣] 的測速照相資料嗎?"))
-      << Transcript();
-  bool declined = GetParam() == MessageAnswer::kNo;
-  EXPECT_EQ(Sentences("$PQEL999").empty(), declined);
-  EXPECT_EQ(Page().LastOutcome(), declined ? FlowOutcome::kDeclined : FlowOutcome::kSuccess);
+  auto questions = surface_.Messages();
+  std::erase_if(questions, [](const ShownMessage& m) { return m.buttons != MessageButtons::kYesNo; });
+  ASSERT_EQ(questions.size(), 1u) << Transcript();
+  EXPECT_EQ(questions[0].text, row.question);
+  EXPECT_EQ(questions[0].caption, L"MZT Utility");
+  bool declined = row.answer == MessageAnswer::kNo;
+  if (declined) {
+    EXPECT_TRUE(Sentences("$PQEL996").empty());
+    EXPECT_TRUE(Sentences("$PQEL999").empty());
+    EXPECT_EQ(device_->Version().number, 3);
+    for (const char* name : {"FF00.bin", "FF01.bin", "FF02.bin", "Index.bin"})
+      EXPECT_FALSE(fs::exists(DataFile(name))) << name;
+  }
+  EXPECT_EQ(Page().LastOutcome(), declined ? FlowOutcome::kDeclined : row.yesOutcome) << Transcript();
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, RegionMismatchTest,
-                         ::testing::Values(MessageAnswer::kNo, MessageAnswer::kYes));
+const std::wstring kCnToTw =
+    L"您的機器內目前是 [中國] 的測速照相資料,確定要置換為 [台灣] 的測速照相資料嗎?";
+const std::wstring kGoOn = L"\n更新將刪除裝置內的資料, 請問是否仍要繼續更新?";
+const std::wstring kUnknownCount = L"POI備份不完整: 無法讀取裝置內的POI數量, 存入POI.csv 0 個。" + kGoOn;
+const Fault kCountRefused{.effect = Fault::Effect::kPoiCount, .times = 0};
+
+INSTANTIATE_TEST_SUITE_P(
+    Questions, UserDecisionTest,
+    ::testing::Values(
+        DecisionRow{"RegionNo", {.region = "CN"}, {}, false, MessageAnswer::kNo, kCnToTw},
+        DecisionRow{"RegionYes", {.region = "CN"}, {}, false, MessageAnswer::kYes, kCnToTw},
+        DecisionRow{"PoiFileUnwritableNo", {.pois = 3}, {}, true, MessageAnswer::kNo,
+                    L"POI備份不完整: 裝置內共 3 個POI, 只有 0 個存入POI.csv。" + kGoOn},
+        DecisionRow{"PoiFileUnwritableYes", {.pois = 3}, {}, true, MessageAnswer::kYes,
+                    L"POI備份不完整: 裝置內共 3 個POI, 只有 0 個存入POI.csv。" + kGoOn},
+        // 100 or more POIs: the device refuses the count query.
+        DecisionRow{"CountRefusedNo", {.pois = 3}, kCountRefused, false, MessageAnswer::kNo,
+                    kUnknownCount},
+        DecisionRow{"CountRefusedYes", {.pois = 3}, kCountRefused, false, MessageAnswer::kYes,
+                    kUnknownCount},
+        DecisionRow{"PoiUnreadableNo", {.pois = 3},
+                    Fault{.effect = Fault::Effect::kDropReply, .command = 114, .argument = 1},
+                    false, MessageAnswer::kNo,
+                    L"POI備份不完整: 裝置內共 3 個POI, 只有 2 個存入POI.csv。" + kGoOn},
+        // Gone after the first POI: a Yes then fails at the deletion.
+        DecisionRow{"DeviceGoneDuringPoisNo", {.pois = 3},
+                    Fault{.effect = Fault::Effect::kUnplug, .command = 114, .argument = 1},
+                    false, MessageAnswer::kNo,
+                    L"POI備份不完整: 裝置內共 3 個POI, 只有 1 個存入POI.csv。" + kGoOn},
+        DecisionRow{"DeviceGoneDuringPoisYes", {.pois = 3},
+                    Fault{.effect = Fault::Effect::kUnplug, .command = 114, .argument = 1},
+                    false, MessageAnswer::kYes,
+                    L"POI備份不完整: 裝置內共 3 個POI, 只有 1 個存入POI.csv。" + kGoOn,
+                    FlowOutcome::kTransferFailed}),
+    test::RowName());
 
 struct FirmwareCase {
   const char* firmware;
