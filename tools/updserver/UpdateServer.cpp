@@ -131,7 +131,27 @@ struct UpdateServer::Impl {
     response.status = answer.status;
     if (!fault.location.empty()) response.set_header("Location", fault.location);
 
+    if (fault.hugeBytes > 0) {
+      response.set_content_provider(
+          fault.hugeBytes, kTextType, [](size_t, size_t length, httplib::DataSink& sink) {
+            static const std::string commas(64 << 10, ',');
+            return sink.write(commas.data(), std::min(length, commas.size()));
+          });
+      return;
+    }
     auto body = std::make_shared<std::string>(std::move(answer.body));
+    if (fault.dripRate > 0) {
+      // Never done: the answer's bytes, then blanks, a few each second.
+      response.set_chunked_content_provider(
+          answer.type, [this, body, rate = fault.dripRate](size_t offset, httplib::DataSink& sink) {
+            if (offset > 0 && !PauseUnlessStopping(std::chrono::seconds(1))) return false;
+            std::string piece(rate, ' ');
+            if (offset < body->size())
+              body->copy(piece.data(), std::min(rate, body->size() - offset), offset);
+            return sink.write(piece.data(), piece.size());
+          });
+      return;
+    }
     size_t pieceSize = std::max<size_t>(1, fault.pieceSize);
     size_t sendLimit = fault.truncate ? body->size() / 2 : body->size();
     auto delay = fault.pieceDelay;
