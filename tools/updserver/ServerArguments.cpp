@@ -53,8 +53,8 @@ const char* const kServerUsage =
     "                     redirect:URL   a redirect to URL\n"
     "                     drip[:N]       the body at N bytes a second (default 2), then\n"
     "                                    blanks at that rate for ever, without a length\n"
-    "                     huge[:MIB]     MIB mebibytes of commas (default 64) instead of\n"
-    "                                    the answer or the file\n"
+    "                     huge[:MIB]     the body padded with commas to MIB mebibytes\n"
+    "                                    (default 64)\n"
     "  --help           this text\n";
 
 Result<std::pair<Page, PageFault>> ParseFault(const std::string& text) {

@@ -27,7 +27,7 @@ struct PageFault {
   bool chunked = false;             // no Content-Length
   std::string location{};           // a redirect's target, with a 3xx status
   size_t dripRate = 0;    // bytes a second: the body, then blanks for ever, without a length
-  size_t hugeBytes = 0;   // a body of this many commas instead of the answer
+  size_t hugeBytes = 0;   // the body padded with commas to this length
 };
 
 struct SuccessReport {
