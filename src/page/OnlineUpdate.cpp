@@ -171,7 +171,8 @@ bool OnlineUpdate::VersionCheck(const std::string& url, bool withMessages) {
   client_.reset();
   client_ = clientFactory_();
   if (!PrepareClient(url)) return false;
-  auto response = client_->Get(url);
+  // What lies beyond the answer's first bytes is not even read.
+  auto response = client_->Get(url, kVersionAnswerBytes);
   if (!response) {
     ShowRequestFailure(response.Err());
     return false;
@@ -179,8 +180,7 @@ bool OnlineUpdate::VersionCheck(const std::string& url, bool withMessages) {
   Pause(Delay::kAfterHttpResponse);
   if (response.Value().status != 200) return false;
 
-  const std::string& body = response.Value().body;
-  ServerAnswer answer = TakeAnswer(std::string_view(body).substr(0, kVersionAnswerBytes));
+  ServerAnswer answer = TakeAnswer(response.Value().body);
   switch (answer.code) {
     case 3:
       state_.newDbDate = BoundedWide(answer.Field(0), kDateTextCapacity);
@@ -201,7 +201,8 @@ int OnlineUpdate::GeneralRequest(const std::string& url) {
   client_.reset();
   client_ = clientFactory_();
   if (!PrepareClient(url)) return 0;
-  auto response = client_->Get(url);
+  // An answer is a few fields: a longer body is read no further than its first bytes.
+  auto response = client_->Get(url, kMaxServerAnswerBytes);
   if (!response) return 0;
   Pause(Delay::kAfterHttpResponse);
   if (response.Value().status != 200) {
