@@ -226,6 +226,7 @@ bool OnlineUpdate::DownloadFile(const std::string& url) {
 
   const fs::path folder = DataFolder();
   if (folder.empty()) {
+    failure_ = FlowOutcome::kFileError;
     ShowSystemError(ENOENT);
     return false;
   }
@@ -239,6 +240,8 @@ bool OnlineUpdate::DownloadFile(const std::string& url) {
 
   bool done = false;
   if (!response) {
+    // A download that cannot be written (a full disk) is the file's failure, not the network's.
+    if (response.Err().code == ErrorCode::kIo) failure_ = FlowOutcome::kFileError;
     ShowRequestFailure(response.Err());
   } else if (response.Value().status != 200) {
     Inform(HttpStatusMessage(response.Value().status));
@@ -248,7 +251,10 @@ bool OnlineUpdate::DownloadFile(const std::string& url) {
   } else {
     std::error_code error;
     fs::rename(partial, state_.databasePath, error);
-    if (error) ShowSystemError(error.value());
+    if (error) {
+      failure_ = FlowOutcome::kFileError;
+      ShowSystemError(error.value());
+    }
     done = !error;
   }
   if (!done) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 
@@ -43,6 +45,28 @@ const std::string kFileCn = "/db/cn/cn.bin";
 
 std::string TaiwanFile() { return test::TestDatabaseBytes(2024, 1, 5, 12, kTaiwanSize); }
 std::string ChinaFile() { return test::TestDatabaseBytes(2024, 2, 1, 3, 2000); }
+
+// Writes that would make a file longer than `bytes` fail with EFBIG, as on a full disk.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    previous_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previous_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  void (*previous_)(int) = SIG_DFL;
+};
 
 class OnlineUpdateTest : public ::testing::Test {
  protected:
@@ -294,21 +318,35 @@ TEST_F(OnlineUpdateTest, OversizedBodyIsRefused) {
   }
 }
 
-TEST_F(OnlineUpdateTest, UnwritableDatabaseFileShowsTheSystemError) {
-  const std::wstring isDirectory = Utf8ToWide(SystemErrorText(EISDIR));
+TEST_F(OnlineUpdateTest, UnwritableDatabaseFileIsAFileFailure) {
+  auto expectFileFailure = [this](int code) {
+    surface_.ClearEvents();
+    OnlineUpdate flow = MakeFlow();
+    EXPECT_FALSE(flow.Run(L"wait"));
+    EXPECT_EQ(flow.FailureOutcome(), FlowOutcome::kFileError);
+    EXPECT_EQ(Messages().back(),
+              std::pair(Utf8ToWide(SystemErrorText(code)), std::wstring(L"Error")));
+    EXPECT_EQ(uploads_, 0);
+  };
   fs::create_directories(Database() / "occupied");
-  EXPECT_FALSE(Run());
-  EXPECT_EQ(Messages().back(), std::pair(isDirectory, std::wstring(L"Error")));
+  expectFileFailure(EISDIR);
   EXPECT_FALSE(PartialLeft());
-  EXPECT_EQ(uploads_, 0);
 
   // Where the download itself cannot be written, it is not even asked for.
   fs::remove_all(Database());
   fs::create_directories(data_ / "ULDB.bin.download" / "occupied");
-  surface_.ClearEvents();
-  EXPECT_FALSE(Run());
-  EXPECT_EQ(Messages().back(), std::pair(isDirectory, std::wstring(L"Error")));
+  expectFileFailure(EISDIR);
   EXPECT_EQ(server_.Requests().back(), kAddressTw);
+
+  // The disk fills up during the download.
+  fs::remove_all(data_ / "ULDB.bin.download");
+  {
+    FileSizeLimit full(kTaiwanSize / 4);
+    expectFileFailure(EFBIG);
+  }
+  EXPECT_EQ(server_.Requests().back(), kFileTw);
+  EXPECT_FALSE(fs::exists(Database()));
+  EXPECT_FALSE(PartialLeft());
 }
 
 struct HugeRow {
