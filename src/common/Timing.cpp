@@ -41,6 +41,9 @@ constexpr std::array<int, static_cast<size_t>(Delay::kCount)> kProduction = {
     120000,  // kUnattendedReplugPhase
     30000,   // kHttpConnectTimeout
     60000,   // kHttpLowSpeedTime
+    60000,   // kHttpAnswerDeadline
+    3600000, // kHttpDownloadDeadline
+    60000,   // kHttpRateGrace
 };
 
 std::atomic<double> g_scale{1.0};

@@ -44,8 +44,16 @@ enum class Delay {
   // HTTP
   kHttpConnectTimeout,
   kHttpLowSpeedTime,    // a transfer below 1 byte/s for this long is aborted
+  kHttpAnswerDeadline,  // a whole request for one of the server's short answers
+  kHttpDownloadDeadline,  // a whole database download
+  kHttpRateGrace,       // the download's average rate is checked from then on
   kCount
 };
+
+// A download slower than this on average since its request began (once
+// kHttpRateGrace has passed) is given up. Bytes a second, never scaled: only
+// the times are.
+inline constexpr unsigned kHttpMinimumDownloadRate = 1024;
 
 // The production value of a delay, in milliseconds.
 int ProductionMilliseconds(Delay delay);

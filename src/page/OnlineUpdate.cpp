@@ -171,7 +171,8 @@ bool OnlineUpdate::VersionCheck(const std::string& url, bool withMessages) {
   client_.reset();
   client_ = clientFactory_();
   if (!PrepareClient(url)) return false;
-  auto response = client_->Get(url);
+  // What lies beyond the answer's first bytes is not even read.
+  auto response = client_->Get(url, kVersionAnswerBytes);
   if (!response) {
     ShowRequestFailure(response.Err());
     return false;
@@ -179,8 +180,7 @@ bool OnlineUpdate::VersionCheck(const std::string& url, bool withMessages) {
   Pause(Delay::kAfterHttpResponse);
   if (response.Value().status != 200) return false;
 
-  const std::string& body = response.Value().body;
-  ServerAnswer answer = TakeAnswer(std::string_view(body).substr(0, kVersionAnswerBytes));
+  ServerAnswer answer = TakeAnswer(response.Value().body);
   switch (answer.code) {
     case 3:
       state_.newDbDate = BoundedWide(answer.Field(0), kDateTextCapacity);
@@ -201,7 +201,8 @@ int OnlineUpdate::GeneralRequest(const std::string& url) {
   client_.reset();
   client_ = clientFactory_();
   if (!PrepareClient(url)) return 0;
-  auto response = client_->Get(url);
+  // An answer is a few fields: a longer body is read no further than its first bytes.
+  auto response = client_->Get(url, kMaxServerAnswerBytes);
   if (!response) return 0;
   Pause(Delay::kAfterHttpResponse);
   if (response.Value().status != 200) {
@@ -225,6 +226,7 @@ bool OnlineUpdate::DownloadFile(const std::string& url) {
 
   const fs::path folder = DataFolder();
   if (folder.empty()) {
+    failure_ = FlowOutcome::kFileError;
     ShowSystemError(ENOENT);
     return false;
   }
@@ -238,6 +240,8 @@ bool OnlineUpdate::DownloadFile(const std::string& url) {
 
   bool done = false;
   if (!response) {
+    // A download that cannot be written (a full disk) is the file's failure, not the network's.
+    if (response.Err().code == ErrorCode::kIo) failure_ = FlowOutcome::kFileError;
     ShowRequestFailure(response.Err());
   } else if (response.Value().status != 200) {
     Inform(HttpStatusMessage(response.Value().status));
@@ -247,7 +251,10 @@ bool OnlineUpdate::DownloadFile(const std::string& url) {
   } else {
     std::error_code error;
     fs::rename(partial, state_.databasePath, error);
-    if (error) ShowSystemError(error.value());
+    if (error) {
+      failure_ = FlowOutcome::kFileError;
+      ShowSystemError(error.value());
+    }
     done = !error;
   }
   if (!done) {

@@ -46,7 +46,8 @@ class OnlineUpdate {
   int ReportSuccess();
 
   // Why the last Run answered false: the server had nothing newer, the user
-  // declined, or the server or the network failed.
+  // declined, the server or the network failed, or the download could not be
+  // written.
   FlowOutcome FailureOutcome() const { return failure_; }
 
  private:

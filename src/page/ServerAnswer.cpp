@@ -12,8 +12,11 @@ ServerAnswer ReadServerAnswer(std::string_view text) {
   ServerAnswer answer;
   answer.code =
       static_cast<int>(std::clamp<long long>(ParseDecimal(cursor.Next()), INT_MIN, INT_MAX));
-  for (std::string field = cursor.Next(); cursor.LastFound(); field = cursor.Next())
+  while (answer.fields.size() < kServerAnswerFields) {
+    std::string field = cursor.Next();
+    if (!cursor.LastFound()) break;
     answer.fields.push_back(std::move(field));
+  }
   return answer;
 }
 

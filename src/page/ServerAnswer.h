@@ -8,9 +8,15 @@
 
 namespace mzt {
 
+// An answer page is a code and a few short fields: no more of a body than this is read.
+inline constexpr size_t kMaxServerAnswerBytes = 4096;
+// The fields after the code that any page's answer uses (the version check's
+// date text and number); the rest of an answer is not read.
+inline constexpr size_t kServerAnswerFields = 2;
+
 struct ServerAnswer {
   int code = 0;                     // 0 when the first field is not a number
-  std::vector<std::string> fields;  // after the code
+  std::vector<std::string> fields;  // after the code, at most kServerAnswerFields
 
   // The field after the code at `index` (0: second field), empty when missing.
   std::string Field(size_t index) const { return index < fields.size() ? fields[index] : ""; }

@@ -15,19 +15,22 @@
 
 namespace mzt {
 
-// No body is accepted beyond this, whether or not the server announced its length.
+// No download is accepted beyond this, whether or not the server announced its length.
 inline constexpr uint64_t kMaxHttpBodyBytes = 256ull << 20;
 
 struct HttpResponse {
   int status = 0;
   std::string body;     // Get only; GetToFile leaves it empty
   uint64_t length = 0;  // body bytes received
+  bool cut = false;     // Get only: the body went on past its limit, unread
 };
 
 // A request that ends without a complete response fails with an Error whose
 // code is kNetwork (systemCode: the socket's errno, 0 when it had none, as
-// for time-outs), kTimeout (the transfer stalled), kTooLarge, kRefused (an
-// address that is not http or https) or kIo (the file; systemCode: errno).
+// for time-outs), kTimeout (the transfer stalled, passed its deadline or, a
+// download, fell below the minimum average rate; see common/Timing.h),
+// kTooLarge, kRefused (an address that is not http or https) or kIo (the
+// file; systemCode: errno).
 class IHttpClient {
  public:
   // Bytes of the body received so far, and the total from Content-Length (0 when unknown).
@@ -42,9 +45,14 @@ class IHttpClient {
   virtual void SetProgressCallback(ProgressCallback callback) = 0;
 
   // Any status is a response; only a request that got no complete response fails.
-  virtual Result<HttpResponse> Get(const std::string& url) = 0;
-  // Streams the body into `file`, created or truncated first (no request is
-  // made when that fails). A failed transfer leaves a partial file behind.
+  // Keeps at most `limit` bytes of the body: a longer body ends the request
+  // there and the response is marked `cut`. Bounded by the deadline of a
+  // short answer.
+  virtual Result<HttpResponse> Get(const std::string& url, size_t limit) = 0;
+  // Streams the body, at most `maxBodyBytes` of it, into `file`, created or
+  // truncated first (no request is made when that fails). Bounded by the
+  // download's deadline and minimum average rate. A failed transfer leaves a
+  // partial file behind.
   virtual Result<HttpResponse> GetToFile(const std::string& url,
                                          const std::filesystem::path& file) = 0;
 
@@ -55,13 +63,13 @@ class IHttpClient {
 };
 
 struct HttpClientOptions {
-  uint64_t maxBodyBytes = kMaxHttpBodyBytes;
+  uint64_t maxBodyBytes = kMaxHttpBodyBytes;  // of a download
 };
 
 using HttpClientFactory = std::function<std::unique_ptr<IHttpClient>()>;
 
-// A client with the connect time-out and stall abort of the timing table;
-// following redirects to http and https only.
+// A client with the connect time-out, deadlines, stall abort and minimum
+// download rate of the timing table; following redirects to http and https only.
 std::unique_ptr<IHttpClient> CreateHttpClient(const HttpClientOptions& options = {});
 
 // Percent-encodes everything but letters, digits and "-._~", for a query value.

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 
@@ -33,6 +35,7 @@ const std::wstring kError = L"錯誤";
 const std::wstring kStatusBase = L"Connecting to Web server...Failure";
 const std::wstring kNewTaiwan = L"網站上有新的資料庫可做更新, 資料庫版本為:202401050012";
 const std::wstring kNoNewer = L"網站無新的資料庫可供更新";
+const std::wstring kUnstable = L"網路可能不穩定,請稍後再試";
 const std::string kCheckTw = "/CheckDBVersion_NEW.aspx?DBVer=2008-01-01&Num=1";
 const std::string kAddressTw = "/DBDownload_NEW.aspx?SN=SN%200001%2FA";
 const std::string kFileTw = "/db/tw/tw.bin";
@@ -42,6 +45,28 @@ const std::string kFileCn = "/db/cn/cn.bin";
 
 std::string TaiwanFile() { return test::TestDatabaseBytes(2024, 1, 5, 12, kTaiwanSize); }
 std::string ChinaFile() { return test::TestDatabaseBytes(2024, 2, 1, 3, 2000); }
+
+// Writes that would make a file longer than `bytes` fail with EFBIG, as on a full disk.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    previous_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previous_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  void (*previous_)(int) = SIG_DFL;
+};
 
 class OnlineUpdateTest : public ::testing::Test {
  protected:
@@ -180,7 +205,8 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerRow{"NonNumericCode", {.body = "X3,20240105,12"}, {}},
         AnswerRow{"Garbage", {.body = std::string("\x89GARBAGE\r\n\xff\xfe<html>", 18)}, {}},
         AnswerRow{"Status404", {.status = 404}, {}},
-        AnswerRow{"Status500", {.status = 500}, {}}),
+        AnswerRow{"Status500", {.status = 500}, {}},
+        AnswerRow{"EndlessDrip", {.dripRate = 2}, {{kUnstable, kError}}}),
     test::RowName());
 
 TEST_F(OnlineUpdateTest, VersionAnswerIsReadFromItsFirst50Bytes) {
@@ -211,6 +237,7 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerRow{"Code7", {.body = "7"}, {}},
         AnswerRow{"NonNumericCode", {.body = "X3,http://127.0.0.1:1/x"}, {}},
         AnswerRow{"BrokenOffSilently", {.truncate = true}, {}},
+        AnswerRow{"EndlessDripSilently", {.dripRate = 2}, {}},
         AnswerRow{"Status403", {.status = 403}, {{kStatusBase + L"  Forbidden", kInfo}}},
         AnswerRow{"Status404", {.status = 404}, {{kStatusBase + L"  Not Found", kInfo}}},
         AnswerRow{"Status406", {.status = 406}, {{kStatusBase + L"    Not Acceptable", kInfo}}},
@@ -264,7 +291,11 @@ INSTANTIATE_TEST_SUITE_P(
         DownloadRow{"Truncated", {.truncate = true}, {{kStatusBase, kInfo}}, false},
         DownloadRow{"ChunkedTruncated", {.truncate = true, .chunked = true}, {{kStatusBase, kInfo}},
                     false},
-        DownloadRow{"UnknownLength", {.chunked = true}, {}, true}),
+        DownloadRow{"UnknownLength", {.chunked = true}, {}, true},
+        // Far longer than the scaled stall window; the server's pause ends when it stops.
+        DownloadRow{"Stalled", {.pieceDelay = std::chrono::seconds(30)}, {{kUnstable, kError}},
+                    false},
+        DownloadRow{"EndlessDrip", {.dripRate = 64}, {{kUnstable, kError}}, false}),
     test::RowName());
 
 TEST_F(OnlineUpdateTest, FailedDownloadKeepsTheFormerFile) {
@@ -287,22 +318,73 @@ TEST_F(OnlineUpdateTest, OversizedBodyIsRefused) {
   }
 }
 
-TEST_F(OnlineUpdateTest, UnwritableDatabaseFileShowsTheSystemError) {
-  const std::wstring isDirectory = Utf8ToWide(SystemErrorText(EISDIR));
+TEST_F(OnlineUpdateTest, UnwritableDatabaseFileIsAFileFailure) {
+  auto expectFileFailure = [this](int code) {
+    surface_.ClearEvents();
+    OnlineUpdate flow = MakeFlow();
+    EXPECT_FALSE(flow.Run(L"wait"));
+    EXPECT_EQ(flow.FailureOutcome(), FlowOutcome::kFileError);
+    EXPECT_EQ(Messages().back(),
+              std::pair(Utf8ToWide(SystemErrorText(code)), std::wstring(L"Error")));
+    EXPECT_EQ(uploads_, 0);
+  };
   fs::create_directories(Database() / "occupied");
-  EXPECT_FALSE(Run());
-  EXPECT_EQ(Messages().back(), std::pair(isDirectory, std::wstring(L"Error")));
+  expectFileFailure(EISDIR);
   EXPECT_FALSE(PartialLeft());
-  EXPECT_EQ(uploads_, 0);
 
   // Where the download itself cannot be written, it is not even asked for.
   fs::remove_all(Database());
   fs::create_directories(data_ / "ULDB.bin.download" / "occupied");
-  surface_.ClearEvents();
-  EXPECT_FALSE(Run());
-  EXPECT_EQ(Messages().back(), std::pair(isDirectory, std::wstring(L"Error")));
+  expectFileFailure(EISDIR);
   EXPECT_EQ(server_.Requests().back(), kAddressTw);
+
+  // The disk fills up during the download.
+  fs::remove_all(data_ / "ULDB.bin.download");
+  {
+    FileSizeLimit full(kTaiwanSize / 4);
+    expectFileFailure(EFBIG);
+  }
+  EXPECT_EQ(server_.Requests().back(), kFileTw);
+  EXPECT_FALSE(fs::exists(Database()));
+  EXPECT_FALSE(PartialLeft());
 }
+
+struct HugeRow {
+  std::string name;
+  Page page;
+  size_t request;  // 0 version check, 1 download address, 3 success report
+  size_t mostRead;
+};
+
+class HugeAnswerTest : public OnlineUpdateTest, public ::testing::WithParamInterface<HugeRow> {};
+
+// An answer padded with tens of MiB is read only as far as its fields go.
+TEST_P(HugeAnswerTest, IsReadOnlyAsFarAsItIsUsed) {
+  server_.SetFault(GetParam().page, {.hugeBytes = 16 << 20});
+  std::vector<uint64_t> read;  // bytes of the body received, per request
+  OnlineUpdate flow = MakeFlow([&read] {
+    auto client = CreateHttpClient();
+    client->SetProgressCallback([&read, index = read.size()](uint64_t done, uint64_t) {
+      read[index] = done;
+    });
+    read.push_back(0);
+    return client;
+  });
+  ASSERT_TRUE(flow.Run(L"wait")) << surface_.Transcript();
+  EXPECT_EQ(flow.ReportSuccess(), 7);
+  EXPECT_EQ(Messages(), (Shown{{kNewTaiwan, kInfo}}));
+  EXPECT_EQ(test::ReadFileBytes(Database()), TaiwanFile());
+  ASSERT_EQ(read.size(), 4u);
+  EXPECT_GT(read[GetParam().request], 0u);
+  EXPECT_LE(read[GetParam().request], GetParam().mostRead);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, HugeAnswerTest,
+    ::testing::Values(HugeRow{"VersionCheck", Page::kVersionCheck, 0, 50},
+                      HugeRow{"DownloadAddress", Page::kDownloadAddress, 1, kMaxServerAnswerBytes},
+                      HugeRow{"SuccessReport", Page::kSuccessReport, 3, kMaxServerAnswerBytes}),
+    test::RowName());
 
 struct RegionRow {
   std::string name;
@@ -403,6 +485,8 @@ TEST_F(OnlineUpdateTest, SuccessReportGoesToTheChosenRegionsPage) {
   EXPECT_EQ(flow.ReportSuccess(), 6);
   server_.SetFault(Page::kSuccessReport, {.status = 500});
   EXPECT_EQ(flow.ReportSuccess(), 0);
+  server_.SetFault(Page::kSuccessReport, {.dripRate = 2});
+  EXPECT_EQ(flow.ReportSuccess(), 0);
   EXPECT_EQ(Messages(), (Shown{{L"資料庫伺服器有錯誤", kInfo},
                                {kStatusBase + L"   Internal Server Error", kInfo}}));
 }
@@ -411,17 +495,6 @@ TEST_F(OnlineUpdateTest, UnreachableServerShowsTheSystemsText) {
   server_.Stop();
   EXPECT_FALSE(Run());
   EXPECT_EQ(Messages(), (Shown{{Utf8ToWide(SystemErrorText(ECONNREFUSED)), L"Error"}}));
-}
-
-TEST_F(OnlineUpdateTest, StalledDownloadEndsAsANetworkFailure) {
-  // Far longer than the scaled stall window; the server's pause ends when it stops.
-  server_.SetFault(Page::kDownload, {.pieceDelay = std::chrono::seconds(30)});
-  EXPECT_FALSE(Run());
-  const std::wstring unstable = L"網路可能不穩定,請稍後再試";
-  EXPECT_EQ(Messages(), (Shown{{kNewTaiwan, kInfo}, {unstable, kError}}));
-  EXPECT_EQ(CallBefore(unstable), SurfaceCall::kCloseWaitDialog);
-  EXPECT_FALSE(fs::exists(Database()));
-  EXPECT_FALSE(PartialLeft());
 }
 
 TEST_F(OnlineUpdateTest, RefusedProxyMakesNoRequest) {

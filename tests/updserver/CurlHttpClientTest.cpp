@@ -18,6 +18,7 @@ using updserver::Page;
 using updserver::PageFault;
 
 constexpr size_t kFileSize = 5000;
+constexpr size_t kWhole = 1 << 20;  // a limit no body here reaches
 const char* const kCheckPage = "CheckDBVersion_NEW.aspx?DBVer=2008-01-01&Num=1";
 
 class CurlHttpClientTest : public ::testing::Test {
@@ -38,15 +39,16 @@ class CurlHttpClientTest : public ::testing::Test {
 
 TEST_F(CurlHttpClientTest, AnyStatusIsAResponseWithBodyAndHeaders) {
   auto client = CreateHttpClient();
-  auto answer = client->Get(Url(kCheckPage));
+  auto answer = client->Get(Url(kCheckPage), kWhole);
   ASSERT_TRUE(answer) << answer.Err().message;
   EXPECT_EQ(answer.Value().status, 200);
+  EXPECT_FALSE(answer.Value().cut);
   EXPECT_EQ(answer.Value().body, "3,20240105,12");
   EXPECT_EQ(client->ResponseHeader("content-LENGTH"), "13");
   EXPECT_FALSE(client->ResponseHeader("X-Missing"));
 
   server_.SetFault(Page::kDownloadAddress, {.status = 404});
-  auto missing = client->Get(Url("DBDownload_NEW.aspx?SN=1"));
+  auto missing = client->Get(Url("DBDownload_NEW.aspx?SN=1"), kWhole);
   ASSERT_TRUE(missing);
   EXPECT_EQ(missing.Value().status, 404);
   EXPECT_EQ(client->StatusCode(), 404);
@@ -76,39 +78,80 @@ TEST_F(CurlHttpClientTest, FileDownloadStreamsWithRisingProgress) {
 
 struct CapRow {
   std::string name;
-  bool chunked;
+  PageFault fault;
   bool toFile;
   uint64_t cap;
-  bool accepted;
+  bool whole;
 };
 
 class BodyCapTest : public CurlHttpClientTest, public ::testing::WithParamInterface<CapRow> {};
 
-TEST_P(BodyCapTest, RefusesBodiesBeyondTheCap) {
+// A download beyond its cap is refused; an answer is read up to its limit
+// and no further, however long the body.
+TEST_P(BodyCapTest, ReadsNoFurtherThanTheCap) {
   const CapRow& row = GetParam();
-  server_.SetFault(Page::kDownload, {.chunked = row.chunked});
+  server_.SetFault(Page::kDownload, row.fault);
   auto client = CreateHttpClient({.maxBodyBytes = row.cap});
   uint64_t seen = 0;
   client->SetProgressCallback([&](uint64_t done, uint64_t) { seen = done; });
-  auto response = row.toFile ? client->GetToFile(Url("db/tw/db.bin"), folder_ / "out.bin")
-                             : client->Get(Url("db/tw/db.bin"));
-  ASSERT_EQ(response.Ok(), row.accepted);
-  if (row.accepted) return;
-  EXPECT_EQ(response.Err().code, ErrorCode::kTooLarge);
-  EXPECT_LE(seen, row.cap);
   if (row.toFile) {
-    EXPECT_LE(fs::file_size(folder_ / "out.bin"), row.cap);
+    auto response = client->GetToFile(Url("db/tw/db.bin"), folder_ / "out.bin");
+    ASSERT_EQ(response.Ok(), row.whole);
+    if (!row.whole) {
+      EXPECT_EQ(response.Err().code, ErrorCode::kTooLarge);
+      EXPECT_LE(fs::file_size(folder_ / "out.bin"), row.cap);
+    }
+  } else {
+    auto response = client->Get(Url("db/tw/db.bin"), row.cap);
+    ASSERT_TRUE(response) << response.Err().message;
+    EXPECT_EQ(response.Value().cut, !row.whole);
+    std::string served = File();
+    served.resize(std::max<size_t>(served.size(), row.fault.hugeBytes), ',');
+    EXPECT_EQ(response.Value().body, served.substr(0, row.cap));
   }
+  EXPECT_LE(seen, row.cap);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Lengths, BodyCapTest,
-    ::testing::Values(CapRow{"KnownLengthInMemory", false, false, 1000, false},
-                      CapRow{"KnownLengthToFile", false, true, 1000, false},
-                      CapRow{"UnknownLengthInMemory", true, false, 1000, false},
-                      CapRow{"UnknownLengthToFile", true, true, 1000, false},
-                      CapRow{"UnknownLengthAtTheCap", true, true, kFileSize, true},
-                      CapRow{"KnownLengthAtTheCap", false, false, kFileSize, true}),
+    ::testing::Values(CapRow{"KnownLengthInMemory", {}, false, 1000, false},
+                      CapRow{"KnownLengthToFile", {}, true, 1000, false},
+                      CapRow{"UnknownLengthInMemory", {.chunked = true}, false, 1000, false},
+                      CapRow{"UnknownLengthToFile", {.chunked = true}, true, 1000, false},
+                      CapRow{"UnknownLengthAtTheCap", {.chunked = true}, true, kFileSize, true},
+                      CapRow{"KnownLengthAtTheCap", {}, false, kFileSize, true},
+                      CapRow{"HugeInMemory", {.hugeBytes = 64 << 20}, false, 4096, false}),
+    test::RowName());
+
+struct EndlessRow {
+  std::string name;
+  PageFault fault;
+  bool toFile;
+  std::string why;  // what the error says
+};
+
+class EndlessBodyTest : public CurlHttpClientTest,
+                        public ::testing::WithParamInterface<EndlessRow> {};
+
+// A body that trickles for ever ends at the answer's deadline, or for a
+// download once its average rate is too low; neither is a stall.
+TEST_P(EndlessBodyTest, EndsAsATimeOut) {
+  const EndlessRow& row = GetParam();
+  server_.SetFault(Page::kDownload, row.fault);
+  auto client = CreateHttpClient();
+  auto response = row.toFile ? client->GetToFile(Url("db/tw/db.bin"), folder_ / "out.bin")
+                             : client->Get(Url("db/tw/db.bin"), kWhole);
+  ASSERT_FALSE(response);
+  EXPECT_EQ(response.Err().code, ErrorCode::kTimeout);
+  EXPECT_NE(response.Err().message.find(row.why), std::string::npos) << response.Err().message;
+  EXPECT_EQ(client->StatusCode(), 200);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Drips, EndlessBodyTest,
+    ::testing::Values(EndlessRow{"AnswerPastItsDeadline", {.dripRate = 64}, false, "timed out"},
+                      EndlessRow{"DownloadBelowTheRate", {.dripRate = 64}, true,
+                                 "averaged below 1024 bytes a second"}),
     test::RowName());
 
 TEST_F(CurlHttpClientTest, FailuresSayWhetherAResponseCame) {
@@ -131,7 +174,7 @@ TEST_F(CurlHttpClientTest, FailuresSayWhetherAResponseCame) {
 
   std::string base = server_.BaseUrl();
   server_.Stop();
-  auto refused = client->Get(base + kCheckPage);
+  auto refused = client->Get(base + kCheckPage, kWhole);
   ASSERT_FALSE(refused);
   EXPECT_EQ(refused.Err().code, ErrorCode::kNetwork);
   EXPECT_EQ(refused.Err().systemCode, ECONNREFUSED);
@@ -140,16 +183,16 @@ TEST_F(CurlHttpClientTest, FailuresSayWhetherAResponseCame) {
 
 TEST_F(CurlHttpClientTest, OnlyHttpAndHttpsAlsoOnRedirects) {
   auto client = CreateHttpClient();
-  EXPECT_EQ(client->Get("ftp://127.0.0.1/db.bin").Err().code, ErrorCode::kRefused);
-  EXPECT_EQ(client->Get("file:///etc/hostname").Err().code, ErrorCode::kRefused);
+  EXPECT_EQ(client->Get("ftp://127.0.0.1/db.bin", kWhole).Err().code, ErrorCode::kRefused);
+  EXPECT_EQ(client->Get("file:///etc/hostname", kWhole).Err().code, ErrorCode::kRefused);
 
   server_.SetFault(Page::kDownloadAddress, {.status = 302, .location = "file:///etc/hostname"});
-  auto toFile = client->Get(Url("DBDownload_NEW.aspx?SN=1"));
+  auto toFile = client->Get(Url("DBDownload_NEW.aspx?SN=1"), kWhole);
   ASSERT_FALSE(toFile);
   EXPECT_EQ(toFile.Err().code, ErrorCode::kRefused);
 
   server_.SetFault(Page::kDownloadAddress, {.status = 302, .location = Url(kCheckPage)});
-  auto followed = client->Get(Url("DBDownload_NEW.aspx?SN=1"));
+  auto followed = client->Get(Url("DBDownload_NEW.aspx?SN=1"), kWhole);
   ASSERT_TRUE(followed);
   EXPECT_EQ(followed.Value().status, 200);
   EXPECT_EQ(followed.Value().body, "3,20240105,12");
@@ -197,11 +240,11 @@ TEST_F(CurlHttpClientTest, GoesThroughTheProxyExceptToBypassedHosts) {
   // Bypassed first: its absence from the log is certain once the later request shows.
   auto bypassing = CreateHttpClient();
   ASSERT_TRUE(bypassing->SetProxy({"127.0.0.1", proxy.Port()}, "localhost,127.0.0.1"));
-  ASSERT_TRUE(bypassing->Get(Url("SuccessPage_NEW.aspx?SN=direct")));
+  ASSERT_TRUE(bypassing->Get(Url("SuccessPage_NEW.aspx?SN=direct"), kWhole));
 
   auto proxied = CreateHttpClient();
   ASSERT_TRUE(proxied->SetProxy({"//127.0.0.1", proxy.Port()}, "example.invalid"));
-  auto answer = proxied->Get(Url(kCheckPage));
+  auto answer = proxied->Get(Url(kCheckPage), kWhole);
   ASSERT_TRUE(answer) << answer.Err().message;
   EXPECT_EQ(answer.Value().body, "3,20240105,12");
   EXPECT_TRUE(proxy.LogContains("GET " + Url(kCheckPage) + " HTTP/1.1",

@@ -29,6 +29,8 @@ TEST_P(FaultTextTest, ReadsPageModeAndValue) {
   EXPECT_EQ(fault.chunked, row.expected.chunked);
   EXPECT_EQ(fault.pieceDelay, row.expected.pieceDelay);
   EXPECT_EQ(fault.location, row.expected.location);
+  EXPECT_EQ(fault.dripRate, row.expected.dripRate);
+  EXPECT_EQ(fault.hugeBytes, row.expected.hugeBytes);
 }
 
 const std::string k44(44, '7');
@@ -48,6 +50,14 @@ INSTANTIATE_TEST_SUITE_P(
         FaultRow{"Body", "success:body:6", true, Page::kSuccessReport, {.body = "6"}},
         FaultRow{"Redirect", "check:redirect:http://h/x", true, Page::kVersionCheck,
                  {.status = 302, .location = "http://h/x"}},
+        FaultRow{"DripDefault", "check:drip", true, Page::kVersionCheck, {.dripRate = 2}},
+        FaultRow{"Drip", "download:drip:16", true, Page::kDownload, {.dripRate = 16}},
+        FaultRow{"HugeDefault", "success:huge", true, Page::kSuccessReport,
+                 {.hugeBytes = 64u << 20}},
+        FaultRow{"Huge", "address:huge:32", true, Page::kDownloadAddress,
+                 {.hugeBytes = 32u << 20}},
+        FaultRow{"DripNone", "check:drip:0", false, Page::kDownload, {}},
+        FaultRow{"HugeBeyondAGibibyte", "check:huge:1025", false, Page::kDownload, {}},
         FaultRow{"ShortTooLong", "download:short:" + k44 + "7", false, Page::kDownload, {}},
         FaultRow{"UnknownPage", "home:truncate", false, Page::kDownload, {}},
         FaultRow{"UnknownMode", "check:explode", false, Page::kDownload, {}},

@@ -14,6 +14,8 @@ namespace {
 namespace fs = std::filesystem;
 using test::TestDatabaseBytes;
 
+constexpr size_t kWhole = 1 << 20;  // a limit no body here reaches
+
 class UpdateServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -27,7 +29,7 @@ class UpdateServerTest : public ::testing::Test {
   }
 
   HttpResponse Get(const std::string& target) {
-    auto response = CreateHttpClient()->Get(server_.BaseUrl() + target);
+    auto response = CreateHttpClient()->Get(server_.BaseUrl() + target, kWhole);
     EXPECT_TRUE(response) << target << ": " << (response ? "" : response.Err().message);
     return response ? response.Value() : HttpResponse{};
   }
@@ -105,7 +107,7 @@ TEST_F(UpdateServerTest, FaultsChangeHowThePageAnswers) {
   const std::string file = TestDatabaseBytes(2024, 1, 5, 12, 5000);
   auto client = CreateHttpClient();
   server_.SetFault(Page::kDownload, {.chunked = true});
-  auto chunked = client->Get(server_.BaseUrl() + "db/tw/new.bin");
+  auto chunked = client->Get(server_.BaseUrl() + "db/tw/new.bin", kWhole);
   ASSERT_TRUE(chunked);
   EXPECT_EQ(chunked.Value().body, file);
   EXPECT_FALSE(client->ResponseHeader("Content-Length"));
@@ -116,16 +118,23 @@ TEST_F(UpdateServerTest, FaultsChangeHowThePageAnswers) {
   client->SetProgressCallback([&](uint64_t received, uint64_t) {
     partWay = partWay || (received > 0 && received < file.size());
   });
-  auto slow = client->Get(server_.BaseUrl() + "db/tw/new.bin");
+  auto slow = client->Get(server_.BaseUrl() + "db/tw/new.bin", kWhole);
   ASSERT_TRUE(slow);
   EXPECT_EQ(slow.Value().body, file);
   EXPECT_TRUE(partWay);
 
   server_.SetFault(Page::kDownload, {.truncate = true});
-  auto truncated = client->Get(server_.BaseUrl() + "db/tw/new.bin");
+  auto truncated = client->Get(server_.BaseUrl() + "db/tw/new.bin", kWhole);
   ASSERT_FALSE(truncated);
   EXPECT_EQ(client->StatusCode(), 200);
   EXPECT_EQ(client->ResponseHeader("Content-Length"), "5000");
+
+  // A huge answer is the answer padded with commas.
+  server_.SetFault(Page::kSuccessReport, {.hugeBytes = 32 << 20});
+  auto huge = client->Get(server_.BaseUrl() + "SuccessPage_NEW.aspx?SN=1", 100);
+  ASSERT_TRUE(huge);
+  EXPECT_EQ(huge.Value().body, "7" + std::string(99, ','));
+  EXPECT_EQ(client->ResponseHeader("Content-Length"), std::to_string(32 << 20));
 
   server_.ClearFaults();
   EXPECT_EQ(Get("DBDownload_NEW.aspx?SN=1").status, 200);

@@ -10,6 +10,10 @@ namespace {
 constexpr size_t kMaxShortBody = 44;
 // The port of the program's default server address.
 constexpr int kDefaultPort = 8086;
+constexpr int kDefaultDripRate = 2;  // bytes a second
+constexpr int kMaxDripRate = 65536;
+constexpr int kDefaultHugeMebibytes = 64;
+constexpr int kMaxHugeMebibytes = 1024;
 
 const std::map<std::string, Page> kPages = {
     {"check", Page::kVersionCheck},
@@ -47,6 +51,10 @@ const char* const kServerUsage =
     "                     nonnumeric     an answer whose code is not a number\n"
     "                     body:TEXT      TEXT as the body\n"
     "                     redirect:URL   a redirect to URL\n"
+    "                     drip[:N]       the body at N bytes a second (default 2), then\n"
+    "                                    blanks at that rate for ever, without a length\n"
+    "                     huge[:MIB]     the body padded with commas to MIB mebibytes\n"
+    "                                    (default 64)\n"
     "  --help           this text\n";
 
 Result<std::pair<Page, PageFault>> ParseFault(const std::string& text) {
@@ -80,6 +88,10 @@ Result<std::pair<Page, PageFault>> ParseFault(const std::string& text) {
   } else if (mode == "redirect" && hasValue) {
     fault.status = 302;
     fault.location = value;
+  } else if (mode == "drip" && (!hasValue || ReadNumber(value, 1, kMaxDripRate, number))) {
+    fault.dripRate = hasValue ? static_cast<size_t>(number) : kDefaultDripRate;
+  } else if (mode == "huge" && (!hasValue || ReadNumber(value, 1, kMaxHugeMebibytes, number))) {
+    fault.hugeBytes = static_cast<size_t>(hasValue ? number : kDefaultHugeMebibytes) << 20;
   } else if (mode == "body" && hasValue) {
     fault.body.emplace(value);
   } else {

@@ -38,6 +38,13 @@ bool ParseClientVersion(const std::string& date, const std::string& number, Head
   return std::sscanf(number.c_str(), "%d%c", &out.number, &end) == 1;
 }
 
+// `length` bytes of `body` from `offset`, with `filler` past its end.
+std::string PaddedPiece(const std::string& body, size_t offset, size_t length, char filler) {
+  std::string piece(length, filler);
+  if (offset < body.size()) body.copy(piece.data(), std::min(length, body.size() - offset), offset);
+  return piece;
+}
+
 }  // namespace
 
 struct UpdateServer::Impl {
@@ -64,7 +71,7 @@ struct UpdateServer::Impl {
   }
 
   // Waits a slow body's pause; false when the server stops meanwhile.
-  bool PauseUnlessStopping(std::chrono::milliseconds delay) {
+  bool PauseUnlessStopping(std::chrono::microseconds delay) {
     std::unique_lock lock(mutex);
     return !stopSignal.wait_for(lock, delay, [this] { return stopping; });
   }
@@ -132,6 +139,28 @@ struct UpdateServer::Impl {
     if (!fault.location.empty()) response.set_header("Location", fault.location);
 
     auto body = std::make_shared<std::string>(std::move(answer.body));
+    if (fault.hugeBytes > 0) {
+      // The answer, then commas, made as they are sent.
+      response.set_content_provider(
+          std::max(fault.hugeBytes, body->size()), answer.type,
+          [body](size_t offset, size_t length, httplib::DataSink& sink) {
+            std::string piece = PaddedPiece(*body, offset, std::min<size_t>(length, 64 << 10), ',');
+            return sink.write(piece.data(), piece.size());
+          });
+      return;
+    }
+    if (fault.dripRate > 0) {
+      // Never done: the answer, then blanks, in pieces small enough never to look stalled.
+      size_t pieceSize = std::max<size_t>(1, fault.dripRate / 20);
+      std::chrono::microseconds pause(1000000 * pieceSize / fault.dripRate);
+      response.set_chunked_content_provider(
+          answer.type, [this, body, pieceSize, pause](size_t offset, httplib::DataSink& sink) {
+            if (offset > 0 && !PauseUnlessStopping(pause)) return false;
+            std::string piece = PaddedPiece(*body, offset, pieceSize, ' ');
+            return sink.write(piece.data(), piece.size());
+          });
+      return;
+    }
     size_t pieceSize = std::max<size_t>(1, fault.pieceSize);
     size_t sendLimit = fault.truncate ? body->size() / 2 : body->size();
     auto delay = fault.pieceDelay;

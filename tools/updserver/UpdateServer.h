@@ -26,6 +26,8 @@ struct PageFault {
   size_t pieceSize = 4096;
   bool chunked = false;             // no Content-Length
   std::string location{};           // a redirect's target, with a 3xx status
+  size_t dripRate = 0;    // bytes a second: the body, then blanks for ever, without a length
+  size_t hugeBytes = 0;   // the body padded with commas to this length
 };
 
 struct SuccessReport {

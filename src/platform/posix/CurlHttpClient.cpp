@@ -84,11 +84,12 @@ void CurlHttpClient::SetProgressCallback(ProgressCallback callback) {
   progress_ = std::move(callback);
 }
 
-Result<HttpResponse> CurlHttpClient::Get(const std::string& url) {
+Result<HttpResponse> CurlHttpClient::Get(const std::string& url, size_t limit) {
   std::string body;
   Transfer transfer;
   transfer.body = &body;
-  auto result = Perform(url, transfer);
+  transfer.limit = limit;
+  auto result = Perform(url, transfer, Delay::kHttpAnswerDeadline);
   if (result) result.Value().body = std::move(body);
   return result;
 }
@@ -103,7 +104,9 @@ Result<HttpResponse> CurlHttpClient::GetToFile(const std::string& url,
     int code = errno;
     return Error{ErrorCode::kIo, "creating " + file.string() + ": " + SystemErrorText(code), code};
   }
-  auto result = Perform(url, transfer);
+  transfer.limit = options_.maxBodyBytes;
+  transfer.checkRate = true;
+  auto result = Perform(url, transfer, Delay::kHttpDownloadDeadline);
   // A complete download must also be on disk before anyone renames it into place.
   if (result && ::fsync(transfer.fd) != 0 && transfer.writeErrno == 0) transfer.writeErrno = errno;
   if (::close(transfer.fd) != 0 && result && transfer.writeErrno == 0) transfer.writeErrno = errno;
@@ -124,7 +127,8 @@ std::optional<std::string> CurlHttpClient::ResponseHeader(std::string_view name)
   return std::nullopt;
 }
 
-Result<HttpResponse> CurlHttpClient::Perform(const std::string& url, Transfer& transfer) {
+Result<HttpResponse> CurlHttpClient::Perform(const std::string& url, Transfer& transfer,
+                                             Delay deadline) {
   status_.reset();
   headers_.clear();
   std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
@@ -134,7 +138,7 @@ Result<HttpResponse> CurlHttpClient::Perform(const std::string& url, Transfer& t
   std::string agent = UserAgent();
 
   transfer.client = this;
-  transfer.checkpointTime = Clock::now();
+  transfer.startTime = transfer.checkpointTime = Clock::now();
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
@@ -145,9 +149,13 @@ Result<HttpResponse> CurlHttpClient::Perform(const std::string& url, Transfer& t
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
                    static_cast<long>(Duration(Delay::kHttpConnectTimeout).count()));
-  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE,
-                   static_cast<curl_off_t>(std::min<uint64_t>(
-                       options_.maxBodyBytes, std::numeric_limits<curl_off_t>::max())));
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(Duration(deadline).count()));
+  // An answer longer than its limit is cut, not refused; only a download has a cap.
+  if (!transfer.body) {
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE,
+                     static_cast<curl_off_t>(std::min<uint64_t>(
+                         transfer.limit, std::numeric_limits<curl_off_t>::max())));
+  }
   // An empty proxy keeps curl from taking one from the environment on its own.
   curl_easy_setopt(curl, CURLOPT_PROXY, proxyHost_.c_str());
   if (!proxyHost_.empty()) {
@@ -167,17 +175,22 @@ Result<HttpResponse> CurlHttpClient::Perform(const std::string& url, Transfer& t
   long status = 0;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
   if (status > 0) status_ = static_cast<int>(status);
-  if (rc == CURLE_OK) return HttpResponse{static_cast<int>(status), {}, transfer.received};
+  if (rc == CURLE_OK || (transfer.cut && rc == CURLE_WRITE_ERROR))
+    return HttpResponse{static_cast<int>(status), {}, transfer.received, transfer.cut};
 
   std::string detail = errorText[0] ? errorText : curl_easy_strerror(rc);
   if (transfer.tooLarge || rc == CURLE_FILESIZE_EXCEEDED)
     return Error{ErrorCode::kTooLarge,
-                 "the body exceeds " + std::to_string(options_.maxBodyBytes) + " bytes"};
+                 "the body exceeds " + std::to_string(transfer.limit) + " bytes"};
   if (transfer.writeErrno != 0)
     return Error{ErrorCode::kIo, "writing the body: " + SystemErrorText(transfer.writeErrno),
                  transfer.writeErrno};
-  if (transfer.stalled || rc == CURLE_OPERATION_TIMEDOUT)
-    return Error{ErrorCode::kTimeout, "the transfer stalled"};
+  if (transfer.tooSlow)
+    return Error{ErrorCode::kTimeout, "the download averaged below " +
+                                          std::to_string(kHttpMinimumDownloadRate) +
+                                          " bytes a second"};
+  if (transfer.stalled) return Error{ErrorCode::kTimeout, "the transfer stalled"};
+  if (rc == CURLE_OPERATION_TIMEDOUT) return Error{ErrorCode::kTimeout, detail};
   if (rc == CURLE_UNSUPPORTED_PROTOCOL) return Error{ErrorCode::kRefused, detail};
   long osError = 0;
   curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &osError);
@@ -187,14 +200,21 @@ Result<HttpResponse> CurlHttpClient::Perform(const std::string& url, Transfer& t
 size_t CurlHttpClient::OnBody(char* data, size_t size, size_t count, void* context) {
   auto& transfer = *static_cast<Transfer*>(context);
   size_t length = size * count;
-  // The cap is kept here too: curl's own size limit does not hold when the length is unknown.
-  if (transfer.received + length > transfer.client->options_.maxBodyBytes) {
-    transfer.tooLarge = true;
-    return 0;
-  }
+  size_t taken = length;
   if (transfer.body) {
-    transfer.body->append(data, length);
+    // An answer is read only as far as its caller uses it.
+    uint64_t room = transfer.limit - transfer.received;
+    if (length > room) {
+      taken = static_cast<size_t>(room);
+      transfer.cut = true;
+    }
+    transfer.body->append(data, taken);
   } else {
+    // The cap is kept here too: curl's own size limit does not hold when the length is unknown.
+    if (transfer.received + length > transfer.limit) {
+      transfer.tooLarge = true;
+      return 0;
+    }
     for (size_t done = 0; done < length;) {
       ssize_t written = ::write(transfer.fd, data + done, length - done);
       if (written < 0) {
@@ -205,13 +225,14 @@ size_t CurlHttpClient::OnBody(char* data, size_t size, size_t count, void* conte
       done += static_cast<size_t>(written);
     }
   }
-  transfer.received += length;
+  transfer.received += taken;
   if (const auto& progress = transfer.client->progress_) {
     auto total = transfer.client->ResponseHeader("Content-Length");
     long long declared = total ? ParseDecimal(*total) : 0;
     progress(transfer.received, declared > 0 ? static_cast<uint64_t>(declared) : 0);
   }
-  return length;
+  // Taking less than was given ends the transfer.
+  return taken;
 }
 
 size_t CurlHttpClient::OnHeader(char* data, size_t size, size_t count, void* context) {
@@ -236,6 +257,13 @@ int CurlHttpClient::OnTransferInfo(void* context, curl_off_t, curl_off_t downloa
   auto needed = std::max<uint64_t>(1, static_cast<uint64_t>(window.count() / 1000));
   auto now = Clock::now();
   uint64_t bytes = downloaded > 0 ? static_cast<uint64_t>(downloaded) : 0;
+  // A drip of a few bytes a second is no stall, yet would never end.
+  std::chrono::duration<double> elapsed = now - transfer.startTime;
+  if (transfer.checkRate && elapsed >= Duration(Delay::kHttpRateGrace) &&
+      static_cast<double>(bytes) < kHttpMinimumDownloadRate * elapsed.count()) {
+    transfer.tooSlow = true;
+    return 1;
+  }
   if (bytes >= transfer.checkpointBytes + needed) {
     transfer.checkpointBytes = bytes;
     transfer.checkpointTime = now;

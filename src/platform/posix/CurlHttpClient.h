@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/Timing.h"
 #include "platform/HttpClient.h"
 
 namespace mzt {
@@ -18,7 +19,7 @@ class CurlHttpClient final : public IHttpClient {
 
   Result<void> SetProxy(const ProxyAddress& proxy, const std::string& bypassList) override;
   void SetProgressCallback(ProgressCallback callback) override;
-  Result<HttpResponse> Get(const std::string& url) override;
+  Result<HttpResponse> Get(const std::string& url, size_t limit) override;
   Result<HttpResponse> GetToFile(const std::string& url,
                                  const std::filesystem::path& file) override;
   std::optional<int> StatusCode() const override;
@@ -29,15 +30,20 @@ class CurlHttpClient final : public IHttpClient {
     CurlHttpClient* client = nullptr;
     std::string* body = nullptr;  // memory requests
     int fd = -1;                  // file requests
+    uint64_t limit = 0;           // memory: the bytes kept; file: the most accepted
     uint64_t received = 0;
+    bool cut = false;
     bool tooLarge = false;
     int writeErrno = 0;
     bool stalled = false;
+    bool tooSlow = false;
+    bool checkRate = false;       // downloads keep a minimum average rate
+    std::chrono::steady_clock::time_point startTime;
     std::chrono::steady_clock::time_point checkpointTime;
     uint64_t checkpointBytes = 0;
   };
 
-  Result<HttpResponse> Perform(const std::string& url, Transfer& transfer);
+  Result<HttpResponse> Perform(const std::string& url, Transfer& transfer, Delay deadline);
   static size_t OnBody(char* data, size_t size, size_t count, void* context);
   static size_t OnHeader(char* data, size_t size, size_t count, void* context);
   static int OnTransferInfo(void* context, curl_off_t downloadTotal, curl_off_t downloaded,
