@@ -48,6 +48,9 @@ class OnlineUpdate {
   // Why the last Run answered false: the server had nothing newer, the user
   // declined, or the server or the network failed.
   FlowOutcome FailureOutcome() const { return failure_; }
+  // What failed when the page says nothing about it (the version check's
+  // specified silence); empty otherwise. For front ends with a place to say it.
+  const std::string& SilentFailure() const { return silentFailure_; }
 
  private:
   int ChosenRegion();
@@ -71,6 +74,7 @@ class OnlineUpdate {
   OnlineUpdateHooks hooks_;
   std::unique_ptr<IHttpClient> client_;  // of the last request
   FlowOutcome failure_ = FlowOutcome::kNone;
+  std::string silentFailure_;
 };
 
 }  // namespace mzt
