@@ -422,7 +422,8 @@ INSTANTIATE_TEST_SUITE_P(
     Steps, CtrlCStopsAtOnce,
     ::testing::Values(
         InterruptRow{"AtTheQuestion", {"(y/n)"}, 130, {"mzt: stopped."}, true, {}, "clear-poi"},
-        InterruptRow{"DuringTheDownload", {"資料下載中"}, 130, {"mzt: stopped."}, false}),
+        // Once the first piece is in the partial file (its progress line shows).
+        InterruptRow{"DuringTheDownload", {"資料下載中,請稍等\n["}, 130, {"mzt: stopped."}, false}),
     test::RowName());
 
 // While the device's database is being replaced.
@@ -434,7 +435,7 @@ TEST_P(CtrlCDuringTheChange, WarnsFirstThenStopsCleanly) {
     options.flashTime = std::chrono::milliseconds(40);
   });
   fs::path file = folder_ / "big.bin";
-  ASSERT_TRUE(dbgen::SyntheticDatabase({2026, 11, 30, 12, 4, 8, 6000, 21}).WriteTo(file));
+  ASSERT_TRUE(dbgen::SyntheticDatabase({2026, 11, 30, 12, 4, 8, 12000, 21}).WriteTo(file));
   const std::string before = test::ReadFileBytes(file);
   ExpectSays(RunRow({"upload", file.string(), "--port", Port()}));
   EXPECT_EQ(test::ReadFileBytes(file), before);
