@@ -230,7 +230,7 @@ int RunDeviceFlow(const CliOptions& options) {
   WorkFiles workFiles(DataFolder());
   InterruptWatcher::Hooks hooks;
   hooks.deviceChange = [&page] { return page.State().deviceChange.load(); };
-  hooks.promptTakesInterrupts = [&surface] { return surface.InReplugPrompt(); };
+  hooks.promptTakes = [&surface](int count) { return surface.TakesInterrupt(count); };
   hooks.stopDeviceChange = [&port, &stopping] {
     stopping = true;
     port.RequestStop();

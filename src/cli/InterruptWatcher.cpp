@@ -51,7 +51,7 @@ void InterruptWatcher::Watch(std::stop_token stop, int seen) {
       continue;
     }
     if (!fresh && !warned) continue;
-    if (fresh && hooks_.promptTakesInterrupts()) continue;
+    if (fresh && hooks_.promptTakes(count)) continue;
     DeviceChange change = hooks_.deviceChange();
     if (change == DeviceChange::kInProgress) {
       if (!fresh) continue;  // a warned Ctrl-C waits for the end of the change

@@ -17,7 +17,7 @@ class InterruptWatcher {
  public:
   struct Hooks {
     std::function<DeviceChange()> deviceChange;
-    std::function<bool()> promptTakesInterrupts;  // the replug prompt stops by itself
+    std::function<bool(int count)> promptTakes;  // the replug prompt stops by itself
     std::function<void()> stopDeviceChange;       // makes the running change end early
     std::function<void()> removeWorkFiles;
     std::string recovery;  // how to recover from a device left without a database

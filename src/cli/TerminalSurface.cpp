@@ -209,6 +209,8 @@ ReplugResult TerminalSurface::RunReplugDialog() {
   auto limit = options_.interactiveInput ? std::chrono::milliseconds(0)
                                          : Duration(Delay::kUnattendedReplugPhase);
   ReplugOutcome outcome = RunReplugWatcher(watcher, RealClock(), interrupted, onPrompt, limit);
+  // Told before the prompt ends, for a watcher that looks later.
+  if (outcome == ReplugOutcome::kCancelled) interruptsTaken_ = InterruptCount();
   inReplugPrompt_ = false;
   if (outcome == ReplugOutcome::kOk) return ReplugResult::kOk;
   replugAbandoned_ = true;

@@ -55,8 +55,8 @@ class TerminalSurface : public IControlSurface {
 
   // The user stopped the replug prompt with Ctrl-C, or nobody replugged in time.
   bool ReplugAbandoned() const { return replugAbandoned_; }
-  // The replug prompt runs and takes Ctrl-C as its own stop.
-  bool InReplugPrompt() const { return inReplugPrompt_; }
+  // The replug prompt takes (or took) the `count`-th Ctrl-C as its own stop.
+  bool TakesInterrupt(int count) const { return inReplugPrompt_ || count <= interruptsTaken_; }
   // Prints a line of the program's own (not a system text).
   void Print(const std::string& line);
 
@@ -81,6 +81,7 @@ class TerminalSurface : public IControlSurface {
   bool countsBytes_ = false;
   std::atomic<bool> replugAbandoned_{false};
   std::atomic<bool> inReplugPrompt_{false};
+  std::atomic<int> interruptsTaken_{0};
 };
 
 }  // namespace mzt
