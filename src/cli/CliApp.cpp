@@ -1,6 +1,7 @@
 #include "cli/CliApp.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -8,7 +9,9 @@
 #include <system_error>
 #include <vector>
 
+#include "cli/InterruptWatcher.h"
 #include "cli/TerminalSurface.h"
+#include "cli/WorkFiles.h"
 #include "common/ModuleVersion.h"
 #include "common/PortSettings.h"
 #include "common/Timing.h"
@@ -22,6 +25,7 @@
 #include "devicelink/PortDiscovery.h"
 #include "platform/CopyDataChannel.h"
 #include "platform/DeviceEnumeration.h"
+#include "platform/InputFile.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SystemError.h"
 #include "platform/Terminal.h"
@@ -31,6 +35,7 @@ namespace mzt {
 namespace fs = std::filesystem;
 namespace {
 
+// Results go to standard output, everything else to standard error.
 void Say(const std::string& line) { std::printf("%s\n", line.c_str()); }
 void Complain(const std::string& line) { std::fprintf(stderr, "mzt: %s\n", line.c_str()); }
 
@@ -110,13 +115,26 @@ int ListPorts() {
     Complain(error);
     return kExitDeviceUnreachable;
   }
-  if (ports.empty()) Say("No device found.");
+  if (ports.empty()) std::fputs("No device found.\n", stderr);
   for (const auto& port : ports) Say(port);
   return kExitSuccess;
 }
 
+// A missing or unreadable file is not an invalid database: it has a status of its own.
+bool InputReadable(const fs::path& file) {
+  std::error_code ec;
+  if (fs::is_directory(file, ec)) {
+    Complain(file.string() + ": is a folder, not a database file");
+    return false;
+  }
+  auto opened = InputFile::Open(file);
+  if (!opened) Complain(opened.Err().message);
+  return opened.Ok();
+}
+
 int Split(const CliOptions& options) {
   fs::path file = options.arguments[0];
+  if (!InputReadable(file)) return kExitInputFile;
   auto layout = InspectDatabase(file);
   if (!layout) {
     Complain(file.string() + ": not a valid speed-camera database (" + layout.Err().message + ")");
@@ -150,10 +168,6 @@ int Split(const CliOptions& options) {
   for (const auto& path : {ff00, ff01, ff02}) Say(path.string());
   return kExitSuccess;
 }
-
-// send-copydata's own status: no desktop program took the request (none is
-// running, or the one found is not safely this user's).
-constexpr int kExitNoDesktopProgram = 9;
 
 int SendCopyDataCommand(const CliOptions& options) {
   std::string text = WideToAnsi(Utf8ToWide(options.arguments[0]));
@@ -206,14 +220,26 @@ bool SelectPort(IControlSurface& surface, const CliOptions& options) {
 }
 
 int RunDeviceFlow(const CliOptions& options) {
+  const std::string& command = options.command;
+  fs::path file;
+  if (command == "upload") {
+    file = fs::absolute(options.arguments[0]);
+    if (!InputReadable(file)) return kExitInputFile;
+  }
+  const std::string recovery = command == "upload" ? "mzt upload " + file.string() : "mzt update";
+
+  std::atomic<bool> stopping{false};
   TerminalSurface::Options terminal;
   terminal.yesToAll = options.yes;
   terminal.interactiveInput = IsInteractiveInput();
   terminal.interactiveOutput = IsInteractiveOutput();
+  terminal.colour = ColourWanted();
+  terminal.stopRequested = [&stopping] { return stopping.load(); };
   TerminalSurface surface(terminal);
 
   auto link = std::make_unique<CDevicePort>();
   if (options.verbose) link->SetWireObserver(PrintWire);
+  CDevicePort& port = *link;
   CMZTUtilitySheet sheet(surface, std::move(link));
   CUploadDBDlg& page = sheet.Page();
   if (!options.server.empty()) page.SetServerUrl(options.server);
@@ -224,13 +250,23 @@ int RunDeviceFlow(const CliOptions& options) {
   if (options.region == "cn") surface.SelectListItem(ids::kRegionList, 1);
   page.OnPortSelectionChange();
 
-  const std::string& command = options.command;
+  WorkFiles workFiles(DataFolder());
+  InterruptWatcher::Hooks hooks;
+  hooks.deviceChange = [&page] { return page.State().deviceChange.load(); };
+  hooks.promptTakes = [&surface](int count) { return surface.TakesInterrupt(count); };
+  hooks.stopDeviceChange = [&port, &stopping] {
+    stopping = true;
+    port.RequestStop();
+  };
+  hooks.removeWorkFiles = [&workFiles] { workFiles.RemoveWritten(); };
+  hooks.recovery = recovery;
+  InterruptWatcher watcher(std::move(hooks));
+
   if (command == "query") {
     page.OnQueryButton();
   } else if (command == "update") {
     page.OnUpdateButton();
   } else if (command == "upload") {
-    fs::path file = fs::absolute(options.arguments[0]);
     auto layout = InspectDatabase(file);
     if (!layout) {
       Complain(file.string() + ": not a valid speed-camera database (" + layout.Err().message + ")");
@@ -244,16 +280,28 @@ int RunDeviceFlow(const CliOptions& options) {
     page.OnExportPoiAction();
   }
   page.WaitForIdle();
+  watcher.Stop();
+  if (watcher.Stopping()) {
+    workFiles.RemoveWritten();
+    Complain("stopped; " + InterruptWatcher::RecoveryText(recovery));
+    return kExitInterrupted;
+  }
 
   FlowOutcome outcome = page.LastOutcome();
-  if (surface.ReplugAbandoned()) outcome = FlowOutcome::kTransferFailed;
+  if (surface.ReplugAbandoned()) {
+    outcome = FlowOutcome::kTransferFailed;
+    workFiles.RemoveWritten();
+    Complain(InterruptWatcher::RecoveryText(recovery));
+  }
+  int status = ExitStatusOf(outcome);
+  if (status != kExitSuccess && !page.SilentFailure().empty()) Complain(page.SilentFailure());
   if (command == "query" && outcome == FlowOutcome::kSuccess) {
     Say("FW 版本: " + WideToUtf8(surface.GetText(ids::kFwVersionText)));
     Say("DB 版本: " + WideToUtf8(surface.GetText(ids::kDbVersionText)));
     Say("DB區域: " + WideToUtf8(surface.GetText(ids::kDbRegionText)));
   }
   if (command == "export-poi" && page.State().poiBackup) ReportPoiBackup(*page.State().poiBackup);
-  return ExitStatusOf(outcome);
+  return status;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace mzt {
 namespace {
@@ -24,11 +25,23 @@ constexpr std::array<CommandSpec, 8> kCommands = {{
 
 Error Usage(const std::string& text) { return Error{ErrorCode::kInvalidArgument, text}; }
 
+// An http or https address with a host; checked before the device is touched.
+bool IsServerUrl(const std::string& url) {
+  for (const char* scheme : {"http://", "https://"}) {
+    std::string prefix = scheme;
+    if (url.size() > prefix.size() && url.compare(0, prefix.size(), prefix) == 0)
+      return url.find_first_of("/?#", prefix.size()) != prefix.size();
+  }
+  return false;
+}
+
 }  // namespace
+
+std::string UsageLine() { return "Usage: mzt COMMAND [OPTIONS]"; }
 
 std::string UsageText() {
   return
-      "Usage: mzt COMMAND [OPTIONS]\n"
+      UsageLine() + "\n"
       "Keeps the speed-camera database of the detector on its USB serial port current.\n"
       "\n"
       "Commands:\n"
@@ -42,7 +55,7 @@ std::string UsageText() {
       "                      the exit status says whether it is a valid database\n"
       "  send-copydata TEXT  send \"path,port\" to a running desktop program\n"
       "\n"
-      "Options:\n"
+      "Options (a value may also follow an =, as in --port=PATH):\n"
       "  --port PORT         device path (/dev/ttyACM0) or port name (ttyACM0);\n"
       "                      default: the settings file's port, else the only one found\n"
       "  --region tw|cn      database region: Taiwan (default) or China\n"
@@ -54,9 +67,14 @@ std::string UsageText() {
       "  --help              this text\n"
       "  --version           the program's version\n"
       "\n"
+      "Questions, messages and progress go to standard error, results to standard\n"
+      "output. Ctrl-C stops at once; while the device's database is being replaced\n"
+      "it asks for a second Ctrl-C first.\n"
+      "\n"
       "Exit status: 0 success, 1 usage, 2 device not reachable, 3 server or network\n"
       "failure, 4 invalid database, 5 declined, 6 transfer failed, 7 a file could not\n"
-      "be written.\n";
+      "be written, 8 the input file is missing or unreadable, 9 no desktop program\n"
+      "to send to, 130 stopped with Ctrl-C.\n";
 }
 
 Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
@@ -66,7 +84,12 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
     return args[++i];
   };
   for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
+    std::string arg = args[i];
+    std::optional<std::string> attached;  // --option=VALUE
+    if (size_t equals = arg.find('='); arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+      attached = arg.substr(equals + 1);
+      arg.resize(equals);
+    }
     std::string* target = nullptr;
     if (arg == "--help" || arg == "-h") options.help = true;
     else if (arg == "--version") options.version = true;
@@ -80,7 +103,10 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
     else if (arg.size() > 1 && arg[0] == '-') return Usage("unknown option " + arg);
     else if (options.command.empty()) options.command = arg;
     else options.arguments.push_back(arg);
-    if (target) {
+    if (attached && !target) return Usage(arg + " takes no value");
+    if (target && attached) {
+      *target = *attached;
+    } else if (target) {
       auto text = value(i, arg);
       if (!text) return std::move(text).TakeError();
       *target = text.Value();
@@ -96,6 +122,8 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
   if (!options.region.empty() && options.region != "tw" && options.region != "cn")
     return Usage("--region is tw or cn");
   if (!options.outDir.empty() && options.command != "split") return Usage("--out is for split");
+  if (!options.server.empty() && !IsServerUrl(options.server))
+    return Usage("--server needs an http:// or https:// address with a host, not " + options.server);
   return options;
 }
 

@@ -32,9 +32,14 @@ enum ExitStatus : int {
   kExitDeclined = 5,
   kExitTransferFailed = 6,
   kExitFileError = 7,
+  kExitInputFile = 8,         // the input file is missing or cannot be read
+  kExitNoDesktopProgram = 9,  // send-copydata found no desktop program
+  kExitInterrupted = 130,     // Ctrl-C
 };
 
 Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args);
 std::string UsageText();
+// The first line of UsageText, for a mistyped command line.
+std::string UsageLine();
 
 }  // namespace mzt

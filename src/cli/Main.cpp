@@ -9,7 +9,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   auto options = mzt::ParseCommandLine(args);
   if (!options) {
-    std::fprintf(stderr, "mzt: %s\n\n%s", options.Err().message.c_str(), mzt::UsageText().c_str());
+    std::fprintf(stderr, "mzt: %s\n%s\nTry 'mzt --help' for the commands and options.\n",
+                 options.Err().message.c_str(), mzt::UsageLine().c_str());
     return mzt::kExitUsage;
   }
   return mzt::RunCli(options.Value());

@@ -190,20 +190,28 @@ std::wstring TerminalSurface::WaitCaption() {
 }
 
 ReplugResult TerminalSurface::RunReplugDialog() {
+  auto stopped = [this] { return options_.stopRequested && options_.stopRequested(); };
+  if (stopped()) {
+    replugAbandoned_ = true;
+    return ReplugResult::kNone;
+  }
   ReplugWatcher watcher({IsUsbSerialDeviceGone, IsUsbSerialDevicePresent}, RealClock());
-  const bool colour = options_.interactiveOutput;
+  const bool colour = options_.colour;
   auto onPrompt = [&](const ReplugPrompt& prompt) {
     std::string text = WideToUtf8(prompt.text);
     if (colour) text = (prompt.green ? "\x1b[32m" : "\x1b[31m") + text + "\x1b[0m";
     Print(text);
   };
   // At a terminal Ctrl-C means stop; without one nobody can replug forever.
-  CatchInterrupts(true);
-  ClearInterrupt();
+  const int interruptsBefore = InterruptCount();
+  inReplugPrompt_ = true;
+  auto interrupted = [&] { return InterruptCount() > interruptsBefore || stopped(); };
   auto limit = options_.interactiveInput ? std::chrono::milliseconds(0)
                                          : Duration(Delay::kUnattendedReplugPhase);
-  ReplugOutcome outcome = RunReplugWatcher(watcher, RealClock(), InterruptRequested, onPrompt, limit);
-  CatchInterrupts(false);
+  ReplugOutcome outcome = RunReplugWatcher(watcher, RealClock(), interrupted, onPrompt, limit);
+  // Told before the prompt ends, for a watcher that looks later.
+  if (outcome == ReplugOutcome::kCancelled) interruptsTaken_ = InterruptCount();
+  inReplugPrompt_ = false;
   if (outcome == ReplugOutcome::kOk) return ReplugResult::kOk;
   replugAbandoned_ = true;
   Print(outcome == ReplugOutcome::kTimedOut ? "The device was not replugged in time."

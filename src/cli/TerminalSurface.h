@@ -3,7 +3,9 @@
 // questions asked (or answered by --yes, or No without a terminal), status
 // and wait captions as progress lines, a progress bar, and the replug prompt.
 
+#include <atomic>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -19,8 +21,11 @@ class TerminalSurface : public IControlSurface {
   struct Options {
     bool yesToAll = false;
     bool interactiveInput = false;   // questions may be asked
-    bool interactiveOutput = false;  // redraw one progress line, colours
-    std::FILE* out = stdout;
+    bool interactiveOutput = false;  // redraw one progress line
+    bool colour = false;
+    std::FILE* out = stderr;
+    // The user stopped the flow: the replug prompt ends at once.
+    std::function<bool()> stopRequested;
   };
 
   explicit TerminalSurface(Options options);
@@ -50,6 +55,8 @@ class TerminalSurface : public IControlSurface {
 
   // The user stopped the replug prompt with Ctrl-C, or nobody replugged in time.
   bool ReplugAbandoned() const { return replugAbandoned_; }
+  // The replug prompt takes (or took) the `count`-th Ctrl-C as its own stop.
+  bool TakesInterrupt(int count) const { return inReplugPrompt_ || count <= interruptsTaken_; }
   // Prints a line of the program's own (not a system text).
   void Print(const std::string& line);
 
@@ -72,7 +79,9 @@ class TerminalSurface : public IControlSurface {
   bool progressLineOpen_ = false;
   int lastPrintedPercent_ = -1;
   bool countsBytes_ = false;
-  bool replugAbandoned_ = false;
+  std::atomic<bool> replugAbandoned_{false};
+  std::atomic<bool> inReplugPrompt_{false};
+  std::atomic<int> interruptsTaken_{0};
 };
 
 }  // namespace mzt

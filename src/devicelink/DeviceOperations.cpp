@@ -63,6 +63,7 @@ bool CDevicePort::QueryFileEntry(int index, int& fileIdentifier, int& location) 
 }
 
 bool CDevicePort::DeleteDeviceFile(int expectedIdentifier, int location) {
+  if (stopRequested_) return false;
   cmd996_.SetExpectedIdentifier(expectedIdentifier);
   cmd996_.SetLocation(location);
   return RunAttempts(cmd996_, 2);

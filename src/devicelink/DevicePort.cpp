@@ -32,11 +32,12 @@ bool CDevicePort::OpenPort(const std::string& name, int baudRate, int /*parity*/
   fileSize_ = 0;
   portName_ = name;
   baudRate_ = baudRate;
+  stopRequested_ = false;
   if (auto opened = port_->Open(name, baudRate); !opened) {
-    lastOpenError_ = opened.Err().message;
+    lastOpenError_ = opened.Err();
     return false;
   }
-  lastOpenError_.clear();
+  lastOpenError_ = Error{ErrorCode::kIo, {}};
   ApplyTimeouts(0, 0, ProductionMilliseconds(Delay::kReaderPoll), 0,
                 ProductionMilliseconds(Delay::kWriteDeadline));
   return StartReader();

@@ -37,7 +37,13 @@ class CDevicePort {
   bool IsOpen() const { return port_->IsOpen(); }
   const std::string& PortName() const { return portName_; }
   // Why the last OpenPort failed.
-  const std::string& LastOpenError() const { return lastOpenError_; }
+  const std::string& LastOpenError() const { return lastOpenError_.message; }
+  const Error& LastOpenFailure() const { return lastOpenError_; }
+
+  // For a user who insists on stopping while the device is being changed: a
+  // running transfer stops before its next frame and still tries its end
+  // sentence; further deletions and transfers fail at once. OpenPort clears it.
+  void RequestStop() { stopRequested_ = true; }
 
   // Writes one sentence or data frame after the write pause, within the
   // write time-out.
@@ -115,7 +121,8 @@ class CDevicePort {
 
   std::unique_ptr<ISerialPort> port_;
   std::string portName_;
-  std::string lastOpenError_;
+  Error lastOpenError_{ErrorCode::kIo, {}};
+  std::atomic<bool> stopRequested_{false};
   int baudRate_ = -1;
   std::atomic<uint32_t> readConstantMs_{50};
   std::atomic<uint32_t> writeConstantMs_{1000};

@@ -45,6 +45,7 @@ bool CDevicePort::SendFileById(int fileIdentifier, const std::string& path) {
   // the device cannot take: refuse before anything is sent.
   if (chunkSize_ < 1 || chunkSize_ > kMaxChunkSize) return false;
   if (fileIdentifier < 0 || fileIdentifier > 0xFFFF) return false;
+  if (stopRequested_) return false;
   ApplyTimeouts(0, 0, ProductionMilliseconds(Delay::kReaderPoll), 0,
                 ProductionMilliseconds(Delay::kWriteDeadline));
   if (!BeginFileTransfer(fileIdentifier)) return false;
@@ -101,6 +102,7 @@ bool CDevicePort::SendBuffer(int fileIdentifier, std::span<const uint8_t> bytes)
   size_t length = chunk;
   size_t offset = 0;
   while (offset < bytes.size()) {
+    if (stopRequested_) return false;
     if (offset + chunk > bytes.size()) {
       // A new header announces the last, shorter chunk.
       length = bytes.size() % chunk;

@@ -159,7 +159,9 @@ void CUploadDBDlg::UploadWorker() {
   }
   if (!ConfirmIncompleteBackup()) return EndBeforeDeletion(FlowOutcome::kDeclined);
 
+  state_.deviceChange = DeviceChange::kInProgress;
   if (!DeleteDeviceDatabase()) {
+    state_.deviceChange = DeviceChange::kIncomplete;
     sheet_.SetPagesEnabled(true);
     surface_.Enable(kUpdateButton, true);
     DeletePcDeviceFiles();
@@ -185,6 +187,7 @@ void CUploadDBDlg::UploadWorker() {
   surface_.SetText(kStatusText, L"FF02.bin 上傳中, 請等待");
   Pause(Delay::kBeforeFileUpload);
   if (!sheet_.SendFile(state_.ff02Path.string())) return TransferFailed(L"");
+  state_.deviceChange = DeviceChange::kDone;
 
   surface_.SetText(kStatusText, L"測試照像資料庫上傳完成");
   surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
@@ -205,6 +208,7 @@ void CUploadDBDlg::UploadWorker() {
 }
 
 void CUploadDBDlg::TransferFailed(const std::wstring& message) {
+  state_.deviceChange = DeviceChange::kIncomplete;
   if (!message.empty()) Message(message, strings::kErrorCaption);
   sheet_.ClosePort();
   Pause(Delay::kReplugClosePause);

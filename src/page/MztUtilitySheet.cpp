@@ -5,6 +5,7 @@
 #include "page/UploadDBDlg.h"
 #include "devicelink/DevicePort.h"
 #include "platform/CopyDataChannel.h"
+#include "platform/SerialPort.h"
 #include "platform/TextCodec.h"
 
 namespace mzt {
@@ -28,6 +29,12 @@ CMZTUtilitySheet::~CMZTUtilitySheet() {
 
 bool CMZTUtilitySheet::OpenPort(const std::string& portName) {
   return link_ && link_->OpenPort(portName, 115200, 0);
+}
+std::string CMZTUtilitySheet::OpenPortFailure() const {
+  if (!link_) return {};
+  const Error& error = link_->LastOpenFailure();
+  std::string advice = PortOpenAdvice(error);
+  return advice.empty() ? error.message : error.message + "\n" + advice;
 }
 void CMZTUtilitySheet::ClosePort() {
   if (link_) link_->ClosePort();

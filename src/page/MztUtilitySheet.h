@@ -33,6 +33,8 @@ class CMZTUtilitySheet {
 
   // Device forwarders: failure, 0 or nothing without a link.
   bool OpenPort(const std::string& portName);
+  // Why the last OpenPort failed, with the usual fix when there is one.
+  std::string OpenPortFailure() const;
   void ClosePort();
   bool QueryDeviceInfo(int selector);
   bool ReadPoiRecord(int index);

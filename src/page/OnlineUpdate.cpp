@@ -69,6 +69,15 @@ std::string SchemeOf(const std::string& url) {
   return scheme;
 }
 
+// An answer that says nothing the page shows, for a front end to report.
+std::string UnansweredText(const std::string& page, int code, std::string_view body) {
+  if (code != 0) return page + " answered code " + std::to_string(code);
+  std::string shown(body.substr(0, 40));
+  for (char& c : shown)
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) c = '.';
+  return page + " answered something that is not an answer code: \"" + shown + "\"";
+}
+
 std::string ReadSmallFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -98,6 +107,7 @@ void OnlineUpdate::SetServerUrl(std::string serverUrl) {
 
 bool OnlineUpdate::Run(const std::wstring& waitText) {
   failure_ = FlowOutcome::kNetworkFailure;
+  silentFailure_.clear();
   surface_.SetWaitCaption(kCheckingCaption + waitText);
   if (surface_.IsWaitDialogOpen()) surface_.CloseWaitDialog();
 
@@ -118,6 +128,7 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
     // Replacing one region's data by the other's is the user's call, whatever the server says.
     (void)VersionCheck(checkUrl, false);
     failure_ = FlowOutcome::kNetworkFailure;  // whatever that check answered
+    silentFailure_.clear();
     if (surface_.ShowMessage(ReplaceQuestion(deviceName, chosenName), strings::kAppCaption,
                              MessageButtons::kYesNo) != MessageAnswer::kYes) {
       failure_ = FlowOutcome::kDeclined;
@@ -132,7 +143,11 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
 
   const std::string addressUrl =
       DeviceIdUrl(serverUrl_, ServerPage::kDownloadAddress, ChosenRegion(), state_.deviceId);
-  if (GeneralRequest(addressUrl) != 3) return false;
+  if (int code = GeneralRequest(addressUrl); code != 3) {
+    // The address page's "nothing newer" is the version check's.
+    if (code == 2) failure_ = FlowOutcome::kUpToDate;
+    return false;
+  }
 
   if (state_.newDbNumber == 0 && state_.newDbDate.empty()) {
     Inform(kNewDatabase);
@@ -178,7 +193,11 @@ bool OnlineUpdate::VersionCheck(const std::string& url, bool withMessages) {
     return false;
   }
   Pause(Delay::kAfterHttpResponse);
-  if (response.Value().status != 200) return false;
+  if (response.Value().status != 200) {
+    silentFailure_ = "the version check (" + url + ") answered HTTP status " +
+                     std::to_string(response.Value().status);
+    return false;
+  }
 
   ServerAnswer answer = TakeAnswer(response.Value().body);
   switch (answer.code) {
@@ -193,6 +212,8 @@ bool OnlineUpdate::VersionCheck(const std::string& url, bool withMessages) {
       if (withMessages) Inform(ServerAnswerMessage(answer.code));
       return false;
     default:
+      silentFailure_ = UnansweredText("the version check (" + url + ")", answer.code,
+                                      std::string_view(body).substr(0, kVersionAnswerBytes));
       return false;
   }
 }
@@ -203,7 +224,10 @@ int OnlineUpdate::GeneralRequest(const std::string& url) {
   if (!PrepareClient(url)) return 0;
   // An answer is a few fields: a longer body is read no further than its first bytes.
   auto response = client_->Get(url, kMaxServerAnswerBytes);
-  if (!response) return 0;
+  if (!response) {
+    silentFailure_ = "the request for " + url + " failed: " + response.Err().message;
+    return 0;
+  }
   Pause(Delay::kAfterHttpResponse);
   if (response.Value().status != 200) {
     Inform(HttpStatusMessage(response.Value().status));
@@ -214,6 +238,8 @@ int OnlineUpdate::GeneralRequest(const std::string& url) {
   ServerAnswer answer = TakeAnswer(body.substr(0, body.find('\0')));
   if (const wchar_t* message = ServerAnswerMessage(answer.code); message && answer.code != 3)
     Inform(message);
+  else if (!message && answer.code != 3)
+    silentFailure_ = UnansweredText(url, answer.code, body);
   return answer.code;
 }
 

@@ -49,6 +49,9 @@ class OnlineUpdate {
   // declined, the server or the network failed, or the download could not be
   // written.
   FlowOutcome FailureOutcome() const { return failure_; }
+  // What failed when the page says nothing about it (the version check's
+  // specified silence); empty otherwise. For front ends with a place to say it.
+  const std::string& SilentFailure() const { return silentFailure_; }
 
  private:
   int ChosenRegion();
@@ -72,6 +75,7 @@ class OnlineUpdate {
   OnlineUpdateHooks hooks_;
   std::unique_ptr<IHttpClient> client_;  // of the last request
   FlowOutcome failure_ = FlowOutcome::kNone;
+  std::string silentFailure_;
 };
 
 }  // namespace mzt

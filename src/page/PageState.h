@@ -25,6 +25,10 @@ enum class FlowOutcome {
   kFileError,           // a file of the program's could not be written
 };
 
+// The device's database during an upload: the old one deleted and the new
+// one not yet complete is kInProgress; kIncomplete once that ended short.
+enum class DeviceChange { kNone, kInProgress, kIncomplete, kDone };
+
 struct DatabaseVersion {
   uint16_t year = 2008;
   uint8_t month = 1;
@@ -74,6 +78,7 @@ struct PageState {
   PageMode mode = PageMode::kQuery;
   std::atomic<bool> connected{false};        // read by the sheet from any thread
   std::atomic<bool> uploadInProgress{false};  // read by the transfer's progress callback
+  std::atomic<DeviceChange> deviceChange{DeviceChange::kNone};  // read by front ends at Ctrl-C
   FirmwareFlags firmware;
   bool skipWarning = false;
   std::wstring waitText;  // the wait dialog's caption as first read by the file listing

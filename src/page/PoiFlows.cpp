@@ -88,7 +88,7 @@ void CUploadDBDlg::OnClearPoiButton() {
   }
   EnablePageControls(false);
   if (!sheet_.OpenPort(port)) {
-    Message(L"無法連結裝置，請重試", strings::kErrorCaption);
+    ShowPortOpenFailure();
     sheet_.SetPagesEnabled(true);
     EnablePageControls(true);
     state_.connected = false;

@@ -36,8 +36,16 @@ CUploadDBDlg::~CUploadDBDlg() { workers_.JoinAll(); }
 
 void CUploadDBDlg::SetServerUrl(const std::string& url) { online_->SetServerUrl(url); }
 
+const std::string& CUploadDBDlg::SilentFailure() const { return online_->SilentFailure(); }
+
 void CUploadDBDlg::Message(const std::wstring& text, const std::wstring& caption) {
   surface_.ShowMessage(text, caption, MessageButtons::kOk);
+}
+
+void CUploadDBDlg::ShowPortOpenFailure() {
+  std::wstring text = L"無法連結裝置，請重試";
+  if (std::string why = sheet_.OpenPortFailure(); !why.empty()) text += L"\n" + Utf8ToWide(why);
+  Message(text, strings::kErrorCaption);
 }
 
 void CUploadDBDlg::OnInitDialog() {
@@ -146,7 +154,7 @@ bool CUploadDBDlg::StartConversation(bool isQuery) {
   std::string port = SelectedPortName();
   EnablePageControls(false);
   if (!sheet_.OpenPort(port)) {
-    Message(L"無法連結裝置，請重試", strings::kErrorCaption);
+    ShowPortOpenFailure();
     sheet_.SetPagesEnabled(true);
     sheet_.EnableCloseCommand();
     state_.connected = false;

@@ -62,6 +62,8 @@ class CUploadDBDlg {
   void WaitForIdle() { workers_.WaitIdle(); }
   bool IsFlowRunning() { return workers_.AnyRunning(); }
   FlowOutcome LastOutcome() const { return outcome_; }
+  // What failed without a message of the page's own (see OnlineUpdate).
+  const std::string& SilentFailure() const;
   PageState& State() { return state_; }
 
  private:
@@ -76,6 +78,8 @@ class CUploadDBDlg {
   std::string SelectedPortName();
   void Finish(FlowOutcome outcome) { outcome_ = outcome; }
   void Message(const std::wstring& text, const std::wstring& caption);
+  // "無法連結裝置，請重試" and, on its second line, why.
+  void ShowPortOpenFailure();
 
   // Device conversation
   void ConnectWorker();

@@ -34,4 +34,8 @@ class ISerialPort {
 
 std::unique_ptr<ISerialPort> CreateSerialPort();
 
+// What the user can do about a failed Open: the usual fix for a port they
+// may not open or one that another program holds; empty otherwise.
+std::string PortOpenAdvice(const Error& error);
+
 }  // namespace mzt

@@ -2,20 +2,28 @@
 // The terminal the command line talks to: whether there is one, reading an
 // answer, colours, and Ctrl-C.
 
+#include <chrono>
 #include <string>
 
 namespace mzt {
 
 bool IsInteractiveInput();
+// Standard error, where messages, questions and progress go.
 bool IsInteractiveOutput();
+// Colours on an interactive standard error, unless NO_COLOR is set.
+bool ColourWanted();
 // Reads one line from standard input; false at its end.
 bool ReadLine(std::string& line);
 
-// Ctrl-C: while caught, it only raises the flag that InterruptRequested
-// reads; otherwise it ends the program as usual.
+// Ctrl-C: while caught, each one is only counted (InterruptCount,
+// WaitForInterrupt); otherwise it ends the program as usual.
 void InstallInterruptHandler();
 void CatchInterrupts(bool caught);
-bool InterruptRequested();
-void ClearInterrupt();
+int InterruptCount();
+// Waits until more than `seen` interrupts have come, at most `timeout`;
+// answers the count.
+int WaitForInterrupt(int seen, std::chrono::milliseconds timeout);
+// Ends the program at once with `status`, standard output and error flushed.
+[[noreturn]] void ExitNow(int status);
 
 }  // namespace mzt

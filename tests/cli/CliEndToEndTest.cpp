@@ -15,6 +15,7 @@
 #include <map>
 #include <optional>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,8 +35,32 @@ namespace fs = std::filesystem;
 
 struct Outcome {
   int status = -1;
-  std::string output;
+  std::string output;          // standard error, and standard output unless kept apart
+  std::string standardOutput;  // when kept apart
 };
+
+struct How {
+  bool onTerminal = false;
+  std::string typed{};             // typed on the terminal
+  bool separateOutput = false;     // standard output to a pipe of its own
+  std::vector<std::string> environment{};
+  // Sees the output so far as it grows (send signals on a marker, never on time).
+  std::function<void(const std::string& output, pid_t)> watch{};
+};
+
+// Ctrl-C as each marker shows, each after the one before.
+std::function<void(const std::string&, pid_t)> InterruptAt(std::vector<std::string> markers) {
+  size_t next = 0;
+  size_t from = 0;
+  return [markers = std::move(markers), next, from](const std::string& output, pid_t pid) mutable {
+    if (next >= markers.size()) return;
+    size_t found = output.find(markers[next], from);
+    if (found == std::string::npos) return;
+    from = found + markers[next].size();
+    ++next;
+    kill(pid, SIGINT);
+  };
+}
 
 class CliTest : public ::testing::Test {
  protected:
@@ -51,12 +76,11 @@ class CliTest : public ::testing::Test {
     ASSERT_TRUE(splitter.SplitRecords(folder_ / "installed" / "ULDB.bin", true, c));
     ASSERT_TRUE(dbgen::SyntheticDatabase(newer_).WriteTo(folder_ / "server" / "tw" / "DB.bin"));
 
-    devsim::SimulatedDevice::Options options;
-    options.pois = devsim::GeneratePois(3);
-    options.databaseFolder = folder_ / "installed";
-    options.linkPath = folder_ / "port";
-    options.sysfsRoot = folder_ / "sys";
-    device_ = std::make_unique<devsim::SimulatedDevice>(options);
+    deviceOptions_.pois = devsim::GeneratePois(3);
+    deviceOptions_.databaseFolder = folder_ / "installed";
+    deviceOptions_.linkPath = folder_ / "port";
+    deviceOptions_.sysfsRoot = folder_ / "sys";
+    device_ = std::make_unique<devsim::SimulatedDevice>(deviceOptions_);
     ASSERT_TRUE(device_->Start());
 
     updserver::UpdateServerOptions serverOptions;
@@ -75,22 +99,37 @@ class CliTest : public ::testing::Test {
             "XDG_RUNTIME_DIR=" + folder_.Path().string(), "PATH=/usr/bin:/bin", "LANG=C.UTF-8"};
   }
 
+  // A device started again with other options.
+  void RestartDevice(const std::function<void(devsim::SimulatedDevice::Options&)>& change) {
+    device_->Stop();
+    change(deviceOptions_);
+    device_ = std::make_unique<devsim::SimulatedDevice>(deviceOptions_);
+    ASSERT_TRUE(device_->Start());
+  }
+
   // Runs mzt with its output on a pipe (no terminal), or on a pty whose input
   // gets `typed`.
-  Outcome Mzt(std::vector<std::string> args, bool onTerminal = false, const std::string& typed = "",
-              std::function<void(const std::string& output, pid_t)> watch = {}) {
+  Outcome Mzt(std::vector<std::string> args, const How& how = {}) {
     args.insert(args.begin(), std::string(MZT_PROGRAM));
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     auto env = Environment();
+    for (const auto& extra : how.environment) {
+      // An extra setting replaces the default of the same name.
+      std::string name = extra.substr(0, extra.find('=') + 1);
+      std::erase_if(env, [&](const std::string& e) { return e.rfind(name, 0) == 0; });
+      env.push_back(extra);
+    }
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
 
+    int outFds[2] = {-1, -1};
+    if (how.separateOutput && pipe(outFds) != 0) return {};
     int fd = -1;
     pid_t pid;
-    if (onTerminal) {
+    if (how.onTerminal) {
       pid = forkpty(&fd, nullptr, nullptr, nullptr);
     } else {
       int pipeFds[2];
@@ -108,11 +147,13 @@ class CliTest : public ::testing::Test {
     }
     if (pid == 0) {
       if (childSetup_) childSetup_();
+      if (how.separateOutput) dup2(outFds[1], 1);
       execve(argv[0], argv.data(), envp.data());
       _exit(127);
     }
-    if (!typed.empty()) {
-      ssize_t written = write(fd, typed.data(), typed.size());
+    if (how.separateOutput) close(outFds[1]);
+    if (!how.typed.empty()) {
+      ssize_t written = write(fd, how.typed.data(), how.typed.size());
       (void)written;
     }
     Outcome run;
@@ -121,9 +162,14 @@ class CliTest : public ::testing::Test {
       ssize_t n = read(fd, buffer, sizeof buffer);
       if (n <= 0) break;  // a pty reads EIO once the program has ended
       run.output.append(buffer, static_cast<size_t>(n));
-      if (watch) watch(run.output, pid);
+      if (how.watch) how.watch(run.output, pid);
     }
     close(fd);
+    if (how.separateOutput) {
+      for (ssize_t n; (n = read(outFds[0], buffer, sizeof buffer)) > 0;)
+        run.standardOutput.append(buffer, static_cast<size_t>(n));
+      close(outFds[0]);
+    }
     int status = 0;
     waitpid(pid, &status, 0);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -139,6 +185,7 @@ class CliTest : public ::testing::Test {
   // Runs in the child before mzt starts (async-signal-safe calls only).
   void (*childSetup_)() = nullptr;
   test::TempFolder folder_;
+  devsim::SimulatedDevice::Options deviceOptions_;
   std::unique_ptr<devsim::SimulatedDevice> device_;
   std::unique_ptr<updserver::UpdateServer> server_;
 };
@@ -150,15 +197,18 @@ TEST_F(CliTest, VersionAndPorts) {
   Outcome ports = Mzt({"ports"});
   EXPECT_EQ(ports.status, 0);
   EXPECT_EQ(ports.output, "/dev/ttyACM0\n");
-  EXPECT_EQ(Mzt({"flash"}).status, 1);
+  Outcome mistyped = Mzt({"flash"});
+  EXPECT_EQ(mistyped.status, 1);
+  EXPECT_EQ(mistyped.output,
+            "mzt: unknown command flash\nUsage: mzt COMMAND [OPTIONS]\n"
+            "Try 'mzt --help' for the commands and options.\n");
 }
 
-TEST_F(CliTest, QueryShowsWhatTheDeviceHolds) {
-  Outcome run = Mzt({"query", "--port", Port()});
+TEST_F(CliTest, QueryShowsWhatTheDeviceHoldsOnStandardOutputOnly) {
+  Outcome run = Mzt({"query", "--port=" + Port()}, {.separateOutput = true});
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_TRUE(Has(run, "FW 版本: 1.4.0.7")) << run.output;
-  EXPECT_TRUE(Has(run, "DB 版本: 202501150003")) << run.output;
-  EXPECT_TRUE(Has(run, "DB區域: 台灣")) << run.output;
+  EXPECT_EQ(run.standardOutput, "FW 版本: 1.4.0.7\nDB 版本: 202501150003\nDB區域: 台灣\n");
+  EXPECT_TRUE(Has(run, "請稍候...")) << run.output;
 }
 
 TEST_F(CliTest, UpdateWithYesInstallsTheNewDatabase) {
@@ -170,14 +220,45 @@ TEST_F(CliTest, UpdateWithYesInstallsTheNewDatabase) {
   EXPECT_EQ(server_->SuccessReports().size(), 1u);
 }
 
-TEST_F(CliTest, UpToDateIsSuccessAndDeadServerIsANetworkFailure) {
-  ASSERT_TRUE(dbgen::SyntheticDatabase({2025, 1, 15, 3, 4, 4, 200, 7}).WriteTo(folder_ / "server" / "tw" / "DB.bin"));
-  Outcome upToDate = Mzt({"update", "--port", Port(), "--server", server_->BaseUrl()});
-  EXPECT_EQ(upToDate.status, 0) << upToDate.output;
-  EXPECT_TRUE(Has(upToDate, "網站無新的資料庫可供更新"));
-  Outcome dead = Mzt({"update", "--port", Port(), "--server", "http://127.0.0.1:1/"});
-  EXPECT_EQ(dead.status, 3) << dead.output;
+struct ServerRow {
+  std::string name;
+  std::optional<updserver::Page> page;  // the page that misbehaves
+  updserver::PageFault fault;
+  std::string server;  // instead of the local server's address
+  int status;
+  std::string says;
+};
+
+class CliServerTest : public CliTest, public ::testing::WithParamInterface<ServerRow> {};
+
+TEST_P(CliServerTest, ExitStatusAndReason) {
+  const ServerRow& row = GetParam();
+  if (row.page) server_->SetFault(*row.page, row.fault);
+  Outcome run = Mzt({"update", "--port", Port(), "--server",
+                     row.server.empty() ? server_->BaseUrl() : row.server});
+  EXPECT_EQ(run.status, row.status) << run.output;
+  EXPECT_TRUE(Has(run, row.says)) << run.output;
+  EXPECT_EQ(device_->Version().number, 3);
+  if (row.status == 1) {
+    EXPECT_TRUE(device_->ReceivedSentences().empty());
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, CliServerTest,
+    ::testing::Values(
+        ServerRow{"NothingNewer", updserver::Page::kVersionCheck, {.body = "2"}, "", 0,
+                  "網站無新的資料庫可供更新"},
+        ServerRow{"AddressPageSaysNothingNewer", updserver::Page::kDownloadAddress,
+                  {.body = "2"}, "", 0, "網站無新的資料庫可供更新"},
+        ServerRow{"VersionCheckGarbage", updserver::Page::kVersionCheck, {.body = "<html>"}, "", 3,
+                  "mzt: the version check (http://"},
+        ServerRow{"VersionCheckStatus", updserver::Page::kVersionCheck, {.status = 503}, "", 3,
+                  "answered HTTP status 503"},
+        ServerRow{"DeadServer", std::nullopt, {}, "http://127.0.0.1:1/", 3, "Error"},
+        ServerRow{"ServerAddressCheckedFirst", std::nullopt, {}, "127.0.0.1:8086", 1,
+                  "mzt: --server needs an http:// or https:// address"}),
+    test::RowName());
 
 TEST_F(CliTest, UploadInstallsAFileWithoutTheServerAndKeepsIt) {
   fs::path file = folder_ / "mine.bin";
@@ -187,8 +268,9 @@ TEST_F(CliTest, UploadInstallsAFileWithoutTheServerAndKeepsIt) {
   EXPECT_EQ(device_->Version().number, 12);
   EXPECT_TRUE(fs::exists(file));
   EXPECT_TRUE(server_->Requests().empty());
-  Outcome invalid = Mzt({"upload", (folder_ / "missing.bin").string(), "--port", Port()});
-  EXPECT_EQ(invalid.status, 4);
+  Outcome missing = Mzt({"upload", (folder_ / "missing.bin").string(), "--port", Port()});
+  EXPECT_EQ(missing.status, 8);
+  EXPECT_TRUE(Has(missing, "missing.bin: No such file or directory")) << missing.output;
 }
 
 TEST_F(CliTest, ClearPoiAsksAndNoTerminalMeansNo) {
@@ -196,13 +278,22 @@ TEST_F(CliTest, ClearPoiAsksAndNoTerminalMeansNo) {
   EXPECT_EQ(noTerminal.status, 5) << noTerminal.output;
   EXPECT_EQ(device_->PoiCount(), 3u);
 
-  Outcome typedNo = Mzt({"clear-poi", "--port", Port()}, true, "n\n");
+  Outcome typedNo = Mzt({"clear-poi", "--port", Port()}, {.onTerminal = true, .typed = "n\n"});
   EXPECT_EQ(typedNo.status, 5) << typedNo.output;
   EXPECT_TRUE(Has(typedNo, "程式將刪除裝置內POI資料,請問是否刪除? (y/n)"));
   EXPECT_EQ(device_->PoiCount(), 3u);
 
-  Outcome typedYes = Mzt({"clear-poi", "--port", Port()}, true, "y\n");
+  // The end of input (Ctrl-D) at the question.
+  Outcome ended = Mzt({"clear-poi", "--port", Port()}, {.onTerminal = true, .typed = "\x04"});
+  EXPECT_EQ(ended.status, 5) << ended.output;
+  EXPECT_EQ(device_->PoiCount(), 3u);
+
+  // `mzt clear-poi > log` still asks on the terminal.
+  Outcome typedYes = Mzt({"clear-poi", "--port", Port()},
+                         {.onTerminal = true, .typed = "y\n", .separateOutput = true});
   EXPECT_EQ(typedYes.status, 0) << typedYes.output;
+  EXPECT_TRUE(Has(typedYes, "請問是否刪除? (y/n)")) << typedYes.output;
+  EXPECT_EQ(typedYes.standardOutput, "");
   EXPECT_EQ(device_->PoiCount(), 0u);
 }
 
@@ -291,6 +382,8 @@ TEST_F(CliTest, SplitTellsWhetherTheFileIsADatabase) {
   for (const char* name : {"FF00.bin", "FF01.bin", "FF02.bin"}) EXPECT_TRUE(fs::exists(folder_ / "out" / name));
   test::WriteFileBytes(folder_ / "bad.bin", std::string(100, 'x'));
   EXPECT_EQ(Mzt({"split", (folder_ / "bad.bin").string()}).status, 4);
+  EXPECT_EQ(Mzt({"split", (folder_ / "missing.bin").string()}).status, 8);
+  EXPECT_EQ(Mzt({"split", folder_.Path().string()}).status, 8);
 }
 
 // The user's own files survive every split and upload, whatever their names.
@@ -413,22 +506,114 @@ TEST_F(CliTest, NobodyReplugsAnUnattendedRun) {
   EXPECT_TRUE(Has(run, "[錯誤] DB 上傳失敗,請重試,請洽經銷商")) << run.output;
 }
 
-TEST_F(CliTest, CtrlCAtTheReplugPromptStopsWithTheTransferFailedStatus) {
+struct InterruptRow {
+  std::string name;
+  std::vector<std::string> markers;  // Ctrl-C as each shows
+  int status;
+  std::vector<std::string> says;
+  bool onTerminal = true;
+  std::vector<std::string> environment{};
+  std::string command = "update";
+};
+
+class CliInterruptTest : public CliTest, public ::testing::WithParamInterface<InterruptRow> {
+ protected:
+  Outcome RunRow(std::vector<std::string> args) {
+    const InterruptRow& row = GetParam();
+    return Mzt(std::move(args), {.onTerminal = row.onTerminal, .environment = row.environment,
+                                 .watch = InterruptAt(row.markers)});
+  }
+  void ExpectSays(const Outcome& run) {
+    EXPECT_EQ(run.status, GetParam().status) << run.output;
+    for (const auto& text : GetParam().says) EXPECT_TRUE(Has(run, text)) << text << "\n" << run.output;
+  }
+  // No download, device file or temporary of this run is left in the data folder.
+  void ExpectNoWorkFiles() {
+    for (const auto& entry : fs::directory_iterator(folder_ / "home"))
+      EXPECT_EQ(entry.path().filename(), "POI.csv") << entry.path();
+  }
+};
+
+// A failed transfer ends at the replug prompt.
+class CtrlCAtTheReplugPrompt : public CliInterruptTest {};
+
+TEST_P(CtrlCAtTheReplugPrompt, StopsWithTheTransferFailedStatus) {
   ASSERT_TRUE(device_->AddFault({.effect = devsim::Fault::Effect::kFrameStatus2,
                                  .trigger = devsim::Fault::Trigger::kFrame, .fileId = 0xFF00,
                                  .nth = 1, .times = 2}));
-  // Ctrl-C once the unplug prompt shows.
-  bool interrupted = false;
-  Outcome run = Mzt({"update", "--yes", "--port", Port(), "--server", server_->BaseUrl()}, true, "",
-                    [&](const std::string& output, pid_t pid) {
-                      if (!interrupted && output.find("請拔除USB線") != std::string::npos) {
-                        interrupted = true;
-                        kill(pid, SIGINT);
-                      }
-                    });
-  EXPECT_EQ(run.status, 6) << run.output;
-  EXPECT_TRUE(Has(run, "\x1b[32m請拔除USB線\x1b[0m")) << run.output;
+  ExpectSays(RunRow({"update", "--yes", "--port", Port(), "--server", server_->BaseUrl()}));
+  ExpectNoWorkFiles();
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Colours, CtrlCAtTheReplugPrompt,
+    ::testing::Values(
+        InterruptRow{"Coloured", {"請拔除USB線"}, 6,
+                     {"\x1b[32m請拔除USB線\x1b[0m", "Stopped.", "unplug the device, plug it in again"}},
+        InterruptRow{"NoColour", {"請拔除USB線"}, 6, {"\r\n請拔除USB線\r\n", "Stopped."}, true,
+                     {"NO_COLOR=1"}}),
+    test::RowName());
+
+// Anywhere but in the change of the device's database, Ctrl-C stops at once.
+class CtrlCStopsAtOnce : public CliInterruptTest {};
+
+TEST_P(CtrlCStopsAtOnce, AndCleansUp) {
+  // A download that takes seconds.
+  server_->SetFault(updserver::Page::kDownload,
+                    {.pieceDelay = std::chrono::milliseconds(500), .pieceSize = 1024});
+  std::vector<std::string> args = {GetParam().command, "--port", Port(), "--server",
+                                   server_->BaseUrl()};
+  if (!GetParam().onTerminal) args.push_back("--yes");
+  Outcome run = RunRow(args);
+  ExpectSays(run);
+  EXPECT_FALSE(Has(run, "Press Ctrl-C again")) << run.output;
+  EXPECT_EQ(device_->Version().number, 3);
+  EXPECT_EQ(device_->PoiCount(), 3u);
+  ExpectNoWorkFiles();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, CtrlCStopsAtOnce,
+    ::testing::Values(
+        InterruptRow{"AtTheQuestion", {"(y/n)"}, 130, {"mzt: stopped."}, true, {}, "clear-poi"},
+        // Once the first piece is in the partial file (its progress line shows).
+        InterruptRow{"DuringTheDownload", {"資料下載中,請稍等\n["}, 130, {"mzt: stopped."}, false}),
+    test::RowName());
+
+// While the device's database is being replaced.
+class CtrlCDuringTheChange : public CliInterruptTest {};
+
+TEST_P(CtrlCDuringTheChange, WarnsFirstThenStopsCleanly) {
+  // Frames the device takes its time to store, and enough of them.
+  RestartDevice([](devsim::SimulatedDevice::Options& options) {
+    options.flashTime = std::chrono::milliseconds(40);
+  });
+  fs::path file = folder_ / "big.bin";
+  ASSERT_TRUE(dbgen::SyntheticDatabase({2026, 11, 30, 12, 4, 8, 12000, 21}).WriteTo(file));
+  const std::string before = test::ReadFileBytes(file);
+  ExpectSays(RunRow({"upload", file.string(), "--port", Port()}));
+  EXPECT_EQ(test::ReadFileBytes(file), before);
+  ExpectNoWorkFiles();
+  // The transfer of FF02 was cut short and ended with its end sentence.
+  for (const auto& stored : device_->ReceivedFiles()) EXPECT_NE(stored.id, 0xFF02);
+  auto sentences = device_->ReceivedSentences();
+  ASSERT_FALSE(sentences.empty());
+  EXPECT_EQ(sentences.back().rfind("$PQEL999,2,65282", 0), 0u) << sentences.back();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Presses, CtrlCDuringTheChange,
+    ::testing::Values(InterruptRow{
+        "Twice",
+        // Once the first frame of FF02 is acknowledged (its progress line starts).
+        {"FF02.bin 上傳中, 請等待\r\n\r[", "Press Ctrl-C again"},
+        130,
+        {"stopping now leaves the device without a complete database", "mzt: stopping...",
+         "unplug the device, plug it in again, then run `mzt upload "},
+        true,
+        // Reply waits with room for a loaded machine: this test is about Ctrl-C, not speed.
+        {"MZT_TIME_SCALE=0.1"}}),
+    test::RowName());
 
 TEST_F(CliTest, SendCopyDataReachesTheRunningProgram) {
   CopyDataServer program;
@@ -449,10 +634,11 @@ TEST_F(CliTest, SendCopyDataReachesTheRunningProgram) {
 TEST_F(CliTest, UnreachableDeviceAndMissingDesktopProgram) {
   Outcome run = Mzt({"query", "--port", "/dev/no-such-port"});
   EXPECT_EQ(run.status, 2);
-  EXPECT_TRUE(Has(run, "[錯誤] 無法連結裝置，請重試")) << run.output;
-  Outcome send = Mzt({"send-copydata", "a.bin,1"});
-  EXPECT_EQ(send.status, 9);
-  EXPECT_TRUE(Has(send, "no desktop program is running")) << send.output;
+  EXPECT_TRUE(Has(run, "[錯誤] 無法連結裝置，請重試\nopen /dev/no-such-port: No such file or directory"))
+      << run.output;
+  Outcome alone = Mzt({"send-copydata", "a.bin,1"});
+  EXPECT_EQ(alone.status, 9);
+  EXPECT_TRUE(Has(alone, "no desktop program is running")) << alone.output;
 }
 
 }  // namespace

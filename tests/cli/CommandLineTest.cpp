@@ -13,6 +13,7 @@ struct ParseCase {
   std::vector<std::string> args;
   bool valid;
   std::string command;
+  std::string port{};
 };
 
 class CommandLineTest : public ::testing::TestWithParam<ParseCase> {};
@@ -22,13 +23,20 @@ TEST_P(CommandLineTest, Parses) {
   ASSERT_EQ(options.Ok(), GetParam().valid) << (options ? "" : options.Err().message);
   if (options) {
     EXPECT_EQ(options.Value().command, GetParam().command);
+    EXPECT_EQ(options.Value().port, GetParam().port);
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, CommandLineTest,
     ::testing::Values(
-        ParseCase{"Query", {"query", "--port", "/dev/ttyACM0"}, true, "query"},
+        ParseCase{"Query", {"query", "--port", "/dev/ttyACM0"}, true, "query", "/dev/ttyACM0"},
+        ParseCase{"ValueAfterEquals", {"query", "--port=/dev/tty=1"}, true, "query", "/dev/tty=1"},
+        ParseCase{"EmptyValueAfterEquals", {"update", "--server="}, true, "update"},
+        ParseCase{"FlagTakesNoValue", {"query", "--yes=no"}, false, ""},
+        ParseCase{"ServerWithoutScheme", {"update", "--server", "127.0.0.1:8086"}, false, ""},
+        ParseCase{"ServerWithoutHost", {"update", "--server=http:///x"}, false, ""},
+        ParseCase{"HttpsServer", {"update", "--server", "https://h"}, true, "update"},
         ParseCase{"UpdateWithEverything",
                   {"--yes", "update", "--region", "cn", "--server", "http://h/", "--data-dir", "d",
                    "--verbose"},

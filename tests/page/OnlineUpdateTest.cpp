@@ -175,15 +175,28 @@ struct AnswerRow {
   std::string name;
   PageFault fault;
   Shown messages;
+  std::string silent{};  // what SilentFailure says (a part of it); empty: nothing
+  FlowOutcome outcome = FlowOutcome::kNetworkFailure;
 };
 
 class VersionCheckAnswerTest : public OnlineUpdateTest,
                                public ::testing::WithParamInterface<AnswerRow> {};
 
+// A front end can tell what failed where the page keeps silent.
+void ExpectSilentFailure(const OnlineUpdate& flow, const AnswerRow& row) {
+  EXPECT_EQ(flow.FailureOutcome(), row.outcome);
+  if (row.silent.empty())
+    EXPECT_EQ(flow.SilentFailure(), "");
+  else
+    EXPECT_NE(flow.SilentFailure().find(row.silent), std::string::npos) << flow.SilentFailure();
+}
+
 TEST_P(VersionCheckAnswerTest, EndsTheUpdateWithItsMessage) {
   server_.SetFault(Page::kVersionCheck, GetParam().fault);
-  EXPECT_FALSE(Run());
+  OnlineUpdate flow = MakeFlow();
+  EXPECT_FALSE(flow.Run(L"wait"));
   EXPECT_EQ(Messages(), GetParam().messages) << surface_.Transcript();
+  ExpectSilentFailure(flow, GetParam());
   EXPECT_EQ(server_.Requests(), std::vector<std::string>{kCheckTw});
   EXPECT_EQ(uploads_, 0);
   // The wait dialog closes once at the start, and again before the messages of codes 2 and 4.
@@ -197,15 +210,17 @@ TEST_P(VersionCheckAnswerTest, EndsTheUpdateWithItsMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Codes, VersionCheckAnswerTest,
     ::testing::Values(
-        AnswerRow{"Code2", {.body = "2"}, {{kNoNewer, kInfo}}},
+        AnswerRow{"Code2", {.body = "2"}, {{kNoNewer, kInfo}}, "", FlowOutcome::kUpToDate},
         AnswerRow{"Code4", {.body = "4"}, {{L"網站上沒有測數照像資料庫", kInfo}}},
-        AnswerRow{"Code6", {.body = "6"}, {}},
-        AnswerRow{"Code7", {.body = "7"}, {}},
-        AnswerRow{"Code8", {.body = "8"}, {}},
-        AnswerRow{"NonNumericCode", {.body = "X3,20240105,12"}, {}},
-        AnswerRow{"Garbage", {.body = std::string("\x89GARBAGE\r\n\xff\xfe<html>", 18)}, {}},
-        AnswerRow{"Status404", {.status = 404}, {}},
-        AnswerRow{"Status500", {.status = 500}, {}},
+        AnswerRow{"Code6", {.body = "6"}, {}, "version check (http://"},
+        AnswerRow{"Code7", {.body = "7"}, {}, "answered code 7"},
+        AnswerRow{"Code8", {.body = "8"}, {}, "answered code 8"},
+        AnswerRow{"NonNumericCode", {.body = "X3,20240105,12"}, {},
+                  "not an answer code: \"X3,20240105,12\""},
+        AnswerRow{"Garbage", {.body = std::string("\x89GARBAGE\r\n\xff\xfe<html>", 18)}, {},
+                  "not an answer code: \".GARBAGE....<html>\""},
+        AnswerRow{"Status404", {.status = 404}, {}, "answered HTTP status 404"},
+        AnswerRow{"Status500", {.status = 500}, {}, "answered HTTP status 500"},
         AnswerRow{"EndlessDrip", {.dripRate = 2}, {{kUnstable, kError}}}),
     test::RowName());
 
@@ -222,8 +237,10 @@ class AddressAnswerTest : public OnlineUpdateTest,
 
 TEST_P(AddressAnswerTest, OnlyCode3GoesOn) {
   server_.SetFault(Page::kDownloadAddress, GetParam().fault);
-  EXPECT_FALSE(Run());
+  OnlineUpdate flow = MakeFlow();
+  EXPECT_FALSE(flow.Run(L"wait"));
   EXPECT_EQ(Messages(), GetParam().messages) << surface_.Transcript();
+  ExpectSilentFailure(flow, GetParam());
   EXPECT_EQ(server_.Requests(), (std::vector<std::string>{kCheckTw, kAddressTw}));
   EXPECT_EQ(uploads_, 0);
 }
@@ -231,13 +248,13 @@ TEST_P(AddressAnswerTest, OnlyCode3GoesOn) {
 INSTANTIATE_TEST_SUITE_P(
     Codes, AddressAnswerTest,
     ::testing::Values(
-        AnswerRow{"Code2", {.body = "2"}, {{kNoNewer, kInfo}}},
+        AnswerRow{"Code2", {.body = "2"}, {{kNoNewer, kInfo}}, "", FlowOutcome::kUpToDate},
         AnswerRow{"Code4", {.body = "4"}, {{L"網站上沒有測數照像資料庫", kInfo}}},
         AnswerRow{"Code6", {.body = "6"}, {{L"資料庫伺服器有錯誤", kInfo}}},
-        AnswerRow{"Code7", {.body = "7"}, {}},
-        AnswerRow{"NonNumericCode", {.body = "X3,http://127.0.0.1:1/x"}, {}},
-        AnswerRow{"BrokenOffSilently", {.truncate = true}, {}},
-        AnswerRow{"EndlessDripSilently", {.dripRate = 2}, {}},
+        AnswerRow{"Code7", {.body = "7"}, {}, "DBDownload_NEW.aspx?SN=SN%200001%2FA answered code 7"},
+        AnswerRow{"NonNumericCode", {.body = "X3,http://127.0.0.1:1/x"}, {}, "not an answer code"},
+        AnswerRow{"BrokenOffSilently", {.truncate = true}, {}, "DBDownload_NEW.aspx?SN=SN%200001%2FA failed: "},
+        AnswerRow{"EndlessDripSilently", {.dripRate = 2}, {}, "DBDownload_NEW.aspx?SN=SN%200001%2FA failed: "},
         AnswerRow{"Status403", {.status = 403}, {{kStatusBase + L"  Forbidden", kInfo}}},
         AnswerRow{"Status404", {.status = 404}, {{kStatusBase + L"  Not Found", kInfo}}},
         AnswerRow{"Status406", {.status = 406}, {{kStatusBase + L"    Not Acceptable", kInfo}}},

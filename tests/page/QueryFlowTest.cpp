@@ -2,6 +2,10 @@
 
 #include "page/FlowFixture.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace mzt::test {
 namespace {
 
@@ -80,12 +84,23 @@ TEST_F(QueryFlowTest, SilentDeviceFailsWithTheConnectMessage) {
   EXPECT_FALSE(surface_.IsWaitDialogOpen());
 }
 
-TEST_F(QueryFlowTest, MissingPortFailsAtOnce) {
+TEST_F(QueryFlowTest, PortThatCannotBeOpenedFailsAtOnceSayingWhy) {
   Start({}, false);
+  // Held by another program: its own reason and the fix.
+  int holder = ::open((folder_ / "port").c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+  Query();
+  ::close(holder);
   surface_.AddListItem(ids::kPortList, L"/dev/no-such-port");
   surface_.SelectListItem(ids::kPortList, surface_.ListCount(ids::kPortList) - 1);
   Query();
-  EXPECT_EQ(Messages(), std::vector<std::wstring>{L"無法連結裝置，請重試"});
+  auto messages = Messages();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].rfind(L"無法連結裝置，請重試\nopen ", 0), 0u) << WideToUtf8(messages[0]);
+  EXPECT_NE(messages[0].find(L": another program is using the port\nClose the program"),
+            std::wstring::npos) << WideToUtf8(messages[0]);
+  EXPECT_EQ(messages[1], L"無法連結裝置，請重試\nopen /dev/no-such-port: No such file or directory");
   EXPECT_TRUE(device_->ReceivedSentences().empty());
 }
 

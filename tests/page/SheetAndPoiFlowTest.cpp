@@ -92,7 +92,7 @@ TEST_F(CopyDataTest, NumericPortSelectsByTrailingNumber) {
   EXPECT_EQ(Send(1, "a.bin,3"), CopyDataResult::kAccepted);
   EXPECT_EQ(surface_.SelectedListItem(ids::kPortList), 1);
   Finish();  // no device there: the page reports it and ends
-  EXPECT_TRUE(Shown(L"無法連結裝置，請重試"));
+  EXPECT_TRUE(Shown(L"無法連結裝置，請重試\nopen /dev/ttyACM3: No such file or directory"));
 }
 
 TEST(SheetWithoutLinkTest, ForwardersAnswerFailure) {

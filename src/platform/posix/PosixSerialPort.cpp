@@ -41,6 +41,17 @@ int RemainingMs(Clock::time_point deadline) {
 
 std::unique_ptr<ISerialPort> CreateSerialPort() { return std::make_unique<PosixSerialPort>(); }
 
+std::string PortOpenAdvice(const Error& error) {
+  if (error.code == ErrorCode::kBusy)
+    return "Close the program that holds the port (a terminal program, another mzt, or "
+           "ModemManager probing it) and try again.";
+  if (error.systemCode == EACCES || error.systemCode == EPERM)
+    return "Your user may not open serial ports: add it to the dialout group "
+           "(sudo usermod -aG dialout $USER, then log in again), or install a udev rule "
+           "that gives you the device.";
+  return {};
+}
+
 PosixSerialPort::~PosixSerialPort() { Close(); }
 
 Result<void> PosixSerialPort::Open(const std::string& name, int baudRate) {
@@ -48,14 +59,18 @@ Result<void> PosixSerialPort::Open(const std::string& name, int baudRate) {
   int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     int err = errno;
-    return SystemFailure(err == ENOENT ? ErrorCode::kNotFound : ErrorCode::kIo, "open " + name, err);
+    // EBUSY: another program holds the port with TIOCEXCL.
+    ErrorCode code = err == ENOENT ? ErrorCode::kNotFound
+                     : err == EBUSY ? ErrorCode::kBusy
+                                    : ErrorCode::kIo;
+    return SystemFailure(code, "open " + name, err);
   }
   // No sharing: the lock refuses a second opener even for root, which
-  // TIOCEXCL does not.
+  // TIOCEXCL does not. Its EWOULDBLOCK text would not say what happened.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     int err = errno;
     ::close(fd);
-    return SystemFailure(ErrorCode::kBusy, name + " is in use", err);
+    return Error{ErrorCode::kBusy, "open " + name + ": another program is using the port", err};
   }
   ::ioctl(fd, TIOCEXCL);
 

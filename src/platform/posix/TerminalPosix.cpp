@@ -1,7 +1,11 @@
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 #include "platform/Terminal.h"
@@ -10,7 +14,10 @@ namespace mzt {
 namespace {
 
 std::atomic<bool> g_caught{false};
-std::atomic<bool> g_requested{false};
+std::atomic<int> g_count{0};
+// The handler wakes WaitForInterrupt through this pipe.
+int g_wakeRead = -1;
+int g_wakeWrite = -1;
 
 void OnInterrupt(int signal) {
   if (!g_caught.load()) {
@@ -18,25 +25,59 @@ void OnInterrupt(int signal) {
     ::raise(signal);
     return;
   }
-  g_requested.store(true);
+  g_count.fetch_add(1);
+  if (g_wakeWrite >= 0) {
+    char byte = 1;
+    ssize_t written = ::write(g_wakeWrite, &byte, 1);
+    (void)written;  // a full pipe already wakes the waiter
+  }
 }
 
 }  // namespace
 
 bool IsInteractiveInput() { return ::isatty(STDIN_FILENO) == 1; }
-bool IsInteractiveOutput() { return ::isatty(STDOUT_FILENO) == 1; }
+bool IsInteractiveOutput() { return ::isatty(STDERR_FILENO) == 1; }
+
+bool ColourWanted() {
+  const char* noColour = std::getenv("NO_COLOR");
+  return IsInteractiveOutput() && !(noColour && *noColour);
+}
 
 bool ReadLine(std::string& line) { return static_cast<bool>(std::getline(std::cin, line)); }
 
 void InstallInterruptHandler() {
+  if (g_wakeRead < 0) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+      g_wakeRead = fds[0];
+      g_wakeWrite = fds[1];
+    }
+  }
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
+  action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
   ::sigaction(SIGINT, &action, nullptr);
 }
 
 void CatchInterrupts(bool caught) { g_caught.store(caught); }
-bool InterruptRequested() { return g_requested.load(); }
-void ClearInterrupt() { g_requested.store(false); }
+int InterruptCount() { return g_count.load(); }
+
+int WaitForInterrupt(int seen, std::chrono::milliseconds timeout) {
+  if (g_count.load() <= seen && g_wakeRead >= 0) {
+    pollfd wake{g_wakeRead, POLLIN, 0};
+    ::poll(&wake, 1, static_cast<int>(timeout.count()));
+    char drain[16];
+    while (::read(g_wakeRead, drain, sizeof drain) > 0) {
+    }
+  }
+  return g_count.load();
+}
+
+void ExitNow(int status) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  std::_Exit(status);
+}
 
 }  // namespace mzt

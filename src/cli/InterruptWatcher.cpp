@@ -1,0 +1,82 @@
+#include "cli/InterruptWatcher.h"
+
+#include <chrono>
+#include <cstdio>
+
+#include "cli/CommandLine.h"
+#include "platform/Terminal.h"
+
+namespace mzt {
+namespace {
+
+// How often a Ctrl-C that waits for the end of a change looks again.
+constexpr std::chrono::milliseconds kPendingCheck{100};
+
+void Tell(const std::string& line) {
+  std::fprintf(stderr, "mzt: %s\n", line.c_str());
+  std::fflush(stderr);
+}
+
+}  // namespace
+
+InterruptWatcher::InterruptWatcher(Hooks hooks) : hooks_(std::move(hooks)) {
+  // Counted before the thread starts: a Ctrl-C that comes first is still seen.
+  const int seen = InterruptCount();
+  CatchInterrupts(true);
+  thread_ = std::jthread([this, seen](std::stop_token stop) { Watch(stop, seen); });
+}
+
+InterruptWatcher::~InterruptWatcher() { Stop(); }
+
+void InterruptWatcher::Stop() {
+  if (!thread_.joinable()) return;
+  thread_.request_stop();
+  thread_.join();
+  CatchInterrupts(false);
+}
+
+std::string InterruptWatcher::RecoveryText(const std::string& recovery) {
+  return "the device holds no complete speed-camera database now. To recover: unplug the "
+         "device, plug it in again, then run `" + recovery + "` again.";
+}
+
+void InterruptWatcher::Watch(std::stop_token stop, int seen) {
+  bool warned = false;
+  while (!stop.stop_requested()) {
+    int count = WaitForInterrupt(seen, kPendingCheck);
+    bool fresh = count > seen;
+    seen = count;
+    if (stopping_) {
+      if (fresh) StopAtOnce(DeviceChange::kIncomplete);  // no more waiting for the end
+      continue;
+    }
+    if (!fresh && !warned) continue;
+    if (fresh && hooks_.promptTakes(count)) continue;
+    DeviceChange change = hooks_.deviceChange();
+    if (change == DeviceChange::kInProgress) {
+      if (!fresh) continue;  // a warned Ctrl-C waits for the end of the change
+      if (!warned) {
+        warned = true;
+        Tell("the device's database is being replaced: stopping now leaves the device without "
+             "a complete database. Press Ctrl-C again to stop anyway.");
+        continue;
+      }
+      stopping_ = true;
+      Tell("stopping...");
+      hooks_.stopDeviceChange();
+      continue;
+    }
+    StopAtOnce(change);
+  }
+}
+
+void InterruptWatcher::StopAtOnce(DeviceChange change) {
+  hooks_.removeWorkFiles();
+  if (change == DeviceChange::kInProgress || change == DeviceChange::kIncomplete)
+    Tell("stopped; " + RecoveryText(hooks_.recovery));
+  else
+    Tell("stopped.");
+  ExitNow(kExitInterrupted);
+}
+
+}  // namespace mzt
