@@ -4,8 +4,6 @@
 
 #include <filesystem>
 
-#include "database/DatabaseBytes.h"
-#include "platform/ProgramFolder.h"
 #include "support/ParamName.h"
 #include "support/TempFolder.h"
 
@@ -13,9 +11,6 @@ namespace mzt {
 namespace {
 
 namespace fs = std::filesystem;
-using test::AsBytes;
-using test::AsString;
-using test::Bytes;
 
 class ReducedIndexTest : public ::testing::Test {
  protected:
@@ -24,45 +19,43 @@ class ReducedIndexTest : public ::testing::Test {
   fs::path index_ = folder_ / "Index.bin";
 };
 
-TEST_F(ReducedIndexTest, KeepsTheSecondHalfOfEachEntryThenFourZeros) {
-  Bytes ff01(100);
-  for (size_t i = 0; i < ff01.size(); ++i) ff01[i] = static_cast<uint8_t>(i + 1);
-  test::WriteFileBytes(ff01_, AsString(ff01));
-  ASSERT_TRUE(MakeReducedIndex(ff01_, index_));
+// FF01.bin as 100 bytes 1, 2, ..., 100: six entries and the trailing value.
+std::string Counting() {
+  std::string bytes(100, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i + 1);
+  return bytes;
+}
 
-  Bytes expected;
+std::string SecondHalves() {
+  std::string bytes;
   for (size_t entry = 0; entry < 6; ++entry)
-    for (size_t k = 8; k < 16; ++k) expected.push_back(static_cast<uint8_t>(entry * 16 + k + 1));
-  expected.insert(expected.end(), 4, 0);
-  Bytes index = AsBytes(test::ReadFileBytes(index_));
-  EXPECT_EQ(index.size(), 52u);
-  EXPECT_EQ(index, expected);
+    for (size_t k = 8; k < 16; ++k) bytes.push_back(static_cast<char>(entry * 16 + k + 1));
+  return bytes + std::string(4, '\0');
 }
 
-TEST_F(ReducedIndexTest, AnIndexWithoutEntriesGivesFourZeros) {
-  test::WriteFileBytes(ff01_, "\x01\x02\x03\x04");
+struct IndexRow {
+  std::string name;
+  std::string ff01;
+  std::string older;  // an Index.bin already there, when not empty
+  std::string expected;
+};
+
+class GoodIndexTest : public ReducedIndexTest, public ::testing::WithParamInterface<IndexRow> {};
+
+TEST_P(GoodIndexTest, KeepsTheSecondHalfOfEachEntryThenFourZeros) {
+  test::WriteFileBytes(ff01_, GetParam().ff01);
+  if (!GetParam().older.empty()) test::WriteFileBytes(index_, GetParam().older);
   ASSERT_TRUE(MakeReducedIndex(ff01_, index_));
-  EXPECT_EQ(test::ReadFileBytes(index_), std::string(4, '\0'));
+  EXPECT_EQ(test::ReadFileBytes(index_), GetParam().expected);
 }
 
-TEST_F(ReducedIndexTest, ManyEntriesAcrossReadPieces) {
-  constexpr size_t kEntries = 100000;  // 1.6 MB, more than one read piece
-  std::string ff01(kEntries * 16 + 4, '\0');
-  for (size_t e = 0; e < kEntries; ++e) ff01[e * 16 + 8] = static_cast<char>(e % 251);
-  test::WriteFileBytes(ff01_, ff01);
-  ASSERT_TRUE(MakeReducedIndex(ff01_, index_));
-  std::string index = test::ReadFileBytes(index_);
-  ASSERT_EQ(index.size(), kEntries * 8 + 4);
-  for (size_t e = 0; e < kEntries; ++e)
-    ASSERT_EQ(index[e * 8], static_cast<char>(e % 251)) << "entry " << e;
-}
-
-TEST_F(ReducedIndexTest, ReplacesAnOlderIndexCompletely) {
-  test::WriteFileBytes(index_, std::string(500, 'x'));
-  test::WriteFileBytes(ff01_, std::string(20, '\x07'));
-  ASSERT_TRUE(MakeReducedIndex(ff01_, index_));
-  EXPECT_EQ(test::ReadFileBytes(index_), std::string(8, '\x07') + std::string(4, '\0'));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Files, GoodIndexTest,
+    ::testing::Values(IndexRow{"SixEntries", Counting(), "", SecondHalves()},
+                      IndexRow{"NoEntries", "\x01\x02\x03\x04", "", std::string(4, '\0')},
+                      IndexRow{"ReplacesAnOlderIndex", std::string(20, '\x07'), std::string(500, 'x'),
+                               std::string(8, '\x07') + std::string(4, '\0')}),
+    test::RowName());
 
 struct BadIndexRow {
   std::string name;
@@ -90,13 +83,8 @@ INSTANTIATE_TEST_SUITE_P(Files, BadIndexTest,
                                            BadIndexRow{"PartEntry", 101, ErrorCode::kFormat}),
                          test::RowName());
 
-TEST_F(ReducedIndexTest, LivesInTheDataFolder) {
-  SetDataFolderOverride(folder_ / "data");
-  fs::path path = IndexPath();
-  SetDataFolderOverride({});
-  EXPECT_EQ(path, folder_ / "data" / "Index.bin");
-  EXPECT_TRUE(fs::is_directory(folder_ / "data"));
-
+TEST_F(ReducedIndexTest, AnIndexThatCannotBeWrittenFails) {
+  test::WriteFileBytes(ff01_, Counting());
   auto result = MakeReducedIndex(ff01_, fs::path());
   ASSERT_FALSE(result);
   EXPECT_EQ(result.Err().code, ErrorCode::kIo);
