@@ -67,7 +67,7 @@ TEST(CommandLine, HelpNamesEveryOptionAndEveryFault) {
   std::string help = HelpText();
   for (const std::string& name : OptionNames()) EXPECT_NE(help.find(name), std::string::npos) << name;
   for (const char* effect : {"drop", "corrupt", "noise", "talker", "delay", "status2", "zero", "refuse",
-                             "poicount", "mute", "unplug"})
+                             "poicount", "mute", "unplug", "answer"})
     EXPECT_NE(help.find(std::string(effect) + " "), std::string::npos) << effect;
   auto settings = ParseCommandLine({"--help"});
   ASSERT_TRUE(settings);
