@@ -30,6 +30,7 @@ bool CDevicePort::OpenPort(const std::string& name, int baudRate, int /*parity*/
   chunkSize_ = 0;
   firstChunk_ = true;
   fileSize_ = 0;
+  fileBytesAcknowledged_ = 0;
   portName_ = name;
   baudRate_ = baudRate;
   if (auto opened = port_->Open(name, baudRate); !opened) {
@@ -64,7 +65,11 @@ void CDevicePort::ApplyTimeouts(uint32_t readInterval, uint32_t readMultiplier,
 bool CDevicePort::WriteBytes(const uint8_t* data, size_t length) {
   if (!data || !port_->IsOpen()) return false;
   Pause(Delay::kWritePause);
-  auto bytes = std::span(data, length);
+  return Transmit(std::span(data, length));
+}
+
+bool CDevicePort::Transmit(std::span<const uint8_t> bytes) {
+  if (!port_->IsOpen()) return false;
   Observe(WireDirection::kToDevice, bytes);
   return port_->Write(bytes, ScaledTimeout(static_cast<int>(writeConstantMs_.load()))).Ok();
 }

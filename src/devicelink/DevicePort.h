@@ -112,6 +112,8 @@ class CDevicePort {
   bool SendAndWait(CMZTCmd& command);
   bool RunAttempts(CMZTCmd& command, int attempts);
   void ReportProgress(uint32_t acknowledged);
+  // Writes at once, without the write pause.
+  bool Transmit(std::span<const uint8_t> bytes);
 
   std::unique_ptr<ISerialPort> port_;
   std::string portName_;
@@ -134,6 +136,7 @@ class CDevicePort {
   int chunkSize_ = 0;
   bool firstChunk_ = true;
   uint32_t fileSize_ = 0;
+  uint32_t fileBytesAcknowledged_ = 0;  // of the file being sent
   ProgressCallback progress_;
   ErrorReporter errorReporter_;
   std::jthread reader_;
