@@ -23,7 +23,8 @@ void CDevicePort::ResetReplyEvents() {
 CDevicePort::~CDevicePort() { ClosePort(); }
 
 bool CDevicePort::OpenPort(const std::string& name, int baudRate, int /*parity*/) {
-  ClosePort();
+  std::lock_guard lock(lifetimeMutex_);
+  CloseLocked();
   framer_.Reset();
   // Nothing from an earlier connection may satisfy a wait on this one.
   ResetReplyEvents();
@@ -44,6 +45,11 @@ bool CDevicePort::OpenPort(const std::string& name, int baudRate, int /*parity*/
 }
 
 void CDevicePort::ClosePort() {
+  std::lock_guard lock(lifetimeMutex_);
+  CloseLocked();
+}
+
+void CDevicePort::CloseLocked() {
   if (!port_->IsOpen() && !reader_.joinable()) return;
   StopReader();
   port_->Close();

@@ -31,7 +31,8 @@ class CDevicePort {
   CDevicePort& operator=(const CDevicePort&) = delete;
 
   // Opens the port by name (a device path here) at the baud rate, 8N1, and
-  // starts the reader. An open port is closed first.
+  // starts the reader. An open port is closed first. Open and close may be
+  // called from different threads; each waits for the other to finish.
   bool OpenPort(const std::string& name, int baudRate = 115200, int parity = 0);
   void ClosePort();
   bool IsOpen() const { return port_->IsOpen(); }
@@ -101,6 +102,7 @@ class CDevicePort {
   void SetWireObserver(WireObserver observer);
 
  private:
+  void CloseLocked();
   bool StartReader();
   void StopReader();
   void ReaderLoop(std::stop_token stop);
@@ -116,6 +118,8 @@ class CDevicePort {
   bool Transmit(std::span<const uint8_t> bytes);
 
   std::unique_ptr<ISerialPort> port_;
+  // Held for the whole of an open or a close.
+  std::mutex lifetimeMutex_;
   std::string portName_;
   std::string lastOpenError_;
   int baudRate_ = -1;
