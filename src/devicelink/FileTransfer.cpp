@@ -150,7 +150,7 @@ bool CDevicePort::SendChunk(int mode, int fileIdentifier, std::span<const uint8_
     }
     // Only a success status accepts the frame; any other refuses it.
     if (cmd999_.ReplyStatus() != 1) return false;
-    fileBytesAcknowledged_ = bytesSoFar;
+    fileBytesAcknowledged_ = cmd999_.AcknowledgedByteCount();
     ReportProgress(fileBytesAcknowledged_);
     return true;
   }
