@@ -2,12 +2,23 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "devicelink/Checksum.h"
 #include "devicelink/ReplyFields.h"
 
 namespace mzt {
+namespace {
+
+// Fields after the command number: a data frame's answer has the status and
+// at most a count; start, header and end replies have four.
+size_t FieldCount(std::string_view sentence) {
+  sentence = sentence.substr(0, sentence.rfind('*'));
+  return static_cast<size_t>(std::count(sentence.begin(), sentence.end(), ','));
+}
+
+}  // namespace
 
 bool Cmd999::SetHeader(int mode, int fileIdentifier, int dataLength,
                        std::span<const uint8_t> data, int chunkCount) {
@@ -19,7 +30,7 @@ bool Cmd999::SetHeader(int mode, int fileIdentifier, int dataLength,
   dataLength_ = dataLength;
   chunkCount_ = chunkCount;
   if (mode != kData) std::copy_n(data.begin(), dataLength, data_);
-  dataFrame_ = false;
+  ClearDataFrameFlag();
   Build();
   return true;
 }
@@ -45,6 +56,19 @@ bool Cmd999::SetDataFrame(std::span<const uint8_t> data) {
   return true;
 }
 
+void Cmd999::ClearDataFrameFlag() {
+  dataFrame_ = false;
+  frameOutstanding_ = false;
+}
+
+void Cmd999::AwaitAcknowledgement(uint32_t bytesSoFar) {
+  expectedBytes_ = bytesSoFar;
+  resend_ = false;
+  replyStatus_ = 0;
+  ReplyEvent().Reset();
+  frameOutstanding_ = true;
+}
+
 Delay Cmd999::ReplyTimeout() const {
   return mode_ == kData ? Delay::kReply999Data : Delay::kReply999Control;
 }
@@ -52,18 +76,24 @@ Delay Cmd999::ReplyTimeout() const {
 bool Cmd999::ParseReply(std::span<const uint8_t> sentence) {
   ReplyFields fields(sentence, kShortField);
   int status = fields.Status();
-  replyStatus_ = status;
   if (dataFrame_) {
-    if (status == 2) {
-      resend_ = true;
-    } else if (status == 1) {
-      acknowledgedBytes_ = static_cast<uint32_t>(fields.Decimal());
-      resend_ = false;
+    // Only an answer to the frame just written counts: a late header or
+    // start reply, or anything that arrives between frames, is none.
+    if (!frameOutstanding_ || FieldCount(fields.Sentence()) > 2) return false;
+    if (status == 1) {
+      // A count other than the bytes sent so far belongs to another frame.
+      long long count = fields.Decimal();
+      if (count != static_cast<long long>(expectedBytes_.load())) return false;
+      acknowledgedBytes_ = static_cast<uint32_t>(count);
     }
-    // Every reply to a data frame ends its wait; the status tells the rest.
+    // Status 2 asks for the frame again; any other refuses it.
+    replyStatus_ = status;
+    resend_ = status == 2;
+    frameOutstanding_ = false;
     ReplyEvent().Set();
     return true;
   }
+  replyStatus_ = status;
   if (status != 1) return false;
   long long identifier = fields.Decimal();
   int acknowledgedLength = static_cast<int>(fields.Decimal());

@@ -29,7 +29,11 @@ class Cmd999 : public CMZTCmd {
 
   void SetMaximumPayload(int bytes) { maximumPayload_ = bytes; }
   int MaximumPayload() const { return maximumPayload_; }
-  void ClearDataFrameFlag() { dataFrame_ = false; }
+  void ClearDataFrameFlag();
+  // Called just before the composed data frame goes out: from now on one
+  // answer is awaited, a status 1 only with `bytesSoFar` (the file's bytes
+  // sent so far, this frame included). Clears the reply event.
+  void AwaitAcknowledgement(uint32_t bytesSoFar);
   bool ResendRequested() const { return resend_; }
   uint32_t AcknowledgedByteCount() const { return acknowledgedBytes_; }
   int ReplyStatus() const { return replyStatus_; }
@@ -42,6 +46,9 @@ class Cmd999 : public CMZTCmd {
   std::atomic<int> maximumPayload_{0};
   uint8_t data_[kMaxData] = {};
   std::atomic<bool> dataFrame_{false};
+  // A data frame went out and has had no answer yet.
+  std::atomic<bool> frameOutstanding_{false};
+  std::atomic<uint32_t> expectedBytes_{0};
   std::atomic<bool> resend_{false};
   std::atomic<uint32_t> acknowledgedBytes_{0};
   std::atomic<int> replyStatus_{0};

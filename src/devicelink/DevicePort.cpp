@@ -23,13 +23,15 @@ void CDevicePort::ResetReplyEvents() {
 CDevicePort::~CDevicePort() { ClosePort(); }
 
 bool CDevicePort::OpenPort(const std::string& name, int baudRate, int /*parity*/) {
-  ClosePort();
+  std::lock_guard lock(lifetimeMutex_);
+  CloseLocked();
   framer_.Reset();
   // Nothing from an earlier connection may satisfy a wait on this one.
   ResetReplyEvents();
   chunkSize_ = 0;
   firstChunk_ = true;
   fileSize_ = 0;
+  fileBytesAcknowledged_ = 0;
   portName_ = name;
   baudRate_ = baudRate;
   stopRequested_ = false;
@@ -44,6 +46,11 @@ bool CDevicePort::OpenPort(const std::string& name, int baudRate, int /*parity*/
 }
 
 void CDevicePort::ClosePort() {
+  std::lock_guard lock(lifetimeMutex_);
+  CloseLocked();
+}
+
+void CDevicePort::CloseLocked() {
   if (!port_->IsOpen() && !reader_.joinable()) return;
   StopReader();
   port_->Close();
@@ -65,7 +72,11 @@ void CDevicePort::ApplyTimeouts(uint32_t readInterval, uint32_t readMultiplier,
 bool CDevicePort::WriteBytes(const uint8_t* data, size_t length) {
   if (!data || !port_->IsOpen()) return false;
   Pause(Delay::kWritePause);
-  auto bytes = std::span(data, length);
+  return Transmit(std::span(data, length));
+}
+
+bool CDevicePort::Transmit(std::span<const uint8_t> bytes) {
+  if (!port_->IsOpen()) return false;
   Observe(WireDirection::kToDevice, bytes);
   return port_->Write(bytes, ScaledTimeout(static_cast<int>(writeConstantMs_.load()))).Ok();
 }

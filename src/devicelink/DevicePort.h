@@ -31,7 +31,8 @@ class CDevicePort {
   CDevicePort& operator=(const CDevicePort&) = delete;
 
   // Opens the port by name (a device path here) at the baud rate, 8N1, and
-  // starts the reader. An open port is closed first.
+  // starts the reader. An open port is closed first. Open and close may be
+  // called from different threads; each waits for the other to finish.
   bool OpenPort(const std::string& name, int baudRate = 115200, int parity = 0);
   void ClosePort();
   bool IsOpen() const { return port_->IsOpen(); }
@@ -107,6 +108,7 @@ class CDevicePort {
   void SetWireObserver(WireObserver observer);
 
  private:
+  void CloseLocked();
   bool StartReader();
   void StopReader();
   void ReaderLoop(std::stop_token stop);
@@ -118,8 +120,12 @@ class CDevicePort {
   bool SendAndWait(CMZTCmd& command);
   bool RunAttempts(CMZTCmd& command, int attempts);
   void ReportProgress(uint32_t acknowledged);
+  // Writes at once, without the write pause.
+  bool Transmit(std::span<const uint8_t> bytes);
 
   std::unique_ptr<ISerialPort> port_;
+  // Held for the whole of an open or a close.
+  std::mutex lifetimeMutex_;
   std::string portName_;
   Error lastOpenError_{ErrorCode::kIo, {}};
   std::atomic<bool> stopRequested_{false};
@@ -141,6 +147,7 @@ class CDevicePort {
   int chunkSize_ = 0;
   bool firstChunk_ = true;
   uint32_t fileSize_ = 0;
+  uint32_t fileBytesAcknowledged_ = 0;  // of the file being sent
   ProgressCallback progress_;
   ErrorReporter errorReporter_;
   std::jthread reader_;

@@ -54,6 +54,7 @@ bool CDevicePort::SendFileById(int fileIdentifier, const std::string& path) {
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (file) {
     firstChunk_ = true;
+    fileBytesAcknowledged_ = 0;
     std::error_code ec;
     auto size = std::filesystem::file_size(path, ec);
     fileSize_ = ec ? 0 : static_cast<uint32_t>(size);
@@ -75,9 +76,10 @@ bool CDevicePort::SendFileById(int fileIdentifier, const std::string& path) {
         if (++failedReads >= kFileReadAttempts) break;
         continue;
       }
-      // End of file.
-      ReportProgress(cmd999_.AcknowledgedByteCount());
-      sent = true;
+      // End of file: the device must hold exactly the file, not less (a
+      // file that changed while it was read is not the file either).
+      ReportProgress(fileBytesAcknowledged_);
+      sent = !ec && fileBytesAcknowledged_ == size;
       break;
     }
   }
@@ -134,9 +136,13 @@ bool CDevicePort::SendChunk(int mode, int fileIdentifier, std::span<const uint8_
     firstChunk_ = false;
   }
   if (!cmd999_.SetDataFrame(bytes)) return false;
+  const uint32_t bytesSoFar = fileBytesAcknowledged_ + static_cast<uint32_t>(length);
   for (int attempt = 0; attempt < 2; ++attempt) {
-    cmd999_.ReplyEvent().Reset();
-    if (!WriteBytes(cmd999_.Sentence())) continue;
+    Pause(Delay::kWritePause);
+    // Armed only now: whatever arrived before the frame went out answers
+    // something else.
+    cmd999_.AwaitAcknowledgement(bytesSoFar);
+    if (!Transmit(cmd999_.Sentence())) continue;
     // No acknowledgement: the device lost the frame's bytes; a resend
     // would be taken as the start of another frame.
     if (!SendAndWait(cmd999_)) return false;
@@ -146,15 +152,15 @@ bool CDevicePort::SendChunk(int mode, int fileIdentifier, std::span<const uint8_
     }
     // Only a success status accepts the frame; any other refuses it.
     if (cmd999_.ReplyStatus() != 1) return false;
-    ReportProgress(cmd999_.AcknowledgedByteCount());
+    fileBytesAcknowledged_ = cmd999_.AcknowledgedByteCount();
+    ReportProgress(fileBytesAcknowledged_);
     return true;
   }
   return false;
 }
 
 void CDevicePort::ReportProgress(uint32_t acknowledged) {
-  // The count the device last acknowledged may belong to the previous file
-  // (an empty file gets none of its own): never show more than the file holds.
+  // Never more than the file holds, even if it grew while it was read.
   if (progress_) progress_(std::min(acknowledged, fileSize_), fileSize_);
 }
 

@@ -74,13 +74,19 @@ bool CMZTUtilitySheet::SendFileById(int fileIdentifier, const std::string& path)
 bool CMZTUtilitySheet::SendFile(const std::string& path) { return link_ && link_->SendFile(path); }
 
 void CMZTUtilitySheet::SetPagesEnabled(bool enabled) {
+  // Unlocked controls may start a new flow at once, which opens the port:
+  // this flow's close must come first.
+  if (enabled) ClosePort();
   page_->EnableActionButtons(enabled);
   page_->EnablePageControls(enabled);
   busy_ = !enabled;
   surface_.EnableCloseCommand(enabled);
 }
 
-void CMZTUtilitySheet::EnableCloseCommand() { surface_.EnableCloseCommand(true); }
+void CMZTUtilitySheet::EnableCloseCommand() {
+  ClosePort();
+  surface_.EnableCloseCommand(true);
+}
 void CMZTUtilitySheet::GrayCloseCommand() { surface_.EnableCloseCommand(false); }
 bool CMZTUtilitySheet::IsDeviceConnected() const { return page_->IsConnected(); }
 

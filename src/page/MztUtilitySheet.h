@@ -31,7 +31,8 @@ class CMZTUtilitySheet {
   IControlSurface& Surface() { return surface_; }
   CDevicePort* Link() { return link_.get(); }
 
-  // Device forwarders: failure, 0 or nothing without a link.
+  // Device forwarders: failure, 0 or nothing without a link. Opening and
+  // closing are safe from two threads (the link serialises them).
   bool OpenPort(const std::string& portName);
   // Why the last OpenPort failed, with the usual fix when there is one.
   std::string OpenPortFailure() const;
@@ -55,7 +56,9 @@ class CMZTUtilitySheet {
   bool SendFile(const std::string& path);
 
   // Locks (false) or unlocks (true) the page's controls: busy is the
-  // opposite, and the close command follows.
+  // opposite, and the close command follows. Unlocking, like enabling the
+  // close command, ends the flow's use of the device: the port is closed
+  // first, so that a flow started from the unlocked controls finds it free.
   void SetPagesEnabled(bool enabled);
   void EnableCloseCommand();
   void GrayCloseCommand();

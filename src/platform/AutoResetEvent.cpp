@@ -3,10 +3,10 @@
 namespace mzt {
 
 void AutoResetEvent::Set() {
-  {
-    std::lock_guard lock(mutex_);
-    signalled_ = true;
-  }
+  // Notified under the lock: a waiter released by the flag alone may destroy
+  // the event as soon as the lock is free.
+  std::lock_guard lock(mutex_);
+  signalled_ = true;
   changed_.notify_one();
 }
 

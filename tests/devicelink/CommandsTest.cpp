@@ -228,8 +228,9 @@ TEST_F(Cmd108Test, RefusedRepliesLeaveEarlierResults) {
 }
 
 struct Reply999Case {
+  enum Awaiting { kHeader, kFrame, kBetweenFrames };
   const char* name;
-  bool dataFrame;
+  Awaiting awaiting;
   std::string reply;
   bool signalled;
   bool resend;
@@ -240,21 +241,30 @@ TEST_P(Cmd999ReplyTest, Acknowledgements) {
   Cmd999 cmd;
   cmd.SetMaximumPayload(100);
   ASSERT_TRUE(cmd.SetHeader(Cmd999::kData, 0xFF01, 10, {}, 2));
-  if (GetParam().dataFrame) {
+  if (GetParam().awaiting != Reply999Case::kHeader) {
     const uint8_t data[10] = {};
     ASSERT_TRUE(cmd.SetDataFrame(data));
   }
+  // The second frame of the file: 20 bytes sent so far.
+  if (GetParam().awaiting == Reply999Case::kFrame) cmd.AwaitAcknowledgement(20);
   EXPECT_EQ(Feed(cmd, GetParam().reply), GetParam().signalled);
   EXPECT_EQ(cmd.ResendRequested(), GetParam().resend);
 }
+using R = Reply999Case;
 INSTANTIATE_TEST_SUITE_P(
     Replies, Cmd999ReplyTest,
-    ::testing::Values(Reply999Case{"HeaderTaken", false, Reply("$LOG999,1,65281,10,1"), true, false},
-                      Reply999Case{"HeaderWrongLength", false, Reply("$LOG999,1,65281,9,1"), false, false},
-                      Reply999Case{"HeaderNotConfirmed", false, Reply("$LOG999,1,65281,10,0"), false, false},
-                      Reply999Case{"HeaderWrongFile", false, Reply("$LOG999,1,65280,10,1"), false, false},
-                      Reply999Case{"FrameTaken", true, Reply("$LOG999,1,10"), true, false},
-                      Reply999Case{"FrameResend", true, Reply("$LOG999,2"), true, true}),
+    ::testing::Values(R{"HeaderTaken", R::kHeader, Reply("$LOG999,1,65281,10,1"), true, false},
+                      R{"HeaderWrongLength", R::kHeader, Reply("$LOG999,1,65281,9,1"), false, false},
+                      R{"HeaderNotConfirmed", R::kHeader, Reply("$LOG999,1,65281,10,0"), false, false},
+                      R{"HeaderWrongFile", R::kHeader, Reply("$LOG999,1,65280,10,1"), false, false},
+                      R{"FrameTaken", R::kFrame, Reply("$LOG999,1,20"), true, false},
+                      R{"FrameResend", R::kFrame, Reply("$LOG999,2"), true, true},
+                      R{"FrameRefused", R::kFrame, Reply("$LOG999,3"), true, false},
+                      R{"CountOfTheFrameBefore", R::kFrame, Reply("$LOG999,1,10"), false, false},
+                      R{"CountPastTheFrame", R::kFrame, Reply("$LOG999,1,30"), false, false},
+                      R{"LateHeaderReply", R::kFrame, Reply("$LOG999,1,20,10,1"), false, false},
+                      R{"ResendBetweenFrames", R::kBetweenFrames, Reply("$LOG999,2"), false, false},
+                      R{"CountBetweenFrames", R::kBetweenFrames, Reply("$LOG999,1,20"), false, false}),
     test::RowName());
 
 }  // namespace

@@ -28,10 +28,10 @@ class DevicePortPtyTest : public ::testing::Test {
   }
 
   PtyPair pty_;
-  CDevicePort port_;
   RecordingCommand cmd109_{109}, cmd113_{113};
   std::atomic<int> notified_{0};
   std::atomic<int> unknownNotified_{0};
+  CDevicePort port_;  // last: its reader stops before what it signals goes
 };
 
 TEST_F(DevicePortPtyTest, RepliesWrittenInPiecesAreDispatched) {
@@ -79,6 +79,18 @@ TEST_F(DevicePortPtyTest, ReopenClosesTheOldPortAndCloseTwiceIsHarmless) {
   port_.ClosePort();
   port_.ClosePort();
   EXPECT_FALSE(port_.IsOpen());
+}
+
+TEST_F(DevicePortPtyTest, OpenAndCloseFromTwoThreads) {
+  // A worker still closing while the front end opens for the next flow.
+  std::thread closer([this] {
+    for (int i = 0; i < 20; ++i) port_.ClosePort();
+  });
+  for (int i = 0; i < 20; ++i) port_.OpenPort(pty_.SlavePath());
+  closer.join();
+  ASSERT_TRUE(port_.OpenPort(pty_.SlavePath()));
+  pty_.Write(Reply("$LOG109,1"));
+  EXPECT_TRUE(cmd109_.ReplyEvent().Wait(2s));
 }
 
 TEST_F(DevicePortPtyTest, SecondOpenOfAPortInUseFails) {

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <mutex>
 
 #include "devicelink/DevicePort.h"
+#include "devsim/DeviceFirmware.h"
 #include "devsim/SimulatedDevice.h"
 #include "support/TempFolder.h"
 
@@ -104,20 +106,60 @@ TEST_F(FileTransferTest, EmptyFileIsStartEndAndOneProgressReport) {
   EXPECT_EQ(progress_[0].second, 0u);
 }
 
-TEST_F(FileTransferTest, ResendThenAcceptSucceeds) {
-  std::string bytes = MakeFile("FF01.bin", 300);
-  port_.SetChunkSize(100);
-  ASSERT_TRUE(device_->AddFault({.effect = Fault::Effect::kFrameStatus2,
-                                 .trigger = Fault::Trigger::kFrame, .nth = 2, .times = 1}));
-  ASSERT_TRUE(port_.SendFile((folder_ / "FF01.bin").string()));
-  EXPECT_EQ(Frames(), 4u);
-  EXPECT_EQ(device_->StoredData(0xFF01).value_or(""), bytes);
+// A device that answers nothing but whole sentences of its own.
+Fault Answer(uint64_t frame, const std::string& sentences) {
+  return {.effect = Fault::Effect::kReplaceReply, .trigger = Fault::Trigger::kFrame, .nth = frame,
+          .times = 1, .text = sentences};
 }
+
+struct RecoveryCase {
+  const char* name;
+  size_t size;
+  int chunk;
+  std::vector<Fault> faults;
+};
+
+class TransferRecoveryTest : public FileTransferTest,
+                             public ::testing::WithParamInterface<RecoveryCase> {};
+
+TEST_P(TransferRecoveryTest, DeviceEndsWithTheWholeFile) {
+  std::string bytes = MakeFile("FF02.bin", GetParam().size);
+  port_.SetChunkSize(GetParam().chunk);
+  for (const Fault& fault : GetParam().faults) ASSERT_TRUE(device_->AddFault(fault));
+  ASSERT_TRUE(port_.SendFile((folder_ / "FF02.bin").string()));
+  EXPECT_EQ(device_->StoredData(0xFF02).value_or("<none>"), bytes);
+  std::lock_guard lock(mutex_);
+  ASSERT_FALSE(progress_.empty());
+  EXPECT_EQ(progress_.back().first, GetParam().size);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Recoveries, TransferRecoveryTest,
+    ::testing::Values(
+        RecoveryCase{"ResendThenAccept", 300, 100,
+                     {{.effect = Fault::Effect::kFrameStatus2, .trigger = Fault::Trigger::kFrame,
+                       .nth = 2, .times = 1}}},
+        // The first header's reply comes after its time-out, so the header is
+        // sent again; the reply to the second then arrives while the first
+        // frame (each slow to be stored) waits for its acknowledgement.
+        RecoveryCase{"LateHeaderReplyAndLaterResend", 6400, 1000,
+                     {{.effect = Fault::Effect::kDelayReply, .command = 999, .argument = 1,
+                       .nth = 1, .times = 1, .duration = std::chrono::milliseconds(150)},
+                      {.effect = Fault::Effect::kDelayReply, .command = 999, .argument = 1,
+                       .nth = 2, .times = 1, .duration = std::chrono::milliseconds(20)},
+                      {.effect = Fault::Effect::kDelayReply, .trigger = Fault::Trigger::kFrame,
+                       .nth = 1, .times = 0, .duration = std::chrono::milliseconds(20)},
+                      {.effect = Fault::Effect::kFrameStatus2, .trigger = Fault::Trigger::kFrame,
+                       .nth = 4, .times = 1}}},
+        RecoveryCase{"StrayStatus2BetweenFrames", 300, 100,
+                     {Answer(1, devsim::Sentence("$LOG999,1,100") + devsim::Sentence("$LOG999,2"))}}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 struct FailureCase {
   const char* name;
   Fault fault;
   size_t framesSent;
+  bool deviceHasAllFrames = false;  // so that the end sentence completes the file there
 };
 
 class TransferFailureTest : public FileTransferTest,
@@ -132,6 +174,7 @@ TEST_P(TransferFailureTest, FailsAndStillSendsTheEnd) {
   auto sentences = Transfer999();
   ASSERT_FALSE(sentences.empty());
   EXPECT_EQ(sentences.back(), "$PQEL999,2,65282,1,0,0");
+  if (GetParam().deviceHasAllFrames) return;
   for (const auto& file : device_->ReceivedFiles()) EXPECT_NE(file.id, 0xFF02);
 }
 
@@ -149,7 +192,12 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"HeaderRefused",
                     {.effect = Fault::Effect::kDropReply, .command = 999, .argument = 1,
                      .nth = 1, .times = 2},
-                    0}),
+                    0},
+        FailureCase{"CountOfAnEarlierFrame", Answer(2, devsim::Sentence("$LOG999,1,100")), 2},
+        FailureCase{"CountPastTheFrame", Answer(2, devsim::Sentence("$LOG999,1,300")), 2},
+        FailureCase{"FinalCountShortOfTheSize", Answer(3, devsim::Sentence("$LOG999,1,290")), 3,
+                    true},
+        FailureCase{"FrameRefusedWithStatus3", Answer(2, devsim::Sentence("$LOG999,3")), 2}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(FileTransferTest, RefusedStartSendsNothingElse) {

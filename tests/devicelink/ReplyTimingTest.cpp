@@ -28,16 +28,16 @@ class ReplyTimingTest : public ::testing::Test {
 
   double savedScale_ = 1.0;
   test::PtyPair pty_;
+  AutoResetEvent seen_;  // set by the reader: it lives longer than the port
   CDevicePort port_;
 };
 
 TEST_F(ReplyTimingTest, LateReplyDoesNotSatisfyTheNextQuery) {
   SetTimeScale(0.01);
-  AutoResetEvent seen;
-  port_.SetSentenceNotification([&](int) { seen.Set(); });
+  port_.SetSentenceNotification([this](int) { seen_.Set(); });
   EXPECT_FALSE(port_.QueryDeviceInfo(1));  // nobody answers either attempt
   pty_.Write(test::Reply("$LOG108,1,1,9.9.9.9"));  // too late
-  ASSERT_TRUE(seen.Wait(2s));  // the link has taken it
+  ASSERT_TRUE(seen_.Wait(2s));  // the link has taken it
   EXPECT_FALSE(port_.QueryDeviceInfo(1));
 }
 

@@ -34,8 +34,8 @@ class DeviceLinkTest : public ::testing::Test {
   }
 
   test::TempFolder folder_;
-  CDevicePort port_;
   test::RecordingCommand cmd108_{108}, cmd999_{999};
+  CDevicePort port_;  // last: its reader stops before the commands go
 };
 
 TEST_F(DeviceLinkTest, RawDateBytesOfFirmware1003ReachTheCommandWhole) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -57,6 +58,10 @@ class FlowFixture : public ::testing::Test {
 
   void TearDown() override {
     sheet_.reset();  // joins the page's workers
+    surface_.SetCloseCommandObserver(nullptr);
+    // Unlocked controls let a new flow open the port while this one still
+    // closes it.
+    EXPECT_EQ(unlockedWhileOpen_.load(), 0) << "controls unlocked before the port was closed";
     if (device_) device_->Stop();
     if (server_) server_->Stop();
     unsetenv("MZT_HOME");
@@ -109,6 +114,9 @@ class FlowFixture : public ::testing::Test {
     WriteFileBytes(folder_ / "home" / "MZTConfig.ini",
                    "[Comm. Port]\nPortNumber=" + (folder_ / "port").string() + "\n");
     sheet_ = std::make_unique<CMZTUtilitySheet>(surface_, std::make_unique<CDevicePort>());
+    surface_.SetCloseCommandObserver([this, link = sheet_->Link()](bool enabled) {
+      if (enabled && link->IsOpen()) ++unlockedWhileOpen_;
+    });
     if (server_) Page().SetServerUrl(server_->BaseUrl());
     Page().OnInitDialog();
     Page().OnShowWindow();
@@ -156,6 +164,7 @@ class FlowFixture : public ::testing::Test {
   std::unique_ptr<devsim::SimulatedDevice> device_;
   std::unique_ptr<updserver::UpdateServer> server_;
   std::unique_ptr<CMZTUtilitySheet> sheet_;
+  std::atomic<int> unlockedWhileOpen_{0};
 };
 
 }  // namespace mzt::test

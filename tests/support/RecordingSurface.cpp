@@ -221,9 +221,19 @@ ReplugResult RecordingSurface::RunReplugDialog() {
 }
 
 void RecordingSurface::EnableCloseCommand(bool enabled) {
+  std::function<void(bool)> observer;
+  {
+    std::lock_guard lock(mutex_);
+    closeEnabled_ = enabled;
+    Record({.call = SurfaceCall::kEnableCloseCommand, .id = 0, .value = enabled});
+    observer = closeCommandObserver_;
+  }
+  if (observer) observer(enabled);
+}
+
+void RecordingSurface::SetCloseCommandObserver(std::function<void(bool enabled)> observer) {
   std::lock_guard lock(mutex_);
-  closeEnabled_ = enabled;
-  Record({.call = SurfaceCall::kEnableCloseCommand, .id = 0, .value = enabled});
+  closeCommandObserver_ = std::move(observer);
 }
 
 void RecordingSurface::QueueAnswers(std::initializer_list<MessageAnswer> answers) {

@@ -104,6 +104,9 @@ class RecordingSurface : public IControlSurface {
   void SetReplugHandler(std::function<ReplugResult()> handler);
   void QueueReplugResults(std::initializer_list<ReplugResult> results);
   void SetDefaultReplugResult(ReplugResult result);
+  // Told (on the caller's thread, without the surface's lock) each time the
+  // close command is enabled or greyed.
+  void SetCloseCommandObserver(std::function<void(bool enabled)> observer);
 
   // What happened.
   std::vector<SurfaceEvent> Events() const;
@@ -135,6 +138,7 @@ class RecordingSurface : public IControlSurface {
   std::function<ReplugResult()> replugHandler_;
   std::deque<ReplugResult> replugResults_;
   ReplugResult defaultReplug_ = ReplugResult::kCancel;
+  std::function<void(bool)> closeCommandObserver_;
   bool waitOpen_ = false;
   std::wstring waitCaption_;
   bool closeEnabled_ = true;

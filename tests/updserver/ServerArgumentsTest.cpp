@@ -47,6 +47,8 @@ INSTANTIATE_TEST_SUITE_P(
         FaultRow{"Short44", "download:short:" + k44, true, Page::kDownload, {.body = k44}},
         FaultRow{"NonNumeric", "check:nonnumeric", true, Page::kVersionCheck,
                  {.body = "X3,20240105,12"}},
+        FaultRow{"Garbage", "check:garbage", true, Page::kVersionCheck,
+                 {.body = "\x89GARBAGE\r\n\x1a\xff\xfe<html>no answer</html>"}},
         FaultRow{"Body", "success:body:6", true, Page::kSuccessReport, {.body = "6"}},
         FaultRow{"Redirect", "check:redirect:http://h/x", true, Page::kVersionCheck,
                  {.status = 302, .location = "http://h/x"}},

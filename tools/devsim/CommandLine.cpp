@@ -81,6 +81,7 @@ constexpr EffectEntry kEffects[] = {
     {"poicount", Fault::Effect::kPoiCount, "108:3"},
     {"mute", Fault::Effect::kStopAnswering, "any"},
     {"unplug", Fault::Effect::kUnplug, "any"},
+    {"answer", Fault::Effect::kReplaceReply, "any"},
 };
 
 Result<void> ParseWhere(std::string_view where, Fault& fault) {
@@ -405,6 +406,7 @@ std::string HelpText() {
       "          poicount  selector 3 reports value=N POIs (default 100)\n"
       "          mute      no reply to anything until the next replug\n"
       "          unplug    the pty closes; back after ms=MS (0: on SIGUSR2)\n"
+      "          answer    text=T goes out instead of the reply (whole sentences)\n"
       "  WHERE   CMD or CMD:ARG  the command's sentences (e.g. 108:3); any: every sentence\n"
       "          frame[:ID]      data frames (of file ID, hex)\n"
       "          bytes[:ID]      data frame bytes; nth=N is the byte count (mute, unplug)\n"
@@ -412,7 +414,7 @@ std::string HelpText() {
       "          times=N  how many in a row (default 1; 0: all from nth on)\n"
       "          ms=MS    delay, or the time unplugged\n"
       "          value=N  the POI count of poicount\n"
-      "          text=T   noise or talker bytes, the rest of the FAULT; \\r \\n \\t \\\\ \\xHH\n"
+      "          text=T   noise, talker or answer bytes, the rest of the FAULT; \\r \\n \\t \\\\ \\xHH\n"
       "  Counting starts when the device starts. Examples:\n"
       "    --fault drop@108:3   --fault status2,nth=3   --fault zero,times=2\n"
       "    --fault unplug@bytes:FF02,nth=20000,ms=2000   --fault delay@995,ms=1500\n";

@@ -114,6 +114,7 @@ void DeviceFirmware::Finish(Reaction& reaction, std::string reply, const FaultHi
     reaction.unplugFor = hits.unplugFor;
   }
   if (muted_ || hits.drop || hits.unplug || reply.empty()) return;
+  if (!hits.answer.empty()) reply = hits.answer;
   if (hits.corrupt) SpoilChecksum(reply);
   reaction.reply = std::move(reply);
   reaction.before = hits.before;

@@ -25,7 +25,7 @@ bool SuitsTrigger(Fault::Effect effect, Fault::Trigger trigger) {
       return effect == E::kDropReply || effect == E::kCorruptChecksum ||
              effect == E::kNoiseBefore || effect == E::kOtherTalkerBefore ||
              effect == E::kDelayReply || effect == E::kFrameStatus2 ||
-             effect == E::kStopAnswering || effect == E::kUnplug;
+             effect == E::kStopAnswering || effect == E::kUnplug || effect == E::kReplaceReply;
     case Fault::Trigger::kTransferBytes:
       return effect == E::kStopAnswering || effect == E::kUnplug;
   }
@@ -60,13 +60,14 @@ const char* EffectName(Fault::Effect effect) {
     case Fault::Effect::kPoiCount: return "poicount";
     case Fault::Effect::kStopAnswering: return "mute";
     case Fault::Effect::kUnplug: return "unplug";
+    case Fault::Effect::kReplaceReply: return "answer";
   }
   return "?";
 }
 
 bool FaultHits::Any() const {
   return drop || corrupt || answerZero || refuseDeletion || stopAnswering || unplug ||
-         frameStatus2 || poiCount >= 0 || delay.count() > 0 || !before.empty();
+         frameStatus2 || poiCount >= 0 || delay.count() > 0 || !before.empty() || !answer.empty();
 }
 
 Result<void> FaultScript::Add(Fault fault) {
@@ -75,6 +76,8 @@ Result<void> FaultScript::Add(Fault fault) {
                  std::string(EffectName(fault.effect)) + " does not suit this trigger"};
   if (fault.nth == 0) return Error{ErrorCode::kInvalidArgument, "counts start at 1"};
   if (fault.duration.count() < 0) return Error{ErrorCode::kInvalidArgument, "negative time"};
+  if (fault.effect == Fault::Effect::kReplaceReply && fault.text.empty())
+    return Error{ErrorCode::kInvalidArgument, "answer wants the text to send"};
   Result<void> bound = Success();
   switch (fault.effect) {
     case Fault::Effect::kAnswerZero: bound = BindCommand(fault, 113, 0); break;
@@ -119,6 +122,7 @@ void FaultScript::Apply(const Fault& fault, FaultHits& hits) {
       hits.unplug = true;
       hits.unplugFor = fault.duration;
       break;
+    case Fault::Effect::kReplaceReply: hits.answer = fault.text; break;
   }
 }
 

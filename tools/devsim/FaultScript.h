@@ -27,6 +27,7 @@ struct Fault {
     kPoiCount,          // a 108 selector 3 reports `value` POIs (100 by default)
     kStopAnswering,     // no reply to anything until the next replug
     kUnplug,            // the pty closes; replug after `duration` (0: only on request)
+    kReplaceReply,      // `text` goes out instead of the reply, as it is
   };
   enum class Trigger {
     kSentence,       // command sentences with an intact checksum
@@ -42,7 +43,7 @@ struct Fault {
   uint64_t nth = 1;
   uint32_t times = 1;
   std::chrono::milliseconds duration{0};
-  std::string text{};  // noise or the other talker's sentence; a default when empty
+  std::string text{};  // noise, the other talker's sentence (a default when empty) or the answer
   int value = 100;    // the reported POI count
 };
 
@@ -61,6 +62,7 @@ struct FaultHits {
   std::chrono::milliseconds delay{0};
   std::chrono::milliseconds unplugFor{0};
   std::string before;  // bytes to send ahead of the reply
+  std::string answer;  // bytes to send instead of the reply; none when empty
 
   bool Any() const;
 };

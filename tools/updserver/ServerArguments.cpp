@@ -82,7 +82,7 @@ Result<std::pair<Page, PageFault>> ParseFault(const std::string& text) {
   } else if (mode == "short" && value.size() <= kMaxShortBody) {
     fault.body.emplace(hasValue ? value : "2");
   } else if (mode == "garbage" && !hasValue) {
-    fault.body.emplace(std::string("\x89GARBAGE\r\n\x1a\xff\xfe<html>no answer</html>", 37));
+    fault.body.emplace("\x89GARBAGE\r\n\x1a\xff\xfe<html>no answer</html>");
   } else if (mode == "nonnumeric" && !hasValue) {
     fault.body.emplace("X3,20240105,12");
   } else if (mode == "redirect" && hasValue) {
