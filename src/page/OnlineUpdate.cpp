@@ -213,7 +213,7 @@ bool OnlineUpdate::VersionCheck(const std::string& url, bool withMessages) {
       return false;
     default:
       silentFailure_ = UnansweredText("the version check (" + url + ")", answer.code,
-                                      std::string_view(body).substr(0, kVersionAnswerBytes));
+                                      response.Value().body);
       return false;
   }
 }
