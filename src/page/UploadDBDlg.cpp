@@ -219,8 +219,11 @@ bool CUploadDBDlg::OnCopyData(std::string_view text) {
   if (workers_.AnyRunning()) return false;
   size_t comma = text.find(',');
   if (comma == std::string_view::npos) return false;
-  state_.databasePath = WideToUtf8(AnsiToWide(text.substr(0, comma)));
-  surface_.SetText(kDbPathText, state_.databasePath.wstring());
+  // Shown from the converted text: path::wstring() follows the C library's
+  // locale and throws on any non-ASCII name under the default one.
+  std::wstring path = AnsiToWide(text.substr(0, comma));
+  state_.databasePath = WideToUtf8(path);
+  surface_.SetText(kDbPathText, path);
   std::string_view port = text.substr(comma + 1);
   int count = surface_.ListCount(kPortList);
   bool numeric = !port.empty() && std::all_of(port.begin(), port.end(),

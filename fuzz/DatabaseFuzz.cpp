@@ -1,0 +1,62 @@
+// The database check and split on arbitrary files: each step rejects the
+// file or writes its device file whole, only into the database's folder,
+// and no temporary file is left behind.
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "FuzzScratch.h"
+#include "database/DatabaseLayout.h"
+#include "database/DatabaseSplitter.h"
+#include "database/ReducedIndex.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void Expect(bool condition) {
+  if (!condition) std::abort();
+}
+
+// A step's file exists exactly when it succeeded, in the scratch folder.
+void ExpectWritten(const mzt::Result<void>& result, const fs::path& out, uint64_t size) {
+  Expect(out.parent_path() == mzt::fuzz::ScratchFolder());
+  Expect(fs::exists(out) == result.Ok());
+  if (result.Ok()) Expect(fs::file_size(out) == size);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const fs::path& folder = mzt::fuzz::ScratchFolder();
+  const fs::path database = folder / "ULDB.bin";
+  std::ofstream(database, std::ios::binary).write(reinterpret_cast<const char*>(data),
+                                                  static_cast<std::streamsize>(size));
+  auto layout = mzt::InspectDatabase(database);
+
+  mzt::DatabaseSplitter splitter;
+  fs::path ff00, ff01, ff02;
+  auto header = splitter.SplitHeader(database, size % 2 == 0, ff00);
+  Expect(header.Ok() == layout.Ok());
+  ExpectWritten(header, ff00, mzt::kDatabaseHeaderSize);
+  auto index = splitter.SplitIndex(database, true, ff01);
+  ExpectWritten(index, ff01, layout ? layout.Value().indexLength : 0);
+  auto records = splitter.SplitRecords(database, true, ff02);
+  ExpectWritten(records, ff02, layout ? layout.Value().RecordsLength() : 0);
+  if (index) {
+    const fs::path reduced = folder / "Index.bin";
+    auto made = mzt::MakeReducedIndex(ff01, reduced);
+    ExpectWritten(made, reduced, (layout.Value().indexLength - 4) / 2 + 4);
+  }
+
+  static const std::set<fs::path> kAllowed = {"ULDB.bin", "FF00.bin", "FF01.bin", "FF02.bin",
+                                              "Index.bin"};
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    Expect(kAllowed.contains(entry.path().filename()));
+    fs::remove(entry.path());
+  }
+  return 0;
+}
