@@ -54,10 +54,13 @@ void CUploadDBDlg::OnInitDialog() {
 
 void CUploadDBDlg::OnShowWindow() {
   LoadPortSettings();
-  if (!state_.connected)
-    EnablePageControls(true);
-  else
-    EnablePageControls(!sheet_.IsBusy());
+  // Only a running flow keeps the page locked. A finished query or clearing
+  // leaves the device connected and the sheet busy; the user then goes on
+  // with any action (the next one opens the port again). While a flow runs
+  // the page stays locked, also before the worker has reached the device.
+  bool running = workers_.AnyRunning();
+  EnablePageControls(!running);
+  if (!running && state_.connected) EnableActionButtons(true);
   ResetProgressDisplay();
 }
 
