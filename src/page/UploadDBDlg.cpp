@@ -54,13 +54,15 @@ void CUploadDBDlg::OnInitDialog() {
 
 void CUploadDBDlg::OnShowWindow() {
   LoadPortSettings();
-  // Only a running flow keeps the page locked. A finished query or clearing
-  // leaves the device connected and the sheet busy; the user then goes on
-  // with any action (the next one opens the port again). While a flow runs
-  // the page stays locked, also before the worker has reached the device.
-  bool running = workers_.AnyRunning();
-  EnablePageControls(!running);
-  if (!running && state_.connected) EnableActionButtons(true);
+  // Only a running flow keeps the page locked, and it locks and unlocks the
+  // controls itself, so they are left alone then (also before the worker
+  // has reached the device). A finished query or clearing leaves the device
+  // connected and the sheet busy; the user goes on with any action (the
+  // next one opens the port again).
+  if (!workers_.AnyRunning()) {
+    EnablePageControls(true);
+    EnableActionButtons(true);
+  }
   ResetProgressDisplay();
 }
 

@@ -65,11 +65,10 @@ void MainSheet::OnClose(wxCloseEvent& event) {
     event.Veto();
     return;
   }
-  if (wxDialog* box = surface_->OpenMessageBox()) {
-    // A handler below us on this thread still uses the page: end its box and
-    // close once it has returned.
-    box->EndModal(wxID_CANCEL);
-    CallAfter([this] { Close(true); });
+  if (surface_->OpenMessageBox()) {
+    // A handler below us on this thread still uses the page: end its boxes
+    // and close once they have returned.
+    surface_->EndMessageBoxesThen([this] { Close(true); });
     return;
   }
   copyData_.Stop();

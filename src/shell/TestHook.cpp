@@ -7,6 +7,7 @@
 
 #include <wx/button.h>
 
+#include "page/UploadDBDlg.h"
 #include "shell/MainSheet.h"
 
 namespace mzt {
@@ -105,6 +106,9 @@ std::string TestHook::Run(MainSheet& sheet, const std::string& command) {
       box->EndModal(argument == "yes" ? wxID_YES : argument == "no" ? wxID_NO : wxID_OK);
       return "answer\t" + argument;
     });
+  // Whether no flow runs (a query's last steps run after its results show).
+  if (verb == "idle")
+    return onUi([&] { return std::string(sheet.Sheet().Page().IsFlowRunning() ? "idle\t0" : "idle\t1"); });
   if (verb == "close")
     return onUi([&] { return std::string(sheet.Close(false) ? "close\tclosing" : "close\tvetoed"); });
   return "unknown\t" + command;

@@ -144,6 +144,15 @@ MessageAnswer WxControlSurface::ShowMessage(const std::wstring& text, const std:
         if (messageObserver_) messageObserver_(caption, text, buttons);
         int answer = box.ShowModal();
         messageBox_ = outer;
+        if (afterMessageBoxes_) {
+          if (outer) {
+            outer->EndModal(wxID_CANCEL);
+          } else {
+            // Queued, so that it runs once the handler below has returned.
+            frame_.CallAfter(std::move(afterMessageBoxes_));
+            afterMessageBoxes_ = nullptr;
+          }
+        }
         switch (answer) {
           case wxID_OK: return MessageAnswer::kOk;
           case wxID_YES: return MessageAnswer::kYes;
@@ -223,6 +232,15 @@ ReplugResult WxControlSurface::RunReplugDialog() {
 void WxControlSurface::EnableCloseCommand(bool enabled) {
   closeEnabled_ = enabled;
   gate_.Call([this, enabled] { frame_.EnableCloseButton(enabled); });
+}
+
+void WxControlSurface::EndMessageBoxesThen(std::function<void()> then) {
+  if (!messageBox_) {
+    then();
+    return;
+  }
+  afterMessageBoxes_ = std::move(then);
+  messageBox_->EndModal(wxID_CANCEL);
 }
 
 void WxControlSurface::Shutdown() {

@@ -62,6 +62,9 @@ class WxControlSurface : public IControlSurface {
       std::function<void(const wxString& caption, const wxString& text, MessageButtons buttons)>;
   void SetMessageObserver(MessageObserver observer) { messageObserver_ = std::move(observer); }
   UiCallGate& Gate() { return gate_; }
+  // UI thread: ends the message boxes on screen as Cancel and runs `then`
+  // once the last has returned (at once when none is open).
+  void EndMessageBoxesThen(std::function<void()> then);
 
   // UI thread: answers every waiting call, ends the open message box as
   // Cancel and closes the dialogs.
@@ -77,6 +80,7 @@ class WxControlSurface : public IControlSurface {
   UsbReplugDialog* replugDialog_ = nullptr;
   std::shared_ptr<std::atomic<bool>> replugCancelled_;
   MessageObserver messageObserver_;
+  std::function<void()> afterMessageBoxes_;
 };
 
 }  // namespace mzt

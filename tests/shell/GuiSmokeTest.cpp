@@ -132,6 +132,7 @@ class GuiSmokeTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    if (HasFailure()) std::printf("What mzt-utility said:\n%s", Lines().c_str());
     if (pid_ > 0) {
       close(toProgram_);
       kill(pid_, SIGKILL);
@@ -211,6 +212,14 @@ class GuiSmokeTest : public ::testing::Test {
     return reply.rfind(prefix, 0) == 0 ? reply.substr(prefix.size()) : "<" + reply + ">";
   }
 
+  // Polls until no flow runs, or patience runs out.
+  bool WaitForIdle() {
+    for (auto start = std::chrono::steady_clock::now();
+         std::chrono::steady_clock::now() - start < kPatience; std::this_thread::sleep_for(100ms))
+      if (Command("idle") == "idle\t1") return true;
+    return false;
+  }
+
   // Polls until control `id` reads `expected`, or patience runs out.
   bool WaitForText(int id, const std::string& expected) {
     for (auto start = std::chrono::steady_clock::now();
@@ -260,9 +269,23 @@ class GuiSmokeTest : public ::testing::Test {
     std::string reply = Command("close");
     if (reply == "close\tvetoed") return -1;
     close(toProgram_);
-    int status = WaitExit(pid_);
-    pid_ = -1;
-    return status;
+    for (auto start = std::chrono::steady_clock::now();
+         std::chrono::steady_clock::now() - start < kPatience; std::this_thread::sleep_for(50ms)) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+    }
+    ADD_FAILURE() << "mzt-utility did not end after its close was accepted:\n" << Lines();
+    return -2;
+  }
+
+  std::string Lines() {
+    std::lock_guard lock(mutex_);
+    std::string all;
+    for (const auto& line : lines_) all += "  " + line + "\n";
+    return all;
   }
 
   TempFolder folder_;
@@ -291,6 +314,7 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   EXPECT_TRUE(WaitForText(1064, "202501150003"));
   EXPECT_EQ(Text(1146), "1.4.0.7");
   EXPECT_EQ(Text(1148), "台灣");
+  ASSERT_TRUE(WaitForIdle());
   Screenshot("2-query");
   Command("tab 1");
   Screenshot("3-about");
@@ -309,11 +333,10 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   Command("answer ok");
 
   // The device now holds the server's database.
-  EXPECT_TRUE(WaitForText(1001, "更新資料庫"));
-  for (int tries = 0; tries < 600 && Command("enabled 1117") != "enabled\t1117\t1"; ++tries)
-    std::this_thread::sleep_for(100ms);
+  ASSERT_TRUE(WaitForIdle());
   Command("click 1117");
   EXPECT_TRUE(WaitForText(1064, "202611300012"));
+  ASSERT_TRUE(WaitForIdle());
   EXPECT_EQ(Close(), 0);
 }
 
@@ -335,7 +358,9 @@ TEST_F(GuiSmokeTest, CopyDataRequestStartsAnUpdate) {
   ASSERT_TRUE(AnswerUntil(kRestartDevice));
   Screenshot("6-copydata-restart");
   Command("answer ok");
-  EXPECT_TRUE(WaitForText(1001, "更新資料庫"));
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(Text(1001), "更新資料庫");
+  EXPECT_EQ(Close(), 0);
 }
 
 }  // namespace
