@@ -326,6 +326,9 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   EXPECT_EQ(warning[1], kUploadModeWarning);
   Screenshot("4-warning");
   Command("answer ok");
+  // Once the box has returned the update runs (it waits for the next answer).
+  for (int tries = 0; tries < 600 && Command("idle") != "idle\t0"; ++tries)
+    std::this_thread::sleep_for(50ms);
   EXPECT_EQ(Close(), -1) << "the close box must be refused while the update runs";
   std::vector<std::string> seen;
   ASSERT_TRUE(AnswerUntil(kRestartDevice, &seen));
