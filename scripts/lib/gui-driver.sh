@@ -41,9 +41,9 @@ mzt_gui_demo() {
   shot 1-start
   echo "== 查詢 (query)"
   say "click 1117"; expect click; version
+  idle
   shot 2-query
   echo "== 更新資料庫 (update)"
-  say "text 1064"; expect text   # nothing pending before the update
   say "click 1001"
   while expect message; do
     if [[ "$line" == *"請重新啟動裝置!!"* ]]; then shot 3-done; say "answer ok"; expect answer; break; fi
