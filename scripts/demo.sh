@@ -2,12 +2,15 @@
 # The program's main job, on a fresh machine: a simulated detector holding an
 # older database and three POIs of its own, a local update server offering a
 # newer one, and `mzt update` bringing the device up to date.
+#
+# With --gui the desktop program `mzt-utility` does the same: on your own
+# display when DISPLAY is set (close the window to end the demo), else on a
+# hidden Xvfb display, driven step by step, with screenshots in build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-if [ "${1:-}" = "--gui" ]; then
-  echo "The desktop program is not part of this build yet; running the terminal demo." >&2
-fi
+gui=false
+[ "${1:-}" = "--gui" ] && gui=true
 
 source scripts/lib/deps.sh
 mzt_install_dependencies
@@ -47,6 +50,19 @@ for _ in $(seq 100); do [ -e "$work/port" ] && break; sleep 0.05; done
 echo "   port $(head -n 1 "$work/devsim.log")"
 
 export MZT_HOME="$work/home"
+if $gui; then
+  printf '[Comm. Port]\nPortNumber=%s\n' "$work/port" >"$MZT_HOME/MZTConfig.ini"
+  export MZT_UPDATE_SERVER="$server"
+  export XDG_RUNTIME_DIR="$work"
+  if [ -n "${DISPLAY:-}" ]; then
+    echo "== mzt-utility on $DISPLAY: press 查詢 (query), then 更新資料庫 (update); close the window to end"
+    "$build/mzt-utility"
+    exit 0
+  fi
+  source scripts/lib/gui-driver.sh
+  mzt_gui_demo "$build" "$work"
+  exit 0
+fi
 echo
 echo "== mzt query (before)"
 "$build/mzt" query --port "$work/port"

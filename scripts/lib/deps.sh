@@ -6,6 +6,7 @@ MZT_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev libcpp-httplib-dev libinih-dev
   tinyproxy
+  libwxgtk3.2-dev xvfb xdotool imagemagick fonts-noto-cjk
 )
 
 mzt_install_dependencies() {

@@ -66,10 +66,15 @@ void CUploadDBDlg::OnInitDialog() {
 
 void CUploadDBDlg::OnShowWindow() {
   LoadPortSettings();
-  if (!state_.connected)
+  // Only a running flow keeps the page locked, and it locks and unlocks the
+  // controls itself, so they are left alone then (also before the worker
+  // has reached the device). A finished query or clearing leaves the device
+  // connected and the sheet busy; the user goes on with any action (the
+  // next one opens the port again).
+  if (!workers_.AnyRunning()) {
     EnablePageControls(true);
-  else
-    EnablePageControls(!sheet_.IsBusy());
+    EnableActionButtons(true);
+  }
   ResetProgressDisplay();
 }
 

@@ -18,6 +18,18 @@ TEST_F(PoiClearTest, YesClearsThePoisInTheDevice) {
   EXPECT_EQ(surface_.Messages()[0].caption, L"MZT Utility");
   EXPECT_TRUE(sheet_->IsBusy());  // as the query, it ends busy with its controls enabled
   EXPECT_TRUE(surface_.Control(ids::kClearPoiButton).enabled);
+
+  // Back from the other tab the user is not locked out: every action is
+  // open again and the next query reaches the device.
+  Page().OnShowWindow();
+  for (int id : {ids::kPortList, ids::kQueryButton, ids::kUpdateButton, ids::kClearPoiButton,
+                 ids::kRegionList})
+    EXPECT_TRUE(surface_.Control(id).enabled) << id;
+  EXPECT_TRUE(surface_.CloseCommandEnabled());
+  Page().OnQueryButton();
+  Finish();
+  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kSuccess) << Transcript();
+  EXPECT_EQ(surface_.Control(ids::kDbVersionText).text, L"202501150003");
 }
 
 TEST_F(PoiClearTest, NoLeavesThePortClosedAndTheDeviceUntouched) {

@@ -1,0 +1,31 @@
+#include "shell/AboutPage.h"
+
+#include <wx/settings.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include "common/ModuleVersion.h"
+#include "platform/ProgramFolder.h"
+
+namespace mzt {
+
+// Template 100: the version text 1118 at (19,12) 140 x 8 and the notice at
+// (19,30) 162 x 8; below them the data folder, selectable so that it can be
+// copied into a file manager.
+AboutPage::AboutPage(wxWindow* parent) : wxPanel(parent, wxID_ANY) {
+  SetFont(wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT));
+  auto at = [this](int x, int y) { return ConvertDialogToPixels(wxPoint(x, y)); };
+  auto size = [this](int w, int h) { return ConvertDialogToPixels(wxSize(w, h)); };
+  new wxStaticText(this, kVersionText, wxString::FromUTF8(ProgramTitle()), at(19, 12), size(160, 8),
+                   wxST_NO_AUTORESIZE);
+  new wxStaticText(this, wxID_ANY, L"Copyright (C) 2026 MZT Utility", at(19, 30), size(162, 8),
+                   wxST_NO_AUTORESIZE);
+  new wxStaticText(this, wxID_ANY, L"程式檔案資料夾 (POI.csv、MZTConfig.ini):", at(19, 52),
+                   size(240, 8), wxST_NO_AUTORESIZE);
+  wxString folders = DataFolder().wstring();
+  if (ConfigFolder() != DataFolder()) folders += L"\n" + ConfigFolder().wstring();
+  new wxTextCtrl(this, kFolderText, folders, at(19, 64), size(245, 24),
+                 wxTE_READONLY | wxTE_MULTILINE | wxTE_NO_VSCROLL);
+}
+
+}  // namespace mzt

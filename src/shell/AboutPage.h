@@ -1,0 +1,18 @@
+#pragma once
+// The About page: the program's name and version, its notice, and the
+// folder that holds the program's files (POI.csv among them).
+
+#include <wx/panel.h>
+
+namespace mzt {
+
+class AboutPage : public wxPanel {
+ public:
+  static constexpr const wchar_t* kCaption = L"關於";
+  static constexpr int kVersionText = 1118;
+  static constexpr int kFolderText = 1119;
+
+  explicit AboutPage(wxWindow* parent);
+};
+
+}  // namespace mzt

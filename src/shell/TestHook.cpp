@@ -1,0 +1,117 @@
+#include "shell/TestHook.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+
+#include <wx/button.h>
+
+#include "page/UploadDBDlg.h"
+#include "shell/MainSheet.h"
+
+namespace mzt {
+
+bool TestHook::Enabled() {
+  const char* value = std::getenv("MZT_UI_TEST_HOOK");
+  return value && std::string(value) == "1";
+}
+
+TestHook::TestHook(MainSheet& sheet) {
+  state_->sheet = &sheet;
+  sheet.Surface().SetMessageObserver(
+      [state = state_](const wxString& caption, const wxString& text, MessageButtons buttons) {
+        state->Print("message\t" + caption.utf8_string() + "\t" + text.utf8_string() + "\t" +
+                     (buttons == MessageButtons::kYesNo ? "yesno" : "ok"));
+      });
+  // Blocked in a read of standard input until the test writes or closes it;
+  // it owns only the shared state, so it may outlive the window.
+  std::thread(Serve, state_).detach();
+}
+
+TestHook::~TestHook() {
+  std::lock_guard lock(state_->mutex);
+  state_->sheet = nullptr;
+}
+
+void TestHook::State::Print(const std::string& line) {
+  std::lock_guard lock(outputMutex);
+  std::cout << line << std::endl;
+}
+
+void TestHook::Serve(std::shared_ptr<State> state) {
+  std::string line;
+  while (std::getline(std::cin, line)) {
+    std::string answer;
+    {
+      std::lock_guard lock(state->mutex);
+      if (!state->sheet) return;
+      answer = Run(*state->sheet, line);
+    }
+    state->Print(answer);
+  }
+}
+
+std::string TestHook::Run(MainSheet& sheet, const std::string& command) {
+  std::istringstream words(command);
+  std::string verb;
+  words >> verb;
+  int id = 0;
+  std::string argument;
+  if (verb == "click" || verb == "text" || verb == "enabled" || verb == "tab") words >> id;
+  if (verb == "answer") words >> argument;
+  UiCallGate& gate = sheet.Surface().Gate();
+  auto onUi = [&](std::function<std::string()> body) {
+    return gate.Call<std::string>(std::move(body), "closed");
+  };
+  if (verb == "title") return onUi([&] { return "title\t" + sheet.GetTitle().utf8_string(); });
+  if (verb == "tabs")
+    return onUi([&] {
+      std::string tabs = "tabs";
+      for (size_t i = 0; i < sheet.Tabs().GetPageCount(); ++i)
+        tabs += "\t" + sheet.Tabs().GetPageText(i).utf8_string();
+      return tabs;
+    });
+  if (verb == "tab")
+    return onUi([&] {
+      sheet.Tabs().ChangeSelection(static_cast<size_t>(id));
+      wxBookCtrlEvent changed(wxEVT_NOTEBOOK_PAGE_CHANGED, sheet.Tabs().GetId(), id);
+      changed.SetEventObject(&sheet.Tabs());
+      sheet.Tabs().ProcessWindowEvent(changed);
+      return std::string("tab\t") + std::to_string(id);
+    });
+  if (verb == "text")
+    return "text\t" + std::to_string(id) + "\t" +
+           wxString(sheet.Surface().GetText(id)).utf8_string();
+  if (verb == "enabled")
+    return onUi([&] {
+      wxWindow* control = sheet.Surface().Control(id);
+      return "enabled\t" + std::to_string(id) + "\t" + (control && control->IsEnabled() ? "1" : "0");
+    });
+  if (verb == "click") {
+    // Queued, not waited for: the click may open a message box of its own.
+    gate.Post([&sheet, id] {
+      auto* button = wxDynamicCast(sheet.Surface().Control(id), wxButton);
+      if (!button || !button->IsEnabled()) return;
+      wxCommandEvent click(wxEVT_BUTTON, id);
+      click.SetEventObject(button);
+      button->ProcessWindowEvent(click);
+    });
+    return "click\t" + std::to_string(id);
+  }
+  if (verb == "answer")
+    return onUi([&] {
+      wxDialog* box = sheet.Surface().OpenMessageBox();
+      if (!box) return std::string("answer\tnone");
+      box->EndModal(argument == "yes" ? wxID_YES : argument == "no" ? wxID_NO : wxID_OK);
+      return "answer\t" + argument;
+    });
+  // Whether no flow runs (a query's last steps run after its results show).
+  if (verb == "idle")
+    return onUi([&] { return std::string(sheet.Sheet().Page().IsFlowRunning() ? "idle\t0" : "idle\t1"); });
+  if (verb == "close")
+    return onUi([&] { return std::string(sheet.Close(false) ? "close\tclosing" : "close\tvetoed"); });
+  return "unknown\t" + command;
+}
+
+}  // namespace mzt

@@ -1,0 +1,260 @@
+#include "shell/WxControlSurface.h"
+
+#include <wx/checkbox.h>
+#include <wx/combobox.h>
+#include <wx/gauge.h>
+#include <wx/msgdlg.h>
+#include <wx/generic/msgdlgg.h>
+#include <wx/textctrl.h>
+
+#include <algorithm>
+
+#include "devicelink/PortDiscovery.h"
+#include "page/ReplugWatcher.h"
+#include "platform/Clock.h"
+#include "shell/UsbReplugDialog.h"
+#include "shell/WaitDialog.h"
+
+namespace mzt {
+
+WxControlSurface::WxControlSurface(wxFrame& frame)
+    : frame_(frame), gate_([&frame](std::function<void()> task) { frame.CallAfter(std::move(task)); }) {}
+
+WxControlSurface::~WxControlSurface() { gate_.Shutdown(); }
+
+wxWindow* WxControlSurface::Control(int id) const {
+  auto it = controls_.find(id);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+// Edits hold a value, the other controls a caption taken literally.
+void WxControlSurface::SetText(int id, const std::wstring& text) {
+  gate_.Call([&] {
+    wxWindow* window = Control(id);
+    if (auto* edit = wxDynamicCast(window, wxTextCtrl))
+      edit->ChangeValue(text);
+    else if (auto* control = wxDynamicCast(window, wxControl))
+      control->SetLabelText(text);
+  });
+}
+
+std::wstring WxControlSurface::GetText(int id) {
+  return gate_.Call<std::wstring>(
+      [&] {
+        wxWindow* window = Control(id);
+        if (auto* edit = wxDynamicCast(window, wxTextCtrl)) return edit->GetValue().ToStdWstring();
+        if (auto* control = wxDynamicCast(window, wxControl))
+          return control->GetLabelText().ToStdWstring();
+        return std::wstring();
+      },
+      std::wstring());
+}
+
+void WxControlSurface::Enable(int id, bool enabled) {
+  gate_.Call([&] {
+    if (wxWindow* control = Control(id)) control->Enable(enabled);
+  });
+}
+
+void WxControlSurface::Show(int id, bool shown) {
+  gate_.Call([&] {
+    if (wxWindow* control = Control(id)) control->Show(shown);
+  });
+}
+
+void WxControlSurface::Check(int id, bool checked) {
+  gate_.Call([&] {
+    if (auto* box = wxDynamicCast(Control(id), wxCheckBox)) box->SetValue(checked);
+  });
+}
+
+void WxControlSurface::ClearList(int id) {
+  gate_.Call([&] {
+    if (auto* list = wxDynamicCast(Control(id), wxComboBox)) list->Clear();
+  });
+}
+
+void WxControlSurface::AddListItem(int id, const std::wstring& text) {
+  gate_.Call([&] {
+    if (auto* list = wxDynamicCast(Control(id), wxComboBox)) list->Append(text);
+  });
+}
+
+void WxControlSurface::SelectListItem(int id, int index) {
+  gate_.Call([&] {
+    if (auto* list = wxDynamicCast(Control(id), wxComboBox))
+      list->SetSelection(index >= 0 && index < static_cast<int>(list->GetCount()) ? index
+                                                                                  : wxNOT_FOUND);
+  });
+}
+
+int WxControlSurface::SelectedListItem(int id) {
+  return gate_.Call<int>(
+      [&] {
+        auto* list = wxDynamicCast(Control(id), wxComboBox);
+        return list ? list->GetSelection() : -1;
+      },
+      -1);
+}
+
+int WxControlSurface::ListCount(int id) {
+  return gate_.Call<int>(
+      [&] {
+        auto* list = wxDynamicCast(Control(id), wxComboBox);
+        return list ? static_cast<int>(list->GetCount()) : 0;
+      },
+      0);
+}
+
+std::wstring WxControlSurface::ListItem(int id, int index) {
+  return gate_.Call<std::wstring>(
+      [&] {
+        auto* list = wxDynamicCast(Control(id), wxComboBox);
+        if (!list || index < 0 || index >= static_cast<int>(list->GetCount())) return std::wstring();
+        return list->GetString(static_cast<unsigned>(index)).ToStdWstring();
+      },
+      std::wstring());
+}
+
+// A gauge runs from 0; a range low above 0 is shifted away.
+void WxControlSurface::SetProgressRange(int id, int low, int high) {
+  gate_.Call([&] {
+    if (auto* bar = wxDynamicCast(Control(id), wxGauge)) bar->SetRange(std::max(1, high - low));
+  });
+}
+
+void WxControlSurface::SetProgressPosition(int id, int position) {
+  gate_.Call([&] {
+    if (auto* bar = wxDynamicCast(Control(id), wxGauge))
+      bar->SetValue(std::clamp(position, 0, bar->GetRange()));
+  });
+}
+
+MessageAnswer WxControlSurface::ShowMessage(const std::wstring& text, const std::wstring& caption,
+                                            MessageButtons buttons) {
+  MessageAnswer unanswered =
+      buttons == MessageButtons::kYesNo ? MessageAnswer::kNo : MessageAnswer::kCancel;
+  return gate_.Call<MessageAnswer>(
+      [this, text, caption, buttons, unanswered] {
+        long style = buttons == MessageButtons::kYesNo ? (wxYES_NO | wxICON_QUESTION)
+                                                       : (wxOK | wxICON_INFORMATION);
+        wxGenericMessageDialog box(&frame_, text, caption, style);
+        wxDialog* outer = messageBox_;
+        messageBox_ = &box;
+        if (messageObserver_) messageObserver_(caption, text, buttons);
+        int answer = box.ShowModal();
+        messageBox_ = outer;
+        if (afterMessageBoxes_) {
+          if (outer) {
+            outer->EndModal(wxID_CANCEL);
+          } else {
+            // Queued, so that it runs once the handler below has returned.
+            frame_.CallAfter(std::move(afterMessageBoxes_));
+            afterMessageBoxes_ = nullptr;
+          }
+        }
+        switch (answer) {
+          case wxID_OK: return MessageAnswer::kOk;
+          case wxID_YES: return MessageAnswer::kYes;
+          case wxID_NO: return MessageAnswer::kNo;
+          default: return unanswered;
+        }
+      },
+      unanswered);
+}
+
+void WxControlSurface::OpenWaitDialog() {
+  gate_.Call([this] {
+    if (waitDialog_) return;  // never two at once
+    waitDialog_ = new WaitDialog(&frame_);
+    waitDialog_->Show();
+  });
+}
+
+void WxControlSurface::CloseWaitDialog() {
+  gate_.Call([this] {
+    if (!waitDialog_) return;
+    waitDialog_->Destroy();
+    waitDialog_ = nullptr;
+  });
+}
+
+bool WxControlSurface::IsWaitDialogOpen() {
+  return gate_.Call<bool>([this] { return waitDialog_ != nullptr; }, false);
+}
+
+void WxControlSurface::SetWaitCaption(const std::wstring& caption) {
+  gate_.Call([&] {
+    if (waitDialog_) waitDialog_->SetTitle(caption);
+  });
+}
+
+std::wstring WxControlSurface::WaitCaption() {
+  return gate_.Call<std::wstring>(
+      [this] { return waitDialog_ ? waitDialog_->GetTitle().ToStdWstring() : std::wstring(); },
+      std::wstring());
+}
+
+// The worker that asks runs the presence probes and the pauses between them,
+// so the UI thread never waits on the device; the dialog only shows the
+// prompt and takes Escape.
+ReplugResult WxControlSurface::RunReplugDialog() {
+  if (gate_.OnUiThread()) return ReplugResult::kNone;  // someone has to wait for the device
+  auto cancelled = std::make_shared<std::atomic<bool>>(false);
+  bool shown = gate_.Call<bool>(
+      [this, cancelled] {
+        if (replugDialog_) return false;
+        replugCancelled_ = cancelled;
+        replugDialog_ = new UsbReplugDialog(&frame_, cancelled);
+        replugDialog_->Show();
+        replugDialog_->SetFocus();
+        return true;
+      },
+      false);
+  if (!shown) return gate_.IsShutDown() ? ReplugResult::kCancel : ReplugResult::kNone;
+  ReplugWatcher watcher({IsUsbSerialDeviceGone, IsUsbSerialDevicePresent}, RealClock());
+  ReplugOutcome outcome = RunReplugWatcher(
+      watcher, RealClock(), [&] { return cancelled->load() || gate_.IsShutDown(); },
+      [this](const ReplugPrompt& prompt) {
+        gate_.Call([this, prompt] {
+          if (replugDialog_) replugDialog_->ShowPrompt(prompt);
+        });
+      });
+  gate_.Call([this] {
+    if (!replugDialog_) return;
+    replugDialog_->Destroy();
+    replugDialog_ = nullptr;
+    replugCancelled_.reset();
+  });
+  return outcome == ReplugOutcome::kOk ? ReplugResult::kOk : ReplugResult::kCancel;
+}
+
+void WxControlSurface::EnableCloseCommand(bool enabled) {
+  closeEnabled_ = enabled;
+  gate_.Call([this, enabled] { frame_.EnableCloseButton(enabled); });
+}
+
+void WxControlSurface::EndMessageBoxesThen(std::function<void()> then) {
+  if (!messageBox_) {
+    then();
+    return;
+  }
+  afterMessageBoxes_ = std::move(then);
+  messageBox_->EndModal(wxID_CANCEL);
+}
+
+void WxControlSurface::Shutdown() {
+  gate_.Shutdown();
+  if (messageBox_) messageBox_->EndModal(wxID_CANCEL);
+  if (replugCancelled_) *replugCancelled_ = true;
+  if (waitDialog_) {
+    waitDialog_->Destroy();
+    waitDialog_ = nullptr;
+  }
+  if (replugDialog_) {
+    replugDialog_->Destroy();
+    replugDialog_ = nullptr;
+  }
+}
+
+}  // namespace mzt

@@ -1,0 +1,370 @@
+// The desktop program as a user runs it: a real window on an Xvfb display of
+// its own, the simulated device on a pty named in MZTConfig.ini and the
+// local update server on loopback. The window is driven through its test
+// hook (MZT_UI_TEST_HOOK=1); a screenshot of each step is left in the build
+// folder.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "database/DatabaseSplitter.h"
+#include "dbgen/SyntheticDatabase.h"
+#include "devsim/SimulatedDevice.h"
+#include "platform/CopyDataChannel.h"
+#include "support/TempFolder.h"
+#include "updserver/UpdateServer.h"
+
+namespace mzt {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::TempFolder;
+
+constexpr auto kPatience = 60s;  // a hung window fails the test instead of blocking it
+
+pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, int in,
+            int out) {
+  std::vector<std::string> a = args, e = env;
+  std::vector<char*> argv, envp;
+  for (auto& s : a) argv.push_back(s.data());
+  for (auto& s : e) envp.push_back(s.data());
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (in >= 0) dup2(in, 0);
+    if (out >= 0) dup2(out, 1);
+    execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+int WaitExit(pid_t pid) {
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// One X server for the suite, on a display it picks itself.
+class XServer {
+ public:
+  static std::string Display() {
+    static XServer server;
+    return server.display_;
+  }
+  ~XServer() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      WaitExit(pid_);
+    }
+  }
+
+ private:
+  XServer() {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(fds[0]);
+      std::string fd = std::to_string(fds[1]);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
+             "tcp", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(fds[1]);
+    // The number arrives once the server is ready, ended by a newline.
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (!number.empty()) display_ = ":" + number;
+  }
+  pid_t pid_ = -1;
+  std::string display_;
+};
+
+class GuiSmokeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    display_ = XServer::Display();
+    ASSERT_FALSE(display_.empty()) << "Xvfb did not start (is the xvfb package installed?)";
+    fs::create_directories(folder_ / "home");
+    fs::create_directories(folder_ / "server" / "tw");
+    fs::create_directories(folder_ / "installed");
+    fs::path installed = folder_ / "installed" / "ULDB.bin";
+    ASSERT_TRUE(dbgen::SyntheticDatabase({2025, 1, 15, 3, 4, 4, 200, 7}).WriteTo(installed));
+    DatabaseSplitter splitter;
+    fs::path a, b, c;
+    ASSERT_TRUE(splitter.SplitHeader(installed, true, a));
+    ASSERT_TRUE(splitter.SplitIndex(installed, true, b));
+    ASSERT_TRUE(splitter.SplitRecords(installed, true, c));
+    ASSERT_TRUE(dbgen::SyntheticDatabase({2026, 11, 30, 12, 4, 8, 700, 21})
+                    .WriteTo(folder_ / "server" / "tw" / "DB.bin"));
+
+    devsim::SimulatedDevice::Options options;
+    options.pois = devsim::GeneratePois(2);
+    options.databaseFolder = folder_ / "installed";
+    options.linkPath = folder_ / "port";
+    options.sysfsRoot = folder_ / "sys";
+    device_ = std::make_unique<devsim::SimulatedDevice>(options);
+    ASSERT_TRUE(device_->Start());
+    updserver::UpdateServerOptions serverOptions;
+    serverOptions.databaseFolder = folder_ / "server";
+    server_ = std::make_unique<updserver::UpdateServer>(serverOptions);
+    ASSERT_TRUE(server_->Start());
+    test::WriteFileBytes(folder_ / "home" / "MZTConfig.ini",
+                         "[Comm. Port]\nPortNumber=" + (folder_ / "port").string() + "\n");
+    StartProgram();
+  }
+
+  void TearDown() override {
+    if (HasFailure()) std::printf("What mzt-utility said:\n%s", Lines().c_str());
+    if (pid_ > 0) {
+      close(toProgram_);
+      kill(pid_, SIGKILL);
+      WaitExit(pid_);
+    }
+    if (reader_.joinable()) reader_.join();
+    device_->Stop();
+    server_->Stop();
+  }
+
+  std::vector<std::string> Environment() const {
+    return {"DISPLAY=" + display_,
+            "HOME=" + folder_.Path().string(),
+            "MZT_HOME=" + (folder_ / "home").string(),
+            "MZT_SYSFS_ROOT=" + (folder_ / "sys").string(),
+            "MZT_UPDATE_SERVER=" + server_->BaseUrl(),
+            "MZT_TIME_SCALE=0.05",
+            "MZT_UI_TEST_HOOK=1",
+            "XDG_RUNTIME_DIR=" + folder_.Path().string(),
+            "NO_AT_BRIDGE=1",
+            "PATH=/usr/bin:/bin",
+            "LANG=C.UTF-8"};
+  }
+
+  void StartProgram() {
+    int in[2], out[2];
+    ASSERT_EQ(pipe(in), 0);
+    ASSERT_EQ(pipe(out), 0);
+    pid_ = Spawn({MZT_UTILITY_PROGRAM}, Environment(), in[0], out[1]);
+    close(in[0]);
+    close(out[1]);
+    toProgram_ = in[1];
+    reader_ = std::thread([this, fd = out[0]] {
+      std::string pending;
+      char buffer[512];
+      ssize_t n;
+      while ((n = read(fd, buffer, sizeof buffer)) > 0) {
+        pending.append(buffer, static_cast<size_t>(n));
+        for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
+          std::lock_guard lock(mutex_);
+          lines_.push_back(pending.substr(0, end));
+          changed_.notify_all();
+        }
+      }
+      close(fd);
+    });
+  }
+
+  // The next line from the program that `accept` takes, after those already seen.
+  std::string NextLine(const std::function<bool(const std::string&)>& accept) {
+    std::unique_lock lock(mutex_);
+    std::string found;
+    changed_.wait_for(lock, kPatience, [&] {
+      for (; seen_ < lines_.size(); ++seen_)
+        if (accept(lines_[seen_])) {
+          found = lines_[seen_++];
+          return true;
+        }
+      return false;
+    });
+    return found;
+  }
+
+  // Sends a hook command and answers its reply line.
+  std::string Command(const std::string& command) {
+    std::string line = command + "\n";
+    EXPECT_EQ(write(toProgram_, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+    std::string verb = command.substr(0, command.find(' '));
+    return NextLine([&](const std::string& l) {
+      return l.rfind(verb + "\t", 0) == 0 || l == "closed" || l.rfind("unknown", 0) == 0;
+    });
+  }
+
+  std::string Text(int id) {
+    std::string reply = Command("text " + std::to_string(id));
+    std::string prefix = "text\t" + std::to_string(id) + "\t";
+    return reply.rfind(prefix, 0) == 0 ? reply.substr(prefix.size()) : "<" + reply + ">";
+  }
+
+  // Polls until no flow runs, or patience runs out.
+  bool WaitForIdle() {
+    for (auto start = std::chrono::steady_clock::now();
+         std::chrono::steady_clock::now() - start < kPatience; std::this_thread::sleep_for(100ms))
+      if (Command("idle") == "idle\t1") return true;
+    return false;
+  }
+
+  // Polls until control `id` reads `expected`, or patience runs out.
+  bool WaitForText(int id, const std::string& expected) {
+    for (auto start = std::chrono::steady_clock::now();
+         std::chrono::steady_clock::now() - start < kPatience; std::this_thread::sleep_for(100ms))
+      if (Text(id) == expected) return true;
+    return false;
+  }
+
+  // The next message box: {caption, text, buttons}.
+  std::vector<std::string> NextMessage() {
+    std::string line = NextLine([](const std::string& l) { return l.rfind("message\t", 0) == 0; });
+    std::vector<std::string> fields;
+    for (size_t start = 0, tab;; start = tab + 1) {
+      tab = line.find('\t', start);
+      fields.push_back(line.substr(start, tab - start));
+      if (tab == std::string::npos) break;
+    }
+    fields.erase(fields.begin());
+    fields.resize(3);
+    return fields;
+  }
+
+  // Answers every message box (Yes to questions) up to the one reading `last`,
+  // which is left open; false when the flow ended without it.
+  bool AnswerUntil(const std::string& last, std::vector<std::string>* seen = nullptr) {
+    for (;;) {
+      auto message = NextMessage();
+      if (message[1].empty()) return false;
+      if (seen) seen->push_back(message[1]);
+      if (message[1] == last) return true;
+      Command(message[2] == "yesno" ? "answer yes" : "answer ok");
+    }
+  }
+
+  void Screenshot(const std::string& step) {
+    // The window paints after it answered the hook: let the display catch up.
+    std::this_thread::sleep_for(700ms);
+    std::string file = std::string(MZT_SCREENSHOT_DIR) + "/gui-" + step + ".png";
+    pid_t pid = Spawn({"/usr/bin/import", "-display", display_, "-window", "root", file},
+                      {"PATH=/usr/bin:/bin"}, -1, -1);
+    EXPECT_EQ(WaitExit(pid), 0) << "screenshot " << file;
+  }
+
+  // Closes like the close box; answers the program's exit status, or -1
+  // when the close was refused.
+  int Close() {
+    std::string reply = Command("close");
+    if (reply == "close\tvetoed") return -1;
+    close(toProgram_);
+    for (auto start = std::chrono::steady_clock::now();
+         std::chrono::steady_clock::now() - start < kPatience; std::this_thread::sleep_for(50ms)) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+    }
+    ADD_FAILURE() << "mzt-utility did not end after its close was accepted:\n" << Lines();
+    return -2;
+  }
+
+  std::string Lines() {
+    std::lock_guard lock(mutex_);
+    std::string all;
+    for (const auto& line : lines_) all += "  " + line + "\n";
+    return all;
+  }
+
+  TempFolder folder_;
+  std::string display_;
+  std::unique_ptr<devsim::SimulatedDevice> device_;
+  std::unique_ptr<updserver::UpdateServer> server_;
+  pid_t pid_ = -1;
+  int toProgram_ = -1;
+  std::thread reader_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::string> lines_;
+  size_t seen_ = 0;
+};
+
+constexpr const char* kUploadModeWarning = "裝置進入資料上傳模式,所有在裝置上的功能都會被關閉";
+constexpr const char* kRestartDevice = "請重新啟動裝置!!";
+
+TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
+  EXPECT_EQ(Command("title"), "title\tMZT Utility Online  1.1.53.68");
+  EXPECT_EQ(Command("tabs"), "tabs\t測速點資料庫上傳\t關於");
+  EXPECT_EQ(Text(1001), "更新資料庫");
+  Screenshot("1-start");
+
+  Command("click 1117");
+  EXPECT_TRUE(WaitForText(1064, "202501150003"));
+  EXPECT_EQ(Text(1146), "1.4.0.7");
+  EXPECT_EQ(Text(1148), "台灣");
+  ASSERT_TRUE(WaitForIdle());
+  Screenshot("2-query");
+  Command("tab 1");
+  Screenshot("3-about");
+  Command("tab 0");
+
+  Command("click 1001");
+  auto warning = NextMessage();
+  EXPECT_EQ(warning[0], "MZT Utility");
+  EXPECT_EQ(warning[1], kUploadModeWarning);
+  Screenshot("4-warning");
+  Command("answer ok");
+  // Once the box has returned the update runs (it waits for the next answer).
+  for (int tries = 0; tries < 600 && Command("idle") != "idle\t0"; ++tries)
+    std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(Close(), -1) << "the close box must be refused while the update runs";
+  std::vector<std::string> seen;
+  ASSERT_TRUE(AnswerUntil(kRestartDevice, &seen));
+  Screenshot("5-restart");
+  Command("answer ok");
+
+  // The device now holds the server's database.
+  ASSERT_TRUE(WaitForIdle());
+  Command("click 1117");
+  EXPECT_TRUE(WaitForText(1064, "202611300012"));
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(Close(), 0);
+}
+
+TEST_F(GuiSmokeTest, CopyDataRequestStartsAnUpdate) {
+  ASSERT_EQ(Command("title").rfind("title\t", 0), 0u);  // the window is up
+  fs::path socket = folder_ / "mzt-utility.sock";
+  std::string text = "C:\\ULDB.bin," + (folder_ / "port").string();
+  std::vector<uint8_t> bytes(text.begin(), text.end());
+  bytes.push_back(0);
+  auto refused = SendCopyData(socket, 2, bytes);
+  ASSERT_TRUE(refused) << refused.Err().message;
+  EXPECT_FALSE(refused.Value());
+
+  pid_t sender = Spawn({MZT_PROGRAM, "send-copydata", text}, Environment(), -1, -1);
+  auto warning = NextMessage();
+  EXPECT_EQ(WaitExit(sender), 0) << "mzt send-copydata reports the request refused";
+  EXPECT_EQ(warning[1], kUploadModeWarning);
+  Command("answer ok");
+  ASSERT_TRUE(AnswerUntil(kRestartDevice));
+  Screenshot("6-copydata-restart");
+  Command("answer ok");
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(Text(1001), "更新資料庫");
+  EXPECT_EQ(Close(), 0);
+}
+
+}  // namespace
+}  // namespace mzt

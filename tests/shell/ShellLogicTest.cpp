@@ -1,0 +1,124 @@
+// The desktop program's toolkit-free parts: the wait bar's sweep and the
+// gate that runs surface calls on the UI thread.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "shell/UiCallGate.h"
+#include "shell/WaitSweep.h"
+
+namespace mzt {
+namespace {
+
+TEST(WaitSweepTest, FillsHoldsFullEmptiesAndStartsAgain) {
+  // One tick every 100 ms: 0..90, seven ticks at 100, 90..10, then 0 on the
+  // 27th tick, where the next cycle starts.
+  std::vector<int> expected;
+  for (int v = 0; v <= 90; v += 10) expected.push_back(v);
+  for (int i = 0; i < 7; ++i) expected.push_back(100);
+  for (int v = 90; v >= 10; v -= 10) expected.push_back(v);
+  ASSERT_EQ(expected.size(), 26u);
+  WaitSweep sweep;
+  for (int cycle = 0; cycle < 2; ++cycle)
+    for (size_t tick = 0; tick < expected.size(); ++tick)
+      EXPECT_EQ(sweep.Tick(), expected[tick]) << "cycle " << cycle << ", tick " << tick + 1;
+}
+
+// The test's own thread plays the UI thread: it runs the queued tasks when
+// the test says so.
+class UiCallGateTest : public ::testing::Test {
+ protected:
+  UiCallGate gate_{[this](std::function<void()> task) {
+    {
+      std::lock_guard lock(mutex_);
+      queue_.push_back(std::move(task));
+    }
+    queued_.notify_all();
+  }};
+
+  void WaitUntilQueued() {
+    std::unique_lock lock(mutex_);
+    queued_.wait(lock, [&] { return !queue_.empty(); });
+  }
+  void RunQueued() {
+    std::deque<std::function<void()>> tasks;
+    {
+      std::lock_guard lock(mutex_);
+      tasks.swap(queue_);
+    }
+    for (auto& task : tasks) task();
+  }
+  size_t Queued() {
+    std::lock_guard lock(mutex_);
+    return queue_.size();
+  }
+
+  std::mutex mutex_;
+  std::condition_variable queued_;
+  std::deque<std::function<void()>> queue_;
+};
+
+TEST_F(UiCallGateTest, WorkerCallRunsOnTheUiThreadAndWaitsForIt) {
+  std::atomic<bool> returned{false};
+  std::thread::id ranOn;
+  int answer = 0;
+  std::thread worker([&] {
+    answer = gate_.Call<int>(
+        [&] {
+          ranOn = std::this_thread::get_id();
+          return 42;
+        },
+        -1);
+    returned = true;
+  });
+  WaitUntilQueued();
+  EXPECT_FALSE(returned);  // the task has not run: the worker still waits
+  RunQueued();
+  worker.join();
+  EXPECT_EQ(answer, 42);
+  EXPECT_EQ(ranOn, std::this_thread::get_id());
+}
+
+TEST_F(UiCallGateTest, UiThreadCallRunsAtOnce) {
+  // Nothing drains the queue here: a posted call would never return.
+  EXPECT_EQ(gate_.Call<int>([] { return 7; }, -1), 7);
+  bool ran = false;
+  gate_.Call([&] { ran = true; });
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(Queued(), 0u);
+}
+
+TEST_F(UiCallGateTest, ShutdownAnswersWaitingAndLaterCalls) {
+  bool bodyRan = false;
+  int answer = 0;
+  std::thread worker([&] {
+    answer = gate_.Call<int>(
+        [&] {
+          bodyRan = true;
+          return 1;
+        },
+        -1);
+  });
+  WaitUntilQueued();
+  gate_.Shutdown();
+  worker.join();  // would hang if the waiting call were not answered
+  EXPECT_EQ(answer, -1);
+  RunQueued();  // the UI thread reaches the stale task later: it does nothing
+  EXPECT_FALSE(bodyRan);
+
+  int late = 0;
+  std::thread(
+      [&] { late = gate_.Call<int>([] { return 1; }, -2); }).join();
+  EXPECT_EQ(late, -2);
+  EXPECT_EQ(Queued(), 0u);
+}
+
+}  // namespace
+}  // namespace mzt
