@@ -11,6 +11,7 @@
 #include "devicelink/DevicePort.h"
 #include "page/ControlIds.h"
 #include "page/MztUtilitySheet.h"
+#include "platform/CopyDataChannel.h"
 #include "support/RecordingSurface.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -27,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::string_view text(reinterpret_cast<const char*>(payload.data()), payload.size());
   text = text.substr(0, text.find('\0'));
-  bool acceptable = identifier == 1 && payload.size() <= mzt::CMZTUtilitySheet::kMaxCopyData &&
+  bool acceptable = identifier == 1 && payload.size() <= mzt::kMaxCopyDataBytes &&
                     text.find(',') != std::string_view::npos;
   int selected = surface.SelectedListItem(mzt::ids::kPortList);
   if (accepted != acceptable || selected < -1 || selected >= 3) std::abort();
