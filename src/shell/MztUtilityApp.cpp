@@ -1,5 +1,7 @@
 // The desktop program: one main sheet; the process ends when it closes.
 
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include <wx/app.h>
@@ -31,4 +33,15 @@ class MztUtilityApp : public wxApp {
 
 }  // namespace mzt
 
-wxIMPLEMENT_APP(mzt::MztUtilityApp);
+wxIMPLEMENT_APP_NO_MAIN(mzt::MztUtilityApp);
+
+// --version is answered before the toolkit starts, so that it needs no display.
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("%s\n", mzt::ProgramTitle().c_str());
+      return 0;
+    }
+  }
+  return wxEntry(argc, argv);
+}

@@ -33,7 +33,8 @@ std::string DbgenUsage() {
          "  --records N     number of camera records (default 1000)\n"
          "  --size-mib M    as many records as fit in M MiB, instead of --records\n"
          "  --seed S        seed of the made-up values (default 1)\n"
-         "  --help          this text\n";
+         "  --help          this text\n"
+         "  --version       the version\n";
 }
 
 Result<DbgenCommand> ParseDbgenCommandLine(std::span<const std::string_view> args) {
@@ -45,6 +46,10 @@ Result<DbgenCommand> ParseDbgenCommandLine(std::span<const std::string_view> arg
     std::string_view name = args[i];
     if (name == "--help" || name == "-h") {
       command.help = true;
+      continue;
+    }
+    if (name == "--version") {
+      command.version = true;
       continue;
     }
     if (i + 1 >= args.size()) {
@@ -95,7 +100,7 @@ Result<DbgenCommand> ParseDbgenCommandLine(std::span<const std::string_view> arg
       return Invalid("unknown option " + std::string(name));
     }
   }
-  if (command.help) return command;
+  if (command.help || command.version) return command;
   if (command.out.empty()) return Invalid("--out FILE is required");
   if (records && sizeMib) return Invalid("--records and --size-mib exclude each other");
   if (records) command.database.records = *records;

@@ -13,6 +13,7 @@ namespace mzt::dbgen {
 
 struct DbgenCommand {
   bool help = false;
+  bool version = false;
   std::filesystem::path out;
   DatabaseOptions database;
 };

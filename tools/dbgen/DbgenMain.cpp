@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ModuleVersion.h"
 #include "dbgen/DbgenCommandLine.h"
 #include "dbgen/SyntheticDatabase.h"
 
@@ -17,6 +18,10 @@ int main(int argc, char** argv) {
   }
   if (command.Value().help) {
     std::fputs(mzt::dbgen::DbgenUsage().c_str(), stdout);
+    return 0;
+  }
+  if (command.Value().version) {
+    std::printf("mzt-dbgen (%s)\n", mzt::ProgramTitle().c_str());
     return 0;
   }
   const auto& options = command.Value().database;

@@ -256,6 +256,11 @@ const std::vector<Option>& OptionTable() {
          s.help = true;
          return Success();
        }},
+      {"--version", nullptr, "show the version",
+       [](S& s, const std::string&, double) -> Result<void> {
+         s.version = true;
+         return Success();
+       }},
   };
   return options;
 }

@@ -19,6 +19,7 @@ struct ProgramSettings {
   std::chrono::milliseconds replugDelay{3000};
   bool verbose = false;
   bool help = false;
+  bool version = false;
 };
 
 // Times given in milliseconds are multiplied by `timeScale` and the byte

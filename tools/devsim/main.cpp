@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ModuleVersion.h"
 #include "common/Timing.h"
 #include "devsim/CommandLine.h"
 #include "devsim/SignalWaiter.h"
@@ -35,6 +36,10 @@ int main(int argc, char** argv) {
   ProgramSettings settings = std::move(parsed).Value();
   if (settings.help) {
     std::fputs(HelpText().c_str(), stdout);
+    return 0;
+  }
+  if (settings.version) {
+    std::printf("mzt-devsim (%s)\n", ProgramTitle().c_str());
     return 0;
   }
   if (!settings.poiCsv.empty()) {

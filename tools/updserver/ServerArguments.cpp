@@ -55,7 +55,8 @@ const char* const kServerUsage =
     "                                    blanks at that rate for ever, without a length\n"
     "                     huge[:MIB]     the body padded with commas to MIB mebibytes\n"
     "                                    (default 64)\n"
-    "  --help           this text\n";
+    "  --help           this text\n"
+    "  --version        the version\n";
 
 Result<std::pair<Page, PageFault>> ParseFault(const std::string& text) {
   size_t first = text.find(':');
@@ -108,6 +109,10 @@ Result<ServerArguments> ParseServerArguments(const std::vector<std::string>& arg
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
       parsed.help = true;
+      continue;
+    }
+    if (arg == "--version") {
+      parsed.version = true;
       continue;
     }
     if (arg != "--port" && arg != "--host" && arg != "--db-dir" && arg != "--fault")

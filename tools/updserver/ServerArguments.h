@@ -14,6 +14,7 @@ struct ServerArguments {
   UpdateServerOptions options;
   std::vector<std::pair<Page, PageFault>> faults;
   bool help = false;
+  bool version = false;
 };
 
 // Reads the arguments after the program name.

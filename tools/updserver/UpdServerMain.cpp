@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "common/ModuleVersion.h"
 #include "updserver/ServerArguments.h"
 #include "updserver/UpdateServer.h"
 
@@ -18,6 +19,10 @@ int main(int argc, char** argv) {
   }
   if (parsed.Value().help) {
     std::fputs(kServerUsage, stdout);
+    return 0;
+  }
+  if (parsed.Value().version) {
+    std::printf("mzt-updserver (%s)\n", mzt::ProgramTitle().c_str());
     return 0;
   }
 
