@@ -30,6 +30,8 @@ run_plain() {
     exit 1
   fi
   tail -n 12 build/demo.log
+  echo "== Debian package"
+  ./scripts/package-test.sh
 }
 
 run_asan() {

@@ -7,6 +7,7 @@ MZT_PACKAGES=(
   libcurl4-openssl-dev libcpp-httplib-dev libinih-dev
   tinyproxy
   libwxgtk3.2-dev xvfb xdotool imagemagick fonts-noto-cjk
+  dpkg-dev desktop-file-utils librsvg2-bin
 )
 
 mzt_install_dependencies() {
