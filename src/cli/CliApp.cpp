@@ -290,10 +290,12 @@ int RunDeviceFlow(const CliOptions& options) {
   FlowOutcome outcome = page.LastOutcome();
   if (surface.ReplugAbandoned()) {
     outcome = FlowOutcome::kTransferFailed;
-    workFiles.RemoveWritten();
     Complain(InterruptWatcher::RecoveryText(recovery));
   }
   int status = ExitStatusOf(outcome);
+  // A failed run leaves nothing of its own in the data folder: the next run
+  // downloads and splits again.
+  if (status != kExitSuccess) workFiles.RemoveWritten();
   if (status != kExitSuccess && !page.SilentFailure().empty()) Complain(page.SilentFailure());
   if (command == "query" && outcome == FlowOutcome::kSuccess) {
     Say("FW 版本: " + WideToUtf8(surface.GetText(ids::kFwVersionText)));

@@ -57,20 +57,22 @@ PosixSerialPort::~PosixSerialPort() { Close(); }
 Result<void> PosixSerialPort::Open(const std::string& name, int baudRate) {
   Close();
   int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  // A port in use says so, whichever of TIOCEXCL and the lock refused it.
+  auto inUse = [&name](int err) {
+    return Error{ErrorCode::kBusy, "open " + name + ": another program is using the port", err};
+  };
   if (fd < 0) {
     int err = errno;
     // EBUSY: another program holds the port with TIOCEXCL.
-    ErrorCode code = err == ENOENT ? ErrorCode::kNotFound
-                     : err == EBUSY ? ErrorCode::kBusy
-                                    : ErrorCode::kIo;
-    return SystemFailure(code, "open " + name, err);
+    if (err == EBUSY) return inUse(err);
+    return SystemFailure(err == ENOENT ? ErrorCode::kNotFound : ErrorCode::kIo, "open " + name, err);
   }
   // No sharing: the lock refuses a second opener even for root, which
   // TIOCEXCL does not. Its EWOULDBLOCK text would not say what happened.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     int err = errno;
     ::close(fd);
-    return Error{ErrorCode::kBusy, "open " + name + ": another program is using the port", err};
+    return inUse(err);
   }
   ::ioctl(fd, TIOCEXCL);
 

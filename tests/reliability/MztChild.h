@@ -1,0 +1,151 @@
+#pragma once
+// `mzt` run as a child against the simulated device and the local update
+// server, its output watched as it grows so that a test acts on markers.
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "database/DatabaseSplitter.h"
+#include "database/ReducedIndex.h"
+#include "dbgen/SyntheticDatabase.h"
+#include "devsim/SimulatedDevice.h"
+#include "support/TempFolder.h"
+#include "updserver/UpdateServer.h"
+
+namespace mzt::test {
+
+// POIs in the simulated device.
+constexpr size_t kPois = 3;
+
+struct MztRun {
+  int status = -1;  // -1: ended by a signal
+  std::string output;
+};
+
+class MztChildTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    namespace fs = std::filesystem;
+    for (const char* dir : {"home", "server/tw", "installed", "expected"})
+      fs::create_directories(folder_ / dir);
+    ASSERT_TRUE(dbgen::SyntheticDatabase({2025, 1, 15, 3, 4, 4, 200, 7}).WriteTo(folder_ / "installed" / "ULDB.bin"));
+    ASSERT_TRUE(dbgen::SyntheticDatabase(kNewer).WriteTo(folder_ / "server" / "tw" / "DB.bin"));
+    ASSERT_TRUE(dbgen::SyntheticDatabase(kNewer).WriteTo(folder_ / "expected" / "ULDB.bin"));
+    for (const char* dir : {"installed", "expected"}) {
+      DatabaseSplitter splitter;
+      fs::path db = folder_ / dir / "ULDB.bin", out;
+      ASSERT_TRUE(splitter.SplitHeader(db, true, out));
+      ASSERT_TRUE(splitter.SplitIndex(db, true, out));
+      ASSERT_TRUE(splitter.SplitRecords(db, true, out));
+    }
+    // The device gets the index reduced.
+    ASSERT_TRUE(MakeReducedIndex(folder_ / "expected" / "FF01.bin", folder_ / "expected" / "Index.bin"));
+    deviceOptions_.pois = devsim::GeneratePois(kPois);
+    deviceOptions_.databaseFolder = folder_ / "installed";
+    deviceOptions_.linkPath = folder_ / "port";
+    deviceOptions_.sysfsRoot = folder_ / "sys";
+    device_ = std::make_unique<devsim::SimulatedDevice>(deviceOptions_);
+    ASSERT_TRUE(device_->Start());
+    updserver::UpdateServerOptions serverOptions;
+    serverOptions.databaseFolder = folder_ / "server";
+    server_ = std::make_unique<updserver::UpdateServer>(serverOptions);
+    ASSERT_TRUE(server_->Start());
+  }
+  void TearDown() override {
+    device_->Stop();
+    server_->Stop();
+  }
+
+  // Runs mzt without a terminal; `watch` sees the output as it grows;
+  // `childSetup` runs in the child before exec (async-signal-safe calls only).
+  MztRun Mzt(std::vector<std::string> args,
+             const std::function<void(const std::string&, pid_t)>& watch = {},
+             void (*childSetup)() = nullptr, std::vector<std::string> env = {}) {
+    args.insert(args.begin(), std::string(MZT_PROGRAM));
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (std::string e : {"MZT_TIME_SCALE=0.01", "PATH=/usr/bin:/bin", "LANG=C.UTF-8"})
+      env.push_back(e);
+    env.push_back("MZT_HOME=" + (folder_ / "home").string());
+    env.push_back("MZT_SYSFS_ROOT=" + (folder_ / "sys").string());
+    env.push_back("XDG_RUNTIME_DIR=" + folder_.Path().string());
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    int fds[2];
+    if (pipe(fds) != 0) return {};
+    pid_t pid = fork();
+    if (pid == 0) {
+      dup2(fds[1], 1);
+      dup2(fds[1], 2);
+      int null = ::open("/dev/null", O_RDONLY);
+      dup2(null, 0);
+      close(fds[0]);
+      if (childSetup) childSetup();
+      execve(argv[0], argv.data(), envp.data());
+      _exit(127);
+    }
+    close(fds[1]);
+    MztRun run;
+    char buffer[4096];
+    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) {
+      run.output.append(buffer, static_cast<size_t>(n));
+      if (watch) watch(run.output, pid);
+    }
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+  }
+
+  std::vector<std::string> Update() const {
+    return {"update", "--yes", "--port", (folder_ / "port").string(), "--server", server_->BaseUrl()};
+  }
+
+  // The device holds exactly the new database's three files.
+  void ExpectNewDatabase() const {
+    auto table = device_->FileTable();
+    EXPECT_EQ(table.size(), 3u);
+    for (uint16_t id : {uint16_t{0xFF00}, uint16_t{0xFF01}, uint16_t{0xFF02}}) {
+      auto stored = device_->StoredData(id);
+      const char* name = id == 0xFF00 ? "FF00.bin" : id == 0xFF01 ? "Index.bin" : "FF02.bin";
+      ASSERT_TRUE(stored) << name;
+      EXPECT_TRUE(*stored == ReadFileBytes(folder_ / "expected" / name)) << name;
+    }
+  }
+
+  // POI.csv holds every POI (each backup appends all of them, after its time
+  // stamp) and nothing else is left in the data folder.
+  void ExpectCleanDataFolder(bool poiCsv) const {
+    namespace fs = std::filesystem;
+    for (const auto& entry : fs::directory_iterator(folder_ / "home"))
+      EXPECT_EQ(entry.path().filename(), "POI.csv") << entry.path();
+    if (!poiCsv) return;
+    std::istringstream csv(ReadFileBytes(folder_ / "home" / "POI.csv"));
+    std::set<std::string> pois;
+    std::string line;
+    for (std::getline(csv, line); std::getline(csv, line);)
+      pois.insert(line.substr(line.find(',', line.find(',') + 1)));
+    EXPECT_EQ(pois.size(), kPois);
+  }
+
+  static constexpr dbgen::DatabaseOptions kNewer{2026, 11, 30, 12, 4, 8, 300, 21};
+  TempFolder folder_;
+  devsim::SimulatedDevice::Options deviceOptions_;
+  std::unique_ptr<devsim::SimulatedDevice> device_;
+  std::unique_ptr<updserver::UpdateServer> server_;
+};
+
+}  // namespace mzt::test
