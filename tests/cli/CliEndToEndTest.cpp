@@ -10,12 +10,12 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <algorithm>
 #include <functional>
 #include <map>
 #include <optional>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -190,201 +190,170 @@ class CliTest : public ::testing::Test {
   std::unique_ptr<updserver::UpdateServer> server_;
 };
 
-TEST_F(CliTest, VersionAndPorts) {
-  Outcome version = Mzt({"--version"});
-  EXPECT_EQ(version.status, 0);
-  EXPECT_TRUE(Has(version, "MZT Utility Online  ")) << version.output;
-  Outcome ports = Mzt({"ports"});
-  EXPECT_EQ(ports.status, 0);
-  EXPECT_EQ(ports.output, "/dev/ttyACM0\n");
-  Outcome mistyped = Mzt({"flash"});
-  EXPECT_EQ(mistyped.status, 1);
-  EXPECT_EQ(mistyped.output,
-            "mzt: unknown command flash\nUsage: mzt COMMAND [OPTIONS]\n"
-            "Try 'mzt --help' for the commands and options.\n");
-}
-
-TEST_F(CliTest, QueryShowsWhatTheDeviceHoldsOnStandardOutputOnly) {
-  Outcome run = Mzt({"query", "--port=" + Port()}, {.separateOutput = true});
-  EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(run.standardOutput, "FW 版本: 1.4.0.7\nDB 版本: 202501150003\nDB區域: 台灣\n");
-  EXPECT_TRUE(Has(run, "請稍候...")) << run.output;
-}
-
-TEST_F(CliTest, UpdateWithYesInstallsTheNewDatabase) {
-  Outcome run = Mzt({"update", "--yes", "--port", Port(), "--server", server_->BaseUrl()});
-  EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(device_->Version().number, 12);
-  EXPECT_TRUE(Has(run, "[MZT Utility] 請重新啟動裝置!!")) << run.output;
-  EXPECT_TRUE(fs::exists(folder_ / "home" / "POI.csv"));
-  EXPECT_EQ(server_->SuccessReports().size(), 1u);
-}
-
-struct ServerRow {
+// One run of `mzt`: its arguments ("PORT", "SERVER" filled in; "@x" is x in the
+// test folder), its input, the device's and the server's faults; its exit
+// status, what it says, and the device and files afterwards.
+struct CliRow {
   std::string name;
-  std::optional<updserver::Page> page;  // the page that misbehaves
-  updserver::PageFault fault;
-  std::string server;  // instead of the local server's address
-  int status;
-  std::string says;
+  std::vector<std::string> args;
+  How how{};
+  std::optional<devsim::Fault> fault{};
+  std::optional<updserver::Page> page{};  // the server's page that misbehaves
+  updserver::PageFault serverFault{};
+  bool poiFileBlocked = false;  // "POI.csv" cannot be written
+  int status = 0;
+  std::vector<std::string> says{};
+  std::optional<std::string> output{};          // all of it
+  std::optional<std::string> standardOutput{};  // when kept apart
+  int versionAfter = 3;                         // the device's database number
+  size_t poisAfter = 3;
+  std::optional<int> csvLines{};         // lines of POI.csv afterwards, -1: no such file
+  std::optional<bool> namesPoiCsv{};
+  std::optional<size_t> serverRequests{};
+  bool deviceUntouched = false;
+  std::vector<std::string> made{};       // files in the test folder afterwards
 };
 
-class CliServerTest : public CliTest, public ::testing::WithParamInterface<ServerRow> {};
+class CliRunTest : public CliTest, public ::testing::WithParamInterface<CliRow> {};
 
-TEST_P(CliServerTest, ExitStatusAndReason) {
-  const ServerRow& row = GetParam();
-  if (row.page) server_->SetFault(*row.page, row.fault);
-  Outcome run = Mzt({"update", "--port", Port(), "--server",
-                     row.server.empty() ? server_->BaseUrl() : row.server});
-  EXPECT_EQ(run.status, row.status) << run.output;
-  EXPECT_TRUE(Has(run, row.says)) << run.output;
-  EXPECT_EQ(device_->Version().number, 3);
-  if (row.status == 1) {
-    EXPECT_TRUE(device_->ReceivedSentences().empty());
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Answers, CliServerTest,
-    ::testing::Values(
-        ServerRow{"NothingNewer", updserver::Page::kVersionCheck, {.body = "2"}, "", 0,
-                  "網站無新的資料庫可供更新"},
-        ServerRow{"AddressPageSaysNothingNewer", updserver::Page::kDownloadAddress,
-                  {.body = "2"}, "", 0, "網站無新的資料庫可供更新"},
-        ServerRow{"VersionCheckGarbage", updserver::Page::kVersionCheck, {.body = "<html>"}, "", 3,
-                  "mzt: the version check (http://"},
-        ServerRow{"VersionCheckStatus", updserver::Page::kVersionCheck, {.status = 503}, "", 3,
-                  "answered HTTP status 503"},
-        ServerRow{"DeadServer", std::nullopt, {}, "http://127.0.0.1:1/", 3, "Error"},
-        ServerRow{"ServerAddressCheckedFirst", std::nullopt, {}, "127.0.0.1:8086", 1,
-                  "mzt: --server needs an http:// or https:// address"}),
-    test::RowName());
-
-TEST_F(CliTest, UploadInstallsAFileWithoutTheServerAndKeepsIt) {
-  fs::path file = folder_ / "mine.bin";
-  ASSERT_TRUE(dbgen::SyntheticDatabase(newer_).WriteTo(file));
-  Outcome run = Mzt({"upload", file.string(), "--port", Port(), "--server", server_->BaseUrl()});
-  EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(device_->Version().number, 12);
-  EXPECT_TRUE(fs::exists(file));
-  EXPECT_TRUE(server_->Requests().empty());
-  Outcome missing = Mzt({"upload", (folder_ / "missing.bin").string(), "--port", Port()});
-  EXPECT_EQ(missing.status, 8);
-  EXPECT_TRUE(Has(missing, "missing.bin: No such file or directory")) << missing.output;
-}
-
-TEST_F(CliTest, ClearPoiAsksAndNoTerminalMeansNo) {
-  Outcome noTerminal = Mzt({"clear-poi", "--port", Port()});
-  EXPECT_EQ(noTerminal.status, 5) << noTerminal.output;
-  EXPECT_EQ(device_->PoiCount(), 3u);
-
-  Outcome typedNo = Mzt({"clear-poi", "--port", Port()}, {.onTerminal = true, .typed = "n\n"});
-  EXPECT_EQ(typedNo.status, 5) << typedNo.output;
-  EXPECT_TRUE(Has(typedNo, "程式將刪除裝置內POI資料,請問是否刪除? (y/n)"));
-  EXPECT_EQ(device_->PoiCount(), 3u);
-
-  // The end of input (Ctrl-D) at the question.
-  Outcome ended = Mzt({"clear-poi", "--port", Port()}, {.onTerminal = true, .typed = "\x04"});
-  EXPECT_EQ(ended.status, 5) << ended.output;
-  EXPECT_EQ(device_->PoiCount(), 3u);
-
-  // `mzt clear-poi > log` still asks on the terminal.
-  Outcome typedYes = Mzt({"clear-poi", "--port", Port()},
-                         {.onTerminal = true, .typed = "y\n", .separateOutput = true});
-  EXPECT_EQ(typedYes.status, 0) << typedYes.output;
-  EXPECT_TRUE(Has(typedYes, "請問是否刪除? (y/n)")) << typedYes.output;
-  EXPECT_EQ(typedYes.standardOutput, "");
-  EXPECT_EQ(device_->PoiCount(), 0u);
-}
-
-TEST_F(CliTest, ClearPoiWithYes) {
-  Outcome run = Mzt({"clear-poi", "--yes", "--port", Port()});
-  EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_TRUE(Has(run, "POI清除完成,請重新啟動裝置!"));
-  EXPECT_EQ(device_->PoiCount(), 0u);
-}
-
-// The POI backup: what was saved of what the device holds, said honestly.
-struct PoiBackupRow {
-  std::string name;
-  std::vector<std::string> args;  // "PORT" and "SERVER" are filled in
-  std::optional<devsim::Fault> fault;
-  bool poiFileBlocked;
-  int status;
-  std::vector<std::string> shown;
-  int csvLines;  // lines of POI.csv afterwards, -1: no such file
-  bool namesPoiCsv;
-  int installedNumber = 3;  // the device's database number afterwards
-};
-
-class PoiBackupTest : public CliTest, public ::testing::WithParamInterface<PoiBackupRow> {};
-
-TEST_P(PoiBackupTest, SaysWhatWasSaved) {
-  const PoiBackupRow& row = GetParam();
+TEST_P(CliRunTest, ExitStatusTextAndTheDeviceAfterwards) {
+  const CliRow& row = GetParam();
+  ASSERT_TRUE(dbgen::SyntheticDatabase(newer_).WriteTo(folder_ / "mine.bin"));
+  test::WriteFileBytes(folder_ / "bad.bin", std::string(100, 'x'));
   if (row.fault) {
     ASSERT_TRUE(device_->AddFault(*row.fault));
   }
+  if (row.page) server_->SetFault(*row.page, row.serverFault);
   fs::path csv = folder_ / "home" / "POI.csv";
   if (row.poiFileBlocked) fs::create_directories(csv);
   std::vector<std::string> args;
-  for (const auto& arg : row.args)
-    args.push_back(arg == "PORT" ? Port() : arg == "SERVER" ? server_->BaseUrl() : arg);
-  Outcome run = Mzt(args);
-  EXPECT_EQ(run.status, row.status) << run.output;
-  for (const auto& text : row.shown) EXPECT_TRUE(Has(run, text)) << text << "\n" << run.output;
-  EXPECT_EQ(Has(run, "POI.csv"), row.namesPoiCsv) << run.output;
-  if (row.csvLines < 0 || row.poiFileBlocked) {
-    EXPECT_FALSE(fs::is_regular_file(csv));
-  } else {
-    std::string content = test::ReadFileBytes(csv);
-    EXPECT_EQ(std::count(content.begin(), content.end(), '\n'), row.csvLines) << content;
+  for (std::string arg : row.args) {
+    if (arg.starts_with("@")) arg = (folder_ / arg.substr(1)).string();
+    for (const auto& [name, value] : {std::pair{"PORT", Port()}, std::pair{"SERVER", server_->BaseUrl()}})
+      if (size_t at = arg.find(name); at != std::string::npos) arg.replace(at, strlen(name), value);
+    args.push_back(arg);
   }
-  EXPECT_EQ(device_->Version().number, row.installedNumber);
+  Outcome run = Mzt(args, row.how);
+  EXPECT_EQ(run.status, row.status) << run.output;
+  for (const auto& text : row.says) EXPECT_TRUE(Has(run, text)) << text << "\n" << run.output;
+  if (row.output) {
+    EXPECT_EQ(run.output, *row.output);
+  }
+  if (row.standardOutput) {
+    EXPECT_EQ(run.standardOutput, *row.standardOutput);
+  }
+  if (row.versionAfter >= 0) {
+    EXPECT_EQ(device_->Version().number, row.versionAfter);
+  }
+  EXPECT_EQ(device_->PoiCount(), row.poisAfter);
+  if (row.csvLines) {
+    if (*row.csvLines < 0) {
+      EXPECT_FALSE(fs::is_regular_file(csv));
+    } else {
+      std::string content = test::ReadFileBytes(csv);
+      EXPECT_EQ(std::count(content.begin(), content.end(), '\n'), *row.csvLines) << content;
+    }
+  }
+  if (row.namesPoiCsv) {
+    EXPECT_EQ(Has(run, "POI.csv"), *row.namesPoiCsv) << run.output;
+  }
+  if (row.serverRequests) {
+    EXPECT_EQ(server_->Requests().size(), *row.serverRequests);
+  }
+  if (row.deviceUntouched) {
+    EXPECT_TRUE(device_->ReceivedSentences().empty());
+  }
+  for (const auto& name : row.made) EXPECT_TRUE(fs::exists(folder_ / name)) << name;
+  EXPECT_TRUE(fs::exists(folder_ / "mine.bin"));
 }
 
+const std::vector<std::string> kUpdate{"update", "--port", "PORT", "--server", "SERVER"};
+const std::vector<std::string> kUpdateYes{"update", "--yes", "--port", "PORT", "--server", "SERVER"};
+const std::vector<std::string> kClearPoi{"clear-poi", "--port", "PORT"};
+const std::vector<std::string> kExportPoi{"export-poi", "--port", "PORT"};
 const devsim::Fault kCountRefused{.effect = devsim::Fault::Effect::kPoiCount, .times = 0};
+const devsim::Fault kRefusedFrames{.effect = devsim::Fault::Effect::kFrameStatus2,
+                                   .trigger = devsim::Fault::Trigger::kFrame, .fileId = 0xFF00,
+                                   .nth = 1, .times = 2};
 const std::string kIncompleteQuestion = "POI備份不完整: 無法讀取裝置內的POI數量";
+using updserver::Page;
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, PoiBackupTest,
+    Runs, CliRunTest,
     ::testing::Values(
-        PoiBackupRow{"AllSaved", {"export-poi", "--port", "PORT"}, {}, false, 0,
-                     {"POIs: 3 of 3 saved to "}, 4, true},
-        PoiBackupRow{"NoPois", {"export-poi", "--port", "PORT"},
-                     devsim::Fault{.effect = devsim::Fault::Effect::kPoiCount, .value = 0}, false,
-                     0, {"No POIs in the device"}, -1, false},
-        PoiBackupRow{"CountRefused", {"export-poi", "--port", "PORT"}, kCountRefused, false, 2,
-                     {"mzt: 0 POIs saved: the device did not tell how many POIs it holds"}, -1,
-                     false},
-        PoiBackupRow{"OneUnreadable", {"export-poi", "--port", "PORT"},
-                     devsim::Fault{.effect = devsim::Fault::Effect::kDropReply, .command = 114,
-                                   .argument = 1},
-                     false, 2, {"2 of 3 POIs saved to ", "1 could not be read from the device"},
-                     3, true},
-        PoiBackupRow{"FileUnwritable", {"export-poi", "--port", "PORT"}, {}, true, 7,
-                     {"無法產生ＰＯＩ檔案",
-                      "0 of 3 POIs saved: the POI file could not be written (Is a directory)"},
-                     -1, false},
+        CliRow{.name = "Version", .args = {"--version"}, .says = {"MZT Utility Online  "},
+               .deviceUntouched = true},
+        CliRow{.name = "Ports", .args = {"ports"}, .output = "/dev/ttyACM0\n"},
+        CliRow{.name = "UnknownCommand", .args = {"flash"}, .status = 1,
+               .output = "mzt: unknown command flash\nUsage: mzt COMMAND [OPTIONS]\n"
+                         "Try 'mzt --help' for the commands and options.\n"},
+        CliRow{.name = "QueryOnStandardOutputOnly", .args = {"query", "--port=PORT"},
+               .how = {.separateOutput = true}, .says = {"請稍候..."},
+               .standardOutput = "FW 版本: 1.4.0.7\nDB 版本: 202501150003\nDB區域: 台灣\n"},
+        CliRow{.name = "UnreachableDevice", .args = {"query", "--port", "/dev/no-such-port"}, .status = 2,
+               .says = {"[錯誤] 無法連結裝置，請重試\nopen /dev/no-such-port: No such file or directory"}},
+        CliRow{.name = "UpdateWithYes", .args = kUpdateYes, .says = {"[MZT Utility] 請重新啟動裝置!!"},
+               .versionAfter = 12, .csvLines = 4, .serverRequests = 4},
+        CliRow{.name = "NothingNewer", .args = kUpdate, .page = Page::kVersionCheck,
+               .serverFault = {.body = "2"}, .says = {"網站無新的資料庫可供更新"}},
+        CliRow{.name = "AddressPageSaysNothingNewer", .args = kUpdate, .page = Page::kDownloadAddress,
+               .serverFault = {.body = "2"}, .says = {"網站無新的資料庫可供更新"}},
+        CliRow{.name = "VersionCheckGarbage", .args = kUpdate, .page = Page::kVersionCheck,
+               .serverFault = {.body = "<html>"}, .status = 3, .says = {"mzt: the version check (http://"}},
+        CliRow{.name = "VersionCheckStatus", .args = kUpdate, .page = Page::kVersionCheck,
+               .serverFault = {.status = 503}, .status = 3, .says = {"answered HTTP status 503"}},
+        CliRow{.name = "DeadServer", .args = {"update", "--port", "PORT", "--server", "http://127.0.0.1:1/"},
+               .status = 3, .says = {"Error"}},
+        CliRow{.name = "ServerAddressCheckedFirst",
+               .args = {"update", "--port", "PORT", "--server", "127.0.0.1:8086"}, .status = 1,
+               .says = {"mzt: --server needs an http:// or https:// address"}, .deviceUntouched = true},
+        CliRow{.name = "NobodyReplugsAnUnattendedRun", .args = kUpdateYes, .fault = kRefusedFrames,
+               .status = 6, .says = {"[錯誤] DB 上傳失敗,請重試,請洽經銷商"}, .versionAfter = -1},
+        CliRow{.name = "UploadWithoutTheServer", .args = {"upload", "@mine.bin", "--port", "PORT", "--server", "SERVER"},
+               .versionAfter = 12, .serverRequests = 0},
+        CliRow{.name = "UploadOfAMissingFile", .args = {"upload", "@missing.bin", "--port", "PORT"},
+               .status = 8, .says = {"missing.bin: No such file or directory"}},
+        CliRow{.name = "SplitOfADatabase", .args = {"split", "@mine.bin", "--out", "@out"},
+               .made = {"out/FF00.bin", "out/FF01.bin", "out/FF02.bin"}},
+        CliRow{.name = "SplitOfNoDatabase", .args = {"split", "@bad.bin"}, .status = 4},
+        CliRow{.name = "SplitOfAMissingFile", .args = {"split", "@missing.bin"}, .status = 8},
+        CliRow{.name = "SplitOfAFolder", .args = {"split", "@"}, .status = 8},
+        CliRow{.name = "NoDesktopProgram", .args = {"send-copydata", "a.bin,1"}, .status = 9,
+               .says = {"no desktop program is running"}},
         // Without a terminal and without --yes the answer is No.
-        PoiBackupRow{"UpdateAfterIncompleteBackupStops",
-                     {"update", "--port", "PORT", "--server", "SERVER"}, kCountRefused, false, 5,
-                     {kIncompleteQuestion, "(y/n) n"}, -1, true},
-        PoiBackupRow{"UpdateWithYesGoesOn",
-                     {"update", "--yes", "--port", "PORT", "--server", "SERVER"}, kCountRefused,
-                     false, 0, {kIncompleteQuestion, "(y/n) y"}, -1, true, 12}),
+        CliRow{.name = "ClearPoiWithoutTerminal", .args = kClearPoi, .status = 5},
+        CliRow{.name = "ClearPoiTypedNo", .args = kClearPoi, .how = {.onTerminal = true, .typed = "n\n"},
+               .status = 5, .says = {"程式將刪除裝置內POI資料,請問是否刪除? (y/n)"}},
+        CliRow{.name = "ClearPoiEndOfInput", .args = kClearPoi, .how = {.onTerminal = true, .typed = "\x04"},
+               .status = 5},
+        // `mzt clear-poi > log` still asks on the terminal.
+        CliRow{.name = "ClearPoiTypedYes", .args = kClearPoi,
+               .how = {.onTerminal = true, .typed = "y\n", .separateOutput = true},
+               .says = {"請問是否刪除? (y/n)"}, .standardOutput = "", .poisAfter = 0},
+        CliRow{.name = "ClearPoiWithYes", .args = {"clear-poi", "--yes", "--port", "PORT"},
+               .says = {"POI清除完成,請重新啟動裝置!"}, .poisAfter = 0},
+        // The POI backup: what was saved of what the device holds, said honestly.
+        CliRow{.name = "AllPoisSaved", .args = kExportPoi, .says = {"POIs: 3 of 3 saved to "},
+               .csvLines = 4, .namesPoiCsv = true},
+        CliRow{.name = "NoPois", .args = kExportPoi,
+               .fault = devsim::Fault{.effect = devsim::Fault::Effect::kPoiCount, .value = 0},
+               .says = {"No POIs in the device"}, .csvLines = -1, .namesPoiCsv = false},
+        CliRow{.name = "PoiCountRefused", .args = kExportPoi, .fault = kCountRefused, .status = 2,
+               .says = {"mzt: 0 POIs saved: the device did not tell how many POIs it holds"},
+               .csvLines = -1, .namesPoiCsv = false},
+        CliRow{.name = "OnePoiUnreadable", .args = kExportPoi,
+               .fault = devsim::Fault{.effect = devsim::Fault::Effect::kDropReply, .command = 114, .argument = 1},
+               .status = 2, .says = {"2 of 3 POIs saved to ", "1 could not be read from the device"},
+               .csvLines = 3, .namesPoiCsv = true},
+        CliRow{.name = "PoiFileUnwritable", .args = kExportPoi, .poiFileBlocked = true, .status = 7,
+               .says = {"無法產生ＰＯＩ檔案", "0 of 3 POIs saved: the POI file could not be written (Is a directory)"},
+               .csvLines = -1, .namesPoiCsv = false},
+        CliRow{.name = "UpdateAfterIncompleteBackupStops", .args = kUpdate, .fault = kCountRefused,
+               .status = 5, .says = {kIncompleteQuestion, "(y/n) n"}, .csvLines = -1, .namesPoiCsv = true},
+        CliRow{.name = "UpdateWithYesGoesOn", .args = kUpdateYes, .fault = kCountRefused,
+               .says = {kIncompleteQuestion, "(y/n) y"}, .versionAfter = 12, .csvLines = -1,
+               .namesPoiCsv = true}),
     test::RowName());
-
-TEST_F(CliTest, SplitTellsWhetherTheFileIsADatabase) {
-  fs::path file = folder_ / "db.bin";
-  ASSERT_TRUE(dbgen::SyntheticDatabase(newer_).WriteTo(file));
-  Outcome valid = Mzt({"split", file.string(), "--out", (folder_ / "out").string()});
-  EXPECT_EQ(valid.status, 0) << valid.output;
-  for (const char* name : {"FF00.bin", "FF01.bin", "FF02.bin"}) EXPECT_TRUE(fs::exists(folder_ / "out" / name));
-  test::WriteFileBytes(folder_ / "bad.bin", std::string(100, 'x'));
-  EXPECT_EQ(Mzt({"split", (folder_ / "bad.bin").string()}).status, 4);
-  EXPECT_EQ(Mzt({"split", (folder_ / "missing.bin").string()}).status, 8);
-  EXPECT_EQ(Mzt({"split", folder_.Path().string()}).status, 8);
-}
 
 // The user's own files survive every split and upload, whatever their names.
 struct KeptFileRow {
@@ -495,15 +464,6 @@ TEST_F(CliTest, FailedTransferPromptsForTheReplugAndRunsAgain) {
   EXPECT_TRUE(Has(run, "請拔除USB線")) << run.output;
   EXPECT_TRUE(Has(run, "請插入USB線")) << run.output;
   EXPECT_EQ(device_->Version().number, 12);
-}
-
-TEST_F(CliTest, NobodyReplugsAnUnattendedRun) {
-  ASSERT_TRUE(device_->AddFault({.effect = devsim::Fault::Effect::kFrameStatus2,
-                                 .trigger = devsim::Fault::Trigger::kFrame, .fileId = 0xFF00,
-                                 .nth = 1, .times = 2}));
-  Outcome run = Mzt({"update", "--yes", "--port", Port(), "--server", server_->BaseUrl()});
-  EXPECT_EQ(run.status, 6) << run.output;
-  EXPECT_TRUE(Has(run, "[錯誤] DB 上傳失敗,請重試,請洽經銷商")) << run.output;
 }
 
 struct InterruptRow {
@@ -629,16 +589,6 @@ TEST_F(CliTest, SendCopyDataReachesTheRunningProgram) {
   received.clear();
   EXPECT_EQ(Mzt({"send-copydata", std::string(260, 'a')}).status, 1);
   EXPECT_TRUE(received.empty());
-}
-
-TEST_F(CliTest, UnreachableDeviceAndMissingDesktopProgram) {
-  Outcome run = Mzt({"query", "--port", "/dev/no-such-port"});
-  EXPECT_EQ(run.status, 2);
-  EXPECT_TRUE(Has(run, "[錯誤] 無法連結裝置，請重試\nopen /dev/no-such-port: No such file or directory"))
-      << run.output;
-  Outcome alone = Mzt({"send-copydata", "a.bin,1"});
-  EXPECT_EQ(alone.status, 9);
-  EXPECT_TRUE(Has(alone, "no desktop program is running")) << alone.output;
 }
 
 }  // namespace

@@ -150,10 +150,8 @@ TEST_F(OnlineUpdateTest, NewerDatabaseIsDownloadedAndTheUploadStarted) {
   EXPECT_EQ(surface_.Control(ids::kStatusText).text, L"資料下載中,請稍等");
   EXPECT_EQ(surface_.Control(ids::kProgressText).text, L"");
   EXPECT_EQ(surface_.Control(ids::kProgressBar).position, 0);
-}
 
-TEST_F(OnlineUpdateTest, DownloadProgressRisesToTheTotal) {
-  ASSERT_TRUE(Run());
+  // The download's progress rises to the total, shown on the way.
   ASSERT_GE(progress_.size(), 2u);
   for (size_t i = 0; i < progress_.size(); ++i) {
     EXPECT_EQ(progress_[i].second, kTaiwanSize);
@@ -171,157 +169,98 @@ TEST_F(OnlineUpdateTest, DownloadProgressRisesToTheTotal) {
   EXPECT_EQ(ranges.back().value, static_cast<int>(kTaiwanSize));
 }
 
+// One page misbehaves: what the user is shown, what a front end can tell
+// where the page keeps silent, and that only a whole database replaces the
+// former file.
 struct AnswerRow {
   std::string name;
+  Page page;
   PageFault fault;
-  Shown messages;
-  std::string silent{};  // what SilentFailure says (a part of it); empty: nothing
+  Shown messages;        // for the download, after the news of the newer database
+  std::string silent{};  // a part of SilentFailure(); empty: nothing
   FlowOutcome outcome = FlowOutcome::kNetworkFailure;
+  bool downloaded = false;
 };
 
-class VersionCheckAnswerTest : public OnlineUpdateTest,
-                               public ::testing::WithParamInterface<AnswerRow> {};
+class AnswerTest : public OnlineUpdateTest, public ::testing::WithParamInterface<AnswerRow> {};
 
-// A front end can tell what failed where the page keeps silent.
-void ExpectSilentFailure(const OnlineUpdate& flow, const AnswerRow& row) {
-  EXPECT_EQ(flow.FailureOutcome(), row.outcome);
-  if (row.silent.empty())
-    EXPECT_EQ(flow.SilentFailure(), "");
-  else
-    EXPECT_NE(flow.SilentFailure().find(row.silent), std::string::npos) << flow.SilentFailure();
-}
-
-TEST_P(VersionCheckAnswerTest, EndsTheUpdateWithItsMessage) {
-  server_.SetFault(Page::kVersionCheck, GetParam().fault);
+TEST_P(AnswerTest, EndsTheUpdateOrGoesOn) {
+  const AnswerRow& row = GetParam();
+  test::WriteFileBytes(Database(), "former");
+  server_.SetFault(row.page, row.fault);
   OnlineUpdate flow = MakeFlow();
-  EXPECT_FALSE(flow.Run(L"wait"));
-  EXPECT_EQ(Messages(), GetParam().messages) << surface_.Transcript();
-  ExpectSilentFailure(flow, GetParam());
-  EXPECT_EQ(server_.Requests(), std::vector<std::string>{kCheckTw});
-  EXPECT_EQ(uploads_, 0);
-  // The wait dialog closes once at the start, and again before the messages of codes 2 and 4.
-  EXPECT_EQ(surface_.EventsOf(SurfaceCall::kCloseWaitDialog).size(),
-            GetParam().messages.empty() ? 1u : 2u);
-  if (!GetParam().messages.empty()) {
-    EXPECT_EQ(CallBefore(GetParam().messages[0].first), SurfaceCall::kCloseWaitDialog);
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Codes, VersionCheckAnswerTest,
-    ::testing::Values(
-        AnswerRow{"Code2", {.body = "2"}, {{kNoNewer, kInfo}}, "", FlowOutcome::kUpToDate},
-        AnswerRow{"Code4", {.body = "4"}, {{L"網站上沒有測數照像資料庫", kInfo}}},
-        AnswerRow{"Code6", {.body = "6"}, {}, "version check (http://"},
-        AnswerRow{"Code7", {.body = "7"}, {}, "answered code 7"},
-        AnswerRow{"Code8", {.body = "8"}, {}, "answered code 8"},
-        AnswerRow{"NonNumericCode", {.body = "X3,20240105,12"}, {},
-                  "not an answer code: \"X3,20240105,12\""},
-        AnswerRow{"Garbage", {.body = std::string("\x89GARBAGE\r\n\xff\xfe<html>", 18)}, {},
-                  "not an answer code: \".GARBAGE....<html>\""},
-        AnswerRow{"Status404", {.status = 404}, {}, "answered HTTP status 404"},
-        AnswerRow{"Status500", {.status = 500}, {}, "answered HTTP status 500"},
-        AnswerRow{"EndlessDrip", {.dripRate = 2}, {{kUnstable, kError}}}),
-    test::RowName());
-
-TEST_F(OnlineUpdateTest, VersionAnswerIsReadFromItsFirst50Bytes) {
-  // The number's last digit lies beyond the 50th byte.
-  server_.SetFault(Page::kVersionCheck, {.body = "3,20240105," + std::string(37, '0') + "427"});
-  ASSERT_TRUE(Run());
-  EXPECT_EQ(state_.newDbNumber, 42);
-  EXPECT_EQ(Messages(), (Shown{{L"網站上有新的資料庫可做更新, 資料庫版本為:202401050042", kInfo}}));
-}
-
-class AddressAnswerTest : public OnlineUpdateTest,
-                          public ::testing::WithParamInterface<AnswerRow> {};
-
-TEST_P(AddressAnswerTest, OnlyCode3GoesOn) {
-  server_.SetFault(Page::kDownloadAddress, GetParam().fault);
-  OnlineUpdate flow = MakeFlow();
-  EXPECT_FALSE(flow.Run(L"wait"));
-  EXPECT_EQ(Messages(), GetParam().messages) << surface_.Transcript();
-  ExpectSilentFailure(flow, GetParam());
-  EXPECT_EQ(server_.Requests(), (std::vector<std::string>{kCheckTw, kAddressTw}));
-  EXPECT_EQ(uploads_, 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Codes, AddressAnswerTest,
-    ::testing::Values(
-        AnswerRow{"Code2", {.body = "2"}, {{kNoNewer, kInfo}}, "", FlowOutcome::kUpToDate},
-        AnswerRow{"Code4", {.body = "4"}, {{L"網站上沒有測數照像資料庫", kInfo}}},
-        AnswerRow{"Code6", {.body = "6"}, {{L"資料庫伺服器有錯誤", kInfo}}},
-        AnswerRow{"Code7", {.body = "7"}, {}, "DBDownload_NEW.aspx?SN=SN%200001%2FA answered code 7"},
-        AnswerRow{"NonNumericCode", {.body = "X3,http://127.0.0.1:1/x"}, {}, "not an answer code"},
-        AnswerRow{"BrokenOffSilently", {.truncate = true}, {}, "DBDownload_NEW.aspx?SN=SN%200001%2FA failed: "},
-        AnswerRow{"EndlessDripSilently", {.dripRate = 2}, {}, "DBDownload_NEW.aspx?SN=SN%200001%2FA failed: "},
-        AnswerRow{"Status403", {.status = 403}, {{kStatusBase + L"  Forbidden", kInfo}}},
-        AnswerRow{"Status404", {.status = 404}, {{kStatusBase + L"  Not Found", kInfo}}},
-        AnswerRow{"Status406", {.status = 406}, {{kStatusBase + L"    Not Acceptable", kInfo}}},
-        AnswerRow{"Status408", {.status = 408}, {{kStatusBase + L"    Request Timeout", kInfo}}},
-        AnswerRow{"Status500", {.status = 500},
-                  {{kStatusBase + L"   Internal Server Error", kInfo}}},
-        AnswerRow{"Status501", {.status = 501}, {{kStatusBase + L"   Not Implemented", kInfo}}},
-        AnswerRow{"Status401", {.status = 401}, {{kStatusBase, kInfo}}},
-        AnswerRow{"Status502", {.status = 502}, {{kStatusBase, kInfo}}}),
-    test::RowName());
-
-struct DownloadRow {
-  std::string name;
-  PageFault fault;
-  Shown messages;  // after the new-database message
-  bool downloaded;
-};
-
-class DownloadAnswerTest : public OnlineUpdateTest,
-                           public ::testing::WithParamInterface<DownloadRow> {};
-
-TEST_P(DownloadAnswerTest, OnlyAWholeDatabaseBecomesUldb) {
-  server_.SetFault(Page::kDownload, GetParam().fault);
-  EXPECT_EQ(Run(), GetParam().downloaded);
-  Shown expected{{kNewTaiwan, kInfo}};
-  expected.insert(expected.end(), GetParam().messages.begin(), GetParam().messages.end());
+  EXPECT_EQ(flow.Run(L"wait"), row.downloaded);
+  Shown expected;
+  if (row.page == Page::kDownload) expected.emplace_back(kNewTaiwan, kInfo);
+  expected.insert(expected.end(), row.messages.begin(), row.messages.end());
   EXPECT_EQ(Messages(), expected) << surface_.Transcript();
-  EXPECT_EQ(uploads_, GetParam().downloaded ? 1 : 0);
-  EXPECT_EQ(fs::exists(Database()), GetParam().downloaded);
-  if (GetParam().downloaded) {
-    EXPECT_EQ(test::ReadFileBytes(Database()), GetParam().fault.body.value_or(TaiwanFile()));
+  if (row.page != Page::kDownload) {
+    EXPECT_EQ(flow.FailureOutcome(), row.outcome);
+    if (row.silent.empty())
+      EXPECT_EQ(flow.SilentFailure(), "");
+    else
+      EXPECT_NE(flow.SilentFailure().find(row.silent), std::string::npos) << flow.SilentFailure();
   }
+  std::vector<std::string> asked{kCheckTw, kAddressTw, kFileTw};
+  asked.resize(static_cast<size_t>(row.page) + 1);
+  EXPECT_EQ(server_.Requests(), asked);
+  EXPECT_EQ(uploads_, row.downloaded ? 1 : 0);
+  EXPECT_EQ(test::ReadFileBytes(Database()),
+            row.downloaded ? row.fault.body.value_or(TaiwanFile()) : "former");
   EXPECT_FALSE(PartialLeft());
+  // The wait dialog closes once at the start, and again before the check's messages.
+  if (row.page == Page::kVersionCheck) {
+    EXPECT_EQ(surface_.EventsOf(SurfaceCall::kCloseWaitDialog).size(), row.messages.empty() ? 1u : 2u);
+    if (!row.messages.empty()) {
+      EXPECT_EQ(CallBefore(row.messages[0].first), SurfaceCall::kCloseWaitDialog);
+    }
+  }
 }
 
 const std::string k44 = "6," + std::string(42, '-');
+constexpr Page kCheck = Page::kVersionCheck;
+constexpr Page kAddress = Page::kDownloadAddress;
+constexpr Page kFile = Page::kDownload;
 
 INSTANTIATE_TEST_SUITE_P(
-    Bodies, DownloadAnswerTest,
+    Pages, AnswerTest,
     ::testing::Values(
-        DownloadRow{"Status404",
-                    {.status = 404},
-                    {{kStatusBase + L"  Not Found", kInfo}, {L"下載的DB檔不存在", kError}},
-                    false},
-        DownloadRow{"Status500", {.status = 500}, {{kStatusBase + L"   Internal Server Error", kInfo}},
-                    false},
-        DownloadRow{"AnswerCode2", {.body = "2"}, {{kNoNewer, kInfo}}, false},
-        DownloadRow{"AnswerWithoutMessage", {.body = "7"}, {{L"", kInfo}}, false},
-        DownloadRow{"Answer44Bytes", {.body = k44}, {{L"資料庫伺服器有錯誤", kInfo}}, false},
-        DownloadRow{"Body45BytesIsADatabase", {.body = k44 + "-"}, {}, true},
-        DownloadRow{"Truncated", {.truncate = true}, {{kStatusBase, kInfo}}, false},
-        DownloadRow{"ChunkedTruncated", {.truncate = true, .chunked = true}, {{kStatusBase, kInfo}},
-                    false},
-        DownloadRow{"UnknownLength", {.chunked = true}, {}, true},
+        AnswerRow{"CheckCode2", kCheck, {.body = "2"}, {{kNoNewer, kInfo}}, "", FlowOutcome::kUpToDate},
+        AnswerRow{"CheckCode4", kCheck, {.body = "4"}, {{L"網站上沒有測數照像資料庫", kInfo}}},
+        AnswerRow{"CheckCode6", kCheck, {.body = "6"}, {}, "version check (http://"},
+        AnswerRow{"CheckCode7", kCheck, {.body = "7"}, {}, "answered code 7"},
+        AnswerRow{"CheckNonNumericCode", kCheck, {.body = "X3,20240105,12"}, {},
+                  "not an answer code: \"X3,20240105,12\""},
+        AnswerRow{"CheckGarbage", kCheck, {.body = std::string("\x89GARBAGE\r\n\xff\xfe<html>", 18)}, {},
+                  "not an answer code: \".GARBAGE....<html>\""},
+        AnswerRow{"CheckStatus404", kCheck, {.status = 404}, {}, "answered HTTP status 404"},
+        AnswerRow{"CheckEndlessDrip", kCheck, {.dripRate = 2}, {{kUnstable, kError}}},
+        AnswerRow{"AddressCode2", kAddress, {.body = "2"}, {{kNoNewer, kInfo}}, "", FlowOutcome::kUpToDate},
+        AnswerRow{"AddressCode4", kAddress, {.body = "4"}, {{L"網站上沒有測數照像資料庫", kInfo}}},
+        AnswerRow{"AddressCode6", kAddress, {.body = "6"}, {{L"資料庫伺服器有錯誤", kInfo}}},
+        AnswerRow{"AddressCode7", kAddress, {.body = "7"}, {},
+                  "DBDownload_NEW.aspx?SN=SN%200001%2FA answered code 7"},
+        AnswerRow{"AddressNonNumericCode", kAddress, {.body = "X3,http://127.0.0.1:1/x"}, {},
+                  "not an answer code"},
+        AnswerRow{"AddressBrokenOffSilently", kAddress, {.truncate = true}, {},
+                  "DBDownload_NEW.aspx?SN=SN%200001%2FA failed: "},
+        AnswerRow{"AddressEndlessDripSilently", kAddress, {.dripRate = 2}, {},
+                  "DBDownload_NEW.aspx?SN=SN%200001%2FA failed: "},
+        AnswerRow{"AddressStatus403", kAddress, {.status = 403}, {{kStatusBase + L"  Forbidden", kInfo}}},
+        AnswerRow{"FileStatus404", kFile, {.status = 404},
+                  {{kStatusBase + L"  Not Found", kInfo}, {L"下載的DB檔不存在", kError}}},
+        AnswerRow{"FileStatus500", kFile, {.status = 500}, {{kStatusBase + L"   Internal Server Error", kInfo}}},
+        AnswerRow{"FileAnswerCode2", kFile, {.body = "2"}, {{kNoNewer, kInfo}}},
+        AnswerRow{"FileAnswerWithoutMessage", kFile, {.body = "7"}, {{L"", kInfo}}},
+        AnswerRow{"FileAnswer44Bytes", kFile, {.body = k44}, {{L"資料庫伺服器有錯誤", kInfo}}},
+        AnswerRow{"File45BytesIsADatabase", kFile, {.body = k44 + "-"}, {}, "", {}, true},
+        AnswerRow{"FileTruncated", kFile, {.truncate = true}, {{kStatusBase, kInfo}}},
+        AnswerRow{"FileChunkedTruncated", kFile, {.truncate = true, .chunked = true}, {{kStatusBase, kInfo}}},
+        AnswerRow{"FileUnknownLength", kFile, {.chunked = true}, {}, "", {}, true},
         // Far longer than the scaled stall window; the server's pause ends when it stops.
-        DownloadRow{"Stalled", {.pieceDelay = std::chrono::seconds(30)}, {{kUnstable, kError}},
-                    false},
-        DownloadRow{"EndlessDrip", {.dripRate = 64}, {{kUnstable, kError}}, false}),
+        AnswerRow{"FileStalled", kFile, {.pieceDelay = std::chrono::seconds(30)}, {{kUnstable, kError}}},
+        AnswerRow{"FileEndlessDrip", kFile, {.dripRate = 64}, {{kUnstable, kError}}}),
     test::RowName());
-
-TEST_F(OnlineUpdateTest, FailedDownloadKeepsTheFormerFile) {
-  test::WriteFileBytes(Database(), "former");
-  server_.SetFault(Page::kDownload, {.truncate = true});
-  EXPECT_FALSE(Run());
-  EXPECT_EQ(test::ReadFileBytes(Database()), "former");
-  EXPECT_FALSE(PartialLeft());
-}
 
 TEST_F(OnlineUpdateTest, OversizedBodyIsRefused) {
   auto smallCap = [] { return CreateHttpClient({.maxBodyBytes = kTaiwanSize - 1}); };
@@ -429,17 +368,14 @@ TEST_P(RegionQuestionTest, AsksBeforeReplacingTheDevicesRegion) {
   EXPECT_EQ(messages[0].buttons, MessageButtons::kYesNo);
   EXPECT_EQ(server_.Requests(), row.requests);
   EXPECT_EQ(uploads_, yes ? 1 : 0);
+  if (yes) {
+    EXPECT_EQ(test::ReadFileBytes(Database()), row.chosen == 1 ? ChinaFile() : TaiwanFile());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Regions, RegionQuestionTest,
     ::testing::Values(
-        RegionRow{"ChinaToTaiwanYes", "CN", 0, MessageAnswer::kYes,
-                  L"您的機器內目前是 [中國] 的測速照相資料,確定要置換為 [台灣] 的測速照相資料嗎?",
-                  {kCheckTw, kAddressTw, kFileTw}},
-        RegionRow{"ChinaToTaiwanNo", "CN", 0, MessageAnswer::kNo,
-                  L"您的機器內目前是 [中國] 的測速照相資料,確定要置換為 [台灣] 的測速照相資料嗎?",
-                  {kCheckTw}},
         RegionRow{"UnknownToChinaYes", "", 1, MessageAnswer::kYes,
                   L"您的機器內目前是 [未知] 的測速照相資料,確定要置換為 [中國] 的測速照相資料嗎?",
                   {kCheckCn, kAddressCn, kFileCn}},
@@ -456,15 +392,6 @@ TEST_F(OnlineUpdateTest, QuestionFollowsAQuietVersionCheck) {
   auto messages = Messages();
   ASSERT_EQ(messages.size(), 2u) << surface_.Transcript();
   EXPECT_EQ(messages[1], std::pair(std::wstring(L"網站上有新的資料庫可做更新"), kInfo));
-}
-
-TEST_F(OnlineUpdateTest, ChinaRegionUsesTheChinaPages) {
-  state_.deviceRegionCode = "CN";
-  surface_.SelectListItem(ids::kRegionList, 1);
-  ASSERT_TRUE(Run());
-  EXPECT_EQ(Messages(), (Shown{{L"網站上有新的資料庫可做更新, 資料庫版本為:202402010003", kInfo}}));
-  EXPECT_EQ(server_.Requests(), (std::vector<std::string>{kCheckCn, kAddressCn, kFileCn}));
-  EXPECT_EQ(test::ReadFileBytes(Database()), ChinaFile());
 }
 
 TEST_F(OnlineUpdateTest, OldFirmwareWithChinaChosenGetsTaiwan) {

@@ -1,6 +1,7 @@
 // The query action, and what every conversation starts with.
 
 #include "page/FlowFixture.h"
+#include "support/ParamName.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -19,12 +20,23 @@ class QueryFlowTest : public FlowFixture {
   }
 };
 
-TEST_F(QueryFlowTest, NormalFirmwareShowsVersionAndRegion) {
-  Start({.firmware = "1.4.0.7", .region = "CN"}, false);
+struct ShownRow {
+  std::string name;
+  DeviceSetup setup;
+  std::wstring database;
+  std::wstring region;
+  bool regionAsked = true;
+};
+
+class QueryShowsTest : public QueryFlowTest, public ::testing::WithParamInterface<ShownRow> {};
+
+TEST_P(QueryShowsTest, FirmwareDatabaseAndRegion) {
+  Start(GetParam().setup, false);
   Query();
-  EXPECT_EQ(surface_.Control(ids::kFwVersionText).text, L"1.4.0.7");
-  EXPECT_EQ(surface_.Control(ids::kDbVersionText).text, L"202501150003");
-  EXPECT_EQ(surface_.Control(ids::kDbRegionText).text, L"中國");
+  EXPECT_EQ(surface_.Control(ids::kFwVersionText).text, Utf8ToWide(GetParam().setup.firmware));
+  EXPECT_EQ(surface_.Control(ids::kDbVersionText).text, GetParam().database);
+  EXPECT_EQ(surface_.Control(ids::kDbRegionText).text, GetParam().region);
+  EXPECT_EQ(Sentences("$PQEL108,7,").empty(), !GetParam().regionAsked);
   EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kSuccess);
   EXPECT_TRUE(Messages().empty()) << Transcript();
   // The query ends with the page busy but its controls and close command enabled.
@@ -35,26 +47,15 @@ TEST_F(QueryFlowTest, NormalFirmwareShowsVersionAndRegion) {
   EXPECT_FALSE(surface_.IsWaitDialogOpen());
 }
 
-TEST_F(QueryFlowTest, Firmware1003UsesTheExactFormsAndNoRegionQuery) {
-  Start({.firmware = "1.0.0.3", .region = "CN"}, false);
-  Query();
-  EXPECT_EQ(surface_.Control(ids::kDbVersionText).text, L"202501150003");
-  // Not asked for its region: shown as the other region.
-  EXPECT_TRUE(Sentences("$PQEL108,7,").empty());
-  EXPECT_EQ(surface_.Control(ids::kDbRegionText).text, L"中國");
-}
-
-TEST_F(QueryFlowTest, TaiwanRegionIsShown) {
-  Start({.firmware = "1.4.0.7", .region = "TW"}, false);
-  Query();
-  EXPECT_EQ(surface_.Control(ids::kDbRegionText).text, L"台灣");
-}
-
-TEST_F(QueryFlowTest, DeviceWithoutDatabase) {
-  Start({.database = false}, false);
-  Query();
-  EXPECT_EQ(surface_.Control(ids::kDbVersionText).text, L"無測速照相資料庫");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Devices, QueryShowsTest,
+    ::testing::Values(
+        ShownRow{"China", {.firmware = "1.4.0.7", .region = "CN"}, L"202501150003", L"中國"},
+        ShownRow{"Taiwan", {.firmware = "1.4.0.7", .region = "TW"}, L"202501150003", L"台灣"},
+        // Not asked for its region: shown as the other region.
+        ShownRow{"Firmware1003", {.firmware = "1.0.0.3", .region = "CN"}, L"202501150003", L"中國", false},
+        ShownRow{"WithoutDatabase", {.database = false}, L"無測速照相資料庫", L"台灣"}),
+    test::RowName());
 
 TEST_F(QueryFlowTest, UploadModeIsEnteredUntilTheDeviceReportsIt) {
   Start({}, false);

@@ -59,11 +59,8 @@ TEST_F(UpdateFlowTest, RegionCapableFirmwareGetsTheNewDatabaseAndIndexBin) {
   ASSERT_EQ(server_->SuccessReports().size(), 1u);
   EXPECT_EQ(server_->SuccessReports()[0].deviceId, "MZT0000001");
   EXPECT_EQ(surface_.Control(ids::kStatusText).text, L"");  // reset after the report
-}
 
-TEST_F(UpdateFlowTest, PoisAreExportedBeforeTheServerIsAsked) {
-  Start({.pois = 3});
-  Update();
+  // The POIs were saved before the server was asked.
   std::string csv = ReadFileBytes(DataFile("POI.csv"));
   ASSERT_EQ(csv.rfind(PoiCsvHeader(), 0), 0u);
   std::vector<std::string> lines;
@@ -75,7 +72,7 @@ TEST_F(UpdateFlowTest, PoisAreExportedBeforeTheServerIsAsked) {
   }
   // The device's three generated POIs, as the export prints them after the
   // two time columns.
-  const char* expected[] = {
+  const char* saved[] = {
       "25.033001,121.565399,0,40,300,1,0,65537,25.030300,121.566307,180,N/A,N/A,N/A",
       "25.035101,121.563698,37,50,400,2,1,65544,25.032402,121.564598,217,N/A,N/A,N/A",
       "25.037201,121.562004,74,60,500,3,2,65551,25.034500,121.562904,254,N/A,N/A,N/A",
@@ -85,7 +82,7 @@ TEST_F(UpdateFlowTest, PoisAreExportedBeforeTheServerIsAsked) {
   for (size_t i = 0; i < 3; ++i) {
     std::smatch match;
     ASSERT_TRUE(std::regex_search(lines[i], match, time)) << lines[i];
-    EXPECT_EQ(lines[i].substr(match.length()), expected[i]);
+    EXPECT_EQ(lines[i].substr(match.length()), saved[i]);
   }
   // The POI step's caption comes before the network step's.
   auto captions = surface_.EventsOf(SurfaceCall::kSetWaitCaption);
@@ -99,98 +96,155 @@ TEST_F(UpdateFlowTest, PoisAreExportedBeforeTheServerIsAsked) {
   EXPECT_EQ(at(L"下載POI,")->text, L"下載POI,請稍候");
 }
 
-TEST_F(UpdateFlowTest, DeviceWithoutPoisGoesStraightToTheServer) {
-  Start({.pois = 0});
-  Update();
-  EXPECT_TRUE(Sentences("$PQEL114").empty());
-  EXPECT_FALSE(fs::exists(DataFile("POI.csv")));
-  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kSuccess);
-}
+// One update, start to end: the device, the server's fault, the user's
+// answers; the outcome, what was shown and asked, and the device afterwards.
+using SentenceCounts = std::vector<std::pair<std::string, size_t>>;
 
-TEST_F(UpdateFlowTest, NothingNewerLeavesTheDeviceAlone) {
-  Offer(DeviceSetup{}.installed);  // the same version as the device's
-  Start({});
-  Update();
-  EXPECT_TRUE(Shown(L"網站無新的資料庫可供更新")) << Transcript();
-  EXPECT_TRUE(Sentences("$PQEL996").empty());
-  EXPECT_TRUE(Sentences("$PQEL999").empty());
-  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kUpToDate);
-  EXPECT_FALSE(surface_.IsWaitDialogOpen());
-}
-
-// A question before the device's database is deleted: the region would
-// change, or the POI backup is incomplete.
-struct DecisionRow {
+struct Scenario {
   std::string name;
-  DeviceSetup setup;
-  std::optional<Fault> fault;
-  bool poiFileBlocked;  // "POI.csv" cannot be written
-  MessageAnswer answer;
-  std::wstring question;
-  FlowOutcome yesOutcome = FlowOutcome::kSuccess;
+  DeviceSetup setup{};
+  std::optional<Fault> fault{};           // the device's
+  std::optional<updserver::Page> page{};  // the server's page that misbehaves
+  updserver::PageFault serverFault{};
+  bool offerSame = false;       // the server offers the device's own version
+  bool poiFileBlocked = false;  // "POI.csv" cannot be written
+  MessageAnswer answer = MessageAnswer::kYes;  // to a Yes/No question
+  ReplugResult replug = ReplugResult::kCancel;
+  FlowOutcome outcome = FlowOutcome::kSuccess;
+  std::wstring question{};             // the one Yes/No question; empty: none
+  std::vector<std::wstring> shown{};   // among the messages
+  std::optional<std::vector<std::wstring>> messages{};  // all of them
+  SentenceCounts sentences{};          // sentences sent, by their start
+  int versionAfter = 12;               // the device's database number; -1: any
+  std::optional<std::vector<uint16_t>> deleted{};
+  size_t replugs = 0;                  // replug prompts
+  std::wstring dbVersionShown{};
 };
 
-class UserDecisionTest : public UpdateFlowTest, public ::testing::WithParamInterface<DecisionRow> {};
+class ScenarioTest : public UpdateFlowTest, public ::testing::WithParamInterface<Scenario> {};
 
-TEST_P(UserDecisionTest, TheUserDecidesBeforeTheDeviceIsTouched) {
-  const DecisionRow& row = GetParam();
+TEST_P(ScenarioTest, EndsAsTheUserExpects) {
+  const Scenario& row = GetParam();
+  if (row.offerSame) Offer(DeviceSetup{}.installed);
   if (row.poiFileBlocked) fs::create_directories(DataFile("POI.csv"));
   Start(row.setup);
   if (row.fault) {
     ASSERT_TRUE(device_->AddFault(*row.fault));
   }
+  if (row.page) server_->SetFault(*row.page, row.serverFault);
   surface_.SetDefaultAnswer(MessageButtons::kYesNo, row.answer);
+  surface_.SetDefaultReplugResult(row.replug);
   Update();
-  auto questions = surface_.Messages();
-  std::erase_if(questions, [](const ShownMessage& m) { return m.buttons != MessageButtons::kYesNo; });
-  ASSERT_EQ(questions.size(), 1u) << Transcript();
-  EXPECT_EQ(questions[0].text, row.question);
-  EXPECT_EQ(questions[0].caption, L"MZT Utility");
-  bool declined = row.answer == MessageAnswer::kNo;
-  if (declined) {
-    EXPECT_TRUE(Sentences("$PQEL996").empty());
-    EXPECT_TRUE(Sentences("$PQEL999").empty());
-    EXPECT_EQ(device_->Version().number, 3);
-    for (const char* name : {"FF00.bin", "FF01.bin", "FF02.bin", "Index.bin"})
-      EXPECT_FALSE(fs::exists(DataFile(name))) << name;
+  EXPECT_EQ(Page().LastOutcome(), row.outcome) << Transcript();
+  std::vector<std::wstring> asked;
+  for (const auto& m : surface_.Messages()) {
+    if (m.buttons != MessageButtons::kYesNo) continue;
+    asked.push_back(m.text);
+    EXPECT_EQ(m.caption, L"MZT Utility");
   }
-  EXPECT_EQ(Page().LastOutcome(), declined ? FlowOutcome::kDeclined : row.yesOutcome) << Transcript();
+  EXPECT_EQ(asked, row.question.empty() ? std::vector<std::wstring>{} : std::vector{row.question});
+  for (const auto& text : row.shown) EXPECT_TRUE(Shown(text)) << WideToUtf8(text) << "\n" << Transcript();
+  if (row.messages) {
+    EXPECT_EQ(Messages(), *row.messages) << Transcript();
+  }
+  for (const auto& [start, count] : row.sentences) EXPECT_EQ(Sentences(start).size(), count) << start;
+  if (row.setup.pois == 0) {
+    EXPECT_TRUE(Sentences("$PQEL114").empty());
+    EXPECT_FALSE(fs::exists(DataFile("POI.csv")));
+  }
+  if (row.versionAfter >= 0) {
+    EXPECT_EQ(device_->Version().number, row.versionAfter);
+  }
+  if (row.deleted) {
+    std::vector<uint16_t> deleted;
+    for (const auto& deletion : device_->Deletions()) deleted.push_back(static_cast<uint16_t>(deletion.fileId));
+    EXPECT_EQ(deleted, *row.deleted);
+  }
+  EXPECT_EQ(surface_.EventsOf(SurfaceCall::kRunReplugDialog).size(), row.replugs);
+  if (!row.dbVersionShown.empty()) {
+    auto texts = surface_.EventsOf(SurfaceCall::kSetText);
+    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [&](const SurfaceEvent& e) {
+      return e.id == ids::kDbVersionText && e.text == row.dbVersionShown;
+    }));
+  }
+  for (const char* name : {"FF00.bin", "FF01.bin", "FF02.bin", "Index.bin"})
+    EXPECT_FALSE(fs::exists(DataFile(name))) << name;
+  EXPECT_FALSE(surface_.IsWaitDialogOpen());
 }
 
 const std::wstring kCnToTw =
     L"您的機器內目前是 [中國] 的測速照相資料,確定要置換為 [台灣] 的測速照相資料嗎?";
 const std::wstring kGoOn = L"\n更新將刪除裝置內的資料, 請問是否仍要繼續更新?";
 const std::wstring kUnknownCount = L"POI備份不完整: 無法讀取裝置內的POI數量, 存入POI.csv 0 個。" + kGoOn;
+const std::wstring kNoneSaved = L"POI備份不完整: 裝置內共 3 個POI, 只有 0 個存入POI.csv。" + kGoOn;
+const std::wstring kOneSaved = L"POI備份不完整: 裝置內共 3 個POI, 只有 1 個存入POI.csv。" + kGoOn;
+const std::wstring kWarning = L"裝置進入資料上傳模式,所有在裝置上的功能都會被關閉";
+const std::wstring kNews = L"網站上有新的資料庫可做更新, 資料庫版本為:202611300012";
 const Fault kCountRefused{.effect = Fault::Effect::kPoiCount, .times = 0};
+const Fault kGoneAfterFirstPoi{.effect = Fault::Effect::kUnplug, .command = 114, .argument = 1};
+const SentenceCounts kUntouched{{"$PQEL996", 0}, {"$PQEL999", 0}};
+constexpr auto kNo = MessageAnswer::kNo;
+constexpr auto kDeclined = FlowOutcome::kDeclined;
+
+Fault RefusedFrames(uint16_t fileId) {
+  return {.effect = Fault::Effect::kFrameStatus2, .trigger = Fault::Trigger::kFrame,
+          .fileId = fileId, .nth = 1, .times = 2};
+}
 
 INSTANTIATE_TEST_SUITE_P(
-    Questions, UserDecisionTest,
+    Updates, ScenarioTest,
     ::testing::Values(
-        DecisionRow{"RegionNo", {.region = "CN"}, {}, false, MessageAnswer::kNo, kCnToTw},
-        DecisionRow{"RegionYes", {.region = "CN"}, {}, false, MessageAnswer::kYes, kCnToTw},
-        DecisionRow{"PoiFileUnwritableNo", {.pois = 3}, {}, true, MessageAnswer::kNo,
-                    L"POI備份不完整: 裝置內共 3 個POI, 只有 0 個存入POI.csv。" + kGoOn},
-        DecisionRow{"PoiFileUnwritableYes", {.pois = 3}, {}, true, MessageAnswer::kYes,
-                    L"POI備份不完整: 裝置內共 3 個POI, 只有 0 個存入POI.csv。" + kGoOn},
+        Scenario{.name = "NoPoisGoStraightToTheServer"},
+        Scenario{.name = "NothingNewer", .offerSame = true, .outcome = FlowOutcome::kUpToDate,
+                 .shown = {L"網站無新的資料庫可供更新"}, .sentences = kUntouched, .versionAfter = 3},
+        // Whatever version it reports, a device without all three files has no database.
+        Scenario{.name = "OnlyTheHeaderListed", .setup = {.onlyFiles = {0xFF00}},
+                 .deleted = std::vector<uint16_t>{0xFF00}, .dbVersionShown = L"裝置內無測速照相資料庫"},
+        Scenario{.name = "FileAtLocationZeroIsDeletedWith44", .setup = {.unplaced = {0xFF02}},
+                 .sentences = {{"$PQEL996,44", 1}},
+                 .deleted = std::vector<uint16_t>{0xFF02, 0xFF01, 0xFF00}},
+        Scenario{.name = "RefusedRecordsFileShowsNoMessage", .fault = RefusedFrames(0xFF02),
+                 .replug = ReplugResult::kNone, .outcome = FlowOutcome::kTransferFailed,
+                 .messages = std::vector{kWarning, kNews}, .versionAfter = -1, .replugs = 1},
+        Scenario{.name = "CancelledReplugRunsTheUpdateAgainToo", .fault = RefusedFrames(0xFF00),
+                 .sentences = {{"$PQEL108,2,", 2}}, .replugs = 1},
+        Scenario{.name = "LaterFailureAfterAQuietUpToDateCheck", .setup = {.region = "CN"},
+                 .page = updserver::Page::kDownloadAddress, .serverFault = {.status = 500},
+                 .offerSame = true, .outcome = FlowOutcome::kNetworkFailure, .question = kCnToTw,
+                 .sentences = kUntouched, .versionAfter = 3},
+        Scenario{.name = "RefusedDeletionStopsBeforeAnyTransfer",
+                 .fault = Fault{.effect = Fault::Effect::kRefuseDeletion, .command = 996, .nth = 1, .times = 0},
+                 .outcome = FlowOutcome::kTransferFailed, .shown = {L"刪除DB失敗,請重試!!"},
+                 .sentences = {{"$PQEL999", 0}}, .versionAfter = -1},
+        Scenario{.name = "BadDownloadTouchesTheDeviceNotAtAll", .page = updserver::Page::kDownload,
+                 .serverFault = {.body = std::string(100, 'x')}, .outcome = FlowOutcome::kInvalidDatabase,
+                 .shown = {L"測速照相資料庫格式錯誤"}, .sentences = kUntouched, .versionAfter = 3},
+        // Questions before the device's database is deleted.
+        Scenario{.name = "RegionNo", .setup = {.region = "CN"}, .answer = kNo, .outcome = kDeclined,
+                 .question = kCnToTw, .sentences = kUntouched, .versionAfter = 3},
+        Scenario{.name = "RegionYes", .setup = {.region = "CN"}, .question = kCnToTw},
+        Scenario{.name = "PoiFileUnwritableNo", .setup = {.pois = 3}, .poiFileBlocked = true,
+                 .answer = kNo, .outcome = kDeclined, .question = kNoneSaved, .sentences = kUntouched,
+                 .versionAfter = 3},
+        Scenario{.name = "PoiFileUnwritableYes", .setup = {.pois = 3}, .poiFileBlocked = true,
+                 .question = kNoneSaved},
         // 100 or more POIs: the device refuses the count query.
-        DecisionRow{"CountRefusedNo", {.pois = 3}, kCountRefused, false, MessageAnswer::kNo,
-                    kUnknownCount},
-        DecisionRow{"CountRefusedYes", {.pois = 3}, kCountRefused, false, MessageAnswer::kYes,
-                    kUnknownCount},
-        DecisionRow{"PoiUnreadableNo", {.pois = 3},
-                    Fault{.effect = Fault::Effect::kDropReply, .command = 114, .argument = 1},
-                    false, MessageAnswer::kNo,
-                    L"POI備份不完整: 裝置內共 3 個POI, 只有 2 個存入POI.csv。" + kGoOn},
+        Scenario{.name = "CountRefusedNo", .setup = {.pois = 3}, .fault = kCountRefused, .answer = kNo,
+                 .outcome = kDeclined, .question = kUnknownCount, .sentences = kUntouched,
+                 .versionAfter = 3},
+        Scenario{.name = "CountRefusedYes", .setup = {.pois = 3}, .fault = kCountRefused,
+                 .question = kUnknownCount},
+        Scenario{.name = "PoiUnreadableNo", .setup = {.pois = 3},
+                 .fault = Fault{.effect = Fault::Effect::kDropReply, .command = 114, .argument = 1},
+                 .answer = kNo, .outcome = kDeclined,
+                 .question = L"POI備份不完整: 裝置內共 3 個POI, 只有 2 個存入POI.csv。" + kGoOn,
+                 .sentences = kUntouched, .versionAfter = 3},
         // Gone after the first POI: a Yes then fails at the deletion.
-        DecisionRow{"DeviceGoneDuringPoisNo", {.pois = 3},
-                    Fault{.effect = Fault::Effect::kUnplug, .command = 114, .argument = 1},
-                    false, MessageAnswer::kNo,
-                    L"POI備份不完整: 裝置內共 3 個POI, 只有 1 個存入POI.csv。" + kGoOn},
-        DecisionRow{"DeviceGoneDuringPoisYes", {.pois = 3},
-                    Fault{.effect = Fault::Effect::kUnplug, .command = 114, .argument = 1},
-                    false, MessageAnswer::kYes,
-                    L"POI備份不完整: 裝置內共 3 個POI, 只有 1 個存入POI.csv。" + kGoOn,
-                    FlowOutcome::kTransferFailed}),
+        Scenario{.name = "DeviceGoneDuringPoisNo", .setup = {.pois = 3}, .fault = kGoneAfterFirstPoi,
+                 .answer = kNo, .outcome = kDeclined, .question = kOneSaved, .sentences = kUntouched,
+                 .versionAfter = 3},
+        Scenario{.name = "DeviceGoneDuringPoisYes", .setup = {.pois = 3}, .fault = kGoneAfterFirstPoi,
+                 .outcome = FlowOutcome::kTransferFailed, .question = kOneSaved, .versionAfter = -1}),
     test::RowName());
 
 struct FirmwareCase {
@@ -223,29 +277,6 @@ INSTANTIATE_TEST_SUITE_P(Firmware, FirmwareUpdateTest,
                                            FirmwareCase{"1.2.0.1", 11264, false},
                                            FirmwareCase{"1.3.0.0", 11264, true}));
 
-TEST_F(UpdateFlowTest, DeviceListingOnlyTheHeaderGetsOneDeletion) {
-  Start({.onlyFiles = {0xFF00}});
-  Update();
-  ASSERT_EQ(device_->Deletions().size(), 1u) << Transcript();
-  EXPECT_EQ(device_->Deletions()[0].fileId, 0xFF00);
-  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kSuccess);
-  // Whatever version it reports, a device without all three files has no database.
-  auto shown = surface_.EventsOf(SurfaceCall::kSetText);
-  EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](const SurfaceEvent& e) {
-    return e.id == ids::kDbVersionText && e.text == L"裝置內無測速照相資料庫";
-  }));
-}
-
-TEST_F(UpdateFlowTest, FileAtLocationZeroIsDeletedWith44) {
-  Start({.unplaced = {0xFF02}});
-  Update();
-  ASSERT_EQ(device_->Deletions().size(), 3u) << Transcript();
-  EXPECT_EQ(device_->Deletions()[0].fileId, 0xFF02);
-  EXPECT_EQ(device_->Deletions()[0].location, 44u);
-  EXPECT_EQ(Sentences("$PQEL996,44").size(), 1u);
-  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kSuccess);
-}
-
 TEST_F(UpdateFlowTest, PoiExportProgressRisesByQuarters) {
   Start({.pois = 4});
   Update();
@@ -257,66 +288,6 @@ TEST_F(UpdateFlowTest, PoiExportProgressRisesByQuarters) {
       positions.push_back(e.value);
   }
   EXPECT_EQ(positions, (std::vector<int>{0, 0, 25, 50, 75, 100}));
-}
-
-TEST_F(UpdateFlowTest, RefusedRecordsFileShowsNoMessage) {
-  Start({});
-  ASSERT_TRUE(device_->AddFault({.effect = Fault::Effect::kFrameStatus2,
-                                 .trigger = Fault::Trigger::kFrame, .fileId = 0xFF02,
-                                 .nth = 1, .times = 2}));
-  surface_.SetDefaultReplugResult(ReplugResult::kNone);
-  Update();
-  EXPECT_EQ(Messages(), (std::vector<std::wstring>{
-                            L"裝置進入資料上傳模式,所有在裝置上的功能都會被關閉",
-                            L"網站上有新的資料庫可做更新, 資料庫版本為:202611300012"}))
-      << Transcript();
-  EXPECT_EQ(surface_.EventsOf(SurfaceCall::kRunReplugDialog).size(), 1u);
-  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kTransferFailed);
-  for (const char* name : {"FF00.bin", "FF02.bin", "Index.bin"}) EXPECT_FALSE(fs::exists(DataFile(name)));
-}
-
-TEST_F(UpdateFlowTest, CancelledReplugRunsTheUpdateAgainToo) {
-  Start({});
-  ASSERT_TRUE(device_->AddFault({.effect = Fault::Effect::kFrameStatus2,
-                                 .trigger = Fault::Trigger::kFrame, .fileId = 0xFF00,
-                                 .nth = 1, .times = 2}));
-  surface_.SetDefaultReplugResult(ReplugResult::kCancel);
-  Update();
-  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kSuccess) << Transcript();
-  EXPECT_EQ(device_->PlugCount(), 1u);
-  EXPECT_EQ(Sentences("$PQEL108,2,").size(), 2u);  // two conversations
-}
-
-TEST_F(UpdateFlowTest, LaterFailureAfterAQuietUpToDateCheckIsNotSuccess) {
-  Offer(DeviceSetup{}.installed);  // the check says "nothing newer"
-  Start({.firmware = "1.4.0.7", .region = "CN"});
-  server_->SetFault(updserver::Page::kDownloadAddress, {.status = 500});
-  surface_.QueueAnswers({MessageAnswer::kOk, MessageAnswer::kYes});
-  Update();
-  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kNetworkFailure) << Transcript();
-  EXPECT_TRUE(Sentences("$PQEL996").empty());
-}
-
-TEST_F(UpdateFlowTest, RefusedDeletionStopsBeforeAnyTransfer) {
-  Start({});
-  ASSERT_TRUE(device_->AddFault({.effect = Fault::Effect::kRefuseDeletion, .command = 996,
-                                 .nth = 1, .times = 0}));
-  Update();
-  EXPECT_TRUE(Shown(L"刪除DB失敗,請重試!!")) << Transcript();
-  EXPECT_TRUE(Sentences("$PQEL999").empty());
-  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kTransferFailed);
-}
-
-TEST_F(UpdateFlowTest, BadDownloadTouchesTheDeviceNotAtAll) {
-  Start({});
-  updserver::PageFault garbage;
-  garbage.body = std::string(100, 'x');
-  server_->SetFault(updserver::Page::kDownload, garbage);
-  Update();
-  EXPECT_TRUE(Shown(L"測速照相資料庫格式錯誤")) << Transcript();
-  EXPECT_TRUE(Sentences("$PQEL996").empty());
-  EXPECT_TRUE(Sentences("$PQEL999").empty());
-  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kInvalidDatabase);
 }
 
 TEST_F(UpdateFlowTest, FailedTransferLeadsToReplugAndASecondRun) {

@@ -76,7 +76,6 @@ std::string SurfaceEvent::Describe() const {
 
 void RecordingSurface::Record(SurfaceEvent event) {
   events_.push_back(std::move(event));
-  changed_.notify_all();
 }
 
 void RecordingSurface::SetText(int id, const std::wstring& text) {
@@ -208,10 +207,6 @@ ReplugResult RecordingSurface::RunReplugDialog() {
     std::lock_guard lock(mutex_);
     handler = replugHandler_;
     result = defaultReplug_;
-    if (!handler && !replugResults_.empty()) {
-      result = replugResults_.front();
-      replugResults_.pop_front();
-    }
   }
   // The handler may drive the simulated device and call back into the surface.
   if (handler) result = handler();
@@ -249,11 +244,6 @@ void RecordingSurface::SetDefaultAnswer(MessageButtons buttons, MessageAnswer an
 void RecordingSurface::SetReplugHandler(std::function<ReplugResult()> handler) {
   std::lock_guard lock(mutex_);
   replugHandler_ = std::move(handler);
-}
-
-void RecordingSurface::QueueReplugResults(std::initializer_list<ReplugResult> results) {
-  std::lock_guard lock(mutex_);
-  replugResults_.insert(replugResults_.end(), results);
 }
 
 void RecordingSurface::SetDefaultReplugResult(ReplugResult result) {
@@ -308,12 +298,6 @@ void RecordingSurface::ClearEvents() {
   std::lock_guard lock(mutex_);
   events_.clear();
   messages_.clear();
-}
-
-bool RecordingSurface::WaitFor(const std::function<bool(const std::vector<SurfaceEvent>&)>& done,
-                               std::chrono::milliseconds timeout) {
-  std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, timeout, [&] { return done(events_); });
 }
 
 }  // namespace mzt::test

@@ -3,8 +3,6 @@
 // of each control, and answers message boxes and the replug dialog from a
 // script. Safe to call from any thread.
 
-#include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
@@ -100,9 +98,8 @@ class RecordingSurface : public IControlSurface {
   void QueueAnswers(std::initializer_list<MessageAnswer> answers);
   void SetDefaultAnswer(MessageButtons buttons, MessageAnswer answer);
   // The replug dialog: a callback (run on the caller's thread, without the
-  // surface's lock) wins over queued results, which win over the default (kCancel).
+  // surface's lock) wins over the default (kCancel).
   void SetReplugHandler(std::function<ReplugResult()> handler);
-  void QueueReplugResults(std::initializer_list<ReplugResult> results);
   void SetDefaultReplugResult(ReplugResult result);
   // Told (on the caller's thread, without the surface's lock) each time the
   // close command is enabled or greyed.
@@ -119,16 +116,11 @@ class RecordingSurface : public IControlSurface {
   std::string Transcript() const;
   void ClearEvents();
 
-  // Waits until `done` holds for the log or the time-out passes; answers whether it held.
-  bool WaitFor(const std::function<bool(const std::vector<SurfaceEvent>&)>& done,
-               std::chrono::milliseconds timeout);
-
  private:
   void Record(SurfaceEvent event);  // with mutex_ held
   ControlState& At(int id) { return controls_[id]; }
 
   mutable std::mutex mutex_;
-  std::condition_variable changed_;
   std::vector<SurfaceEvent> events_;
   std::vector<ShownMessage> messages_;
   std::map<int, ControlState> controls_;
@@ -136,7 +128,6 @@ class RecordingSurface : public IControlSurface {
   MessageAnswer defaultOk_ = MessageAnswer::kOk;
   MessageAnswer defaultYesNo_ = MessageAnswer::kYes;
   std::function<ReplugResult()> replugHandler_;
-  std::deque<ReplugResult> replugResults_;
   ReplugResult defaultReplug_ = ReplugResult::kCancel;
   std::function<void(bool)> closeCommandObserver_;
   bool waitOpen_ = false;
