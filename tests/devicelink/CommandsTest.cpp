@@ -151,81 +151,56 @@ TEST(Cmd114ReplyTest, MissingFieldsReadAsZeroAndValuesKeepLow16Bits) {
   EXPECT_EQ(record.CameraId(), 0u);
 }
 
-class Cmd108Test : public ::testing::Test {
- protected:
-  // A reply to a query for `selector`.
-  bool Answer(int selector, const std::string& reply) {
-    cmd_.SetSelector(selector);
-    return Feed(cmd_, reply);
-  }
-  Cmd108 cmd_;
+// Everything the command holds: version|device ID|region|POI count|database.
+std::string Held(const Cmd108& cmd) {
+  DeviceDatabaseVersion v = cmd.DatabaseVersion();
+  return cmd.VersionText() + "|" + cmd.DeviceIdText() + "|" + cmd.RegionCode() + "|" +
+         std::to_string(cmd.PoiCount()) + "|" + std::to_string(v.number) + " " +
+         std::to_string(v.year) + "-" + std::to_string(v.month) + "-" + std::to_string(v.day);
+}
+
+struct Reply108Case {
+  const char* name;
+  int selector;
+  bool exact;
+  std::string reply;
+  bool accepted;
+  std::string held;  // a refused reply leaves the empty holders
 };
 
-TEST_F(Cmd108Test, TextsAreCutToTheirHolders) {
-  EXPECT_TRUE(Answer(1, Reply("$LOG108,1,1,1.0.0.3")));
-  EXPECT_EQ(cmd_.VersionText(), "1.0.0.3");
-  EXPECT_TRUE(Answer(2, Reply("$LOG108,1,2," + std::string(60, 'A'))));
-  EXPECT_EQ(cmd_.DeviceIdText(), std::string(19, 'A'));
+class Cmd108ReplyTest : public ::testing::TestWithParam<Reply108Case> {};
+TEST_P(Cmd108ReplyTest, DecodesItsSelectorsField) {
+  Cmd108 cmd;
+  cmd.SetExactMode(GetParam().exact);
+  cmd.SetSelector(GetParam().selector);
+  EXPECT_EQ(Feed(cmd, Reply(GetParam().reply)), GetParam().accepted);
+  EXPECT_EQ(Held(cmd), GetParam().held);
 }
-
-TEST_F(Cmd108Test, RegionCharactersAreReversed) {
-  EXPECT_TRUE(Answer(7, Reply("$LOG108,1,7,WT")));
-  EXPECT_EQ(cmd_.RegionCode(), "TW");
-  EXPECT_TRUE(Answer(7, Reply("$LOG108,1,7,NCX")));
-  EXPECT_EQ(cmd_.RegionCode(), "CN");
-  EXPECT_TRUE(Answer(7, Reply("$LOG108,1,7,W")));
-  EXPECT_EQ(cmd_.RegionCode(), "");
-}
-
-TEST_F(Cmd108Test, PoiCountFieldDependsOnTheForm) {
-  // Normal form: count in field 14. Exact form: field 11.
-  std::string reply = Reply("$LOG108,1,3,1,2,3,4,5,6,7,8,9,10,11");
-  EXPECT_TRUE(Answer(3, reply));
-  EXPECT_EQ(cmd_.PoiCount(), 11);
-  cmd_.SetExactMode(true);
-  EXPECT_TRUE(Answer(3, reply));
-  EXPECT_EQ(cmd_.PoiCount(), 8);
-}
-
-TEST_F(Cmd108Test, PoiCountOf100OrMoreIsNotSignalled) {
-  EXPECT_TRUE(Answer(3, Reply("$LOG108,1,3,1,2,3,4,5,6,7,8,9,10,99")));
-  EXPECT_EQ(cmd_.PoiCount(), 99);
-  EXPECT_FALSE(Answer(3, Reply("$LOG108,1,3,1,2,3,4,5,6,7,8,9,10,100")));
-  EXPECT_EQ(cmd_.PoiCount(), 99);
-}
-
-TEST_F(Cmd108Test, DatabaseDateInBothForms) {
-  ASSERT_TRUE(Answer(4, Reply("$LOG108,1,4,3,07DC0511")));
-  DeviceDatabaseVersion v = cmd_.DatabaseVersion();
-  EXPECT_EQ(v.number, 3);
-  EXPECT_EQ(v.year, 2012);
-  EXPECT_EQ(v.month, 5);
-  EXPECT_EQ(v.day, 17);
-
-  cmd_.SetExactMode(true);
-  // Raw bytes holding a 13 and a ',' still decode by position.
-  ASSERT_TRUE(Answer(4, Reply(std::string("$LOG108,1,4,12,\x07\xE8\x2C\x0D", 19))));
-  v = cmd_.DatabaseVersion();
-  EXPECT_EQ(v.number, 12);
-  EXPECT_EQ(v.year, 2024);
-  EXPECT_EQ(v.month, 0x2C);
-  EXPECT_EQ(v.day, 13);
-
-  ASSERT_TRUE(Answer(4, Reply(std::string("$LOG108,1,4,258,\0\0\0\0", 20))));
-  v = cmd_.DatabaseVersion();
-  EXPECT_EQ(v.number, 258);
-  EXPECT_EQ(v.year, 0);
-  EXPECT_EQ(v.day, 0);
-}
-
-TEST_F(Cmd108Test, RefusedRepliesLeaveEarlierResults) {
-  ASSERT_TRUE(Answer(1, Reply("$LOG108,1,1,1.2.0.7")));
-  EXPECT_FALSE(Answer(1, Reply("$LOG108,0,1,9.9.9.9")));
-  EXPECT_FALSE(Answer(5, Reply("$LOG108,1,5,9.9.9.9")));
-  // A late reply to another query does not answer this one.
-  EXPECT_FALSE(Answer(2, Reply("$LOG108,1,1,9.9.9.9")));
-  EXPECT_EQ(cmd_.VersionText(), "1.2.0.7");
-}
+using Q = Reply108Case;
+INSTANTIATE_TEST_SUITE_P(
+    Replies, Cmd108ReplyTest,
+    ::testing::Values(
+        Q{"Version", 1, false, "$LOG108,1,1,1.0.0.3", true, "1.0.0.3|||0|0 0-0-0"},
+        Q{"DeviceIdCutToItsHolder", 2, false, "$LOG108,1,2," + std::string(60, 'A'), true,
+          "|" + std::string(19, 'A') + "||0|0 0-0-0"},
+        Q{"RegionReversed", 7, false, "$LOG108,1,7,WT", true, "||TW|0|0 0-0-0"},
+        Q{"RegionOfThreeCut", 7, false, "$LOG108,1,7,NCX", true, "||CN|0|0 0-0-0"},
+        Q{"RegionOfOneIsNone", 7, false, "$LOG108,1,7,W", true, "|||0|0 0-0-0"},
+        // Normal form: count in field 14. Exact form: field 11.
+        Q{"PoiCountNormalForm", 3, false, "$LOG108,1,3,1,2,3,4,5,6,7,8,9,10,11", true, "|||11|0 0-0-0"},
+        Q{"PoiCountExactForm", 3, true, "$LOG108,1,3,1,2,3,4,5,6,7,8,9,10,11", true, "|||8|0 0-0-0"},
+        Q{"PoiCount99", 3, false, "$LOG108,1,3,1,2,3,4,5,6,7,8,9,10,99", true, "|||99|0 0-0-0"},
+        Q{"PoiCount100", 3, false, "$LOG108,1,3,1,2,3,4,5,6,7,8,9,10,100", false, "|||0|0 0-0-0"},
+        Q{"DateAsText", 4, false, "$LOG108,1,4,3,07DC0511", true, "|||0|3 2012-5-17"},
+        // Raw bytes holding a 13 and a ',' still decode by position.
+        Q{"RawDate", 4, true, std::string("$LOG108,1,4,12,\x07\xE8\x2C\x0D", 19), true,
+          "|||0|12 2024-44-13"},
+        Q{"RawNulDate", 4, true, std::string("$LOG108,1,4,258,\0\0\0\0", 20), true, "|||0|258 0-0-0"},
+        Q{"Status0", 1, false, "$LOG108,0,1,9.9.9.9", false, "|||0|0 0-0-0"},
+        Q{"SelectorNotKept", 5, false, "$LOG108,1,5,9.9.9.9", false, "|||0|0 0-0-0"},
+        // A late reply to another query does not answer this one.
+        Q{"ReplyToAnotherQuery", 2, false, "$LOG108,1,1,9.9.9.9", false, "|||0|0 0-0-0"}),
+    test::RowName());
 
 struct Reply999Case {
   enum Awaiting { kHeader, kFrame, kBetweenFrames };

@@ -56,14 +56,6 @@ TEST_F(DevicePortPtyTest, WritesReachTheDevice) {
   EXPECT_FALSE(port_.WriteBytes(nullptr, 3));
 }
 
-TEST_F(DevicePortPtyTest, MissingPathFailsAndLeavesThePortClosed) {
-  EXPECT_FALSE(port_.OpenPort("/dev/no-such-port-here"));
-  EXPECT_FALSE(port_.IsOpen());
-  EXPECT_FALSE(port_.LastOpenError().empty());
-  std::string sentence = "$PQEL109*30\r\n";
-  EXPECT_FALSE(port_.WriteBytes(reinterpret_cast<const uint8_t*>(sentence.data()), sentence.size()));
-}
-
 TEST_F(DevicePortPtyTest, ReopenClosesTheOldPortAndCloseTwiceIsHarmless) {
   PtyPair second;
   ASSERT_TRUE(port_.OpenPort(pty_.SlavePath()));
@@ -93,11 +85,16 @@ TEST_F(DevicePortPtyTest, OpenAndCloseFromTwoThreads) {
   EXPECT_TRUE(cmd109_.ReplyEvent().Wait(2s));
 }
 
-TEST_F(DevicePortPtyTest, SecondOpenOfAPortInUseFails) {
+TEST_F(DevicePortPtyTest, FailedOpenLeavesThePortClosed) {
   ASSERT_TRUE(port_.OpenPort(pty_.SlavePath()));
   CDevicePort other;
-  EXPECT_FALSE(other.OpenPort(pty_.SlavePath()));
+  EXPECT_FALSE(other.OpenPort(pty_.SlavePath()));  // in use
   EXPECT_FALSE(other.IsOpen());
+  EXPECT_FALSE(other.OpenPort("/dev/no-such-port-here"));
+  EXPECT_FALSE(other.IsOpen());
+  EXPECT_FALSE(other.LastOpenError().empty());
+  std::string sentence = "$PQEL109*30\r\n";
+  EXPECT_FALSE(other.WriteBytes(reinterpret_cast<const uint8_t*>(sentence.data()), sentence.size()));
 }
 
 TEST_F(DevicePortPtyTest, UnpluggedPortFailsWritesAndCloses) {

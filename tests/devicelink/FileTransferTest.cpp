@@ -86,6 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
                  {"$PQEL999,0,65282,1,0,0", "$PQEL999,1,65282,11264,3", "$PQEL999,2,65282,1,0,0"}, 3},
         PlanCase{"ShortFile", 100, 8192,
                  {"$PQEL999,0,65282,1,0,0", "$PQEL999,1,65282,100,1", "$PQEL999,2,65282,1,0,0"}, 1},
+        PlanCase{"OneByteChunks", 2, 1,
+                 {"$PQEL999,0,65282,1,0,0", "$PQEL999,1,65282,1,2", "$PQEL999,2,65282,1,0,0"}, 2},
         PlanCase{"OneAndABit", 8192 + 10, 8192,
                  {"$PQEL999,0,65282,1,0,0", "$PQEL999,1,65282,8192,1", "$PQEL999,1,65282,10,1",
                   "$PQEL999,2,65282,1,0,0"},
@@ -96,14 +98,19 @@ INSTANTIATE_TEST_SUITE_P(
                  70}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST_F(FileTransferTest, EmptyFileIsStartEndAndOneProgressReport) {
+TEST_F(FileTransferTest, EmptyFileAfterALargeOneIsStartEndAndOneEmptyReport) {
+  MakeFile("FF02.bin", 3000);
   MakeFile("FF00.bin", 0);
-  port_.SetChunkSize(8192);
+  port_.SetChunkSize(1000);
+  ASSERT_TRUE(port_.SendFile((folder_ / "FF02.bin").string()));
+  progress_.clear();
+  size_t before = Transfer999().size();
   ASSERT_TRUE(port_.SendFile((folder_ / "FF00.bin").string()));
-  EXPECT_EQ(Transfer999(), (std::vector<std::string>{"$PQEL999,0,65280,1,0,0", "$PQEL999,2,65280,1,0,0"}));
+  auto sentences = Transfer999();
+  EXPECT_EQ(std::vector<std::string>(sentences.begin() + before, sentences.end()),
+            (std::vector<std::string>{"$PQEL999,0,65280,1,0,0", "$PQEL999,2,65280,1,0,0"}));
   std::lock_guard lock(mutex_);
-  ASSERT_EQ(progress_.size(), 1u);
-  EXPECT_EQ(progress_[0].second, 0u);
+  EXPECT_EQ(progress_, (std::vector<std::pair<uint32_t, uint32_t>>{{0, 0}}));
 }
 
 // A device that answers nothing but whole sentences of its own.

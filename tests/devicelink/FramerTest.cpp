@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "devicelink/Checksum.h"
 #include "devicelink/Nmea.h"
 #include "devicelink/SentenceFramer.h"
 #include "devicelink/RecordingCommand.h"
@@ -63,6 +62,10 @@ const std::string kRawDate = Reply(std::string("$LOG108,1,4,3,\x07\xDC\x05\x0D",
 const std::string kNulDate = Reply(std::string("$LOG108,1,4,258,\0\0\0\0", 20));
 const std::string kAsteriskDate = Reply(std::string("$LOG108,1,4,7,\x08\x2A\x01\x02", 18));
 
+// Without its line end ("$LOG109,1," and "*hh" around the x's), exactly as
+// long as the framer keeps.
+const std::string kLongest = Reply("$LOG109,1," + std::string(SentenceFramer::kMaxSentence - 13, 'x'));
+
 std::string LowerCaseDigits(std::string sentence) {
   for (size_t i = sentence.size() - 4; i < sentence.size() - 2; ++i)
     sentence[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(sentence[i])));
@@ -93,6 +96,10 @@ const FramerCase kCases[] = {
     {"UnfinishedSentenceRestartedByNext", "$LOG113,1,2,garbage" + kReply109,
      {WithoutLineEnd(kReply109)}, {109}},
     {"IncompleteTrailingSentenceWaits", kReply109 + "$LOG113,1", {WithoutLineEnd(kReply109)}, {109}},
+    {"StrayDollarBeforeTheMarker", "$" + kReply109, {WithoutLineEnd(kReply109)}, {109}},
+    {"LongestSentenceTaken", kLongest, {WithoutLineEnd(kLongest)}, {109}},
+    {"OneByteTooLongDropped", Reply("$LOG109,1," + std::string(SentenceFramer::kMaxSentence - 12, 'x')) + kReply113,
+     {WithoutLineEnd(kReply113)}, {113}},
 };
 
 class FramerTest : public ::testing::TestWithParam<FramerCase> {
@@ -153,16 +160,6 @@ TEST(ReceiverBlockTest, ReplyIsRoutedBeforeItsNotification) {
   receiver.SetNotification([&](int) { routedFirst = cmd109.ReplyEvent().IsSet(); });
   receiver.ProcessBlock(std::span(reinterpret_cast<const uint8_t*>(kReply109.data()), kReply109.size()));
   EXPECT_TRUE(routedFirst);
-}
-
-TEST(ChecksumTest, ComposesUpperCaseDigitsAndLineEnd) {
-  std::string query = "$PQEL108,1,";
-  AppendChecksum(query);
-  EXPECT_EQ(query, "$PQEL108,1,*00\r\n");
-  std::string clear = "$PQEL109";
-  AppendChecksum(clear);
-  // XOR of "PQEL109"
-  EXPECT_EQ(clear, "$PQEL109*30\r\n");
 }
 
 TEST(ChecksumTest, CommandNumberNeedsDigitsAfterLog) {

@@ -97,40 +97,5 @@ TEST_F(UpdateServerTest, RecordsSuccessReportsPerRegion) {
                                       "/SuccessPageC_NEW.aspx?SN=CD34"}));
 }
 
-TEST_F(UpdateServerTest, FaultsChangeHowThePageAnswers) {
-  // Chunked and slow bodies arrive whole; a truncated one announces more than it sends.
-  const std::string file = TestDatabaseBytes(2024, 1, 5, 12, 5000);
-  auto client = CreateHttpClient();
-  server_.SetFault(Page::kDownload, {.chunked = true});
-  auto chunked = client->Get(server_.BaseUrl() + "db/tw/new.bin", kWhole);
-  ASSERT_TRUE(chunked);
-  EXPECT_EQ(chunked.Value().body, file);
-  EXPECT_FALSE(client->ResponseHeader("Content-Length"));
-
-  server_.SetFault(Page::kDownload, {.pieceDelay = std::chrono::milliseconds(5), .pieceSize = 1000});
-  // Pieces may reach the client together; one seen part-way shows the body came slowly.
-  bool partWay = false;
-  client->SetProgressCallback([&](uint64_t received, uint64_t) {
-    partWay = partWay || (received > 0 && received < file.size());
-  });
-  auto slow = client->Get(server_.BaseUrl() + "db/tw/new.bin", kWhole);
-  ASSERT_TRUE(slow);
-  EXPECT_EQ(slow.Value().body, file);
-  EXPECT_TRUE(partWay);
-
-  server_.SetFault(Page::kDownload, {.truncate = true});
-  auto truncated = client->Get(server_.BaseUrl() + "db/tw/new.bin", kWhole);
-  ASSERT_FALSE(truncated);
-  EXPECT_EQ(client->StatusCode(), 200);
-  EXPECT_EQ(client->ResponseHeader("Content-Length"), "5000");
-
-  // A huge answer is the answer padded with commas.
-  server_.SetFault(Page::kSuccessReport, {.hugeBytes = 32 << 20});
-  auto huge = client->Get(server_.BaseUrl() + "SuccessPage_NEW.aspx?SN=1", 100);
-  ASSERT_TRUE(huge);
-  EXPECT_EQ(huge.Value().body, "7" + std::string(99, ','));
-  EXPECT_EQ(client->ResponseHeader("Content-Length"), std::to_string(32 << 20));
-}
-
 }  // namespace
 }  // namespace mzt::updserver
