@@ -25,6 +25,7 @@
 #include "dbgen/SyntheticDatabase.h"
 #include "devsim/SimulatedDevice.h"
 #include "platform/CopyDataChannel.h"
+#include "support/ChildProgram.h"
 #include "support/ParamName.h"
 #include "support/TempFolder.h"
 
@@ -33,11 +34,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1;
-  std::string output;          // standard error, and standard output unless kept apart
-  std::string standardOutput;  // when kept apart
-};
+using Outcome = test::ChildRun;
 
 struct How {
   bool onTerminal = false;
@@ -111,9 +108,6 @@ class CliTest : public ::testing::Test {
   // gets `typed`.
   Outcome Mzt(std::vector<std::string> args, const How& how = {}) {
     args.insert(args.begin(), std::string(MZT_PROGRAM));
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
     auto env = Environment();
     for (const auto& extra : how.environment) {
       // An extra setting replaces the default of the same name.
@@ -121,59 +115,10 @@ class CliTest : public ::testing::Test {
       std::erase_if(env, [&](const std::string& e) { return e.rfind(name, 0) == 0; });
       env.push_back(extra);
     }
-    std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-
-    int outFds[2] = {-1, -1};
-    if (how.separateOutput && pipe(outFds) != 0) return {};
-    int fd = -1;
-    pid_t pid;
-    if (how.onTerminal) {
-      pid = forkpty(&fd, nullptr, nullptr, nullptr);
-    } else {
-      int pipeFds[2];
-      if (pipe(pipeFds) != 0) return {};
-      pid = fork();
-      if (pid == 0) {
-        dup2(pipeFds[1], 1);
-        dup2(pipeFds[1], 2);
-        int null = ::open("/dev/null", O_RDONLY);
-        dup2(null, 0);
-      }
-      close(pipeFds[1]);
-      fd = pipeFds[0];
-      if (pid == 0) close(fd);
-    }
-    if (pid == 0) {
-      if (childSetup_) childSetup_();
-      if (how.separateOutput) dup2(outFds[1], 1);
-      execve(argv[0], argv.data(), envp.data());
-      _exit(127);
-    }
-    if (how.separateOutput) close(outFds[1]);
-    if (!how.typed.empty()) {
-      ssize_t written = write(fd, how.typed.data(), how.typed.size());
-      (void)written;
-    }
-    Outcome run;
-    char buffer[4096];
-    for (;;) {
-      ssize_t n = read(fd, buffer, sizeof buffer);
-      if (n <= 0) break;  // a pty reads EIO once the program has ended
-      run.output.append(buffer, static_cast<size_t>(n));
-      if (how.watch) how.watch(run.output, pid);
-    }
-    close(fd);
-    if (how.separateOutput) {
-      for (ssize_t n; (n = read(outFds[0], buffer, sizeof buffer)) > 0;)
-        run.standardOutput.append(buffer, static_cast<size_t>(n));
-      close(outFds[0]);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return test::RunChild(std::move(args), std::move(env),
+                          {.onTerminal = how.onTerminal, .typed = how.typed,
+                           .separateOutput = how.separateOutput, .watch = how.watch,
+                           .childSetup = childSetup_});
   }
 
   std::string Port() const { return (folder_ / "port").string(); }

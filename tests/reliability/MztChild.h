@@ -19,6 +19,7 @@
 #include "database/ReducedIndex.h"
 #include "dbgen/SyntheticDatabase.h"
 #include "devsim/SimulatedDevice.h"
+#include "support/ChildProgram.h"
 #include "support/TempFolder.h"
 #include "updserver/UpdateServer.h"
 
@@ -27,10 +28,7 @@ namespace mzt::test {
 // POIs in the simulated device.
 constexpr size_t kPois = 3;
 
-struct MztRun {
-  int status = -1;  // -1: ended by a signal
-  std::string output;
-};
+using MztRun = ChildRun;
 
 class MztChildTest : public ::testing::Test {
  protected:
@@ -72,42 +70,12 @@ class MztChildTest : public ::testing::Test {
              const std::function<void(const std::string&, pid_t)>& watch = {},
              void (*childSetup)() = nullptr, std::vector<std::string> env = {}) {
     args.insert(args.begin(), std::string(MZT_PROGRAM));
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
     for (std::string e : {"MZT_TIME_SCALE=0.01", "PATH=/usr/bin:/bin", "LANG=C.UTF-8"})
       env.push_back(e);
     env.push_back("MZT_HOME=" + (folder_ / "home").string());
     env.push_back("MZT_SYSFS_ROOT=" + (folder_ / "sys").string());
     env.push_back("XDG_RUNTIME_DIR=" + folder_.Path().string());
-    std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    int fds[2];
-    if (pipe(fds) != 0) return {};
-    pid_t pid = fork();
-    if (pid == 0) {
-      dup2(fds[1], 1);
-      dup2(fds[1], 2);
-      int null = ::open("/dev/null", O_RDONLY);
-      dup2(null, 0);
-      close(fds[0]);
-      if (childSetup) childSetup();
-      execve(argv[0], argv.data(), envp.data());
-      _exit(127);
-    }
-    close(fds[1]);
-    MztRun run;
-    char buffer[4096];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) {
-      run.output.append(buffer, static_cast<size_t>(n));
-      if (watch) watch(run.output, pid);
-    }
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return RunChild(std::move(args), std::move(env), {.watch = watch, .childSetup = childSetup});
   }
 
   std::vector<std::string> Update() const {
