@@ -9,8 +9,12 @@
 #include <system_error>
 #include <vector>
 
+#include "cli/Doctor.h"
 #include "cli/InterruptWatcher.h"
+#include "cli/JsonText.h"
 #include "cli/TerminalSurface.h"
+#include "cli/ServerClient.h"
+#include "cli/VerboseHttpClient.h"
 #include "cli/WorkFiles.h"
 #include "common/ModuleVersion.h"
 #include "common/PortSettings.h"
@@ -20,11 +24,14 @@
 #include "database/DatabaseSplitter.h"
 #include "page/MztUtilitySheet.h"
 #include "page/PoiExport.h"
+#include "page/ServerAnswer.h"
+#include "page/UpdateServerPages.h"
 #include "page/UploadDBDlg.h"
 #include "devicelink/DevicePort.h"
 #include "devicelink/PortDiscovery.h"
 #include "platform/CopyDataChannel.h"
 #include "platform/DeviceEnumeration.h"
+#include "platform/HttpClient.h"
 #include "platform/InputFile.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SystemError.h"
@@ -108,15 +115,42 @@ void ReportPoiBackup(const PoiBackup& backup) {
   Complain(summary + ": " + why);
 }
 
-int ListPorts() {
-  std::vector<std::string> ports;
+// Each detector with its identity; the "several detectors" error shows the same.
+std::string IdentityLine(const UsbSerialPort& device) {
+  return device.portName + "\t" + (device.serialNumber.empty() ? "-" : device.serialNumber) + "\t" +
+         device.friendlyName;
+}
+
+int ListPorts(const CliOptions& options) {
+  std::vector<UsbSerialPort> devices;
   std::string error;
-  if (!FillDevicePortList(ports, error)) {
+  if (!FillDeviceList(devices, error)) {
     Complain(error);
     return kExitDeviceUnreachable;
   }
-  if (ports.empty()) std::fputs("No device found.\n", stderr);
-  for (const auto& port : ports) Say(port);
+  if (options.json) {
+    std::vector<JsonObject> items;
+    for (const auto& device : devices)
+      items.push_back(JsonObject()
+                          .Add("port", device.portName)
+                          .Add("serialNumber", device.serialNumber)
+                          .Add("product", device.friendlyName));
+    Say(JsonArray(items));
+    return kExitSuccess;
+  }
+  if (devices.empty()) std::fputs("No device found.\n", stderr);
+  for (const auto& device : devices) Say(IdentityLine(device));
+  return kExitSuccess;
+}
+
+int ShowDataFolder() {
+  fs::path data = DataFolder();
+  if (data.empty()) {
+    Complain("the data folder cannot be created");
+    return kExitFileError;
+  }
+  Say("data folder: " + data.string());
+  Say("settings file: " + SettingsFilePath().string());
   return kExitSuccess;
 }
 
@@ -202,9 +236,17 @@ bool SelectPort(IControlSurface& surface, const CliOptions& options) {
       return true;
     }
     std::string found;
-    for (int i = 0; i < count; ++i) found += " " + WideToUtf8(surface.ListItem(ids::kPortList, i));
+    std::vector<UsbSerialPort> devices;
+    std::string error;
+    FillDeviceList(devices, error);
+    for (int i = 0; i < count; ++i) {
+      std::string port = WideToUtf8(surface.ListItem(ids::kPortList, i));
+      auto device = std::find_if(devices.begin(), devices.end(),
+                                 [&](const UsbSerialPort& d) { return d.portName == port; });
+      found += "\n  " + (device != devices.end() ? IdentityLine(*device) : port);
+    }
     Complain(count == 0 ? "no device port found; connect the device or give --port"
-                        : "several device ports found; choose one with --port:" + found);
+                        : "several detectors found; choose one with --port:" + found);
     return false;
   }
   std::wstring entry = Utf8ToWide(wanted);
@@ -217,6 +259,66 @@ bool SelectPort(IControlSurface& surface, const CliOptions& options) {
   surface.AddListItem(ids::kPortList, entry);
   surface.SelectListItem(ids::kPortList, count);
   return true;
+}
+
+void PrintQuery(const CliOptions& options, TerminalSurface& surface, const PageState& state) {
+  std::string firmware = WideToUtf8(surface.GetText(ids::kFwVersionText));
+  std::string database = WideToUtf8(surface.GetText(ids::kDbVersionText));
+  if (!options.json) {
+    Say("FW 版本: " + firmware);
+    Say("DB 版本: " + database);
+    Say("DB區域: " + WideToUtf8(surface.GetText(ids::kDbRegionText)));
+    return;
+  }
+  const DatabaseVersion& version = state.deviceVersion;
+  bool none = version.year == DatabaseVersion{}.year && version.number == DatabaseVersion{}.number;
+  char date[16] = "";
+  if (!none) std::snprintf(date, sizeof date, "%04d-%02d-%02d", version.year, version.month, version.day);
+  std::string region = state.deviceRegionCode == "TW" ? "tw" : state.deviceRegionCode == "CN" ? "cn" : "";
+  Say(JsonObject()
+          .Add("port", state.portName)
+          .Add("firmwareVersion", firmware)
+          .Add("databaseVersion", none ? "" : database)
+          .Add("databaseDate", date)
+          .Add("databaseNumber", none ? 0 : int64_t{version.number})
+          .Add("region", region)
+          .Text());
+}
+
+// The version check for the device's database, and nothing more.
+int CheckForNewerDatabase(const CliOptions& options, const PageState& state, TerminalSurface& surface) {
+  Say("device: " + WideToUtf8(surface.GetText(ids::kDbVersionText)));
+  std::string url = VersionCheckUrl(ServerUrl(options), options.region == "cn" ? 1 : 0, state.deviceVersion);
+  auto made = MakeServerClient(url, options.verbose);
+  if (!made) {
+    Complain(made.Err().message);
+    return kExitNetworkFailure;
+  }
+  auto response = made.Value().client->Get(url, kMaxServerAnswerBytes);
+  if (!response) {
+    Complain("the version check (" + url + ") failed: " + response.Err().message);
+    return kExitNetworkFailure;
+  }
+  if (response.Value().status != 200) {
+    Complain("the version check (" + url + ") answered HTTP status " +
+             std::to_string(response.Value().status));
+    return kExitNetworkFailure;
+  }
+  ServerAnswer answer = ReadServerAnswer(response.Value().body);
+  if (answer.code == 3) {
+    Say("server: " + OfferedVersionText(answer) + " (newer)");
+    return kExitNewerDatabase;
+  }
+  if (answer.code == 2) {
+    Say("server: nothing newer");
+    return kExitSuccess;
+  }
+  if (const wchar_t* message = ServerAnswerMessage(answer.code)) {
+    Complain(WideToUtf8(message));
+  } else {
+    Complain("the version check (" + url + ") gave no answer the program knows");
+  }
+  return kExitNetworkFailure;
 }
 
 int RunDeviceFlow(const CliOptions& options) {
@@ -243,6 +345,8 @@ int RunDeviceFlow(const CliOptions& options) {
   CMZTUtilitySheet sheet(surface, std::move(link));
   CUploadDBDlg& page = sheet.Page();
   if (!options.server.empty()) page.SetServerUrl(options.server);
+  if (options.verbose)
+    page.SetHttpClientFactory([] { return MakeVerboseHttpClient(CreateHttpClient()); });
 
   page.OnInitDialog();
   page.OnShowWindow();
@@ -262,7 +366,7 @@ int RunDeviceFlow(const CliOptions& options) {
   hooks.recovery = recovery;
   InterruptWatcher watcher(std::move(hooks));
 
-  if (command == "query") {
+  if (command == "query" || command == "check") {
     page.OnQueryButton();
   } else if (command == "update") {
     page.OnUpdateButton();
@@ -297,10 +401,9 @@ int RunDeviceFlow(const CliOptions& options) {
   // downloads and splits again.
   if (status != kExitSuccess) workFiles.RemoveWritten();
   if (status != kExitSuccess && !page.SilentFailure().empty()) Complain(page.SilentFailure());
-  if (command == "query" && outcome == FlowOutcome::kSuccess) {
-    Say("FW 版本: " + WideToUtf8(surface.GetText(ids::kFwVersionText)));
-    Say("DB 版本: " + WideToUtf8(surface.GetText(ids::kDbVersionText)));
-    Say("DB區域: " + WideToUtf8(surface.GetText(ids::kDbRegionText)));
+  if (command == "query" && outcome == FlowOutcome::kSuccess) PrintQuery(options, surface, page.State());
+  if (command == "check" && outcome == FlowOutcome::kSuccess) {
+    return CheckForNewerDatabase(options, page.State(), surface);
   }
   if (command == "export-poi" && page.State().poiBackup) ReportPoiBackup(*page.State().poiBackup);
   return status;
@@ -309,8 +412,10 @@ int RunDeviceFlow(const CliOptions& options) {
 }  // namespace
 
 int RunCli(const CliOptions& options) {
-  if (options.help) {
-    std::fputs(UsageText().c_str(), stdout);
+  if (options.help || options.command == "help") {
+    std::string about = options.command == "help" && !options.arguments.empty() ? options.arguments[0]
+                                                                                : options.command;
+    std::fputs(CommandHelpText(about).c_str(), stdout);
     return kExitSuccess;
   }
   if (options.version) {
@@ -320,7 +425,9 @@ int RunCli(const CliOptions& options) {
   InitTimingFromEnvironment();
   InstallInterruptHandler();
   if (!options.dataDir.empty()) SetDataFolderOverride(fs::absolute(options.dataDir));
-  if (options.command == "ports") return ListPorts();
+  if (options.showDataDir) return ShowDataFolder();
+  if (options.command == "ports") return ListPorts(options);
+  if (options.command == "doctor") return RunDoctor(options);
   if (options.command == "split") return Split(options);
   if (options.command == "send-copydata") return SendCopyDataCommand(options);
   return RunDeviceFlow(options);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <optional>
 
 namespace mzt {
@@ -9,19 +10,75 @@ namespace {
 
 struct CommandSpec {
   const char* name;
-  size_t arguments;
+  size_t minArguments;
+  size_t maxArguments;
+  const char* synopsis;  // after "mzt NAME"
+  const char* summary;   // one line for the overview
+  const char* help;      // more lines for `mzt help NAME`
+  unsigned options = 0;  // OptionGroup
 };
 
-constexpr std::array<CommandSpec, 8> kCommands = {{
-    {"ports", 0},
-    {"query", 0},
-    {"update", 0},
-    {"upload", 1},
-    {"clear-poi", 0},
-    {"export-poi", 0},
-    {"split", 1},
-    {"send-copydata", 1},
+// Which option groups a command's help lists.
+enum OptionGroup : unsigned { kDeviceOptions = 1, kServerOptions = 2, kYesOption = 4 };
+
+constexpr const char* kDeviceOptionsText =
+    "  --port PORT      device path (/dev/ttyACM0) or name (ttyACM0); default: the\n"
+    "                   settings file's port, else the only detector found\n"
+    "  --data-dir DIR   folder for ULDB.bin, the device files and POI.csv\n"
+    "  --verbose        show the sentences on the wire and the HTTP requests\n";
+constexpr const char* kServerOptionsText =
+    "  --region tw|cn   database region: Taiwan (default) or China\n"
+    "  --server URL     update server base address (http://host:port/)\n";
+constexpr const char* kYesOptionText = "  --yes            answer Yes to every question\n";
+
+constexpr std::array<CommandSpec, 11> kCommands = {{
+    {"ports", 0, 0, " [--json]", "list the detectors found, with their identity",
+     "Lists each detector: its port, USB serial number and product, tab-separated.\n"
+     "With --json, an array of objects {\"port\", \"serialNumber\", \"product\"}.\n"},
+    {"query", 0, 0, " [--json] [--port PORT]", "show the firmware and database versions and region",
+     "Reads the firmware version, database version and region from the detector.\n"
+     "With --json, one object {\"port\", \"firmwareVersion\", \"databaseVersion\",\n"
+     "\"databaseDate\", \"databaseNumber\", \"region\"} (region \"tw\", \"cn\" or \"\").\n"
+     "\n", kDeviceOptions},
+    {"check", 0, 0, " [--port PORT] [--region tw|cn] [--server URL]",
+     "ask the server whether a newer database exists",
+     "Prints the detector's database version and the server's newest, without\n"
+     "downloading or changing anything. Exit status 0: the detector is current,\n"
+     "10: the server has a newer database, 2: no detector, 3: server failure.\n"
+     "\n", kDeviceOptions | kServerOptions},
+    {"update", 0, 0, " [--yes] [--port PORT] [--region tw|cn] [--server URL]",
+     "the whole online update (POIs saved to POI.csv first)",
+     "Saves the detector's POIs to POI.csv, asks the server for a newer database,\n"
+     "downloads it and installs it in the detector.\n"
+     "\n", kDeviceOptions | kServerOptions | kYesOption},
+    {"upload", 1, 1, " FILE [--yes] [--port PORT]", "install a database file from disk, without the server",
+     "Installs FILE in the detector (POIs saved to POI.csv first). A database older\n"
+     "than the detector's asks first: without a terminal the answer is No.\n"
+     "\n", kDeviceOptions | kYesOption},
+    {"clear-poi", 0, 0, " [--yes] [--port PORT]", "delete the user's own points in the device",
+     "Deletes the POIs in the detector after asking (No without a terminal).\n"
+     "\n", kDeviceOptions | kYesOption},
+    {"export-poi", 0, 0, " [--port PORT]", "save the device's own points to POI.csv",
+     "Appends the detector's POIs to POI.csv in the data folder.\n\n", kDeviceOptions},
+    {"split", 1, 1, " FILE [--out DIR]", "check a database file and convert it into the device files",
+     "Writes FF00.bin, FF01.bin and FF02.bin next to FILE (or into DIR) and prints\n"
+     "their paths. Exit status 4 when FILE is not a valid database.\n"
+     "\n  --out DIR        where the files go\n"},
+    {"doctor", 0, 0, " [--port PORT] [--server URL]", "find out why the detector or the server cannot be reached",
+     "Checks each detector port (present, permitted, not held by another program,\n"
+     "ModemManager), the proxy and the update server, and prints a fix for each\n"
+     "problem. Exit status 0 only when an update could run, else 11.\n"
+     "\n", kDeviceOptions | kServerOptions},
+    {"send-copydata", 1, 1, " TEXT", "send \"path,port\" to a running desktop program",
+     "Asks the running mzt-utility to install the database file PATH through PORT.\n"},
+    {"help", 0, 1, " [COMMAND]", "this text, or one command's", ""},
 }};
+
+const CommandSpec* FindCommand(const std::string& name) {
+  auto known = std::find_if(kCommands.begin(), kCommands.end(),
+                            [&](const CommandSpec& c) { return name == c.name; });
+  return known == kCommands.end() ? nullptr : &*known;
+}
 
 Error Usage(const std::string& text) { return Error{ErrorCode::kInvalidArgument, text}; }
 
@@ -40,41 +97,47 @@ bool IsServerUrl(const std::string& url) {
 std::string UsageLine() { return "Usage: mzt COMMAND [OPTIONS]"; }
 
 std::string UsageText() {
-  return
-      UsageLine() + "\n"
+  std::string text = UsageLine() + "\n"
       "Keeps the speed-camera database of the detector on its USB serial port current.\n"
       "\n"
-      "Commands:\n"
-      "  ports               list the device ports found\n"
-      "  query               show the firmware version, database version and region\n"
-      "  update              the whole online update (POIs saved to POI.csv first)\n"
-      "  upload FILE         install a database file from disk, without the server\n"
-      "  clear-poi           delete the user's own points in the device\n"
-      "  export-poi          save the device's own points to POI.csv\n"
-      "  split FILE          convert a database file into the device files only;\n"
-      "                      the exit status says whether it is a valid database\n"
-      "  send-copydata TEXT  send \"path,port\" to a running desktop program\n"
+      "Commands:\n";
+  for (const CommandSpec& command : kCommands) {
+    std::string name = command.name;
+    if (command.minArguments) name += command.name == std::string("send-copydata") ? " TEXT" : " FILE";
+    name.resize(std::max<size_t>(name.size() + 1, 20), ' ');
+    text += "  " + name + command.summary + "\n";
+  }
+  return text +
       "\n"
       "Options (a value may also follow an =, as in --port=PATH):\n"
-      "  --port PORT         device path (/dev/ttyACM0) or port name (ttyACM0);\n"
-      "                      default: the settings file's port, else the only one found\n"
-      "  --region tw|cn      database region: Taiwan (default) or China\n"
-      "  --server URL        update server base address (http://host:port/)\n"
-      "  --data-dir DIR      folder for ULDB.bin, the device files and POI.csv\n"
-      "  --out DIR           where split writes its files (default: next to FILE)\n"
-      "  --yes               answer Yes to every question\n"
-      "  --verbose           show the sentences on the wire\n"
-      "  --help              this text\n"
-      "  --version           the program's version\n"
+      "  --port PORT       device path (/dev/ttyACM0) or port name (ttyACM0)\n"
+      "  --region tw|cn    database region: Taiwan (default) or China\n"
+      "  --server URL      update server base address (http://host:port/)\n"
+      "  --data-dir [DIR]  data folder; alone, print where the files are\n"
+      "  --json            ports and query: JSON on standard output\n"
+      "  --yes             answer Yes to every question\n"
+      "  --verbose         show the sentences on the wire and the HTTP requests\n"
+      "  --help, --version this text (or a command's), the program's version\n"
       "\n"
-      "Questions, messages and progress go to standard error, results to standard\n"
-      "output. Ctrl-C stops at once; while the device's database is being replaced\n"
-      "it asks for a second Ctrl-C first.\n"
-      "\n"
-      "Exit status: 0 success, 1 usage, 2 device not reachable, 3 server or network\n"
-      "failure, 4 invalid database, 5 declined, 6 transfer failed, 7 a file could not\n"
-      "be written, 8 the input file is missing or unreadable, 9 no desktop program\n"
-      "to send to, 130 stopped with Ctrl-C.\n";
+      "Results go to standard output; questions, messages and progress to standard\n"
+      "error. Exit status: 0 success, 1 usage, 2 device not reachable, 3 server or\n"
+      "network failure, 4 invalid database, 5 declined, 6 transfer failed, 7 a file\n"
+      "could not be written, 8 input file unreadable, 9 no desktop program, 10 newer\n"
+      "database (check), 11 problems found (doctor), 130 Ctrl-C.\n"
+      "'mzt help COMMAND' tells more of a command.\n";
+}
+
+std::string CommandHelpText(const std::string& command) {
+  const CommandSpec* spec = FindCommand(command);
+  if (!spec || command == "help") return UsageText();
+  std::string summary = spec->summary;
+  summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
+  std::string text = std::string("Usage: mzt ") + spec->name + spec->synopsis + "\n" + summary +
+                     ".\n\n" + spec->help;
+  if (spec->options & kDeviceOptions) text += kDeviceOptionsText;
+  if (spec->options & kServerOptions) text += kServerOptionsText;
+  if (spec->options & kYesOption) text += kYesOptionText;
+  return text;
 }
 
 Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
@@ -95,6 +158,7 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
     else if (arg == "--version") options.version = true;
     else if (arg == "--yes" || arg == "-y") options.yes = true;
     else if (arg == "--verbose" || arg == "-v") options.verbose = true;
+    else if (arg == "--json") options.json = true;
     else if (arg == "--port") target = &options.port;
     else if (arg == "--region") target = &options.region;
     else if (arg == "--server") target = &options.server;
@@ -106,6 +170,9 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
     if (attached && !target) return Usage(arg + " takes no value");
     if (target && attached) {
       *target = *attached;
+    } else if (target == &options.dataDir && i + 1 == args.size()) {
+      // Alone at the end: the question where the files are.
+      options.showDataDir = true;
     } else if (target) {
       auto text = value(i, arg);
       if (!text) return std::move(text).TakeError();
@@ -113,12 +180,18 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
     }
   }
   if (options.help || options.version) return options;
+  if (options.command.empty() && (options.showDataDir || !options.dataDir.empty())) {
+    options.showDataDir = true;
+    return options;
+  }
+  if (options.showDataDir) return Usage("--data-dir needs a value");
   if (options.command.empty()) return Usage("no command given");
-  auto known = std::find_if(kCommands.begin(), kCommands.end(),
-                           [&](const CommandSpec& c) { return options.command == c.name; });
-  if (known == kCommands.end()) return Usage("unknown command " + options.command);
-  if (options.arguments.size() != known->arguments)
-    return Usage(options.command + (known->arguments ? " takes one argument" : " takes no argument"));
+  const CommandSpec* known = FindCommand(options.command);
+  if (!known) return Usage("unknown command " + options.command);
+  if (options.arguments.size() < known->minArguments || options.arguments.size() > known->maxArguments)
+    return Usage(options.command + (known->maxArguments ? " takes one argument" : " takes no argument"));
+  if (options.json && options.command != "ports" && options.command != "query")
+    return Usage("--json is for ports and query");
   if (!options.region.empty() && options.region != "tw" && options.region != "cn")
     return Usage("--region is tw or cn");
   if (!options.outDir.empty() && options.command != "split") return Usage("--out is for split");

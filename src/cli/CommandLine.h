@@ -9,7 +9,9 @@
 namespace mzt {
 
 struct CliOptions {
-  std::string command;  // ports, query, update, upload, clear-poi, export-poi, split, send-copydata
+  // ports, query, check, update, upload, clear-poi, export-poi, split, send-copydata,
+  // doctor, help; empty with showDataDir
+  std::string command;
   std::vector<std::string> arguments;
   std::string port;
   std::string region;  // "tw" or "cn"; empty keeps the page's choice (Taiwan)
@@ -20,6 +22,8 @@ struct CliOptions {
   bool verbose = false;
   bool help = false;
   bool version = false;
+  bool json = false;         // ports and query: machine-readable output
+  bool showDataDir = false;  // --data-dir without a command: say where the files are
 };
 
 // Exit statuses: 0 only when the flow succeeded.
@@ -34,11 +38,15 @@ enum ExitStatus : int {
   kExitFileError = 7,
   kExitInputFile = 8,         // the input file is missing or cannot be read
   kExitNoDesktopProgram = 9,  // send-copydata found no desktop program
+  kExitNewerDatabase = 10,    // check: the server has a newer database
+  kExitProblemsFound = 11,    // doctor: an update could not run
   kExitInterrupted = 130,     // Ctrl-C
 };
 
 Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args);
 std::string UsageText();
+// One command's help, or the whole usage for an unknown name.
+std::string CommandHelpText(const std::string& command);
 // The first line of UsageText, for a mistyped command line.
 std::string UsageLine();
 

@@ -2,11 +2,18 @@
 
 #include <cstdio>
 
-#include "platform/DeviceEnumeration.h"
 
 namespace mzt {
 
 bool FillDevicePortList(std::vector<std::string>& list, std::string& error) {
+  std::vector<UsbSerialPort> devices;
+  bool complete = FillDeviceList(devices, error);
+  list.clear();
+  for (const auto& device : devices) list.push_back(device.portName);
+  return complete;
+}
+
+bool FillDeviceList(std::vector<UsbSerialPort>& list, std::string& error) {
   list.clear();
   error.clear();
   UsbSerialPortList found = EnumerateUsbSerialPorts();
@@ -19,7 +26,7 @@ bool FillDevicePortList(std::vector<std::string>& list, std::string& error) {
   }
   for (const auto& port : found.ports) {
     // Case-sensitive prefix: "at32uc3" or "xAT32UC3" are other devices.
-    if (port.friendlyName.compare(0, 7, kDeviceNamePrefix) == 0) list.push_back(port.portName);
+    if (port.friendlyName.compare(0, 7, kDeviceNamePrefix) == 0) list.push_back(port);
   }
   if (found.walkError != 0) {
     // The ports found so far stay listed.

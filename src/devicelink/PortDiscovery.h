@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/DeviceEnumeration.h"
+
 namespace mzt {
 
 inline constexpr const char* kDeviceNamePrefix = "AT32UC3";
@@ -14,6 +16,8 @@ inline constexpr const char* kDeviceNamePrefix = "AT32UC3";
 // failed ("SetupDiGetClassDevs failed. (err=%lx)"), or stopped part-way
 // ("SetupDiEnumDeviceInfo failed. (err=%lx)", the ports found so far kept).
 bool FillDevicePortList(std::vector<std::string>& list, std::string& error);
+// The same, with each device's identity (product, USB serial number).
+bool FillDeviceList(std::vector<UsbSerialPort>& list, std::string& error);
 
 // The first USB serial device: gone, or present. Both answer from the same
 // probe; they exist apart because the replug prompt asks each at its phase.

@@ -2,8 +2,10 @@
 // send the new files, then report; a failed transfer leads to the replug and
 // a new run of the update.
 
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <tuple>
 
 #include "common/Timing.h"
 #include "page/ControlIds.h"
@@ -60,6 +62,22 @@ Result<void> CUploadDBDlg::CheckOfflineDatabase() {
 bool CUploadDBDlg::PrepareOfflineDatabase() {
   state_.databasePath = offlineDatabase_;
   surface_.CloseWaitDialog();
+  // Going back to an older database is allowed, but never by accident.
+  auto layout = InspectDatabase(offlineDatabase_);
+  const DatabaseVersion& held = state_.deviceVersion;
+  if (layout && std::tuple(layout.Value().year, layout.Value().month, layout.Value().day,
+                           int32_t{layout.Value().number}) <
+                    std::tuple(held.year, held.month, held.day, held.number)) {
+    char text[160];
+    std::snprintf(text, sizeof text, "資料庫檔案的版本 %d%02d%02d%04d 比裝置內的 %d%02d%02d%04d 舊,"
+                  "請問是否仍要更新?", layout.Value().year, layout.Value().month, layout.Value().day,
+                  layout.Value().number, held.year, held.month, held.day, held.number);
+    if (surface_.ShowMessage(Utf8ToWide(text), strings::kAppCaption, MessageButtons::kYesNo) !=
+        MessageAnswer::kYes) {
+      Finish(FlowOutcome::kDeclined);
+      return false;
+    }
+  }
   surface_.SetProgressPosition(kProgressBar, 0);
   surface_.SetText(kProgressText, L"");
   StartUpload();

@@ -34,6 +34,7 @@ class OnlineUpdate {
                std::string serverUrl, OnlineUpdateHooks hooks);
 
   void SetServerUrl(std::string serverUrl);
+  void SetClientFactory(HttpClientFactory clientFactory) { clientFactory_ = std::move(clientFactory); }
   const std::string& ServerUrl() const { return serverUrl_; }
 
   // The whole update up to the start of the upload; true when the download

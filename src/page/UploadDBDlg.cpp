@@ -36,6 +36,10 @@ CUploadDBDlg::~CUploadDBDlg() { workers_.JoinAll(); }
 
 void CUploadDBDlg::SetServerUrl(const std::string& url) { online_->SetServerUrl(url); }
 
+void CUploadDBDlg::SetHttpClientFactory(HttpClientFactory factory) {
+  online_->SetClientFactory(std::move(factory));
+}
+
 const std::string& CUploadDBDlg::SilentFailure() const { return online_->SilentFailure(); }
 
 void CUploadDBDlg::Message(const std::wstring& text, const std::wstring& caption) {

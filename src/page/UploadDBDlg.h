@@ -16,6 +16,7 @@
 #include "page/ControlSurface.h"
 #include "page/PageState.h"
 #include "page/WorkerThreads.h"
+#include "platform/HttpClient.h"
 
 namespace mzt {
 
@@ -58,6 +59,8 @@ class CUploadDBDlg {
   // made in the data folder. No success is reported to the server.
   void SetOfflineDatabase(const std::filesystem::path& file) { offlineDatabase_ = file; }
   void SetServerUrl(const std::string& url);
+  // Makes the client of each request to the update server (front ends that show them).
+  void SetHttpClientFactory(HttpClientFactory factory);
   // Blocks until no worker runs (a replug rerun included).
   void WaitForIdle() { workers_.WaitIdle(); }
   bool IsFlowRunning() { return workers_.AnyRunning(); }

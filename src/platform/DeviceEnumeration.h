@@ -14,6 +14,7 @@ namespace mzt {
 struct UsbSerialPort {
   std::string portName;      // "/dev/ttyACM0"
   std::string friendlyName;  // the USB product string, or the interface string
+  std::string serialNumber;  // the USB device's serial number; empty when it has none
 };
 
 struct UsbSerialPortList {

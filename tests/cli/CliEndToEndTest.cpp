@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <pty.h>
+#include <grp.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -146,6 +148,8 @@ struct CliRow {
   std::optional<updserver::Page> page{};  // the server's page that misbehaves
   updserver::PageFault serverFault{};
   bool poiFileBlocked = false;  // "POI.csv" cannot be written
+  bool portHeld = false;        // another program has the port open and locked
+  bool asNobody = false;        // run as a user who may not open the pty
   int status = 0;
   std::vector<std::string> says{};
   std::optional<std::string> output{};          // all of it
@@ -164,7 +168,22 @@ class CliRunTest : public CliTest, public ::testing::WithParamInterface<CliRow> 
 TEST_P(CliRunTest, ExitStatusTextAndTheDeviceAfterwards) {
   const CliRow& row = GetParam();
   ASSERT_TRUE(dbgen::SyntheticDatabase(newer_).WriteTo(folder_ / "mine.bin"));
+  ASSERT_TRUE(dbgen::SyntheticDatabase({2024, 6, 1, 2, 4, 4, 100, 3}).WriteTo(folder_ / "old.bin"));
   test::WriteFileBytes(folder_ / "bad.bin", std::string(100, 'x'));
+  fs::create_directories(folder_ / "empty" / "class" / "tty");
+  int holder = -1;
+  if (row.portHeld) {
+    holder = open(Port().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+  }
+  if (row.asNobody) {
+    // Nobody still reaches the folders; only the pty is refused.
+    for (const fs::path& path : {folder_.Path(), folder_ / "home"}) fs::permissions(path, fs::perms::all);
+    childSetup_ = [] {
+      if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(126);
+    };
+  }
   if (row.fault) {
     ASSERT_TRUE(device_->AddFault(*row.fault));
   }
@@ -178,7 +197,12 @@ TEST_P(CliRunTest, ExitStatusTextAndTheDeviceAfterwards) {
       if (size_t at = arg.find(name); at != std::string::npos) arg.replace(at, strlen(name), value);
     args.push_back(arg);
   }
-  Outcome run = Mzt(args, row.how);
+  How how = row.how;
+  for (auto& setting : how.environment)
+    if (size_t at = setting.find("=@"); at != std::string::npos)
+      setting = setting.substr(0, at + 1) + (folder_ / setting.substr(at + 2)).string();
+  Outcome run = Mzt(args, how);
+  if (holder >= 0) close(holder);
   EXPECT_EQ(run.status, row.status) << run.output;
   for (const auto& text : row.says) EXPECT_TRUE(Has(run, text)) << text << "\n" << run.output;
   if (row.output) {
@@ -228,17 +252,44 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CliRow{.name = "Version", .args = {"--version"}, .says = {"MZT Utility Online  "},
                .deviceUntouched = true},
-        CliRow{.name = "Ports", .args = {"ports"}, .output = "/dev/ttyACM0\n"},
+        CliRow{.name = "Ports", .args = {"ports"},
+               .output = "/dev/ttyACM0\tMZT0000001\tAT32UC3A3 CDC Speed Camera Detector\n"},
+        CliRow{.name = "PortsAsJson", .args = {"ports", "--json"},
+               .output = "[\n  {\"port\": \"/dev/ttyACM0\", \"serialNumber\": \"MZT0000001\", "
+                         "\"product\": \"AT32UC3A3 CDC Speed Camera Detector\"}\n]\n"},
+        CliRow{.name = "NoPorts", .args = {"ports", "--json"}, .how = {.environment = {"MZT_SYSFS_ROOT=@empty"}},
+               .output = "[]\n"},
+        CliRow{.name = "DataFolderAlone", .args = {"--data-dir"},
+               .says = {"data folder: /", "/home\nsettings file: /", "/home/MZTConfig.ini\n"},
+               .deviceUntouched = true},
+        CliRow{.name = "OneCommandsHelp", .args = {"check", "--help"},
+               .says = {"Usage: mzt check [--port PORT]", "10: the server has a newer database"},
+               .deviceUntouched = true},
         CliRow{.name = "UnknownCommand", .args = {"flash"}, .status = 1,
                .output = "mzt: unknown command flash\nUsage: mzt COMMAND [OPTIONS]\n"
                          "Try 'mzt --help' for the commands and options.\n"},
         CliRow{.name = "QueryOnStandardOutputOnly", .args = {"query", "--port=PORT"},
                .how = {.separateOutput = true}, .says = {"請稍候..."},
                .standardOutput = "FW 版本: 1.4.0.7\nDB 版本: 202501150003\nDB區域: 台灣\n"},
+        CliRow{.name = "QueryAsJson", .args = {"query", "--json", "--port=PORT"},
+               .says = {"\"firmwareVersion\": \"1.4.0.7\", \"databaseVersion\": \"202501150003\", "
+                        "\"databaseDate\": \"2025-01-15\", \"databaseNumber\": 3, \"region\": \"tw\"}\n"}},
+        CliRow{.name = "CheckFindsANewerDatabase", .args = {"check", "--port", "PORT", "--server", "SERVER"},
+               .how = {.separateOutput = true}, .status = 10,
+               .standardOutput = "device: 202501150003\nserver: 20261130" "0012 (newer)\n", .serverRequests = 1},
+        CliRow{.name = "CheckFindsNothingNewer", .args = {"check", "--port", "PORT", "--server", "SERVER"},
+               .page = Page::kVersionCheck, .serverFault = {.body = "2"}, .says = {"server: nothing newer"},
+               .serverRequests = 1},
+        CliRow{.name = "CheckWithADeadServer", .args = {"check", "--port", "PORT", "--server", "http://127.0.0.1:1/"},
+               .status = 3, .says = {"mzt: the version check (http://127.0.0.1:1/CheckDBVersion_NEW.aspx"}},
         CliRow{.name = "UnreachableDevice", .args = {"query", "--port", "/dev/no-such-port"}, .status = 2,
                .says = {"[錯誤] 無法連結裝置，請重試\nopen /dev/no-such-port: No such file or directory"}},
         CliRow{.name = "UpdateWithYes", .args = kUpdateYes, .says = {"[MZT Utility] 請重新啟動裝置!!"},
                .versionAfter = 12, .csvLines = 4, .serverRequests = 4},
+        CliRow{.name = "VerboseShowsEachRequest", .args = {"update", "--yes", "--verbose", "--port", "PORT", "--server", "SERVER"},
+               .says = {"http: GET http://127.0.0.1:", "/DBDownload_NEW.aspx?SN=MZT0000001 via a direct connection\nhttp: status 200, ",
+                        "/db/tw/DB.bin via a direct connection", "http: status 200, 11360 bytes, "},
+               .versionAfter = 12, .serverRequests = 4},
         CliRow{.name = "NothingNewer", .args = kUpdate, .page = Page::kVersionCheck,
                .serverFault = {.body = "2"}, .says = {"網站無新的資料庫可供更新"}},
         CliRow{.name = "AddressPageSaysNothingNewer", .args = kUpdate, .page = Page::kDownloadAddress,
@@ -256,8 +307,31 @@ INSTANTIATE_TEST_SUITE_P(
                .status = 6, .says = {"[錯誤] DB 上傳失敗,請重試,請洽經銷商"}, .versionAfter = -1},
         CliRow{.name = "UploadWithoutTheServer", .args = {"upload", "@mine.bin", "--port", "PORT", "--server", "SERVER"},
                .versionAfter = 12, .serverRequests = 0},
+        CliRow{.name = "UploadOfAnOlderDatabaseAsks", .args = {"upload", "@old.bin", "--port", "PORT"},
+               .status = 5, .says = {"資料庫檔案的版本 202406010002 比裝置內的 202501150003 舊", "(y/n) n"}},
+        CliRow{.name = "UploadOfAnOlderDatabaseWithYes", .args = {"upload", "@old.bin", "--yes", "--port", "PORT"},
+               .says = {"(y/n) y"}, .versionAfter = 2},
         CliRow{.name = "UploadOfAMissingFile", .args = {"upload", "@missing.bin", "--port", "PORT"},
                .status = 8, .says = {"missing.bin: No such file or directory"}},
+        // What stands between the user and an update, each problem staged.
+        CliRow{.name = "DoctorFindsNothingWrong", .args = {"doctor", "--port", "PORT", "--server", "SERVER"},
+               .says = {": AT32UC3A3 CDC Speed Camera Detector, USB serial number MZT0000001\n  ok: the detector is there",
+                        "ok: no other program holds it", "\nAn update could run.\n"},
+               .deviceUntouched = true},
+        CliRow{.name = "DoctorFindsNoDevice", .args = {"doctor", "--server", "SERVER"},
+               .how = {.environment = {"MZT_SYSFS_ROOT=@empty"}}, .status = 11,
+               .says = {"problem: no detector found\n    fix: plug the detector in", "An update cannot run: 1 problem."}},
+        CliRow{.name = "DoctorFindsAMissingPort", .args = {"doctor", "--port", "/dev/no-such-port", "--server", "SERVER"},
+               .status = 11, .says = {"problem: the port does not exist"}},
+        CliRow{.name = "DoctorFindsThePortHeld", .args = {"doctor", "--port", "PORT", "--server", "SERVER"},
+               .portHeld = true, .status = 11,
+               .says = {"problem: another program holds it (mzt_cli_tests, process "}},
+        CliRow{.name = "DoctorFindsThePortForbidden", .args = {"doctor", "--port", "PORT", "--server", "SERVER"},
+               .asNobody = true, .status = 11,
+               .says = {"problem: user nobody may not open it (crw-",
+                        "the udev rule is not installed)\n    fix: install the udev rule 60-mzt-utility.rules"}},
+        CliRow{.name = "DoctorFindsTheServerDead", .args = {"doctor", "--port", "PORT", "--server", "http://127.0.0.1:1/"},
+               .status = 11, .says = {"ok: no other program holds it", "problem: the server does not answer: "}},
         CliRow{.name = "SplitOfADatabase", .args = {"split", "@mine.bin", "--out", "@out"},
                .made = {"out/FF00.bin", "out/FF01.bin", "out/FF02.bin"}},
         CliRow{.name = "SplitOfNoDatabase", .args = {"split", "@bad.bin"}, .status = 4},

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/JsonText.h"
 #include "cli/ProgressMeter.h"
 #include "support/ParamName.h"
 
@@ -51,7 +52,32 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"BadRegion", {"update", "--region", "jp"}, false, ""},
         ParseCase{"NoCommand", {}, false, ""},
         ParseCase{"HelpAlone", {"--help"}, true, ""},
-        ParseCase{"ExtraArgument", {"query", "x"}, false, ""}),
+        ParseCase{"ExtraArgument", {"query", "x"}, false, ""},
+        ParseCase{"DataDirAlone", {"--data-dir"}, true, ""},
+        ParseCase{"DataDirWithoutValueBeforeACommand", {"query", "--data-dir"}, false, ""},
+        ParseCase{"JsonOnlyForPortsAndQuery", {"update", "--json"}, false, ""},
+        ParseCase{"HelpForACommand", {"help", "doctor"}, true, "help"}),
+    test::RowName());
+
+struct JsonCase {
+  const char* name;
+  std::string text;
+  std::string json;
+};
+
+class JsonQuotedTest : public ::testing::TestWithParam<JsonCase> {};
+
+TEST_P(JsonQuotedTest, IsValidJson) { EXPECT_EQ(JsonQuoted(GetParam().text), GetParam().json); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, JsonQuotedTest,
+    ::testing::Values(
+        JsonCase{"QuoteAndBackslash", "a\"b\\c", "\"a\\\"b\\\\c\""},
+        JsonCase{"ControlCharacters", std::string("\t\n\x01\x7f", 4), "\"\\t\\n\\u0001\\u007f\""},
+        JsonCase{"ChineseKept", "台灣", "\"台灣\""},
+        JsonCase{"StrayByteReplaced", "a\xA4" "b", "\"a\xEF\xBF\xBD" "b\""},
+        JsonCase{"CutSequenceReplaced", "\xE5\x8F", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
+        JsonCase{"OverlongReplaced", "\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""}),
     test::RowName());
 
 TEST(ProgressMeterTest, BytesShowAmountsRateAndTimeLeft) {

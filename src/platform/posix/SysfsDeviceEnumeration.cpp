@@ -68,7 +68,7 @@ UsbSerialPortList EnumerateUsbSerialPorts() {
     std::string friendly = ReadFirstLine(interface.parent_path() / "product");
     if (friendly.empty()) friendly = ReadFirstLine(interface / "interface");
     if (friendly.empty()) continue;
-    ports.push_back({"/dev/" + name, friendly});
+    ports.push_back({"/dev/" + name, friendly, ReadFirstLine(interface.parent_path() / "serial")});
   }
   return list;
 }

@@ -1,0 +1,215 @@
+#include "cli/Doctor.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/ServerClient.h"
+#include "common/PortSettings.h"
+#include "devicelink/PortDiscovery.h"
+#include "page/PageState.h"
+#include "page/ServerAnswer.h"
+#include "page/UpdateServerPages.h"
+#include "platform/DeviceAccess.h"
+#include "platform/DeviceEnumeration.h"
+#include "platform/ProgramFolder.h"
+#include "platform/SerialPort.h"
+
+namespace mzt {
+namespace {
+
+constexpr const char* kRuleFile = "60-mzt-utility.rules";
+
+class Report {
+ public:
+  void Heading(const std::string& text) { std::printf("%s\n", text.c_str()); }
+  void Fine(const std::string& text) { std::printf("  ok: %s\n", text.c_str()); }
+  void Problem(const std::string& text, const std::string& fix) {
+    ++problems_;
+    std::printf("  problem: %s\n    fix: %s\n", text.c_str(), fix.c_str());
+  }
+  // Does not keep an update from running, but may spoil one.
+  void Warning(const std::string& text, const std::string& fix) {
+    std::printf("  warning: %s\n    fix: %s\n", text.c_str(), fix.c_str());
+  }
+  int Problems() const { return problems_; }
+
+ private:
+  int problems_ = 0;
+};
+
+std::string DevicePath(std::string port) {
+  if (!port.empty() && port.find('/') == std::string::npos) port = "/dev/" + port;
+  return port;
+}
+
+// The port asked for, else the settings file's port and every detector found.
+std::vector<std::string> CandidatePorts(const CliOptions& options, Report& report) {
+  if (!options.port.empty()) return {DevicePath(options.port)};
+  std::vector<std::string> ports;
+  std::string stored = LoadPortSettings(SettingsFilePath()).portNumber;
+  if (IsCharacterDevice(stored)) ports.push_back(stored);
+  std::vector<UsbSerialPort> found;
+  std::string error;
+  if (!FillDeviceList(found, error)) {
+    report.Heading("Detectors:");
+    report.Problem("the USB serial ports could not be listed (" + error + ")",
+                   "check that " + SysfsRoot().string() + " is mounted and readable");
+  }
+  for (const auto& device : found)
+    if (std::find(ports.begin(), ports.end(), device.portName) == ports.end())
+      ports.push_back(device.portName);
+  return ports;
+}
+
+std::string PermissionFix(const PortPermission& permission, const std::string& rule) {
+  std::string group = "sudo usermod -aG " + permission.group + " $USER, then log in again";
+  if (!rule.empty())
+    return "unplug the detector and plug it in again (the rule " + rule +
+           " applies at plug-in), or " + group;
+  return std::string("install the udev rule ") + kRuleFile +
+         " (sudo cp " + kRuleFile + " /etc/udev/rules.d/ && sudo udevadm control --reload, "
+         "then replug), or " + group;
+}
+
+// True when an update could use the port.
+bool CheckPort(const std::string& port, const std::string& rule, bool modemManager, Report& report) {
+  auto identity = UsbSerialPortOf(port);
+  std::string heading = "Port " + port;
+  if (identity) {
+    heading += ": " + identity->friendlyName;
+    heading += identity->serialNumber.empty() ? ", no USB serial number"
+                                              : ", USB serial number " + identity->serialNumber;
+  }
+  report.Heading(heading);
+
+  PortPermission permission = InspectPortPermission(port);
+  if (!permission.exists) {
+    report.Problem("the port does not exist (the detector is not plugged in, or is another port)",
+                   "plug the detector in and turn it on; `mzt ports` lists the detectors found");
+    return false;
+  }
+  if (!identity)
+    report.Warning("the port is not a USB detector known to the system",
+                   "check the port name; `mzt ports` lists the detectors found");
+  else if (identity->friendlyName.compare(0, 7, kDeviceNamePrefix) != 0)
+    report.Warning("the device on the port is no detector (" + identity->friendlyName + ")",
+                   "give the detector's port with --port; `mzt ports` lists the detectors found");
+  else
+    report.Fine("the detector is there");
+
+  if (!permission.mayOpen) {
+    std::string why = "user " + CurrentUserName() + " may not open it (" + permission.mode + " " +
+                      permission.owner + ":" + permission.group + "; not a member of " +
+                      permission.group + "; no access list entry for this user; " +
+                      (rule.empty() ? "the udev rule is not installed)" : "the udev rule is installed)");
+    report.Problem(why, PermissionFix(permission, rule));
+    return false;
+  }
+  std::string how = permission.aclGrantsUser ? "by its access list"
+                    : permission.inGroup     ? "as a member of " + permission.group
+                                             : "by its mode " + permission.mode;
+  report.Fine("user " + CurrentUserName() + " may open it (" + how + ")");
+
+  bool usable = true;
+  auto serial = CreateSerialPort();
+  auto opened = serial->Open(port, 115200);
+  serial->Close();
+  if (opened) {
+    report.Fine("no other program holds it");
+  } else if (opened.Err().code == ErrorCode::kBusy) {
+    std::string holders;
+    for (const auto& program : ProgramsHoldingPort(port))
+      holders += (holders.empty() ? " (" : ", ") + program.name + ", process " +
+                 std::to_string(program.processId);
+    if (!holders.empty()) holders += ")";
+    report.Problem("another program holds it" + holders,
+                   "close that program (a terminal program, another mzt or mzt-utility) and try again");
+    usable = false;
+  } else {
+    std::string advice = PortOpenAdvice(opened.Err());
+    report.Problem(opened.Err().message, advice.empty() ? "unplug the detector, plug it in again and retry" : advice);
+    usable = false;
+  }
+
+  if (!modemManager)
+    report.Fine("ModemManager is not running");
+  else if (IsPortIgnoredByModemManager(port))
+    report.Fine("ModemManager runs but leaves this port alone");
+  else
+    report.Warning("ModemManager runs and may probe the port, which garbles the link",
+                   rule.empty() ? std::string("install the udev rule ") + kRuleFile +
+                                      " and replug, or: sudo systemctl stop ModemManager"
+                                : "unplug the detector and plug it in again, or: sudo systemctl stop ModemManager");
+  return usable;
+}
+
+// True when the server's version check answers.
+bool CheckServer(const CliOptions& options, Report& report) {
+  std::string server = ServerUrl(options);
+  report.Heading("Update server " + server);
+  std::string url = VersionCheckUrl(server, options.region == "cn" ? 1 : 0, DatabaseVersion{});
+  auto made = MakeServerClient(url, options.verbose);
+  if (!made) {
+    report.Problem(made.Err().message, "correct http_proxy / https_proxy, or unset them for a direct connection");
+    return false;
+  }
+  const auto& proxy = made.Value().proxy;
+  const ProxySetting& setting = made.Value().setting;
+  if (proxy)
+    report.Fine("proxy " + proxy->host + ":" + std::to_string(proxy->port) +
+                (setting.bypassList.empty() ? "" : ", not for " + setting.bypassList));
+  else
+    report.Fine(setting.proxyText.empty()
+                    ? "no proxy: a direct connection"
+                    : "no proxy (\"" + setting.proxyText + "\" names none): a direct connection");
+  IHttpClient& client = *made.Value().client;
+  auto response = client.Get(url, kMaxServerAnswerBytes);
+  const std::string fix = proxy ? "check the network and the proxy (http_proxy, no_proxy); --server names another server"
+                                : "check the network (a proxy goes in http_proxy); --server names another server";
+  if (!response) {
+    report.Problem("the server does not answer: " + response.Err().message, fix);
+    return false;
+  }
+  if (response.Value().status != 200) {
+    report.Problem("the server answered HTTP status " + std::to_string(response.Value().status), fix);
+    return false;
+  }
+  ServerAnswer answer = ReadServerAnswer(response.Value().body);
+  if (answer.code != 2 && answer.code != 3 && answer.code != 4) {
+    report.Problem("the server's answer is not an update server's", fix);
+    return false;
+  }
+  report.Fine(answer.code == 3 ? "the server answers; its newest database: " + OfferedVersionText(answer)
+                               : "the server answers");
+  return true;
+}
+
+}  // namespace
+
+int RunDoctor(const CliOptions& options) {
+  Report report;
+  std::string rule = InstalledUdevRule();
+  bool modemManager = IsProgramRunning("ModemManager");
+  bool portUsable = false;
+  std::vector<std::string> ports = CandidatePorts(options, report);
+  if (ports.empty()) {
+    report.Heading("Detectors:");
+    report.Problem("no detector found",
+                   "plug the detector in with a data cable and turn it on; if it still is not "
+                   "listed, check `dmesg` for a cdc_acm port");
+  }
+  for (const auto& port : ports) portUsable = CheckPort(port, rule, modemManager, report) || portUsable;
+  report.Heading(rule.empty() ? "udev rule: not installed" : "udev rule: " + rule);
+  bool serverAnswers = CheckServer(options, report);
+  bool couldRun = portUsable && serverAnswers;
+  if (couldRun) {
+    std::printf("An update could run.\n");
+    return kExitSuccess;
+  }
+  std::printf("An update cannot run: %d problem%s.\n", report.Problems(), report.Problems() == 1 ? "" : "s");
+  return kExitProblemsFound;
+}
+
+}  // namespace mzt

@@ -1,0 +1,80 @@
+#include "cli/JsonText.h"
+
+#include <cstdio>
+
+namespace mzt {
+namespace {
+
+// Length of the valid UTF-8 sequence at `at`, 0 when there is none.
+size_t Utf8SequenceLength(std::string_view text, size_t at) {
+  auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  unsigned char lead = byte(at);
+  size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3
+                                  : (lead & 0xF8) == 0xF0 ? 4 : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(at + i) & 0xC0) != 0x80) return 0;
+    code = code << 6 | (byte(at + i) & 0x3F);
+  }
+  // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
+  static constexpr uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (code < kLeast[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return 0;
+  return length;
+}
+
+}  // namespace
+
+std::string JsonQuoted(std::string_view text) {
+  std::string out = "\"";
+  for (size_t at = 0; at < text.size();) {
+    size_t length = Utf8SequenceLength(text, at);
+    if (length == 0) {
+      out += "\xEF\xBF\xBD";
+      ++at;
+      continue;
+    }
+    char c = text[at];
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
+      out += escaped;
+    } else {
+      out.append(text.substr(at, length));
+    }
+    at += length;
+  }
+  return out + "\"";
+}
+
+JsonObject& JsonObject::Member(std::string_view name, const std::string& value) {
+  if (!members_.empty()) members_ += ", ";
+  members_ += JsonQuoted(name) + ": " + value;
+  return *this;
+}
+
+JsonObject& JsonObject::Add(std::string_view name, std::string_view text) {
+  return Member(name, JsonQuoted(text));
+}
+
+JsonObject& JsonObject::Add(std::string_view name, int64_t number) {
+  return Member(name, std::to_string(number));
+}
+
+std::string JsonArray(const std::vector<JsonObject>& items) {
+  if (items.empty()) return "[]";
+  std::string out = "[";
+  for (size_t i = 0; i < items.size(); ++i) out += (i ? ",\n  " : "\n  ") + items[i].Text();
+  return out + "\n]";
+}
+
+}  // namespace mzt

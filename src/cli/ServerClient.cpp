@@ -1,0 +1,34 @@
+#include "cli/ServerClient.h"
+
+#include <cstdio>
+
+#include "cli/VerboseHttpClient.h"
+#include "common/FieldReader.h"
+#include "page/UpdateServerPages.h"
+
+namespace mzt {
+
+std::string ServerUrl(const CliOptions& options) {
+  return options.server.empty() ? UpdateServerUrlFromEnvironment() : NormalizeServerUrl(options.server);
+}
+
+std::string OfferedVersionText(const ServerAnswer& answer) {
+  char number[24];
+  std::snprintf(number, sizeof number, "%04lld", ParseDecimal(answer.Field(1)));
+  return answer.Field(0) + number;
+}
+
+Result<ServerClient> MakeServerClient(const std::string& url, bool verbose) {
+  ServerClient made;
+  made.client = CreateHttpClient();
+  if (verbose) made.client = MakeVerboseHttpClient(std::move(made.client));
+  made.setting = ReadUserProxySetting(url.substr(0, url.find(':')));
+  made.proxy = ParseProxyText(made.setting.proxyText);
+  if (made.proxy) {
+    auto set = made.client->SetProxy(*made.proxy, made.setting.bypassList);
+    if (!set) return std::move(set).TakeError().With("the proxy " + made.setting.proxyText);
+  }
+  return made;
+}
+
+}  // namespace mzt

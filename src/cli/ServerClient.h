@@ -1,0 +1,33 @@
+#pragma once
+// A client for one request to the update server, told the user's proxy the
+// way the update itself is (check and doctor ask the same server).
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "cli/CommandLine.h"
+#include "common/ProxyText.h"
+#include "common/Result.h"
+#include "page/ServerAnswer.h"
+#include "platform/HttpClient.h"
+#include "platform/ProxySetting.h"
+
+namespace mzt {
+
+struct ServerClient {
+  std::unique_ptr<IHttpClient> client;
+  ProxySetting setting;                // as the user's environment holds it
+  std::optional<ProxyAddress> proxy;   // none: a direct connection
+};
+
+// --server, else the environment's or the build's server, ending in "/".
+std::string ServerUrl(const CliOptions& options);
+
+// The version a version check's code-3 answer offers, as the device's is printed.
+std::string OfferedVersionText(const ServerAnswer& answer);
+
+// Fails (kRefused) when the client refuses the user's proxy.
+Result<ServerClient> MakeServerClient(const std::string& url, bool verbose);
+
+}  // namespace mzt
