@@ -288,7 +288,9 @@ void PrintQuery(const CliOptions& options, TerminalSurface& surface, const PageS
 // The version check for the device's database, and nothing more.
 int CheckForNewerDatabase(const CliOptions& options, const PageState& state, TerminalSurface& surface) {
   Say("device: " + WideToUtf8(surface.GetText(ids::kDbVersionText)));
-  std::string url = VersionCheckUrl(ServerUrl(options), options.region == "cn" ? 1 : 0, state.deviceVersion);
+  // A device without regions takes Taiwan's database only, as the update does.
+  int region = options.region == "cn" && state.firmware.regionCapable ? 1 : 0;
+  std::string url = VersionCheckUrl(ServerUrl(options), region, state.deviceVersion);
   auto made = MakeServerClient(url, options.verbose);
   if (!made) {
     Complain(made.Err().message);

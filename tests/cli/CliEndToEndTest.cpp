@@ -150,6 +150,7 @@ struct CliRow {
   bool poiFileBlocked = false;  // "POI.csv" cannot be written
   bool portHeld = false;        // another program has the port open and locked
   bool asNobody = false;        // run as a user who may not open the pty
+  bool secondDetector = false;  // another detector, ttyACM1, in the sysfs tree
   int status = 0;
   std::vector<std::string> says{};
   std::optional<std::string> output{};          // all of it
@@ -171,6 +172,13 @@ TEST_P(CliRunTest, ExitStatusTextAndTheDeviceAfterwards) {
   ASSERT_TRUE(dbgen::SyntheticDatabase({2024, 6, 1, 2, 4, 4, 100, 3}).WriteTo(folder_ / "old.bin"));
   test::WriteFileBytes(folder_ / "bad.bin", std::string(100, 'x'));
   fs::create_directories(folder_ / "empty" / "class" / "tty");
+  if (row.secondDetector) {
+    fs::path usb = folder_ / "sys" / "devices" / "usb1";
+    fs::copy(usb / "1-1", usb / "1-2", fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    fs::rename(usb / "1-2" / "1-1:1.0" / "tty" / "ttyACM0", usb / "1-2" / "1-1:1.0" / "tty" / "ttyACM1");
+    test::WriteFileBytes(usb / "1-2" / "serial", "MZT0000002\n");
+    fs::create_symlink("../../devices/usb1/1-2/1-1:1.0/tty/ttyACM1", folder_ / "sys" / "class" / "tty" / "ttyACM1");
+  }
   int holder = -1;
   if (row.portHeld) {
     holder = open(Port().c_str(), O_RDWR | O_NOCTTY);
@@ -257,6 +265,12 @@ INSTANTIATE_TEST_SUITE_P(
         CliRow{.name = "PortsAsJson", .args = {"ports", "--json"},
                .output = "[\n  {\"port\": \"/dev/ttyACM0\", \"serialNumber\": \"MZT0000001\", "
                          "\"product\": \"AT32UC3A3 CDC Speed Camera Detector\"}\n]\n"},
+        CliRow{.name = "SeveralDetectorsShowTheirIdentity", .args = {"query"}, .secondDetector = true,
+               .status = 2,
+               .says = {"several detectors found; choose one with --port:\n"
+                        "  /dev/ttyACM0\tMZT0000001\tAT32UC3A3 CDC Speed Camera Detector\n"
+                        "  /dev/ttyACM1\tMZT0000002\tAT32UC3A3 CDC Speed Camera Detector\n"},
+               .deviceUntouched = true},
         CliRow{.name = "NoPorts", .args = {"ports", "--json"}, .how = {.environment = {"MZT_SYSFS_ROOT=@empty"}},
                .output = "[]\n"},
         CliRow{.name = "DataFolderAlone", .args = {"--data-dir"},
