@@ -12,8 +12,8 @@
 #include "cli/Doctor.h"
 #include "cli/InterruptWatcher.h"
 #include "cli/JsonText.h"
-#include "cli/TerminalSurface.h"
 #include "cli/ServerClient.h"
+#include "cli/TerminalSurface.h"
 #include "cli/VerboseHttpClient.h"
 #include "cli/WorkFiles.h"
 #include "common/ModuleVersion.h"
@@ -271,7 +271,9 @@ void PrintQuery(const CliOptions& options, TerminalSurface& surface, const PageS
     return;
   }
   const DatabaseVersion& version = state.deviceVersion;
-  bool none = version.year == DatabaseVersion{}.year && version.number == DatabaseVersion{}.number;
+  const DatabaseVersion absent{};  // what the page keeps for a device without a database
+  bool none = version.year == absent.year && version.month == absent.month &&
+              version.day == absent.day && version.number == absent.number;
   char date[16] = "";
   if (!none) std::snprintf(date, sizeof date, "%04d-%02d-%02d", version.year, version.month, version.day);
   std::string region = state.deviceRegionCode == "TW" ? "tw" : state.deviceRegionCode == "CN" ? "cn" : "";
