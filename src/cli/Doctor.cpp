@@ -63,14 +63,15 @@ std::vector<std::string> CandidatePorts(const CliOptions& options, Report& repor
   return ports;
 }
 
-std::string PermissionFix(const PortPermission& permission, const std::string& rule) {
-  std::string group = "sudo usermod -aG " + permission.group + " $USER, then log in again";
+// Joining the node's group helps only when the group may read and write it.
+std::string PermissionFix(const PortPermission& permission, bool groupMay, const std::string& rule) {
+  std::string group = groupMay && !permission.inGroup
+                          ? ", or: sudo usermod -aG " + permission.group + " $USER, then log in again"
+                          : "";
   if (!rule.empty())
-    return "unplug the detector and plug it in again (the rule " + rule +
-           " applies at plug-in), or " + group;
-  return std::string("install the udev rule ") + kRuleFile +
-         " (sudo cp " + kRuleFile + " /etc/udev/rules.d/ && sudo udevadm control --reload, "
-         "then replug), or " + group;
+    return "unplug the detector and plug it in again (the rule " + rule + " applies at plug-in)" + group;
+  return std::string("install the udev rule ") + kRuleFile + " (sudo cp " + kRuleFile +
+         " /etc/udev/rules.d/ && sudo udevadm control --reload, then replug)" + group;
 }
 
 // True when an update could use the port.
@@ -100,14 +101,20 @@ bool CheckPort(const std::string& port, const std::string& rule, bool modemManag
     report.Fine("the detector is there");
 
   if (!permission.mayOpen) {
+    // The mode's group bits: "crw-rw----" gives the group read and write.
+    bool groupMay = permission.mode.size() >= 7 && permission.mode.compare(4, 2, "rw") == 0;
     std::string why = "user " + CurrentUserName() + " may not open it (" + permission.mode + " " +
-                      permission.owner + ":" + permission.group + "; not a member of " +
-                      permission.group + "; no access list entry for this user; " +
+                      permission.owner + ":" + permission.group + "; " +
+                      (!permission.inGroup ? "not a member of " + permission.group
+                       : groupMay          ? "a member of " + permission.group
+                                           : "its group " + permission.group + " may not write it") +
+                      "; no access list entry for this user; " +
                       (rule.empty() ? "the udev rule is not installed)" : "the udev rule is installed)");
-    report.Problem(why, PermissionFix(permission, rule));
+    report.Problem(why, PermissionFix(permission, groupMay, rule));
     return false;
   }
   std::string how = permission.aclGrantsUser ? "by its access list"
+                    : permission.isOwner     ? "as its owner"
                     : permission.inGroup     ? "as a member of " + permission.group
                                              : "by its mode " + permission.mode;
   report.Fine("user " + CurrentUserName() + " may open it (" + how + ")");

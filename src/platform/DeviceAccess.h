@@ -23,6 +23,7 @@ struct PortPermission {
   std::string mode;            // "crw-rw----"
   std::string owner;           // the node's user and group names
   std::string group;
+  bool isOwner = false;        // this user owns the node
   bool inGroup = false;        // this user is a member of the node's group
   bool aclGrantsUser = false;  // an access control list entry gives this user read and write
 };

@@ -92,6 +92,7 @@ PortPermission InspectPortPermission(const std::string& path) {
   else permission.owner = std::to_string(info.st_uid);
   if (const group* owning = getgrgid(info.st_gid)) permission.group = owning->gr_name;
   else permission.group = std::to_string(info.st_gid);
+  permission.isOwner = info.st_uid == geteuid();
   permission.inGroup = UserInGroup(info.st_gid);
   permission.aclGrantsUser = AclGrantsUser(path, geteuid());
   return permission;
