@@ -190,6 +190,8 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
   if (!known) return Usage("unknown command " + options.command);
   if (options.arguments.size() < known->minArguments || options.arguments.size() > known->maxArguments)
     return Usage(options.command + (known->maxArguments ? " takes one argument" : " takes no argument"));
+  if (options.command == "help" && !options.arguments.empty() && !FindCommand(options.arguments[0]))
+    return Usage("unknown command " + options.arguments[0]);
   if (options.json && options.command != "ports" && options.command != "query")
     return Usage("--json is for ports and query");
   if (!options.region.empty() && options.region != "tw" && options.region != "cn")

@@ -56,7 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"DataDirAlone", {"--data-dir"}, true, ""},
         ParseCase{"DataDirWithoutValueBeforeACommand", {"query", "--data-dir"}, false, ""},
         ParseCase{"JsonOnlyForPortsAndQuery", {"update", "--json"}, false, ""},
-        ParseCase{"HelpForACommand", {"help", "doctor"}, true, "help"}),
+        ParseCase{"HelpForACommand", {"help", "doctor"}, true, "help"},
+        ParseCase{"HelpForNoCommand", {"help", "flash"}, false, ""}),
     test::RowName());
 
 struct JsonCase {
