@@ -1,6 +1,7 @@
 #include "cli/Doctor.h"
 
 #include <algorithm>
+#include <optional>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -75,7 +76,10 @@ std::string PermissionFix(const PortPermission& permission, bool groupMay, const
 }
 
 // True when an update could use the port.
-bool CheckPort(const std::string& port, const std::string& rule, bool modemManager, Report& report) {
+bool CheckPort(const std::string& port, const std::optional<std::string>& udevRule, bool modemManager,
+               Report& report) {
+  const bool systemHasUdev = udevRule.has_value();
+  const std::string rule = udevRule.value_or("");
   auto identity = UsbSerialPortOf(port);
   std::string heading = "Port " + port;
   if (identity) {
@@ -140,15 +144,17 @@ bool CheckPort(const std::string& port, const std::string& rule, bool modemManag
     usable = false;
   }
 
-  if (!modemManager)
+  if (!systemHasUdev) return usable;  // no ModemManager either
+  if (!modemManager) {
     report.Fine("ModemManager is not running");
-  else if (IsPortIgnoredByModemManager(port))
+  } else if (IsPortIgnoredByModemManager(port)) {
     report.Fine("ModemManager runs but leaves this port alone");
-  else
+  } else {
     report.Warning("ModemManager runs and may probe the port, which garbles the link",
-                   rule.empty() ? std::string("install the udev rule ") + kRuleFile +
-                                      " and replug, or: sudo systemctl stop ModemManager"
-                                : "unplug the detector and plug it in again, or: sudo systemctl stop ModemManager");
+                   (rule.empty() ? std::string("install the udev rule ") + kRuleFile + " and replug"
+                                 : std::string("unplug the detector and plug it in again")) +
+                       ", or: sudo systemctl stop ModemManager");
+  }
   return usable;
 }
 
@@ -197,8 +203,8 @@ bool CheckServer(const CliOptions& options, Report& report) {
 
 int RunDoctor(const CliOptions& options) {
   Report report;
-  std::string rule = InstalledUdevRule();
-  bool modemManager = IsProgramRunning("ModemManager");
+  std::optional<std::string> rule = InstalledUdevRule();
+  bool modemManager = rule && IsProgramRunning("ModemManager");
   bool portUsable = false;
   std::vector<std::string> ports = CandidatePorts(options, report);
   if (ports.empty()) {
@@ -208,7 +214,7 @@ int RunDoctor(const CliOptions& options) {
                    "listed, check `dmesg` for a cdc_acm port");
   }
   for (const auto& port : ports) portUsable = CheckPort(port, rule, modemManager, report) || portUsable;
-  report.Heading(rule.empty() ? "udev rule: not installed" : "udev rule: " + rule);
+  if (rule) report.Heading(rule->empty() ? "udev rule: not installed" : "udev rule: " + *rule);
   bool serverAnswers = CheckServer(options, report);
   bool couldRun = portUsable && serverAnswers;
   if (couldRun) {

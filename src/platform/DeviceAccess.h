@@ -42,8 +42,9 @@ bool IsProgramRunning(const std::string& name);
 // Whether the system's device manager marked the port for ModemManager to leave alone.
 bool IsPortIgnoredByModemManager(const std::string& path);
 
-// Where the program's udev rule is installed; empty when it is not.
-std::string InstalledUdevRule();
+// Where the program's udev rule is installed, empty when it is not; nullopt
+// on a system without udev (nor ModemManager).
+std::optional<std::string> InstalledUdevRule();
 
 std::string CurrentUserName();
 

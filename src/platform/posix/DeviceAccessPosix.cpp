@@ -148,7 +148,7 @@ bool IsPortIgnoredByModemManager(const std::string& path) {
   return false;
 }
 
-std::string InstalledUdevRule() {
+std::optional<std::string> InstalledUdevRule() {
   std::vector<fs::path> folders = {"/etc/udev/rules.d", "/run/udev/rules.d", "/usr/lib/udev/rules.d",
                                    "/lib/udev/rules.d", "/usr/local/lib/udev/rules.d"};
   // Installed under another prefix: beside the program's bin/.
@@ -157,7 +157,7 @@ std::string InstalledUdevRule() {
     std::error_code ec;
     if (fs::is_regular_file(folder / kUdevRuleName, ec)) return (folder / kUdevRuleName).string();
   }
-  return {};
+  return std::string();
 }
 
 std::string CurrentUserName() {
