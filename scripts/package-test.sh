@@ -69,5 +69,11 @@ for _ in $(seq 100); do [ -e "$work/port" ] && break; sleep 0.05; done
 installed "$root/usr/bin/mzt" export-poi --port "$work/port" >/dev/null 2>"$work/export.log" ||
   { cat "$work/export.log"; fail "export-poi with the installed mzt"; }
 [ -s "$home/.local/share/mzt-utility/POI.csv" ] || fail "POI.csv is not in ~/.local/share/mzt-utility"
+installed "$root/usr/bin/mzt" --data-dir | grep -qx "data folder: $home/.local/share/mzt-utility" ||
+  fail "mzt --data-dir does not name ~/.local/share/mzt-utility"
+# The installed doctor finds the rule installed with it.
+installed "$root/usr/bin/mzt" doctor --port "$work/port" --server http://127.0.0.1:1/ >"$work/doctor.out" || true
+grep -qx "udev rule: $root/usr/lib/udev/rules.d/60-mzt-utility.rules" "$work/doctor.out" ||
+  { cat "$work/doctor.out"; fail "mzt doctor does not see the installed udev rule"; }
 [ -z "$(find "$root" -newer "$deb" ! -type d)" ] || fail "the installed program wrote next to itself"
 echo "   $(basename "$deb") installs and runs; data in ~/.local/share/mzt-utility"
