@@ -69,6 +69,8 @@ std::string TestHook::Run(MainSheet& sheet, const std::string& command) {
       UINT state = GetMenuState(GetSystemMenu(window, FALSE), SC_CLOSE, MF_BYCOMMAND);
       return std::string("closebox\t") + ((state & (MF_GRAYED | MF_DISABLED)) ? "0" : "1");
     });
+  // The replug dialog's prompt, empty while it is not shown.
+  if (verb == "replug") return "replug\t" + WideToUtf8(surface.ReplugPromptText());
   if (verb == "click") {
     // Queued, not waited for: the click may open a message box of its own.
     gate.Post([&surface, id] {

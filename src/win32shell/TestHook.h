@@ -2,7 +2,7 @@
 // Drives the window from a test when MZT_UI_TEST_HOOK=1: one command a line
 // on standard input, one answer a line on standard output, and a line for
 // each message box as it opens ("message<TAB>caption<TAB>text<TAB>ok|yesno"). Commands:
-//   title | tabs | tab N | click ID | text ID | enabled ID | closebox |
+//   title | tabs | tab N | click ID | text ID | enabled ID | closebox | replug |
 //   answer ok|yes|no | idle | close
 // Without the variable nothing reads standard input.
 

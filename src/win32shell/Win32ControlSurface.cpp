@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "win32shell/ResourceIds.h"
 #include "win32shell/UsbReplugDialog.h"
 #include "win32shell/WindowText.h"
 
@@ -198,6 +199,15 @@ ReplugResult Win32ControlSurface::RunReplugDialog() {
     replugDialog_ = dialog;
     if (dialog && gate_.IsShutDown()) CancelUsbReplugDialog(dialog);
   });
+}
+
+// Read without a message to the dialog's thread, which its probes block.
+std::wstring Win32ControlSurface::ReplugPromptText() {
+  std::lock_guard lock(replugMutex_);
+  if (!replugDialog_) return {};
+  wchar_t text[64] = {};
+  InternalGetWindowText(GetDlgItem(replugDialog_, IDC_USB_PROMPT), text, 64);
+  return text;
 }
 
 void Win32ControlSurface::EnableCloseCommand(bool enabled) {

@@ -59,6 +59,8 @@ class Win32ControlSurface : public IControlSurface {
   void EnableCloseCommand(bool enabled) override;
 
   bool CloseCommandEnabled() const { return closeEnabled_; }
+  // Any thread: the replug dialog's prompt, empty while it is not shown.
+  std::wstring ReplugPromptText();
   UiCallGate& Gate() { return gate_; }
 
   // UI thread: the message box on screen (the innermost), or null.

@@ -31,7 +31,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+fail() {
+  failures=$((failures + 1))
+  echo "FAIL: $* (screen in wine-gui-failure-$failures.png)" >&2
+  import -display "$DISPLAY" -window root "$windows/wine-gui-failure-$failures.png" 2>/dev/null || true
+}
 check() {  # what expected actual
   if [ "$2" == "$3" ]; then echo "   ok: $1"; else fail "$1: expected '$2', got '$3'"; fi
 }
@@ -81,10 +85,10 @@ cp "$windows/mzt-utility.exe" "$windows/mzt-copydata-probe.exe" "$work/app/"
 printf '[Comm. Port]\r\nPortNumber=COM7\r\n' >"$work/app/MZTConfig.ini"
 
 device_pid=
-start_device() {  # a device holding the old database and two POIs
+start_device() {  # a device holding the old database and two POIs; options added
   [ -n "$device_pid" ] && { kill "$device_pid"; wait "$device_pid" 2>/dev/null || true; }
   rm -f "$work/port"
-  "$native/mzt-devsim" --pois 2 --database "$work/installed" --rate 0 --link "$work/port" \
+  "$native/mzt-devsim" --pois 2 --database "$work/installed" --rate 0 --link "$work/port" "$@" \
     >"$work/devsim.log" 2>&1 &
   device_pid=$!
   pids+=($device_pid)
@@ -132,6 +136,29 @@ next_message() {  # the next message box as "caption<TAB>text<TAB>ok|yesno"
 wait_for_text() {  # id expected
   for _ in $(seq 300); do text "$1"; [ "$line" == "$2" ] && return 0; sleep 0.2; done
   return 1
+}
+wait_for_replug_prompt() {  # expected text; answers the boxes before it
+  for _ in $(seq 300); do
+    command replug
+    [ "$line" == "replug"$'\t'"$1" ] && return 0
+    if ((${#messages[@]})); then
+      echo "   [box] ${messages[0]//$'\t'/ | }"
+      messages=("${messages[@]:1}")
+      command "answer yes"
+    fi
+    sleep 0.2
+  done
+  fail "the replug dialog never showed '$1' (it showed '${line#replug$'\t'}')"
+  return 1
+}
+# The first USB serial device as the system's serial-port map shows it.
+usb_serial() {  # add | delete
+  local key='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
+  if [ "$1" == add ]; then
+    wine reg add "$key" /v '\Device\USBSER000' /t REG_SZ /d COM7 /f >/dev/null 2>&1
+  else
+    wine reg delete "$key" /v '\Device\USBSER000' /f >/dev/null 2>&1
+  fi
 }
 wait_for_idle() {
   for _ in $(seq 300); do command idle; [ "$line" == $'idle\t1' ] && return 0; sleep 0.2; done
@@ -235,6 +262,33 @@ text 1001
 check "update button after the request's update" "更新資料庫" "$line"
 command "click 1117"
 wait_for_text 1064 "202611300012" || fail "the request's update did not reach the device ('$line')"
+wait_for_idle
+close_program
+
+echo "== 3. A failed transfer: the replug dialog, then the update again"
+# The device stops answering during FF02 until it is unplugged.
+start_device --fault mute@frame:FF02 --replug-ms 0
+usb_serial add
+start_program
+command title
+command "click 1001"
+answer_until "$warning"
+command "answer ok"
+wait_for_replug_prompt "請拔除USB線"
+shot 8-unplug
+kill -USR1 "$device_pid"
+usb_serial delete
+wait_for_replug_prompt "請插入USB線"
+shot 9-plug
+kill -USR2 "$device_pid"
+usb_serial add
+answer_until "$restart"
+command "answer ok"
+wait_for_idle
+command replug
+check "the replug dialog has closed" $'replug\t' "$line"
+command "click 1117"
+wait_for_text 1064 "202611300012" || fail "the update after the replug did not reach the device ('$line')"
 wait_for_idle
 close_program
 
