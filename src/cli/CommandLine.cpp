@@ -56,7 +56,11 @@ std::string UsageText() {
       "  send-copydata TEXT  send \"path,port\" to a running desktop program\n"
       "\n"
       "Options (a value may also follow an =, as in --port=PATH):\n"
+#ifdef _WIN32
+      "  --port PORT         port name (COM7);\n"
+#else
       "  --port PORT         device path (/dev/ttyACM0) or port name (ttyACM0);\n"
+#endif
       "                      default: the settings file's port, else the only one found\n"
       "  --region tw|cn      database region: Taiwan (default) or China\n"
       "  --server URL        update server base address (http://host:port/)\n"

@@ -90,12 +90,25 @@ UsbSerialPortList EnumerateUsbSerialPorts() {
 bool FirstUsbSerialPortExists() { return SerialMapHoldsFirstUsbPort(); }
 
 bool IsCharacterDevice(const std::string& path) {
-  // A COM port name the system knows: "COM7" has a DOS device behind it.
+  // A port name the system knows: "COM7" has a DOS device behind it.
   std::wstring name = Utf8ToWide(path);
   if (name.rfind(L"\\\\.\\", 0) == 0) name.erase(0, 4);
   if (name.empty() || name.find_first_of(L"\\/:") != std::wstring::npos) return false;
   wchar_t target[1024];
-  return ::QueryDosDeviceW(name.c_str(), target, 1024) != 0;
+  if (::QueryDosDeviceW(name.c_str(), target, 1024) != 0) return true;
+  // Some ports have no DOS device name (Wine's links to a tty): ask the
+  // device itself, without access rights, so nothing is read or changed. A
+  // port held by another program refuses even that, and still exists.
+  HANDLE handle = ::CreateFileW((L"\\\\.\\" + name).c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    DWORD err = ::GetLastError();
+    return err == ERROR_ACCESS_DENIED || err == ERROR_SHARING_VIOLATION;
+  }
+  DWORD type = ::GetFileType(handle);
+  ::CloseHandle(handle);
+  return type == FILE_TYPE_CHAR;
 }
 
 std::string PortNameFromUser(const std::string& text) {

@@ -1,8 +1,6 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <mutex>
-#include <system_error>
 #include <vector>
 
 #include "platform/ProgramFolder.h"
@@ -10,9 +8,6 @@
 namespace mzt {
 namespace fs = std::filesystem;
 namespace {
-
-std::mutex g_overrideMutex;
-fs::path g_dataOverride;
 
 std::optional<fs::path> HomeOverride() {
   const wchar_t* home = ::_wgetenv(L"MZT_HOME");
@@ -39,24 +34,6 @@ fs::path ConfigFolder() {
   return GetModuleDirectory().value_or(fs::path("."));
 }
 
-fs::path DataFolder() {
-  fs::path folder;
-  {
-    std::lock_guard lock(g_overrideMutex);
-    folder = g_dataOverride;
-  }
-  if (folder.empty()) folder = ConfigFolder();
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  if (ec) return {};
-  return folder;
-}
-
-fs::path SettingsFilePath() { return ConfigFolder() / "MZTConfig.ini"; }
-
-void SetDataFolderOverride(const fs::path& folder) {
-  std::lock_guard lock(g_overrideMutex);
-  g_dataOverride = folder;
-}
+fs::path DefaultDataFolder() { return ConfigFolder(); }
 
 }  // namespace mzt
