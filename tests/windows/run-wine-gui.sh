@@ -5,16 +5,21 @@
 #   1. the query, the whole update to "請重新啟動裝置!!" with the close box
 #      refused meanwhile, and the query again showing the new database;
 #   2. another Windows program's WM_COPYDATA: identifier 2 is ignored,
-#      identifier 1 starts an update.
+#      identifier 1 (mzt.exe send-copydata) starts an update;
+#   3. a transfer that fails: the replug dialog follows the device out and
+#      back in the serial-port map, then the update runs again.
 # Screenshots (wine-gui-*.png) land in the Windows build folder.
 #
-#   tests/windows/run-wine-gui.sh NATIVE_BUILD WINDOWS_BUILD
+#   tests/windows/run-wine-gui.sh WINDOWS_BUILD LINUX_BUILD
+#
+# WINDOWS_BUILD holds mzt-utility.exe, mzt.exe and mzt-copydata-probe.exe;
+# LINUX_BUILD holds mzt, mzt-devsim, mzt-updserver and mzt-dbgen.
 set -euo pipefail
 
-native=$(realpath "$1")
-windows=$(realpath "$2")
+windows=$(realpath "$1")
+native=$(realpath "$2")
 for program in "$native/mzt-devsim" "$native/mzt-updserver" "$native/mzt-dbgen" "$native/mzt" \
-  "$windows/mzt-utility.exe" "$windows/mzt-copydata-probe.exe"; do
+  "$windows/mzt-utility.exe" "$windows/mzt.exe" "$windows/mzt-copydata-probe.exe"; do
   [ -x "$program" ] || { echo "missing: $program" >&2; exit 2; }
 done
 
@@ -81,7 +86,7 @@ for _ in $(seq 100); do [ -s "$work/server.log" ] && break; sleep 0.05; done
 export MZT_UPDATE_SERVER=$(head -n 1 "$work/server.log")
 
 # The program's files lie in its own folder, as on Windows.
-cp "$windows/mzt-utility.exe" "$windows/mzt-copydata-probe.exe" "$work/app/"
+cp "$windows/mzt-utility.exe" "$windows/mzt.exe" "$windows/mzt-copydata-probe.exe" "$work/app/"
 printf '[Comm. Port]\r\nPortNumber=COM7\r\n' >"$work/app/MZTConfig.ini"
 
 device_pid=
@@ -249,8 +254,8 @@ check "identifier 2 is refused" 1 "$status"
 command idle
 check "identifier 2 starts nothing" $'idle\t1' "$line"
 ((${#messages[@]} == 0)) || fail "identifier 2 opened a box: ${messages[0]}"
-(cd "$work/app" && wine mzt-copydata-probe.exe 1 'C:\ULDB.bin,7') && status=0 || status=$?
-check "identifier 1 is accepted" 0 "$status"
+(cd "$work/app" && wine mzt.exe send-copydata 'C:\ULDB.bin,7' </dev/null) && status=0 || status=$?
+check "mzt.exe send-copydata (identifier 1) is accepted" 0 "$status"
 next_message
 check "the request's update asks first" $'MZT Utility\t'"$warning"$'\tok' "$line"
 command "answer ok"
