@@ -66,6 +66,7 @@ run_windows() {
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build build -j 2 --target mzt mzt-devsim mzt-updserver mzt-dbgen
   tests/windows/run-wine-tests.sh build-win build
+  tests/windows/run-wine-gui.sh build-win build
 }
 
 for pass in "${passes[@]}"; do
