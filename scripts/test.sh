@@ -8,6 +8,7 @@
 #   scripts/test.sh --plain    the plain build, its tests and the demo only
 #   scripts/test.sh --asan     only the AddressSanitizer/UBSan pass (build-asan/)
 #   scripts/test.sh --tsan     the threaded suites under ThreadSanitizer (build-tsan/)
+#   scripts/test.sh --windows  the Windows programs (build-win/) under Wine
 # Further arguments go to ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,9 +19,9 @@ cd "$(dirname "$0")/.."
 retry=(--repeat until-pass:2)
 source scripts/lib/deps.sh
 
-passes=(plain asan)
+passes=(plain asan windows)
 case "${1:-}" in
-  --plain|--asan|--tsan) passes=("${1#--}"); shift ;;
+  --plain|--asan|--tsan|--windows) passes=("${1#--}"); shift ;;
 esac
 
 mzt_install_dependencies
@@ -55,6 +56,17 @@ run_tsan() {
   mzt_configure_and_build_preset tsan
   (cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
     ctest --output-on-failure --timeout 600 -j 2 -L threaded "${retry[@]}" "$@")
+}
+
+run_windows() {
+  echo "== Windows programs under Wine"
+  mzt_install_dependencies "${MZT_WINDOWS_PACKAGES[@]}"
+  mzt_configure_and_build_windows
+  # The simulated device and the update server are the Linux ones.
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build -j 2 --target mzt mzt-devsim mzt-updserver mzt-dbgen
+  tests/windows/run-wine-tests.sh build-win build
+  tests/windows/run-wine-gui.sh build-win build
 }
 
 for pass in "${passes[@]}"; do

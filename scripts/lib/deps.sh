@@ -9,10 +9,14 @@ MZT_PACKAGES=(
   libwxgtk3.2-dev xvfb xdotool imagemagick fonts-noto-cjk
   dpkg-dev desktop-file-utils librsvg2-bin
 )
+# Only the Windows pass needs these: the cross compiler and Wine to run its programs.
+MZT_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64)
 
+# Installs MZT_PACKAGES, or the packages given.
 mzt_install_dependencies() {
-  local missing=()
-  for package in "${MZT_PACKAGES[@]}"; do
+  local missing=() wanted=("$@")
+  ((${#wanted[@]})) || wanted=("${MZT_PACKAGES[@]}")
+  for package in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
       missing+=("$package")
   done
@@ -34,4 +38,11 @@ mzt_configure_and_build() {
 mzt_configure_and_build_preset() {
   cmake --preset "$1" >/dev/null
   cmake --build "build-$1" -j 2
+}
+
+# The Windows programs, cross-built with mingw-w64 into build-win/.
+mzt_configure_and_build_windows() {
+  cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMZT_BUILD_BENCHMARKS=OFF >/dev/null
+  cmake --build build-win -j 2
 }

@@ -224,7 +224,7 @@ int SendCopyDataCommand(const CliOptions& options) {
 // else the only one found.
 bool SelectPort(IControlSurface& surface, const CliOptions& options) {
   std::string wanted = options.port;
-  if (!wanted.empty() && wanted.find('/') == std::string::npos) wanted = "/dev/" + wanted;
+  if (!wanted.empty()) wanted = PortNameFromUser(wanted);
   if (wanted.empty()) {
     std::string stored = LoadPortSettings(SettingsFilePath()).portNumber;
     if (IsCharacterDevice(stored)) wanted = stored;

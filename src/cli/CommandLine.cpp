@@ -110,7 +110,11 @@ std::string UsageText() {
   return text +
       "\n"
       "Options (a value may also follow an =, as in --port=PATH):\n"
+#ifdef _WIN32
+      "  --port PORT       port name (COM7)\n"
+#else
       "  --port PORT       device path (/dev/ttyACM0) or port name (ttyACM0)\n"
+#endif
       "  --region tw|cn    database region: Taiwan (default) or China\n"
       "  --server URL      update server base address (http://host:port/)\n"
       "  --data-dir [DIR]  data folder; alone, print where the files are\n"

@@ -2,18 +2,7 @@
 
 #include <cstdio>
 
-#include "common/BuildConfig.h"
-
 namespace mzt {
-
-bool GetModuleFileVersion(uint16_t& major, uint16_t& minor, uint16_t& build,
-                          uint16_t& revision) {
-  major = kVersionMajor;
-  minor = kVersionMinor;
-  build = kVersionBuild;
-  revision = kVersionRevision;
-  return true;
-}
 
 ModuleVersion GetModuleFileVersion() {
   ModuleVersion v;

@@ -9,6 +9,7 @@
 
 #include "common/FieldReader.h"
 #include "devicelink/DevicePort.h"
+#include "platform/FileSystem.h"
 #include "platform/SystemError.h"
 
 namespace mzt {
@@ -51,7 +52,7 @@ bool CDevicePort::SendFileById(int fileIdentifier, const std::string& path) {
   if (!BeginFileTransfer(fileIdentifier)) return false;
 
   bool sent = false;
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  std::unique_ptr<std::FILE, FileCloser> file(OpenStdioFile(path, "rb"));
   if (file) {
     firstChunk_ = true;
     fileBytesAcknowledged_ = 0;

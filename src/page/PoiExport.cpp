@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 
+#include "platform/FileSystem.h"
 #include "platform/SystemError.h"
 #include "platform/TextCodec.h"
 
@@ -58,7 +59,7 @@ std::string FormatPoiLine(const CameraRecord& r, const UtcTime& t) {
 }
 
 PoiCsvFile::PoiCsvFile(const std::filesystem::path& path) {
-  file_ = std::fopen(path.c_str(), "ab");
+  file_ = OpenStdioFile(path, "ab");
   if (!file_) {
     error_ = LastSystemError();
     return;

@@ -1,13 +1,13 @@
 #include "platform/AtomicFile.h"
 
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <random>
 #include <string_view>
 #include <system_error>
 #include <utility>
 
+#include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/SystemError.h"
 
@@ -59,13 +59,13 @@ Result<AtomicFile> AtomicFile::Create(const fs::path& target) {
   for (int attempt = 0; attempt < 16; ++attempt) {
     fs::path temporary = target;
     temporary += TemporarySuffix();
-    // "x": never reuse a file that someone else just created under that name.
-    if (std::FILE* file = std::fopen(temporary.c_str(), "wbx")) {
+    bool taken = false;
+    if (std::FILE* file = CreateNewStdioFile(temporary, taken)) {
       std::setvbuf(file, nullptr, _IONBF, 0);
       return AtomicFile(file, target, std::move(temporary));
     }
     code = LastSystemError();
-    if (code != EEXIST) break;
+    if (!taken) break;
   }
   return Error{ErrorCode::kIo, SystemErrorText(code), code}.With("creating " + target.string());
 }
@@ -118,11 +118,9 @@ Result<void> AtomicFile::Commit() {
     Discard();
     return error;
   }
-  std::error_code ec;
-  fs::rename(temporary_, target_, ec);
-  if (ec) {
+  if (int code = ReplaceFileWith(temporary_, target_); code != 0) {
     Discard();
-    return Error{ErrorCode::kIo, ec.message(), ec.value()}.With(
+    return Error{ErrorCode::kIo, SystemErrorText(code), code}.With(
         "replacing " + target_.string());
   }
   temporary_.clear();

@@ -33,6 +33,11 @@ bool FirstUsbSerialPortExists();
 // Whether the path names an existing character device (a tty or pty).
 bool IsCharacterDevice(const std::string& path);
 
+// The port name for what a user typed: "ttyACM0" is "/dev/ttyACM0" here,
+// "COM7" stays "COM7" on Windows.
+std::string PortNameFromUser(const std::string& text);
+
+// Linux only: the root of the sysfs tree read above.
 std::filesystem::path SysfsRoot();
 
 }  // namespace mzt

@@ -5,12 +5,13 @@
 #include <utility>
 #include <vector>
 
+#include "platform/FileSystem.h"
 #include "platform/SystemError.h"
 
 namespace mzt {
 
 Result<InputFile> InputFile::Open(const std::filesystem::path& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = OpenStdioFile(path, "rb");
   if (!file) {
     int code = LastSystemError();
     return Error{ErrorCode::kIo, SystemErrorText(code), code}.With("opening " + path.string());

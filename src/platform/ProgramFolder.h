@@ -1,9 +1,10 @@
 #pragma once
 // Where the program's files live.
 //
-// $MZT_HOME when set; else the executable's folder when it holds
-// "MZTConfig.ini" (a portable install); else the settings file in
+// $MZT_HOME when set. Otherwise, on Linux: the executable's folder when it
+// holds "MZTConfig.ini" (a portable install); else the settings file in
 // $XDG_CONFIG_HOME/mzt-utility and the data files in $XDG_DATA_HOME/mzt-utility.
+// On Windows: the executable's folder, as the program has always kept them.
 
 #include <filesystem>
 #include <optional>
@@ -18,6 +19,8 @@ std::filesystem::path ConfigFolder();
 // Folder of "ULDB.bin", "Index.bin" and "POI.csv"; created on first use.
 // Empty when it cannot be created.
 std::filesystem::path DataFolder();
+// The same without the override below, not created.
+std::filesystem::path DefaultDataFolder();
 
 std::filesystem::path SettingsFilePath();  // ConfigFolder() / "MZTConfig.ini"
 

@@ -1,8 +1,5 @@
 #include "shell/TestHook.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <iostream>
 #include <sstream>
 
 #include <wx/button.h>
@@ -12,44 +9,14 @@
 
 namespace mzt {
 
-bool TestHook::Enabled() {
-  const char* value = std::getenv("MZT_UI_TEST_HOOK");
-  return value && std::string(value) == "1";
-}
-
-TestHook::TestHook(MainSheet& sheet) {
-  state_->sheet = &sheet;
+TestHook::TestHook(MainSheet& sheet)
+    : channel_([&sheet](const std::string& command) { return Run(sheet, command); }) {
   sheet.Surface().SetMessageObserver(
-      [state = state_](const wxString& caption, const wxString& text, MessageButtons buttons) {
-        state->Print("message\t" + caption.utf8_string() + "\t" + text.utf8_string() + "\t" +
-                     (buttons == MessageButtons::kYesNo ? "yesno" : "ok"));
+      [print = channel_.LinePrinter()](const wxString& caption, const wxString& text,
+                                       MessageButtons buttons) {
+        print("message\t" + caption.utf8_string() + "\t" + text.utf8_string() + "\t" +
+              (buttons == MessageButtons::kYesNo ? "yesno" : "ok"));
       });
-  // Blocked in a read of standard input until the test writes or closes it;
-  // it owns only the shared state, so it may outlive the window.
-  std::thread(Serve, state_).detach();
-}
-
-TestHook::~TestHook() {
-  std::lock_guard lock(state_->mutex);
-  state_->sheet = nullptr;
-}
-
-void TestHook::State::Print(const std::string& line) {
-  std::lock_guard lock(outputMutex);
-  std::cout << line << std::endl;
-}
-
-void TestHook::Serve(std::shared_ptr<State> state) {
-  std::string line;
-  while (std::getline(std::cin, line)) {
-    std::string answer;
-    {
-      std::lock_guard lock(state->mutex);
-      if (!state->sheet) return;
-      answer = Run(*state->sheet, line);
-    }
-    state->Print(answer);
-  }
 }
 
 std::string TestHook::Run(MainSheet& sheet, const std::string& command) {

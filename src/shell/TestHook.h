@@ -5,10 +5,9 @@
 //   title | tabs | tab N | click ID | text ID | enabled ID | answer ok|yes|no | idle | close
 // Without the variable nothing reads standard input.
 
-#include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
+
+#include "shell/TestHookChannel.h"
 
 namespace mzt {
 
@@ -16,23 +15,15 @@ class MainSheet;
 
 class TestHook {
  public:
-  static bool Enabled();
+  static bool Enabled() { return TestHookChannel::Enabled(); }
 
+  // Serves commands until destroyed; a command in flight ends first.
   explicit TestHook(MainSheet& sheet);
-  // Stops serving commands; a command in flight ends first.
-  ~TestHook();
 
  private:
-  struct State {
-    std::mutex mutex;
-    MainSheet* sheet = nullptr;
-    std::mutex outputMutex;
-    void Print(const std::string& line);
-  };
-  static void Serve(std::shared_ptr<State> state);
   static std::string Run(MainSheet& sheet, const std::string& command);
 
-  std::shared_ptr<State> state_ = std::make_shared<State>();
+  TestHookChannel channel_;
 };
 
 }  // namespace mzt

@@ -1,7 +1,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <mutex>
 #include <system_error>
 
 #include "platform/ProgramFolder.h"
@@ -9,9 +8,6 @@
 namespace mzt {
 namespace fs = std::filesystem;
 namespace {
-
-std::mutex g_overrideMutex;
-fs::path g_dataOverride;
 
 fs::path XdgFolder(const char* variable, const char* fallbackUnderHome) {
   if (const char* value = std::getenv(variable); value && *value == '/')
@@ -42,27 +38,9 @@ fs::path ConfigFolder() {
   return XdgFolder("XDG_CONFIG_HOME", ".config");
 }
 
-fs::path DataFolder() {
-  fs::path folder;
-  {
-    std::lock_guard lock(g_overrideMutex);
-    folder = g_dataOverride;
-  }
-  if (folder.empty()) {
-    auto portable = PortableFolder();
-    folder = portable ? *portable : XdgFolder("XDG_DATA_HOME", ".local/share");
-  }
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  if (ec) return {};
-  return folder;
-}
-
-fs::path SettingsFilePath() { return ConfigFolder() / "MZTConfig.ini"; }
-
-void SetDataFolderOverride(const fs::path& folder) {
-  std::lock_guard lock(g_overrideMutex);
-  g_dataOverride = folder;
+fs::path DefaultDataFolder() {
+  auto portable = PortableFolder();
+  return portable ? *portable : XdgFolder("XDG_DATA_HOME", ".local/share");
 }
 
 }  // namespace mzt

@@ -78,6 +78,10 @@ bool FirstUsbSerialPortExists() {
   return fs::exists(SysfsRoot() / "class" / "tty" / "ttyACM0", ec);
 }
 
+std::string PortNameFromUser(const std::string& text) {
+  return text.find('/') == std::string::npos ? "/dev/" + text : text;
+}
+
 bool IsCharacterDevice(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);

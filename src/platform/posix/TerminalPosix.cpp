@@ -74,10 +74,4 @@ int WaitForInterrupt(int seen, std::chrono::milliseconds timeout) {
   return g_count.load();
 }
 
-void ExitNow(int status) {
-  std::fflush(stdout);
-  std::fflush(stderr);
-  std::_Exit(status);
-}
-
 }  // namespace mzt

@@ -60,15 +60,6 @@ std::wstring AnsiToWide(std::string_view text) {
   return FromUtf32(Convert("WCHAR_T", "CP950", text, 1, kReplacementUtf32));
 }
 
-size_t AnsiToWide(const char* text, wchar_t* out, size_t capacity) {
-  if (!out || capacity == 0 || !text) return 0;
-  std::wstring wide = AnsiToWide(std::string_view(text));
-  size_t count = std::min(wide.size(), capacity - 1);
-  std::wmemcpy(out, wide.data(), count);
-  out[count] = L'\0';
-  return count + 1;
-}
-
 std::string WideToAnsi(std::wstring_view text) {
   return Convert("CP950", "WCHAR_T", AsBytes(text), sizeof(wchar_t), "?");
 }

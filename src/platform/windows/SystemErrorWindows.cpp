@@ -1,0 +1,37 @@
+#include <windows.h>
+
+#include "platform/SystemError.h"
+#include "platform/TextCodec.h"
+
+namespace mzt {
+namespace {
+
+// WinHTTP's codes (12001 to 12186) have their texts in its own module.
+constexpr DWORD kFirstInternetError = 12000;
+constexpr DWORD kLastInternetError = 12999;
+
+}  // namespace
+
+std::string SystemErrorText(int code) {
+  const DWORD id = static_cast<DWORD>(code);
+  DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                FORMAT_MESSAGE_IGNORE_INSERTS;
+  HMODULE source = nullptr;
+  if (id >= kFirstInternetError && id <= kLastInternetError) {
+    source = ::GetModuleHandleW(L"winhttp.dll");
+    if (source) flags |= FORMAT_MESSAGE_FROM_HMODULE;
+  }
+  wchar_t* text = nullptr;
+  DWORD length = ::FormatMessageW(flags, source, id, 0, reinterpret_cast<wchar_t*>(&text), 0,
+                                  nullptr);
+  if (length == 0 || !text) return "Unknown error " + std::to_string(id);
+  std::wstring wide(text, length);
+  ::LocalFree(text);
+  while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' '))
+    wide.pop_back();
+  return WideToUtf8(wide);
+}
+
+int LastSystemError() { return static_cast<int>(::GetLastError()); }
+
+}  // namespace mzt

@@ -1,0 +1,70 @@
+#include <io.h>
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "platform/Terminal.h"
+
+namespace mzt {
+namespace {
+
+std::atomic<bool> g_caught{false};
+std::atomic<int> g_count{0};
+// The handler wakes WaitForInterrupt through this event.
+HANDLE g_wake = nullptr;
+
+// Runs on a thread of its own that the system starts for each Ctrl-C.
+BOOL WINAPI OnConsoleControl(DWORD type) {
+  if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;
+  if (!g_caught.load()) return FALSE;  // the default handler ends the program
+  g_count.fetch_add(1);
+  if (g_wake) ::SetEvent(g_wake);
+  return TRUE;
+}
+
+bool IsConsole(DWORD which) {
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(which), &mode) != 0;
+}
+
+}  // namespace
+
+bool IsInteractiveInput() { return IsConsole(STD_INPUT_HANDLE); }
+bool IsInteractiveOutput() { return IsConsole(STD_ERROR_HANDLE); }
+
+bool ColourWanted() {
+  const char* noColour = std::getenv("NO_COLOR");
+  if (noColour && *noColour) return false;
+  HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+  DWORD mode = 0;
+  if (!::GetConsoleMode(error, &mode)) return false;
+  // The escape sequences need the console's terminal processing (Windows 10
+  // and later); an older console shows them as text.
+  if (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) return true;
+  return ::SetConsoleMode(error, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
+bool ReadLine(std::string& line) {
+  if (!std::getline(std::cin, line)) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return true;
+}
+
+void InstallInterruptHandler() {
+  if (!g_wake) g_wake = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+void CatchInterrupts(bool caught) { g_caught.store(caught); }
+int InterruptCount() { return g_count.load(); }
+
+int WaitForInterrupt(int seen, std::chrono::milliseconds timeout) {
+  if (g_count.load() <= seen && g_wake)
+    ::WaitForSingleObject(g_wake, static_cast<DWORD>(timeout.count()));
+  return g_count.load();
+}
+
+}  // namespace mzt

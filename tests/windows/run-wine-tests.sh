@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# The Windows command line, mzt.exe, end to end under Wine: its serial backend
+# talks to the Linux simulated device through a COM port that Wine maps to the
+# device's pty, and its HTTP client to the Linux update server on loopback.
+#
+#   tests/windows/run-wine-tests.sh WINDOWS_BUILD LINUX_BUILD
+#
+# WINDOWS_BUILD holds mzt.exe (and the Windows unit tests, run first when
+# built); LINUX_BUILD holds mzt, mzt-devsim, mzt-updserver and mzt-dbgen.
+set -euo pipefail
+
+win=$(cd "$1" && pwd)
+linux=$(cd "$2" && pwd)
+work=$(mktemp -d "${TMPDIR:-/tmp}/mzt-wine.XXXXXX")
+pids=()
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all
+# No Mono or Gecko installer prompts while the prefix is created.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+failures=0
+pass() { echo "ok   $1"; }
+fail() {
+  echo "FAIL $1" >&2
+  failures=$((failures + 1))
+}
+
+# Runs mzt.exe; its exit status, standard output and error land in $status,
+# $work/out and $work/err.
+run_mzt() {
+  status=0
+  wine "$win/mzt.exe" "$@" >"$work/out" 2>"$work/err" </dev/null || status=$?
+}
+
+# expect NAME STATUS PATTERN...: the last run ended with STATUS and its output
+# (both streams) holds every PATTERN.
+expect() {
+  local name=$1 wanted=$2
+  shift 2
+  if [ "$status" != "$wanted" ]; then
+    fail "$name: exit status $status, expected $wanted"
+    sed 's/^/     /' "$work/out" "$work/err" >&2
+    return
+  fi
+  for pattern in "$@"; do
+    if ! grep -qF -- "$pattern" "$work/out" "$work/err"; then
+      fail "$name: no \"$pattern\" in the output"
+      sed 's/^/     /' "$work/out" "$work/err" >&2
+      return
+    fi
+  done
+  pass "$name"
+}
+
+echo "== Wine prefix (the first start takes a while)"
+started=$SECONDS
+wineboot --init >/dev/null 2>&1
+wineserver -w
+echo "   ready after $((SECONDS - started)) s"
+
+shopt -s nullglob
+for suite in "$win"/mzt_*_tests.exe; do
+  echo "== $(basename "$suite")"
+  if wine "$suite" --gtest_brief=1 >"$work/unit.log" 2>&1; then
+    pass "$(basename "$suite")"
+  else
+    cat "$work/unit.log" >&2
+    fail "$(basename "$suite")"
+  fi
+done
+
+echo "== Simulated device and update server"
+mkdir -p "$work/installed" "$work/server/tw" "$work/expected" "$work/store" "$work/home"
+"$linux/mzt-dbgen" --out "$work/installed/ULDB.bin" --year 2025 --month 1 --day 15 --number 3 \
+  --records 2000 --seed 3 >/dev/null
+"$linux/mzt" split "$work/installed/ULDB.bin" >/dev/null
+"$linux/mzt-dbgen" --out "$work/server/tw/DB.bin" --year 2026 --month 11 --day 30 --number 12 \
+  --records 6000 --seed 12 >/dev/null
+"$linux/mzt" split --out "$work/expected" "$work/server/tw/DB.bin" >/dev/null
+
+"$linux/mzt-updserver" --port 0 --db-dir "$work/server" >"$work/server.log" 2>&1 &
+pids+=($!)
+"$linux/mzt-devsim" --firmware 1.4.0.7 --region TW --pois 3 --database "$work/installed" \
+  --store "$work/store" --rate 1000000 --link "$work/port" >"$work/devsim.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 200); do [ -s "$work/server.log" ] && [ -e "$work/port" ] && break; sleep 0.05; done
+server=$(head -n 1 "$work/server.log")
+pty=$(readlink -f "$work/port")
+ln -sfn "$pty" "$WINEPREFIX/dosdevices/com7"
+echo "   $server, COM7 -> $pty"
+
+# The program's files: the Windows side sees the same folder through Z:.
+export MZT_HOME="Z:${work//\//\\}\\home"
+export WINEPATH=""
+
+echo "== mzt.exe"
+run_mzt --version
+expect "version from the version resource" 0 "MZT Utility Online  $(sed -n 's/^project(MztUtility VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")"
+
+run_mzt query --port COM7
+expect "query" 0 "FW 版本: 1.4.0.7" "DB 版本: 202501150003" "DB區域: 台灣"
+
+run_mzt query --port COM9
+expect "query on a port that does not exist" 2 "COM9"
+
+# The port comes from the settings file, read through the profile functions.
+printf '[COMM. PORT]\r\nportnumber=COM7\r\n' >"$work/home/MZTConfig.ini"
+run_mzt query
+expect "query on the settings file's port" 0 "DB 版本: 202501150003"
+
+run_mzt update --yes --port COM7 --server "$server"
+expect "online update" 0 "202611300012" "請重新啟動裝置!!"
+if [ "$status" = 0 ]; then
+  # FF01.bin goes to the device reduced, so only the other two are compared.
+  for file in FF00.bin FF02.bin; do
+    if cmp -s "$work/expected/$file" "$work/store/$file"; then
+      pass "the device holds the server's $file"
+    else
+      fail "the device's $file differs from the server's database"
+    fi
+  done
+  if [ -f "$work/home/POI.csv" ] && [ "$(wc -l <"$work/home/POI.csv")" -eq 4 ]; then
+    pass "POI.csv holds the device's 3 POIs"
+  else
+    fail "POI.csv does not hold the device's 3 POIs"
+  fi
+fi
+
+run_mzt query --port COM7
+expect "query after the update" 0 "DB 版本: 202611300012"
+
+run_mzt send-copydata 'C:\db.bin,7'
+expect "send-copydata without a window" 9 "no desktop program is running"
+
+if ((failures)); then
+  echo "$failures Windows test(s) failed." >&2
+  exit 1
+fi
+echo "All Windows tests passed."
