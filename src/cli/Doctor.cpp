@@ -40,14 +40,9 @@ class Report {
   int problems_ = 0;
 };
 
-std::string DevicePath(std::string port) {
-  if (!port.empty() && port.find('/') == std::string::npos) port = "/dev/" + port;
-  return port;
-}
-
 // The port asked for, else the settings file's port and every detector found.
 std::vector<std::string> CandidatePorts(const CliOptions& options, Report& report) {
-  if (!options.port.empty()) return {DevicePath(options.port)};
+  if (!options.port.empty()) return {PortNameFromUser(options.port)};
   std::vector<std::string> ports;
   std::string stored = LoadPortSettings(SettingsFilePath()).portNumber;
   if (IsCharacterDevice(stored)) ports.push_back(stored);
@@ -56,7 +51,7 @@ std::vector<std::string> CandidatePorts(const CliOptions& options, Report& repor
   if (!FillDeviceList(found, error)) {
     report.Heading("Detectors:");
     report.Problem("the USB serial ports could not be listed (" + error + ")",
-                   "check that " + SysfsRoot().string() + " is mounted and readable");
+                   DeviceListingFix());
   }
   for (const auto& device : found)
     if (std::find(ports.begin(), ports.end(), device.portName) == ports.end())

@@ -37,6 +37,9 @@ bool IsCharacterDevice(const std::string& path);
 // "COM7" stays "COM7" on Windows.
 std::string PortNameFromUser(const std::string& text);
 
+// What the user can do when the ports cannot be listed at all.
+std::string DeviceListingFix();
+
 // Linux only: the root of the sysfs tree read above.
 std::filesystem::path SysfsRoot();
 

@@ -37,6 +37,8 @@ fs::path SysfsRoot() {
   return root && *root ? fs::path(root) : fs::path("/sys");
 }
 
+std::string DeviceListingFix() { return "check that " + SysfsRoot().string() + " is mounted and readable"; }
+
 UsbSerialPortList EnumerateUsbSerialPorts() {
   UsbSerialPortList list;
   fs::path ttyClass = SysfsRoot() / "class" / "tty";

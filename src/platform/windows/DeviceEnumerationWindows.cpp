@@ -59,6 +59,20 @@ bool SerialMapHoldsFirstUsbPort() {
   return found;
 }
 
+// The USB serial number is the last part of a USB device's instance id
+// ("USB\VID_2341&PID_0043\85734323"); Windows makes up one with '&' in it
+// for a device that has none.
+std::string ReadSerialNumber(HDEVINFO devices, SP_DEVINFO_DATA& device) {
+  wchar_t id[512];
+  if (!::SetupDiGetDeviceInstanceIdW(devices, &device, id, 512, nullptr)) return {};
+  std::wstring_view instance(id);
+  if (instance.rfind(L"USB\\", 0) != 0) return {};
+  std::size_t slash = instance.rfind(L'\\');
+  std::wstring_view last = instance.substr(slash + 1);
+  if (last.empty() || last.find(L'&') != std::wstring_view::npos) return {};
+  return WideToUtf8(std::wstring(last));
+}
+
 }  // namespace
 
 UsbSerialPortList EnumerateUsbSerialPorts() {
@@ -81,7 +95,7 @@ UsbSerialPortList EnumerateUsbSerialPorts() {
         !ReadProperty(devices, device, SPDRP_DEVICEDESC, description) ||
         !ReadPortName(devices, device, port))
       continue;
-    list.ports.push_back({WideToUtf8(port), WideToUtf8(friendly)});
+    list.ports.push_back({WideToUtf8(port), WideToUtf8(friendly), ReadSerialNumber(devices, device)});
   }
   ::SetupDiDestroyDeviceInfoList(devices);
   return list;
@@ -109,6 +123,10 @@ bool IsCharacterDevice(const std::string& path) {
   DWORD type = ::GetFileType(handle);
   ::CloseHandle(handle);
   return type == FILE_TYPE_CHAR;
+}
+
+std::string DeviceListingFix() {
+  return "open the Device Manager and check that the detector is listed under Ports (COM & LPT)";
 }
 
 std::string PortNameFromUser(const std::string& text) {
