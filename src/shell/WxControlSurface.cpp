@@ -211,7 +211,9 @@ ReplugResult WxControlSurface::RunReplugDialog() {
         return true;
       },
       false);
-  if (!shown) return gate_.IsShutDown() ? ReplugResult::kCancel : ReplugResult::kNone;
+  // A window that is closing reports that the dialog did not run, so the page
+  // does not start the update again behind it.
+  if (!shown) return ReplugResult::kNone;
   ReplugWatcher watcher({IsUsbSerialDeviceGone, IsUsbSerialDevicePresent}, RealClock());
   ReplugOutcome outcome = RunReplugWatcher(
       watcher, RealClock(), [&] { return cancelled->load() || gate_.IsShutDown(); },
@@ -226,6 +228,7 @@ ReplugResult WxControlSurface::RunReplugDialog() {
     replugDialog_ = nullptr;
     replugCancelled_.reset();
   });
+  if (gate_.IsShutDown()) return ReplugResult::kNone;
   return outcome == ReplugOutcome::kOk ? ReplugResult::kOk : ReplugResult::kCancel;
 }
 
