@@ -65,17 +65,6 @@ wineboot --init >/dev/null 2>&1
 wineserver -w
 echo "   ready after $((SECONDS - started)) s"
 
-shopt -s nullglob
-for suite in "$win"/mzt_*_tests.exe; do
-  echo "== $(basename "$suite")"
-  if wine "$suite" --gtest_brief=1 >"$work/unit.log" 2>&1; then
-    pass "$(basename "$suite")"
-  else
-    cat "$work/unit.log" >&2
-    fail "$(basename "$suite")"
-  fi
-done
-
 echo "== Simulated device and update server"
 mkdir -p "$work/installed" "$work/server/tw" "$work/expected" "$work/store" "$work/home"
 "$linux/mzt-dbgen" --out "$work/installed/ULDB.bin" --year 2025 --month 1 --day 15 --number 3 \
@@ -90,7 +79,18 @@ pids+=($!)
 "$linux/mzt-devsim" --firmware 1.4.0.7 --region TW --pois 3 --database "$work/installed" \
   --store "$work/store" --rate 1000000 --link "$work/port" >"$work/devsim.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 200); do [ -s "$work/server.log" ] && [ -e "$work/port" ] && break; sleep 0.05; done
+# Servers with faults for the HTTP client's unit tests.
+"$linux/mzt-updserver" --port 0 --db-dir "$work/server" --fault download:chunked \
+  >"$work/chunked.log" 2>&1 &
+pids+=($!)
+"$linux/mzt-updserver" --port 0 --db-dir "$work/server" --fault download:drip:64 \
+  >"$work/drip.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 200); do
+  [ -s "$work/server.log" ] && [ -s "$work/chunked.log" ] && [ -s "$work/drip.log" ] &&
+    [ -e "$work/port" ] && break
+  sleep 0.05
+done
 server=$(head -n 1 "$work/server.log")
 pty=$(readlink -f "$work/port")
 ln -sfn "$pty" "$WINEPREFIX/dosdevices/com7"
@@ -99,6 +99,19 @@ echo "   $server, COM7 -> $pty"
 # The program's files: the Windows side sees the same folder through Z:.
 export MZT_HOME="Z:${work//\//\\}\\home"
 export WINEPATH=""
+
+shopt -s nullglob
+for suite in "$win"/mzt_*_tests.exe; do
+  echo "== $(basename "$suite")"
+  if MZT_WINE_SERVER=$server MZT_WINE_CHUNKED_SERVER=$(head -n 1 "$work/chunked.log") \
+    MZT_WINE_DRIP_SERVER=$(head -n 1 "$work/drip.log") \
+    wine "$suite" --gtest_brief=1 >"$work/unit.log" 2>&1; then
+    pass "$(basename "$suite")"
+  else
+    sed 's/^/     /' "$work/unit.log" >&2
+    fail "$(basename "$suite")"
+  fi
+done
 
 echo "== mzt.exe"
 run_mzt --version
