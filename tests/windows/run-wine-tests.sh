@@ -117,6 +117,10 @@ echo "== mzt.exe"
 run_mzt --version
 expect "version from the version resource" 0 "MZT Utility Online  $(sed -n 's/^project(MztUtility VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")"
 
+# The device setup query answers under Wine too (its ports class is empty).
+run_mzt ports
+expect "ports" 0 "No device found."
+
 run_mzt query --port COM7
 expect "query" 0 "FW 版本: 1.4.0.7" "DB 版本: 202501150003" "DB區域: 台灣"
 
