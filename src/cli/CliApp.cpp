@@ -309,6 +309,7 @@ int RunDeviceFlow(const CliOptions& options) {
 }  // namespace
 
 int RunCli(const CliOptions& options) {
+  PrepareConsole();
   if (options.help) {
     std::fputs(UsageText().c_str(), stdout);
     return kExitSuccess;
