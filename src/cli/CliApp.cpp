@@ -416,6 +416,7 @@ int RunDeviceFlow(const CliOptions& options) {
 }  // namespace
 
 int RunCli(const CliOptions& options) {
+  PrepareConsole();
   if (options.help || options.command == "help") {
     std::string about = options.command == "help" && !options.arguments.empty() ? options.arguments[0]
                                                                                 : options.command;

@@ -4,6 +4,10 @@
 // per-user local socket. Only this user's programs take part: the socket's
 // folder must be this user's alone, and each side checks the other's
 // credentials.
+//
+// On Windows the request is a WM_COPYDATA message: the "path" is the
+// window's title, SendCopyData sends it, and the window receives it in its
+// own window procedure (CopyDataServer is Linux's alone).
 
 #include <atomic>
 #include <cstdint>

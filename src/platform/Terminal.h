@@ -7,6 +7,10 @@
 
 namespace mzt {
 
+// Readies the console for the program's UTF-8 text (Windows; nothing on
+// Linux, where terminals take UTF-8 as it is).
+void PrepareConsole();
+
 bool IsInteractiveInput();
 // Standard error, where messages, questions and progress go.
 bool IsInteractiveOutput();

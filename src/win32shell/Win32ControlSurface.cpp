@@ -192,13 +192,16 @@ void Win32ControlSurface::SetWaitCaption(const std::wstring& caption) {
 }
 std::wstring Win32ControlSurface::WaitCaption() { return waitDialog_.Caption(); }
 
+// A dialog ended by the shutdown did not run to its end: the page must not
+// start the update again behind a window that is going.
 ReplugResult Win32ControlSurface::RunReplugDialog() {
-  if (gate_.IsShutDown()) return ReplugResult::kCancel;
-  return RunUsbReplugDialog([this](HWND dialog) {
+  if (gate_.IsShutDown()) return ReplugResult::kNone;
+  ReplugResult result = RunUsbReplugDialog([this](HWND dialog) {
     std::lock_guard lock(replugMutex_);
     replugDialog_ = dialog;
     if (dialog && gate_.IsShutDown()) CancelUsbReplugDialog(dialog);
   });
+  return gate_.IsShutDown() ? ReplugResult::kNone : result;
 }
 
 // Read without a message to the dialog's thread, which its probes block.

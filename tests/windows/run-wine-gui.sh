@@ -181,7 +181,7 @@ answer_until() {
   return 1
 }
 shot() {
-  sleep 1
+  sleep 0.7
   import -display "$DISPLAY" -window root "$windows/wine-gui-$1.png"
   echo "   screenshot wine-gui-$1.png"
 }

@@ -65,17 +65,6 @@ wineboot --init >/dev/null 2>&1
 wineserver -w
 echo "   ready after $((SECONDS - started)) s"
 
-shopt -s nullglob
-for suite in "$win"/mzt_*_tests.exe; do
-  echo "== $(basename "$suite")"
-  if wine "$suite" --gtest_brief=1 >"$work/unit.log" 2>&1; then
-    pass "$(basename "$suite")"
-  else
-    cat "$work/unit.log" >&2
-    fail "$(basename "$suite")"
-  fi
-done
-
 echo "== Simulated device and update server"
 mkdir -p "$work/installed" "$work/server/tw" "$work/expected" "$work/store" "$work/home"
 "$linux/mzt-dbgen" --out "$work/installed/ULDB.bin" --year 2025 --month 1 --day 15 --number 3 \
@@ -90,7 +79,18 @@ pids+=($!)
 "$linux/mzt-devsim" --firmware 1.4.0.7 --region TW --pois 3 --database "$work/installed" \
   --store "$work/store" --rate 1000000 --link "$work/port" >"$work/devsim.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 200); do [ -s "$work/server.log" ] && [ -e "$work/port" ] && break; sleep 0.05; done
+# Servers with faults for the HTTP client's unit tests.
+"$linux/mzt-updserver" --port 0 --db-dir "$work/server" --fault download:chunked \
+  >"$work/chunked.log" 2>&1 &
+pids+=($!)
+"$linux/mzt-updserver" --port 0 --db-dir "$work/server" --fault download:drip:64 \
+  >"$work/drip.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 200); do
+  [ -s "$work/server.log" ] && [ -s "$work/chunked.log" ] && [ -s "$work/drip.log" ] &&
+    [ -e "$work/port" ] && break
+  sleep 0.05
+done
 server=$(head -n 1 "$work/server.log")
 pty=$(readlink -f "$work/port")
 ln -sfn "$pty" "$WINEPREFIX/dosdevices/com7"
@@ -100,9 +100,26 @@ echo "   $server, COM7 -> $pty"
 export MZT_HOME="Z:${work//\//\\}\\home"
 export WINEPATH=""
 
+shopt -s nullglob
+for suite in "$win"/mzt_*_tests.exe; do
+  echo "== $(basename "$suite")"
+  if MZT_WINE_SERVER=$server MZT_WINE_CHUNKED_SERVER=$(head -n 1 "$work/chunked.log") \
+    MZT_WINE_DRIP_SERVER=$(head -n 1 "$work/drip.log") \
+    wine "$suite" --gtest_brief=1 >"$work/unit.log" 2>&1; then
+    pass "$(basename "$suite")"
+  else
+    sed 's/^/     /' "$work/unit.log" >&2
+    fail "$(basename "$suite")"
+  fi
+done
+
 echo "== mzt.exe"
 run_mzt --version
 expect "version from the version resource" 0 "MZT Utility Online  $(sed -n 's/^project(MztUtility VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")"
+
+# The device setup query answers under Wine too (its ports class is empty).
+run_mzt ports
+expect "ports" 0 "No device found."
 
 run_mzt query --port COM7
 expect "query" 0 "FW 版本: 1.4.0.7" "DB 版本: 202501150003" "DB區域: 台灣"
@@ -115,8 +132,34 @@ printf '[COMM. PORT]\r\nportnumber=COM7\r\n' >"$work/home/MZTConfig.ini"
 run_mzt query
 expect "query on the settings file's port" 0 "DB 版本: 202501150003"
 
+# The update goes through the proxy set in the user's Internet Options,
+# which Wine keeps where Windows does. The proxy has an address of its own:
+# Wine's WinHTTP asks a proxy on the server's own host for the bare path.
+proxy_port=$((30000 + RANDOM % 20000))
+printf 'Port %s\nListen 127.0.0.2\nAllow 127.0.0.0/8\nLogFile "%s"\nLogLevel Info\n' \
+  "$proxy_port" "$work/proxy.log" >"$work/proxy.conf"
+tinyproxy -d -c "$work/proxy.conf" >"$work/proxy.out" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do grep -q "listening on" "$work/proxy.log" 2>/dev/null && break; sleep 0.05; done
+connections='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings\Connections'
+wine reg add "$connections" /v DefaultConnectionSettings /t REG_BINARY /f /d "$(
+  proxy="127.0.0.2:$proxy_port"
+  # Version 0x46, counter 0, flags "direct or proxy", the proxy, no bypass list, no script.
+  printf '46000000''00000000''03000000''%02x000000' "${#proxy}"
+  printf '%s' "$proxy" | od -An -tx1 | tr -d ' \n'
+  printf '00000000''00000000'
+)" >/dev/null 2>&1
+
 run_mzt update --yes --port COM7 --server "$server"
 expect "online update" 0 "202611300012" "請重新啟動裝置!!"
+if grep -q "GET ${server}CheckDBVersion" "$work/proxy.log" &&
+  grep -q "GET ${server}db/tw/DB.bin" "$work/proxy.log"; then
+  pass "the requests went through the user's proxy"
+else
+  fail "the requests did not go through the user's proxy"
+  sed 's/^/     /' "$work/proxy.log" >&2
+fi
+wine reg delete "$connections" /v DefaultConnectionSettings /f >/dev/null 2>&1
 if [ "$status" = 0 ]; then
   # FF01.bin goes to the device reduced, so only the other two are compared.
   for file in FF00.bin FF02.bin; do

@@ -35,6 +35,8 @@ void OnInterrupt(int signal) {
 
 }  // namespace
 
+void PrepareConsole() {}
+
 bool IsInteractiveInput() { return ::isatty(STDIN_FILENO) == 1; }
 bool IsInteractiveOutput() { return ::isatty(STDERR_FILENO) == 1; }
 

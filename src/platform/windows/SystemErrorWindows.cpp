@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <winhttp.h>
 
 #include "platform/SystemError.h"
 #include "platform/TextCodec.h"
@@ -9,6 +10,20 @@ namespace {
 // WinHTTP's codes (12001 to 12186) have their texts in its own module.
 constexpr DWORD kFirstInternetError = 12000;
 constexpr DWORD kLastInternetError = 12999;
+
+// Where the system has no text for a WinHTTP code (Wine), the usual ones.
+const char* InternetErrorText(DWORD code) {
+  switch (code) {
+    case ERROR_WINHTTP_TIMEOUT: return "The operation timed out.";
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "The server name could not be resolved.";
+    case ERROR_WINHTTP_CANNOT_CONNECT: return "A connection with the server could not be established.";
+    case ERROR_WINHTTP_CONNECTION_ERROR: return "The connection with the server was reset or terminated.";
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return "The server response could not be parsed.";
+    case ERROR_WINHTTP_REDIRECT_FAILED: return "The redirection failed.";
+    case ERROR_WINHTTP_SECURE_FAILURE: return "A security error occurred in the secure channel.";
+    default: return nullptr;
+  }
+}
 
 }  // namespace
 
@@ -24,7 +39,10 @@ std::string SystemErrorText(int code) {
   wchar_t* text = nullptr;
   DWORD length = ::FormatMessageW(flags, source, id, 0, reinterpret_cast<wchar_t*>(&text), 0,
                                   nullptr);
-  if (length == 0 || !text) return "Unknown error " + std::to_string(id);
+  if (length == 0 || !text) {
+    if (const char* known = InternetErrorText(id)) return known;
+    return "Unknown error " + std::to_string(id);
+  }
   std::wstring wide(text, length);
   ::LocalFree(text);
   while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' '))

@@ -32,6 +32,13 @@ bool IsConsole(DWORD which) {
 
 }  // namespace
 
+void PrepareConsole() {
+  // A console shows the bytes in its own code page (950 or 437, say);
+  // the program writes UTF-8.
+  ::SetConsoleOutputCP(CP_UTF8);
+  ::SetConsoleCP(CP_UTF8);
+}
+
 bool IsInteractiveInput() { return IsConsole(STD_INPUT_HANDLE); }
 bool IsInteractiveOutput() { return IsConsole(STD_ERROR_HANDLE); }
 

@@ -266,10 +266,16 @@ Result<HttpResponse> WinHttpClient::Perform(const std::string& url, Sink& sink, 
     // Each read waits at most for the stall window, and never past the deadline.
     DWORD wait = std::min(Milliseconds(stallWindow), remaining());
     ::WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_TIMEOUT, &wait, sizeof wait);
-    DWORD got = 0;
-    if (!::WinHttpReadData(request.get(), piece.data(), kReadPiece, &got))
+    // Waits for some bytes, then reads just those: a read for more may wait
+    // to fill its buffer however slowly the bytes come.
+    DWORD available = 0;
+    if (!::WinHttpQueryDataAvailable(request.get(), &available))
       return failure("receiving the body");
-    if (got == 0) break;  // the body is complete
+    if (available == 0) break;  // the body is complete
+    DWORD got = 0;
+    if (!::WinHttpReadData(request.get(), piece.data(), std::min(available, kReadPiece), &got))
+      return failure("receiving the body");
+    if (got == 0) break;
     size_t taken = got;
     if (sink.body) {
       // An answer is read only as far as its caller uses it.

@@ -112,6 +112,8 @@ void WindowsSerialPort::Close() {
 
 bool WindowsSerialPort::UseTimeouts(HANDLE handle, DWORD readMs, DWORD writeMs) {
   std::lock_guard lock(timeoutsMutex_);
+  if (readMs == kKeep) readMs = readTimeoutMs_;
+  if (writeMs == kKeep) writeMs = writeTimeoutMs_;
   if (readMs == readTimeoutMs_ && writeMs == writeTimeoutMs_) return true;
   COMMTIMEOUTS timeouts{};
   timeouts.ReadIntervalTimeout = 0;
@@ -140,12 +142,7 @@ Result<void> WindowsSerialPort::Write(std::span<const uint8_t> bytes,
   if (gone_) return Error{ErrorCode::kDisconnected, "the device is gone"};
   const DWORD budget = Milliseconds(deadlineSpan);
   const auto deadline = Clock::now() + deadlineSpan;
-  DWORD readMs;
-  {
-    std::lock_guard lock(timeoutsMutex_);
-    readMs = readTimeoutMs_;
-  }
-  UseTimeouts(handle, readMs, budget);
+  UseTimeouts(handle, kKeep, budget);
 
   Result<void> result = Success();
   size_t done = 0;
@@ -206,12 +203,7 @@ Result<size_t> WindowsSerialPort::Read(std::span<uint8_t> buffer,
   if (status.cbInQue == 0) {
     // Nothing queued: wait for the first byte within the read time-out,
     // which returns as soon as it comes.
-    DWORD writeMs;
-    {
-      std::lock_guard lock(timeoutsMutex_);
-      writeMs = writeTimeoutMs_;
-    }
-    UseTimeouts(handle, Milliseconds(timeout), writeMs);
+    UseTimeouts(handle, Milliseconds(timeout), kKeep);
     if (!::ReadFile(handle, buffer.data(), 1, &got, nullptr)) return Gone("read", ::GetLastError());
     if (got == 0) return size_t{0};
     if (!::ClearCommError(handle, &errors, &status)) return size_t{got};

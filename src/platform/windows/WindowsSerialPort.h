@@ -22,7 +22,9 @@ class WindowsSerialPort final : public ISerialPort {
   Result<size_t> Read(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) override;
 
  private:
-  // Applies (0, 0, read, 0, write) when either differs from what the port has.
+  // Applies (0, 0, read, 0, write) when either differs from what the port
+  // has; kKeep leaves that one as it is.
+  static constexpr DWORD kKeep = 0;
   bool UseTimeouts(HANDLE handle, DWORD readMs, DWORD writeMs);
   Result<void> WaitUntilSent(HANDLE handle, std::chrono::steady_clock::time_point deadline);
   Error Gone(const char* what, DWORD code);
