@@ -43,6 +43,12 @@ namespace fs = std::filesystem;
 namespace {
 
 // Results go to standard output, everything else to standard error.
+// Arguments are UTF-8 on every platform (see CommandLineArguments); a path
+// made from one must say so, or Windows reads it in its 8-bit code page.
+fs::path ArgumentPath(const std::string& text) {
+  return fs::path(std::u8string(text.begin(), text.end()));
+}
+
 void Say(const std::string& line) { std::printf("%s\n", line.c_str()); }
 void Complain(const std::string& line) { std::fprintf(stderr, "mzt: %s\n", line.c_str()); }
 
@@ -167,7 +173,7 @@ bool InputReadable(const fs::path& file) {
 }
 
 int Split(const CliOptions& options) {
-  fs::path file = options.arguments[0];
+  fs::path file = ArgumentPath(options.arguments[0]);
   if (!InputReadable(file)) return kExitInputFile;
   auto layout = InspectDatabase(file);
   if (!layout) {
@@ -175,11 +181,12 @@ int Split(const CliOptions& options) {
     return kExitInvalidDatabase;
   }
   std::error_code ec;
-  if (!options.outDir.empty() && !fs::create_directories(options.outDir, ec) && ec) {
+  const fs::path outDir = ArgumentPath(options.outDir);
+  if (!outDir.empty() && !fs::create_directories(outDir, ec) && ec) {
     Complain(options.outDir + ": " + ec.message());
     return kExitFileError;
   }
-  DatabaseSplitter splitter(options.outDir);
+  DatabaseSplitter splitter(outDir);
   fs::path ff00, ff01, ff02;
   // Only the files of the steps that succeeded were written by this run.
   std::vector<fs::path> written;
@@ -329,7 +336,7 @@ int RunDeviceFlow(const CliOptions& options) {
   const std::string& command = options.command;
   fs::path file;
   if (command == "upload") {
-    file = fs::absolute(options.arguments[0]);
+    file = fs::absolute(ArgumentPath(options.arguments[0]));
     if (!InputReadable(file)) return kExitInputFile;
   }
   const std::string recovery = command == "upload" ? "mzt upload " + file.string() : "mzt update";
@@ -429,7 +436,7 @@ int RunCli(const CliOptions& options) {
   }
   InitTimingFromEnvironment();
   InstallInterruptHandler();
-  if (!options.dataDir.empty()) SetDataFolderOverride(fs::absolute(options.dataDir));
+  if (!options.dataDir.empty()) SetDataFolderOverride(fs::absolute(ArgumentPath(options.dataDir)));
   if (options.showDataDir) return ShowDataFolder();
   if (options.command == "ports") return ListPorts(options);
   if (options.command == "doctor") return RunDoctor(options);

@@ -4,9 +4,10 @@
 
 #include "cli/CliApp.h"
 #include "cli/CommandLine.h"
+#include "platform/Process.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<std::string> args = mzt::CommandLineArguments(argc, argv);
   auto options = mzt::ParseCommandLine(args);
   if (!options) {
     std::fprintf(stderr, "mzt: %s\n%s\nTry 'mzt --help' for the commands and options.\n",

@@ -179,6 +179,16 @@ fi
 run_mzt query --port COM7
 expect "query after the update" 0 "DB 版本: 202611300012"
 
+# Arguments are read as the wide text Windows keeps them in: a folder name
+# outside the 8-bit code page survives.
+run_mzt export-poi --port COM7 --data-dir "Z:${work//\//\\}\\匯出"
+if [ "$status" = 0 ] && [ "$(wc -l <"$work/匯出/POI.csv" 2>/dev/null)" = 4 ]; then
+  pass "export-poi into a folder with a Chinese name"
+else
+  fail "export-poi into a folder with a Chinese name: exit status $status"
+  sed 's/^/     /' "$work/out" "$work/err" >&2
+fi
+
 run_mzt send-copydata 'C:\db.bin,7'
 expect "send-copydata without a window" 9 "no desktop program is running"
 

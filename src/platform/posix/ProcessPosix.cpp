@@ -7,6 +7,10 @@
 
 namespace mzt {
 
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
 uint32_t CurrentProcessId() { return static_cast<uint32_t>(getpid()); }
 
 bool IsProcessRunning(uint32_t id) {

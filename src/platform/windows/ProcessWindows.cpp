@@ -1,8 +1,21 @@
 #include <windows.h>
+#include <shellapi.h>
+
+#include "platform/TextCodec.h"
 
 #include "platform/Process.h"
 
 namespace mzt {
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  int count = 0;
+  LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (!wide) return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+  std::vector<std::string> arguments;
+  for (int i = 1; i < count; ++i) arguments.push_back(WideToUtf8(wide[i]));
+  ::LocalFree(wide);
+  return arguments;
+}
 
 uint32_t CurrentProcessId() { return ::GetCurrentProcessId(); }
 

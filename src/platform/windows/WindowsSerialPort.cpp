@@ -162,10 +162,11 @@ Result<void> WindowsSerialPort::Write(std::span<const uint8_t> bytes,
       done += written;
       continue;
     }
-    // A synchronous write returns short only when its time-out has run out.
-    // One that returns short well before that has not timed out: it took the
-    // whole buffer and only miscounted it (Wine reports 0 for a tty).
-    bool timedOut = Clock::now() - started >= std::chrono::milliseconds(budget) ||
+    // A synchronous write returns short only when its time-out has run out
+    // (the system's timer may fire a tick early, hence the half). One that
+    // returns short well before that has not timed out: it took the whole
+    // buffer and only miscounted it (Wine reports 0 for a tty).
+    bool timedOut = Clock::now() - started >= std::chrono::milliseconds(budget / 2) ||
                     Clock::now() >= deadline;
     if (!timedOut) {
       done += chunk;
