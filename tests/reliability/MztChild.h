@@ -2,6 +2,7 @@
 // `mzt` run as a child against the simulated device and the local update
 // server, its output watched as it grows so that a test acts on markers.
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -70,8 +71,9 @@ class MztChildTest : public ::testing::Test {
              const std::function<void(const std::string&, pid_t)>& watch = {},
              void (*childSetup)() = nullptr, std::vector<std::string> env = {}) {
     args.insert(args.begin(), std::string(MZT_PROGRAM));
-    for (std::string e : {"MZT_TIME_SCALE=0.01", "PATH=/usr/bin:/bin", "LANG=C.UTF-8"})
-      env.push_back(e);
+    bool scaled = std::any_of(env.begin(), env.end(), [](const std::string& e) { return e.starts_with("MZT_TIME_SCALE="); });
+    if (!scaled) env.push_back("MZT_TIME_SCALE=0.01");
+    for (std::string e : {"PATH=/usr/bin:/bin", "LANG=C.UTF-8"}) env.push_back(e);
     env.push_back("MZT_HOME=" + (folder_ / "home").string());
     env.push_back("MZT_SYSFS_ROOT=" + (folder_ / "sys").string());
     env.push_back("XDG_RUNTIME_DIR=" + folder_.Path().string());
