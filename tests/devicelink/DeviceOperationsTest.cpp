@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "common/Timing.h"
 #include "devicelink/DevicePort.h"
 #include "devsim/SimulatedDevice.h"
 #include "support/TempFolder.h"
@@ -102,20 +101,6 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     1}),
     [](const auto& row) { return std::string(row.param.name); });
-
-TEST_F(DeviceOperationsTest, EnterUploadModePausesAfterEachFailedAttempt) {
-  // At a tenth, each pause is as long as each wait: leaving them out would
-  // halve the time.
-  double saved = TimeScale();
-  SetTimeScale(0.1);
-  StartDevice();
-  Silence(113);
-  auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(port_.EnterUploadMode());
-  auto took = std::chrono::steady_clock::now() - start;
-  SetTimeScale(saved);
-  EXPECT_GE(took, 2 * std::chrono::milliseconds(100) + 2 * std::chrono::milliseconds(100));
-}
 
 TEST_F(DeviceOperationsTest, FileTableAndDeletion) {
   test::TempFolder folder;

@@ -30,6 +30,9 @@ TEST_F(PoiClearTest, YesClearsThePoisInTheDevice) {
   Finish();
   EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kSuccess) << Transcript();
   EXPECT_EQ(surface_.Control(ids::kDbVersionText).text, L"202501150003");
+  // The drop-down lists the ports anew and chooses the first.
+  Page().OnPortListDropDown();
+  EXPECT_EQ(surface_.ListItem(ids::kPortList, surface_.SelectedListItem(ids::kPortList)), L"/dev/ttyACM0");
 }
 
 TEST_F(PoiClearTest, NoLeavesThePortClosedAndTheDeviceUntouched) {
