@@ -180,9 +180,16 @@ INSTANTIATE_TEST_SUITE_P(
         // Whatever version it reports, a device without all three files has no database.
         Scenario{.name = "OnlyTheHeaderListed", .setup = {.onlyFiles = {0xFF00}},
                  .deleted = std::vector<uint16_t>{0xFF00}, .dbVersionShown = L"裝置內無測速照相資料庫"},
+        // All three files, but the version the device reports when it has none.
+        Scenario{.name = "NoVersionInAllThreeFiles", .setup = {.installed = {0, 0, 0, 258, 4, 4, 200, 7}},
+                 .dbVersionShown = L"裝置內無測速照相資料庫"},
         Scenario{.name = "FileAtLocationZeroIsDeletedWith44", .setup = {.unplaced = {0xFF02}},
                  .sentences = {{"$PQEL996,44", 1}},
                  .deleted = std::vector<uint16_t>{0xFF02, 0xFF01, 0xFF00}},
+        // A device whose file table never ends is asked for 256 entries, no more.
+        Scenario{.name = "FileTableThatNeverEnds",
+                 .fault = Fault{.effect = Fault::Effect::kEndlessFileTable, .times = 300},
+                 .sentences = {{"$PQEL995", 256}}},
         Scenario{.name = "RefusedRecordsFileShowsNoMessage", .fault = RefusedFrames(0xFF02),
                  .replug = ReplugResult::kNone, .outcome = FlowOutcome::kTransferFailed,
                  .messages = std::vector{kWarning, kNews}, .versionAfter = -1, .replugs = 1},
