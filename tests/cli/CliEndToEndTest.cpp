@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <algorithm>
 #include <functional>
@@ -23,10 +22,10 @@
 #include <vector>
 
 #include "updserver/UpdateServer.h"
-#include "database/DatabaseSplitter.h"
 #include "dbgen/SyntheticDatabase.h"
 #include "devsim/SimulatedDevice.h"
 #include "platform/CopyDataChannel.h"
+#include "reliability/MztChild.h"
 #include "support/ChildProgram.h"
 #include "support/ParamName.h"
 #include "support/TempFolder.h"
@@ -61,43 +60,8 @@ std::function<void(const std::string&, pid_t)> InterruptAt(std::vector<std::stri
   };
 }
 
-class CliTest : public ::testing::Test {
+class CliTest : public test::MztChildTest {
  protected:
-  void SetUp() override {
-    fs::create_directories(folder_ / "home");
-    fs::create_directories(folder_ / "server" / "tw");
-    fs::create_directories(folder_ / "installed");
-    ASSERT_TRUE(dbgen::SyntheticDatabase({2025, 1, 15, 3, 4, 4, 200, 7}).WriteTo(folder_ / "installed" / "ULDB.bin"));
-    DatabaseSplitter splitter;
-    fs::path a, b, c;
-    ASSERT_TRUE(splitter.SplitHeader(folder_ / "installed" / "ULDB.bin", true, a));
-    ASSERT_TRUE(splitter.SplitIndex(folder_ / "installed" / "ULDB.bin", true, b));
-    ASSERT_TRUE(splitter.SplitRecords(folder_ / "installed" / "ULDB.bin", true, c));
-    ASSERT_TRUE(dbgen::SyntheticDatabase(newer_).WriteTo(folder_ / "server" / "tw" / "DB.bin"));
-
-    deviceOptions_.pois = devsim::GeneratePois(3);
-    deviceOptions_.databaseFolder = folder_ / "installed";
-    deviceOptions_.linkPath = folder_ / "port";
-    deviceOptions_.sysfsRoot = folder_ / "sys";
-    device_ = std::make_unique<devsim::SimulatedDevice>(deviceOptions_);
-    ASSERT_TRUE(device_->Start());
-
-    updserver::UpdateServerOptions serverOptions;
-    serverOptions.databaseFolder = folder_ / "server";
-    server_ = std::make_unique<updserver::UpdateServer>(serverOptions);
-    ASSERT_TRUE(server_->Start());
-  }
-  void TearDown() override {
-    device_->Stop();
-    server_->Stop();
-  }
-
-  std::vector<std::string> Environment() const {
-    return {"MZT_TIME_SCALE=0.01", "MZT_HOME=" + (folder_ / "home").string(),
-            "MZT_SYSFS_ROOT=" + (folder_ / "sys").string(),
-            "XDG_RUNTIME_DIR=" + folder_.Path().string(), "PATH=/usr/bin:/bin", "LANG=C.UTF-8"};
-  }
-
   // A device started again with other options.
   void RestartDevice(const std::function<void(devsim::SimulatedDevice::Options&)>& change) {
     device_->Stop();
@@ -110,14 +74,7 @@ class CliTest : public ::testing::Test {
   // gets `typed`.
   Outcome Mzt(std::vector<std::string> args, const How& how = {}) {
     args.insert(args.begin(), std::string(MZT_PROGRAM));
-    auto env = Environment();
-    for (const auto& extra : how.environment) {
-      // An extra setting replaces the default of the same name.
-      std::string name = extra.substr(0, extra.find('=') + 1);
-      std::erase_if(env, [&](const std::string& e) { return e.rfind(name, 0) == 0; });
-      env.push_back(extra);
-    }
-    return test::RunChild(std::move(args), std::move(env),
+    return test::RunChild(std::move(args), Environment(how.environment),
                           {.onTerminal = how.onTerminal, .typed = how.typed,
                            .separateOutput = how.separateOutput, .watch = how.watch,
                            .childSetup = childSetup_});
@@ -128,13 +85,8 @@ class CliTest : public ::testing::Test {
     return run.output.find(text) != std::string::npos;
   }
 
-  dbgen::DatabaseOptions newer_{2026, 11, 30, 12, 4, 8, 300, 21};
   // Runs in the child before mzt starts (async-signal-safe calls only).
   void (*childSetup_)() = nullptr;
-  test::TempFolder folder_;
-  devsim::SimulatedDevice::Options deviceOptions_;
-  std::unique_ptr<devsim::SimulatedDevice> device_;
-  std::unique_ptr<updserver::UpdateServer> server_;
 };
 
 // One run of `mzt`: its arguments ("PORT", "SERVER" filled in; "@x" is x in the
@@ -168,7 +120,7 @@ class CliRunTest : public CliTest, public ::testing::WithParamInterface<CliRow> 
 
 TEST_P(CliRunTest, ExitStatusTextAndTheDeviceAfterwards) {
   const CliRow& row = GetParam();
-  ASSERT_TRUE(dbgen::SyntheticDatabase(newer_).WriteTo(folder_ / "mine.bin"));
+  ASSERT_TRUE(dbgen::SyntheticDatabase(kNewer).WriteTo(folder_ / "mine.bin"));
   ASSERT_TRUE(dbgen::SyntheticDatabase({2024, 6, 1, 2, 4, 4, 100, 3}).WriteTo(folder_ / "old.bin"));
   test::WriteFileBytes(folder_ / "bad.bin", std::string(100, 'x'));
   fs::create_directories(folder_ / "empty" / "class" / "tty");
@@ -408,7 +360,7 @@ TEST_P(KeptFileTest, SourceStaysByteForByte) {
   const KeptFileRow& row = GetParam();
   fs::path file = folder_ / row.file;
   fs::create_directories(file.parent_path());
-  ASSERT_TRUE(dbgen::SyntheticDatabase(newer_).WriteTo(file));
+  ASSERT_TRUE(dbgen::SyntheticDatabase(kNewer).WriteTo(file));
   std::map<fs::path, std::string> before{{file, test::ReadFileBytes(file)}};
   for (const auto& name : row.kept) {
     test::WriteFileBytes(folder_ / name, "the user's own " + name);
@@ -477,9 +429,7 @@ INSTANTIATE_TEST_SUITE_P(
     test::RowName());
 
 TEST_F(CliTest, FailedTransferPromptsForTheReplugAndRunsAgain) {
-  ASSERT_TRUE(device_->AddFault({.effect = devsim::Fault::Effect::kFrameStatus2,
-                                 .trigger = devsim::Fault::Trigger::kFrame, .fileId = 0xFF00,
-                                 .nth = 1, .times = 2}));
+  ASSERT_TRUE(device_->AddFault(kRefusedFrames));
   // The user pulls the cable once the failed transfer has ended, and plugs it back.
   std::jthread user([this](std::stop_token stop) {
     while (!stop.stop_requested()) {
@@ -499,8 +449,13 @@ TEST_F(CliTest, FailedTransferPromptsForTheReplugAndRunsAgain) {
   EXPECT_EQ(device_->Version().number, 12);
 }
 
+// Ctrl-C at one step of a run: at the replug prompt after a failed transfer,
+// anywhere but in the change of the device's database (it stops at once), or
+// while the device's database is being replaced (it warns first).
 struct InterruptRow {
+  enum Step { kReplugPrompt, kElsewhere, kDuringTheChange };
   std::string name;
+  Step step;
   std::vector<std::string> markers;  // Ctrl-C as each shows
   int status;
   std::vector<std::string> says;
@@ -509,103 +464,70 @@ struct InterruptRow {
   std::string command = "update";
 };
 
-class CliInterruptTest : public CliTest, public ::testing::WithParamInterface<InterruptRow> {
- protected:
-  Outcome RunRow(std::vector<std::string> args) {
-    const InterruptRow& row = GetParam();
-    return Mzt(std::move(args), {.onTerminal = row.onTerminal, .environment = row.environment,
-                                 .watch = InterruptAt(row.markers)});
-  }
-  void ExpectSays(const Outcome& run) {
-    EXPECT_EQ(run.status, GetParam().status) << run.output;
-    for (const auto& text : GetParam().says) EXPECT_TRUE(Has(run, text)) << text << "\n" << run.output;
-  }
-  // No download, device file or temporary of this run is left in the data folder.
-  void ExpectNoWorkFiles() {
-    for (const auto& entry : fs::directory_iterator(folder_ / "home"))
-      EXPECT_EQ(entry.path().filename(), "POI.csv") << entry.path();
-  }
-};
+class CliInterruptTest : public CliTest, public ::testing::WithParamInterface<InterruptRow> {};
 
-// A failed transfer ends at the replug prompt.
-class CtrlCAtTheReplugPrompt : public CliInterruptTest {};
-
-TEST_P(CtrlCAtTheReplugPrompt, StopsWithTheTransferFailedStatus) {
-  ASSERT_TRUE(device_->AddFault({.effect = devsim::Fault::Effect::kFrameStatus2,
-                                 .trigger = devsim::Fault::Trigger::kFrame, .fileId = 0xFF00,
-                                 .nth = 1, .times = 2}));
-  ExpectSays(RunRow({"update", "--yes", "--port", Port(), "--server", server_->BaseUrl()}));
-  ExpectNoWorkFiles();
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Colours, CtrlCAtTheReplugPrompt,
-    ::testing::Values(
-        InterruptRow{"Coloured", {"請拔除USB線"}, 6,
-                     {"\x1b[32m請拔除USB線\x1b[0m", "Stopped.", "unplug the device, plug it in again"}},
-        InterruptRow{"NoColour", {"請拔除USB線"}, 6, {"\r\n請拔除USB線\r\n", "Stopped."}, true,
-                     {"NO_COLOR=1"}}),
-    test::RowName());
-
-// Anywhere but in the change of the device's database, Ctrl-C stops at once.
-class CtrlCStopsAtOnce : public CliInterruptTest {};
-
-TEST_P(CtrlCStopsAtOnce, AndCleansUp) {
-  // A download that takes seconds.
-  server_->SetFault(updserver::Page::kDownload,
-                    {.pieceDelay = std::chrono::milliseconds(500), .pieceSize = 1024});
-  std::vector<std::string> args = {GetParam().command, "--port", Port(), "--server",
-                                   server_->BaseUrl()};
-  if (!GetParam().onTerminal) args.push_back("--yes");
-  Outcome run = RunRow(args);
-  ExpectSays(run);
-  EXPECT_FALSE(Has(run, "Press Ctrl-C again")) << run.output;
-  EXPECT_EQ(device_->Version().number, 3);
-  EXPECT_EQ(device_->PoiCount(), 3u);
-  ExpectNoWorkFiles();
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Steps, CtrlCStopsAtOnce,
-    ::testing::Values(
-        InterruptRow{"AtTheQuestion", {"(y/n)"}, 130, {"mzt: stopped."}, true, {}, "clear-poi"},
-        // Once the first piece is in the partial file (its progress line shows).
-        InterruptRow{"DuringTheDownload", {"資料下載中,請稍等\n["}, 130, {"mzt: stopped."}, false}),
-    test::RowName());
-
-// While the device's database is being replaced.
-class CtrlCDuringTheChange : public CliInterruptTest {};
-
-TEST_P(CtrlCDuringTheChange, WarnsFirstThenStopsCleanly) {
-  // Frames the device takes its time to store, and enough of them.
-  RestartDevice([](devsim::SimulatedDevice::Options& options) {
-    options.flashTime = std::chrono::milliseconds(40);
-  });
+TEST_P(CliInterruptTest, StopsAndCleansUp) {
+  const InterruptRow& row = GetParam();
+  std::vector<std::string> args = {row.command, "--port", Port(), "--server", server_->BaseUrl()};
+  if (!row.onTerminal || row.step == InterruptRow::kReplugPrompt) args.push_back("--yes");
   fs::path file = folder_ / "big.bin";
-  ASSERT_TRUE(dbgen::SyntheticDatabase({2026, 11, 30, 12, 4, 8, 12000, 21}).WriteTo(file));
-  const std::string before = test::ReadFileBytes(file);
-  ExpectSays(RunRow({"upload", file.string(), "--port", Port()}));
-  EXPECT_EQ(test::ReadFileBytes(file), before);
-  ExpectNoWorkFiles();
-  // The transfer of FF02 was cut short and ended with its end sentence.
-  for (const auto& stored : device_->ReceivedFiles()) EXPECT_NE(stored.id, 0xFF02);
-  auto sentences = device_->ReceivedSentences();
-  ASSERT_FALSE(sentences.empty());
-  EXPECT_EQ(sentences.back().rfind("$PQEL999,2,65282", 0), 0u) << sentences.back();
+  if (row.step == InterruptRow::kReplugPrompt) {
+    ASSERT_TRUE(device_->AddFault(kRefusedFrames));
+  } else if (row.step == InterruptRow::kElsewhere) {
+    // A download that takes seconds.
+    server_->SetFault(updserver::Page::kDownload,
+                      {.pieceDelay = std::chrono::milliseconds(500), .pieceSize = 1024});
+  } else {
+    // Frames the device takes its time to store, and enough of them.
+    RestartDevice([](devsim::SimulatedDevice::Options& options) {
+      options.flashTime = std::chrono::milliseconds(40);
+    });
+    ASSERT_TRUE(dbgen::SyntheticDatabase({2026, 11, 30, 12, 4, 8, 12000, 21}).WriteTo(file));
+    args = {"upload", file.string(), "--port", Port()};
+  }
+  const std::string before = fs::exists(file) ? test::ReadFileBytes(file) : "";
+  Outcome run = Mzt(args, {.onTerminal = row.onTerminal, .environment = row.environment,
+                           .watch = InterruptAt(row.markers)});
+  EXPECT_EQ(run.status, row.status) << run.output;
+  for (const auto& text : row.says) EXPECT_TRUE(Has(run, text)) << text << "\n" << run.output;
+  // No download, device file or temporary of this run is left in the data folder.
+  for (const auto& entry : fs::directory_iterator(folder_ / "home"))
+    EXPECT_EQ(entry.path().filename(), "POI.csv") << entry.path();
+  if (row.step == InterruptRow::kElsewhere) {
+    EXPECT_FALSE(Has(run, "Press Ctrl-C again")) << run.output;
+    EXPECT_EQ(device_->Version().number, 3);
+    EXPECT_EQ(device_->PoiCount(), 3u);
+  }
+  if (row.step == InterruptRow::kDuringTheChange) {
+    EXPECT_EQ(test::ReadFileBytes(file), before);
+    // The transfer of FF02 was cut short and ended with its end sentence.
+    for (const auto& stored : device_->ReceivedFiles()) EXPECT_NE(stored.id, 0xFF02);
+    auto sentences = device_->ReceivedSentences();
+    ASSERT_FALSE(sentences.empty());
+    EXPECT_EQ(sentences.back().rfind("$PQEL999,2,65282", 0), 0u) << sentences.back();
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Presses, CtrlCDuringTheChange,
-    ::testing::Values(InterruptRow{
-        "Twice",
-        // Once the first frame of FF02 is acknowledged (its progress line starts).
-        {"FF02.bin 上傳中, 請等待\r\n\r[", "Press Ctrl-C again"},
-        130,
-        {"stopping now leaves the device without a complete database", "mzt: stopping...",
-         "unplug the device, plug it in again, then run `mzt upload "},
-        true,
-        // Reply waits with room for a loaded machine: this test is about Ctrl-C, not speed.
-        {"MZT_TIME_SCALE=0.1"}}),
+    Steps, CliInterruptTest,
+    ::testing::Values(
+        InterruptRow{"ReplugPromptColoured", InterruptRow::kReplugPrompt, {"請拔除USB線"}, 6,
+                     {"\x1b[32m請拔除USB線\x1b[0m", "Stopped.", "unplug the device, plug it in again"}},
+        InterruptRow{"ReplugPromptNoColour", InterruptRow::kReplugPrompt, {"請拔除USB線"}, 6,
+                     {"\r\n請拔除USB線\r\n", "Stopped."}, true, {"NO_COLOR=1"}},
+        InterruptRow{"AtTheQuestion", InterruptRow::kElsewhere, {"(y/n)"}, 130, {"mzt: stopped."}, true,
+                     {}, "clear-poi"},
+        // Once the first piece is in the partial file (its progress line shows).
+        InterruptRow{"DuringTheDownload", InterruptRow::kElsewhere, {"資料下載中,請稍等\n["}, 130,
+                     {"mzt: stopped."}, false},
+        InterruptRow{"TwiceDuringTheChange", InterruptRow::kDuringTheChange,
+                     // Once the first frame of FF02 is acknowledged (its progress line starts).
+                     {"FF02.bin 上傳中, 請等待\r\n\r[", "Press Ctrl-C again"}, 130,
+                     {"stopping now leaves the device without a complete database", "mzt: stopping...",
+                      "unplug the device, plug it in again, then run `mzt upload "},
+                     true,
+                     // Reply waits with room for a loaded machine: this test is about Ctrl-C, not speed.
+                     {"MZT_TIME_SCALE=0.1"}}),
     test::RowName());
 
 TEST_F(CliTest, SendCopyDataReachesTheRunningProgram) {

@@ -44,6 +44,7 @@ INSTANTIATE_TEST_SUITE_P(
                   true, "update"},
         ParseCase{"UploadNeedsItsFile", {"upload"}, false, ""},
         ParseCase{"UploadWithFile", {"upload", "db.bin"}, true, "upload"},
+        ParseCase{"BareDashIsAFileName", {"upload", "-"}, true, "upload"},
         ParseCase{"SplitWithOut", {"split", "db.bin", "--out", "dir"}, true, "split"},
         ParseCase{"OutOnlyForSplit", {"query", "--out", "dir"}, false, ""},
         ParseCase{"UnknownCommand", {"flash"}, false, ""},

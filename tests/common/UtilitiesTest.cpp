@@ -3,7 +3,6 @@
 #include <cstdlib>
 
 #include "common/PortNumber.h"
-#include "common/Timing.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TextCodec.h"
 #include "support/TempFolder.h"
@@ -53,16 +52,6 @@ TEST(ProgramFolderTest, HomeVariableWinsAndDataFolderIsCreated) {
   EXPECT_EQ(DataFolder(), folder / "share" / "mzt-utility");
   unsetenv("XDG_CONFIG_HOME");
   unsetenv("XDG_DATA_HOME");
-}
-
-// Production values stay as given; scaled waits never round to zero.
-TEST(TimingTest, ScaleKeepsProductionValuesAndAFloor) {
-  double saved = TimeScale();
-  SetTimeScale(0.01);
-  EXPECT_EQ(ProductionMilliseconds(Delay::kReply108), 5000);
-  EXPECT_EQ(Duration(Delay::kConnectStart).count(), 10);
-  EXPECT_EQ(Duration(Delay::kWritePause).count(), 1);
-  SetTimeScale(saved);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "common/Timing.h"
 #include "devicelink/DevicePort.h"
 #include "devsim/SimulatedDevice.h"
 #include "support/TempFolder.h"
@@ -39,37 +38,6 @@ class DeviceOperationsTest : public ::testing::Test {
   CDevicePort port_;
 };
 
-TEST_F(DeviceOperationsTest, InformationGettersAfterQueries) {
-  devsim::SimulatedDevice::Options options;
-  options.firmware = "1.3.2.1";
-  options.deviceId = "SN-12345";
-  options.region = "CN";
-  options.pois = devsim::GeneratePois(7);
-  StartDevice(options);
-  ASSERT_TRUE(port_.QueryDeviceInfo(1));
-  EXPECT_EQ(port_.GetVersionText(), "1.3.2.1");
-  ASSERT_TRUE(port_.QueryDeviceInfo(2));
-  EXPECT_EQ(port_.GetDeviceIdText(), "SN-12345");
-  ASSERT_TRUE(port_.QueryDeviceInfo(3));
-  EXPECT_EQ(port_.GetPoiCount(), 7);
-  ASSERT_TRUE(port_.QueryDeviceInfo(7));
-  EXPECT_EQ(port_.GetRegionCode(), "CN");
-  ASSERT_TRUE(port_.QueryDeviceInfo(4));
-  uint16_t year = 1;
-  uint8_t month = 1, day = 1;
-  EXPECT_EQ(port_.GetDatabaseVersion(year, month, day), 258);
-  EXPECT_EQ(year, 0);
-  ASSERT_TRUE(port_.ReadPoiRecord(6));
-  CameraRecord record;
-  port_.CopyPoiRecord(record);
-  auto poi = devsim::GeneratePois(7)[6];
-  EXPECT_NEAR(record.CameraPoint().latitude, poi.cameraLatitude, 1e-4);
-  EXPECT_EQ(record.CameraId(), poi.id);
-  EXPECT_EQ(port_.QueryUploadMode(), 0);
-  EXPECT_TRUE(port_.EnterUploadMode());
-  EXPECT_NE(port_.QueryUploadMode(), 0);
-}
-
 struct AttemptCase {
   const char* name;
   int command;
@@ -102,20 +70,6 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     1}),
     [](const auto& row) { return std::string(row.param.name); });
-
-TEST_F(DeviceOperationsTest, EnterUploadModePausesAfterEachFailedAttempt) {
-  // At a tenth, each pause is as long as each wait: leaving them out would
-  // halve the time.
-  double saved = TimeScale();
-  SetTimeScale(0.1);
-  StartDevice();
-  Silence(113);
-  auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(port_.EnterUploadMode());
-  auto took = std::chrono::steady_clock::now() - start;
-  SetTimeScale(saved);
-  EXPECT_GE(took, 2 * std::chrono::milliseconds(100) + 2 * std::chrono::milliseconds(100));
-}
 
 TEST_F(DeviceOperationsTest, FileTableAndDeletion) {
   test::TempFolder folder;

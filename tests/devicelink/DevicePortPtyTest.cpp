@@ -48,14 +48,6 @@ TEST_F(DevicePortPtyTest, RepliesWrittenInPiecesAreDispatched) {
   EXPECT_EQ(notified_.load(), 3);
 }
 
-TEST_F(DevicePortPtyTest, WritesReachTheDevice) {
-  ASSERT_TRUE(port_.OpenPort(pty_.SlavePath()));
-  std::string sentence = "$PQEL109*30\r\n";
-  ASSERT_TRUE(port_.WriteBytes(reinterpret_cast<const uint8_t*>(sentence.data()), sentence.size()));
-  EXPECT_EQ(pty_.Read(sentence.size(), 2s), sentence);
-  EXPECT_FALSE(port_.WriteBytes(nullptr, 3));
-}
-
 TEST_F(DevicePortPtyTest, ReopenClosesTheOldPortAndCloseTwiceIsHarmless) {
   PtyPair second;
   ASSERT_TRUE(port_.OpenPort(pty_.SlavePath()));

@@ -9,16 +9,35 @@
 #include <utility>
 #include <vector>
 
-#include "devsim/FirmwareHarness.h"
+#include "devicelink/Checksum.h"
 #include "support/ParamName.h"
 
 namespace mzt::devsim {
 namespace {
 
-using test::Command;
-using test::DatabaseHeader;
-using test::Device;
-using test::Frame;
+std::span<const uint8_t> Bytes(std::string_view text) {
+  return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+}
+
+// A command as the program composes it.
+std::string Command(std::string body) {
+  AppendChecksum(body);
+  return body;
+}
+
+std::string Frame(const std::string& data) { return data + static_cast<char>(XorBytes(Bytes(data))); }
+
+// The device without its port: bytes in, written bytes out.
+std::string Send(DeviceFirmware& firmware, std::string_view stream) {
+  std::string written;
+  for (auto bytes = Bytes(stream); !bytes.empty();) {
+    auto outcome = firmware.Feed(bytes);
+    EXPECT_GT(outcome.consumed, 0u);
+    bytes = bytes.subspan(outcome.consumed);
+    for (const Reaction& reaction : outcome.reactions) written += reaction.before + reaction.reply;
+  }
+  return written;
+}
 
 using Exchanges = std::vector<std::pair<std::string, std::string>>;  // written, expected reply
 
@@ -26,15 +45,16 @@ struct GoldenRow {
   const char* name;
   Exchanges exchanges;
   const char* firmware = "1.4.0.7";
-  std::string storedHeader = {};  // FF00.bin sent before the exchanges when not empty
 };
 
 class GoldenReplies : public ::testing::TestWithParam<GoldenRow> {};
 
 TEST_P(GoldenReplies, MatchTheTables) {
-  Device device(test::Defaults(GetParam().firmware));
-  if (!GetParam().storedHeader.empty()) device.SendFile(0xFF00, GetParam().storedHeader, 8192);
-  for (const auto& [written, reply] : GetParam().exchanges) EXPECT_EQ(device.Send(written), reply) << written;
+  DeviceFirmware::Settings settings;
+  settings.firmware = GetParam().firmware;
+  settings.pois = GeneratePois(2);
+  DeviceFirmware firmware(std::move(settings), FileStore());
+  for (const auto& [written, reply] : GetParam().exchanges) EXPECT_EQ(Send(firmware, written), reply) << written;
 }
 
 std::string Spoilt(std::string frame) {
@@ -42,7 +62,19 @@ std::string Spoilt(std::string frame) {
   return frame;
 }
 
-const std::string kHeader = DatabaseHeader(2012, 5, 13, 3);
+// 0xFF00 as the split writes it: "%CDB", then year 2012, month 5, day 13 and
+// number 3 big-endian, then the rest of the 44 bytes.
+const std::string kHeader = std::string("%CDB\x07\xDC\x05\x0D\x00\x03", 10) + std::string(34, '\x11');
+
+// The header file stored first, as the program sends it, then `exchanges`.
+Exchanges AfterTheHeader(Exchanges exchanges) {
+  Exchanges all = {{Command("$PQEL999,0,65280,1,0,0"), Sentence("$LOG999,1,65280,1,1")},
+                   {Command("$PQEL999,1,65280,44,1"), Sentence("$LOG999,1,65280,44,1")},
+                   {Frame(kHeader), Sentence("$LOG999,1,44")},
+                   {Command("$PQEL999,2,65280,1,0,0"), Sentence("$LOG999,1,65280,1,1")}};
+  all.insert(all.end(), exchanges.begin(), exchanges.end());
+  return all;
+}
 
 // Checksums of the single sentences worked out by hand.
 INSTANTIATE_TEST_SUITE_P(
@@ -89,10 +121,8 @@ INSTANTIATE_TEST_SUITE_P(
                    {Command("$PQEL999,2,65280,1,0,0"), Sentence("$LOG999,1,65280,1,1")},
                    {Command("$PQEL999,2,8,1,0,0"), Sentence("$LOG999,0,8,1,0")}}},
         GoldenRow{"DeletingTheHeaderForgetsTheVersion",
-                  {{"$PQEL996,1*23\r\n", "$LOG996,1,65280,0*66\r\n"},
-                   {"$PQEL108,4,*05\r\n", "$LOG108,1,4,258,00000000*47\r\n"}},
-                  "1.4.0.7",
-                  kHeader},
+                  AfterTheHeader({{"$PQEL996,1*23\r\n", "$LOG996,1,65280,0*66\r\n"},
+                                  {"$PQEL108,4,*05\r\n", "$LOG108,1,4,258,00000000*47\r\n"}})},
         // The program gave up inside a group and sends its end where a frame was due.
         GoldenRow{"UnfinishedTransferStaysAtLocationZero",
                   {{Command("$PQEL999,0,65282,1,0,0"), Sentence("$LOG999,1,65282,1,1")},
@@ -111,11 +141,11 @@ INSTANTIATE_TEST_SUITE_P(
         // Firmware 1.0.0.3 answers selector 3 without the alarm group and
         // selector 4 with the date as four raw bytes; day 13 puts a CR in.
         GoldenRow{"ExactFormsOfFirmware1003",
-                  {{"$PQEL108,1,*00\r\n", "$LOG108,1,1,1.0.0.3*7D\r\n"},
-                   {"$PQEL108,3,*02\r\n", "$LOG108,1,3,1,1,0,10,1,60,0,2*7B\r\n"},
-                   {"$PQEL108,4,*05\r\n", std::string("$LOG108,1,4,3,\x07\xDC\x05\x0D*98\r\n", 23)}},
-                  "1.0.0.3",
-                  kHeader},
+                  AfterTheHeader({{"$PQEL108,1,*00\r\n", "$LOG108,1,1,1.0.0.3*7D\r\n"},
+                                  {"$PQEL108,3,*02\r\n", "$LOG108,1,3,1,1,0,10,1,60,0,2*7B\r\n"},
+                                  {"$PQEL108,4,*05\r\n",
+                                   std::string("$LOG108,1,4,3,\x07\xDC\x05\x0D*98\r\n", 23)}}),
+                  "1.0.0.3"},
         GoldenRow{"ExactFormWithoutDatabase",
                   {{"$PQEL108,4,*05\r\n", std::string("$LOG108,1,4,258,\0\0\0\0*47\r\n", 25)}},
                   "1.0.0.3"}),

@@ -30,6 +30,11 @@ TEST_F(PoiClearTest, YesClearsThePoisInTheDevice) {
   Finish();
   EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kSuccess) << Transcript();
   EXPECT_EQ(surface_.Control(ids::kDbVersionText).text, L"202501150003");
+  // The drop-down lists the ports anew and chooses the first.
+  Page().OnPortListDropDown();
+  EXPECT_EQ(surface_.Control(ids::kPortList).items,
+            (std::vector<std::wstring>{L"/dev/ttyACM0", (folder_ / "port").wstring()}));
+  EXPECT_EQ(surface_.SelectedListItem(ids::kPortList), 0);
 }
 
 TEST_F(PoiClearTest, NoLeavesThePortClosedAndTheDeviceUntouched) {

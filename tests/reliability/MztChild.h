@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -65,19 +66,28 @@ class MztChildTest : public ::testing::Test {
     server_->Stop();
   }
 
+  // The child's whole environment: `extra`, then the defaults it does not set.
+  std::vector<std::string> Environment(std::vector<std::string> extra = {}) const {
+    std::vector<std::string> env = extra;
+    const std::vector<std::string> defaults{"MZT_TIME_SCALE=0.01", "PATH=/usr/bin:/bin", "LANG=C.UTF-8",
+                                            "MZT_HOME=" + (folder_ / "home").string(),
+                                            "MZT_SYSFS_ROOT=" + (folder_ / "sys").string(),
+                                            "XDG_RUNTIME_DIR=" + folder_.Path().string()};
+    for (const std::string& e : defaults) {
+      std::string name = e.substr(0, e.find('=') + 1);
+      if (std::none_of(extra.begin(), extra.end(), [&](const std::string& x) { return x.starts_with(name); }))
+        env.push_back(e);
+    }
+    return env;
+  }
+
   // Runs mzt without a terminal; `watch` sees the output as it grows;
   // `childSetup` runs in the child before exec (async-signal-safe calls only).
   MztRun Mzt(std::vector<std::string> args,
              const std::function<void(const std::string&, pid_t)>& watch = {},
              void (*childSetup)() = nullptr, std::vector<std::string> env = {}) {
     args.insert(args.begin(), std::string(MZT_PROGRAM));
-    bool scaled = std::any_of(env.begin(), env.end(), [](const std::string& e) { return e.starts_with("MZT_TIME_SCALE="); });
-    if (!scaled) env.push_back("MZT_TIME_SCALE=0.01");
-    for (std::string e : {"PATH=/usr/bin:/bin", "LANG=C.UTF-8"}) env.push_back(e);
-    env.push_back("MZT_HOME=" + (folder_ / "home").string());
-    env.push_back("MZT_SYSFS_ROOT=" + (folder_ / "sys").string());
-    env.push_back("XDG_RUNTIME_DIR=" + folder_.Path().string());
-    return RunChild(std::move(args), std::move(env), {.watch = watch, .childSetup = childSetup});
+    return RunChild(std::move(args), Environment(std::move(env)), {.watch = watch, .childSetup = childSetup});
   }
 
   std::vector<std::string> Update() const {

@@ -5,72 +5,20 @@
 #include "platform/TextCodec.h"
 
 namespace mzt::test {
-namespace {
-
-const char* CallName(SurfaceCall call) {
-  switch (call) {
-    case SurfaceCall::kSetText: return "SetText";
-    case SurfaceCall::kEnable: return "Enable";
-    case SurfaceCall::kShow: return "Show";
-    case SurfaceCall::kCheck: return "Check";
-    case SurfaceCall::kClearList: return "ClearList";
-    case SurfaceCall::kAddListItem: return "AddListItem";
-    case SurfaceCall::kSelectListItem: return "SelectListItem";
-    case SurfaceCall::kSetProgressRange: return "SetProgressRange";
-    case SurfaceCall::kSetProgressPosition: return "SetProgressPosition";
-    case SurfaceCall::kShowMessage: return "ShowMessage";
-    case SurfaceCall::kOpenWaitDialog: return "OpenWaitDialog";
-    case SurfaceCall::kCloseWaitDialog: return "CloseWaitDialog";
-    case SurfaceCall::kSetWaitCaption: return "SetWaitCaption";
-    case SurfaceCall::kRunReplugDialog: return "RunReplugDialog";
-    case SurfaceCall::kEnableCloseCommand: return "EnableCloseCommand";
-  }
-  return "?";
-}
-
-const char* AnswerName(int answer) {
-  switch (static_cast<MessageAnswer>(answer)) {
-    case MessageAnswer::kOk: return "OK";
-    case MessageAnswer::kYes: return "Yes";
-    case MessageAnswer::kNo: return "No";
-    case MessageAnswer::kCancel: return "Cancel";
-  }
-  return "?";
-}
-
-}  // namespace
 
 std::string SurfaceEvent::Describe() const {
+  static const char* const kNames[] = {
+      "SetText",     "Enable",         "Show",           "Check",          "ClearList",
+      "AddListItem", "SelectListItem", "SetProgressRange", "SetProgressPosition",
+      "ShowMessage", "OpenWaitDialog", "CloseWaitDialog", "SetWaitCaption", "RunReplugDialog",
+      "EnableCloseCommand"};
   std::ostringstream line;
-  line << CallName(call);
+  line << kNames[static_cast<int>(call)];
   if (id != 0) line << ' ' << id;
-  switch (call) {
-    case SurfaceCall::kSetText:
-    case SurfaceCall::kAddListItem:
-    case SurfaceCall::kSetWaitCaption:
-      line << " \"" << WideToUtf8(text) << '"';
-      break;
-    case SurfaceCall::kShowMessage:
-      line << " [" << WideToUtf8(caption) << "] \"" << WideToUtf8(text) << "\" -> "
-           << AnswerName(value);
-      break;
-    case SurfaceCall::kSetProgressRange:
-      line << ' ' << low << ".." << value;
-      break;
-    case SurfaceCall::kEnable:
-    case SurfaceCall::kShow:
-    case SurfaceCall::kCheck:
-    case SurfaceCall::kEnableCloseCommand:
-      line << (value ? " on" : " off");
-      break;
-    case SurfaceCall::kSelectListItem:
-    case SurfaceCall::kSetProgressPosition:
-    case SurfaceCall::kRunReplugDialog:
-      line << ' ' << value;
-      break;
-    default:
-      break;
-  }
+  if (!caption.empty()) line << " [" << WideToUtf8(caption) << ']';
+  if (!text.empty()) line << " \"" << WideToUtf8(text) << '"';
+  if (call == SurfaceCall::kSetProgressRange) line << ' ' << low << "..";
+  line << ' ' << value;
   return line.str();
 }
 
@@ -166,7 +114,7 @@ MessageAnswer RecordingSurface::ShowMessage(const std::wstring& text, const std:
     answers_.pop_front();
   }
   messages_.push_back({text, caption, buttons, answer});
-  Record({.call = SurfaceCall::kShowMessage, .id = 0, .text = text, .caption = caption, .value = static_cast<int>(answer)});
+  Record({.call = SurfaceCall::kShowMessage, .text = text, .caption = caption, .value = static_cast<int>(answer)});
   return answer;
 }
 
@@ -192,7 +140,7 @@ bool RecordingSurface::IsWaitDialogOpen() {
 void RecordingSurface::SetWaitCaption(const std::wstring& caption) {
   std::lock_guard lock(mutex_);
   waitCaption_ = caption;
-  Record({.call = SurfaceCall::kSetWaitCaption, .id = 0, .text = caption});
+  Record({.call = SurfaceCall::kSetWaitCaption, .text = caption});
 }
 
 std::wstring RecordingSurface::WaitCaption() {
@@ -201,28 +149,25 @@ std::wstring RecordingSurface::WaitCaption() {
 }
 
 ReplugResult RecordingSurface::RunReplugDialog() {
-  std::function<ReplugResult()> handler;
-  ReplugResult result;
-  {
-    std::lock_guard lock(mutex_);
-    handler = replugHandler_;
-    result = defaultReplug_;
-  }
+  std::unique_lock lock(mutex_);
+  std::function<ReplugResult()> handler = replugHandler_;
+  ReplugResult result = defaultReplug_;
   // The handler may drive the simulated device and call back into the surface.
-  if (handler) result = handler();
-  std::lock_guard lock(mutex_);
-  Record({.call = SurfaceCall::kRunReplugDialog, .id = 0, .value = static_cast<int>(result)});
+  if (handler) {
+    lock.unlock();
+    result = handler();
+    lock.lock();
+  }
+  Record({.call = SurfaceCall::kRunReplugDialog, .value = static_cast<int>(result)});
   return result;
 }
 
 void RecordingSurface::EnableCloseCommand(bool enabled) {
-  std::function<void(bool)> observer;
-  {
-    std::lock_guard lock(mutex_);
-    closeEnabled_ = enabled;
-    Record({.call = SurfaceCall::kEnableCloseCommand, .id = 0, .value = enabled});
-    observer = closeCommandObserver_;
-  }
+  std::unique_lock lock(mutex_);
+  closeEnabled_ = enabled;
+  Record({.call = SurfaceCall::kEnableCloseCommand, .value = enabled});
+  std::function<void(bool)> observer = closeCommandObserver_;
+  lock.unlock();
   if (observer) observer(enabled);
 }
 
@@ -262,16 +207,14 @@ std::vector<ShownMessage> RecordingSurface::Messages() const {
 }
 
 std::vector<std::wstring> RecordingSurface::MessageTexts() const {
-  std::lock_guard lock(mutex_);
   std::vector<std::wstring> texts;
-  for (const auto& message : messages_) texts.push_back(message.text);
+  for (const auto& message : Messages()) texts.push_back(message.text);
   return texts;
 }
 
 std::vector<SurfaceEvent> RecordingSurface::EventsOf(SurfaceCall call) const {
-  std::lock_guard lock(mutex_);
   std::vector<SurfaceEvent> found;
-  for (const auto& event : events_)
+  for (const auto& event : Events())
     if (event.call == call) found.push_back(event);
   return found;
 }
@@ -288,9 +231,8 @@ bool RecordingSurface::CloseCommandEnabled() const {
 }
 
 std::string RecordingSurface::Transcript() const {
-  std::lock_guard lock(mutex_);
   std::string transcript;
-  for (const auto& event : events_) transcript += event.Describe() + "\n";
+  for (const auto& event : Events()) transcript += event.Describe() + "\n";
   return transcript;
 }
 

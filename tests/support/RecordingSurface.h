@@ -42,7 +42,7 @@ struct SurfaceEvent {
   int value = 0;       // flag (0/1), index, position, range high, buttons, answer or result
   int low = 0;         // range low
 
-  // A readable line, e.g. "SetText 1143 資料下載中,請稍等" (UTF-8).
+  // A readable line, e.g. "SetText 1143 \"資料下載中,請稍等\" 0" (UTF-8).
   std::string Describe() const;
 };
 

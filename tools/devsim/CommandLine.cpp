@@ -82,6 +82,7 @@ constexpr EffectEntry kEffects[] = {
     {"mute", Fault::Effect::kStopAnswering, "any"},
     {"unplug", Fault::Effect::kUnplug, "any"},
     {"answer", Fault::Effect::kReplaceReply, "any"},
+    {"endless", Fault::Effect::kEndlessFileTable, "995"},
 };
 
 Result<void> ParseWhere(std::string_view where, Fault& fault) {

@@ -152,7 +152,7 @@ Reaction DeviceFirmware::OnSentence(const ParsedUnit& unit) {
       break;
     case 113: reply = Answer113(argument, hits); break;
     case 114: reply = Answer114(argument); break;
-    case 995: reply = Answer995(argument); break;
+    case 995: reply = Answer995(argument, hits); break;
     case 996: reply = Answer996(static_cast<uint32_t>(std::max(argument, 0)), hits); break;
     case 999: reply = Answer999(fields, reaction); break;
     default: Log("does not know command " + std::to_string(command)); break;
@@ -213,8 +213,10 @@ std::string DeviceFirmware::Answer114(int index) const {
   return Sentence(Format("$LOG114,1,%d,", index) + FormatPoiFields(settings_.pois[static_cast<size_t>(index)]));
 }
 
-std::string DeviceFirmware::Answer995(int index) const {
+std::string DeviceFirmware::Answer995(int index, const FaultHits& hits) const {
   const auto& table = store_.Table();
+  if (hits.endlessTable && index > 0 && static_cast<size_t>(index) > table.size())
+    return Sentence(Format("$LOG995,1,%d,%u,1", index, 0x0100u + static_cast<unsigned>(index)));
   // Past the last entry the device stays silent.
   if (index < 1 || static_cast<size_t>(index) > table.size()) return {};
   const StoredFile& file = table[static_cast<size_t>(index) - 1];

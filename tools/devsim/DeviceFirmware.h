@@ -123,7 +123,7 @@ class DeviceFirmware {
   std::string Answer108(int selector, const FaultHits& hits) const;
   std::string Answer113(int argument, const FaultHits& hits);
   std::string Answer114(int index) const;
-  std::string Answer995(int index) const;
+  std::string Answer995(int index, const FaultHits& hits) const;
   std::string Answer996(uint32_t location, const FaultHits& hits);
   std::string Answer999(const std::vector<std::string>& fields, Reaction& reaction);
   void LeaveTransfer();

@@ -61,13 +61,14 @@ const char* EffectName(Fault::Effect effect) {
     case Fault::Effect::kStopAnswering: return "mute";
     case Fault::Effect::kUnplug: return "unplug";
     case Fault::Effect::kReplaceReply: return "answer";
+    case Fault::Effect::kEndlessFileTable: return "endless";
   }
   return "?";
 }
 
 bool FaultHits::Any() const {
   return drop || corrupt || answerZero || refuseDeletion || stopAnswering || unplug ||
-         frameStatus2 || poiCount >= 0 || delay.count() > 0 || !before.empty() || !answer.empty();
+         frameStatus2 || endlessTable || poiCount >= 0 || delay.count() > 0 || !before.empty() || !answer.empty();
 }
 
 Result<void> FaultScript::Add(Fault fault) {
@@ -82,6 +83,7 @@ Result<void> FaultScript::Add(Fault fault) {
   switch (fault.effect) {
     case Fault::Effect::kAnswerZero: bound = BindCommand(fault, 113, 0); break;
     case Fault::Effect::kRefuseDeletion: bound = BindCommand(fault, 996, fault.argument); break;
+    case Fault::Effect::kEndlessFileTable: bound = BindCommand(fault, 995, fault.argument); break;
     case Fault::Effect::kPoiCount:
       bound = BindCommand(fault, 108, 3);
       if (bound && fault.value < 0) bound = Error{ErrorCode::kInvalidArgument, "negative count"};
@@ -123,6 +125,7 @@ void FaultScript::Apply(const Fault& fault, FaultHits& hits) {
       hits.unplugFor = fault.duration;
       break;
     case Fault::Effect::kReplaceReply: hits.answer = fault.text; break;
+    case Fault::Effect::kEndlessFileTable: hits.endlessTable = true; break;
   }
 }
 

@@ -28,6 +28,7 @@ struct Fault {
     kStopAnswering,     // no reply to anything until the next replug
     kUnplug,            // the pty closes; replug after `duration` (0: only on request)
     kReplaceReply,      // `text` goes out instead of the reply, as it is
+    kEndlessFileTable,  // a 995 past the last entry is answered with one more file
   };
   enum class Trigger {
     kSentence,       // command sentences with an intact checksum
@@ -58,6 +59,7 @@ struct FaultHits {
   bool stopAnswering = false;
   bool unplug = false;
   bool frameStatus2 = false;
+  bool endlessTable = false;
   int poiCount = -1;  // -1: the true count
   std::chrono::milliseconds delay{0};
   std::chrono::milliseconds unplugFor{0};
