@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <utility>
+
+#include "common/ByteSwap.h"
 
 namespace mzt {
 namespace {
@@ -14,28 +17,37 @@ uint32_t Le32(const uint8_t* p) {
 }
 float LeFloat(const uint8_t* p) { return std::bit_cast<float>(Le32(p)); }
 
-void Swap16At(uint8_t* p, size_t offset) { std::swap(p[offset], p[offset + 1]); }
-void Swap32At(uint8_t* p, size_t offset) {
-  std::swap(p[offset], p[offset + 3]);
-  std::swap(p[offset + 1], p[offset + 2]);
-}
-
 }  // namespace
 
-void CameraRecord::ConvertInPlace(uint8_t* p) {
-  Swap32At(p, 0);   // camera latitude
-  Swap32At(p, 4);   // camera longitude
-  Swap32At(p, 8);   // warning latitude
-  Swap32At(p, 12);  // warning longitude
-  Swap16At(p, 16);  // warning heading
-  Swap16At(p, 18);  // camera heading
-  Swap32At(p, 20);  // speed limit
-  Swap16At(p, 24);  // record value
-  Swap16At(p, 26);  // camera ID: each half in place, as the device reads it
-  Swap16At(p, 28);
-  Swap16At(p, 30);  // voice code
-  Swap16At(p, 32);  // angle code
-  Swap16At(p, 34);  // warning distance
+void CameraRecord::ConvertInPlace(uint8_t* p) { ConvertInPlace(p, 1); }
+
+void CameraRecord::ConvertInPlace(uint8_t* p, size_t count) {
+  // Word by word: the record is nine 32-bit words, each one 32-bit field
+  // (reversed) or two 16-bit fields (each swapped; the camera ID's halves
+  // are two such fields).
+  const auto whole = [](uint8_t* at) {
+    uint32_t v;
+    std::memcpy(&v, at, 4);
+    v = SwapBytes32(v);
+    std::memcpy(at, &v, 4);
+  };
+  const auto halves = [](uint8_t* at) {
+    uint32_t v;
+    std::memcpy(&v, at, 4);
+    v = ((v & 0x00FF00FFu) << 8) | ((v >> 8) & 0x00FF00FFu);
+    std::memcpy(at, &v, 4);
+  };
+  for (size_t r = 0; r < count; ++r, p += kSize) {
+    whole(p + 0);    // camera latitude
+    whole(p + 4);    // camera longitude
+    whole(p + 8);    // warning latitude
+    whole(p + 12);   // warning longitude
+    halves(p + 16);  // warning heading, camera heading
+    whole(p + 20);   // speed limit
+    halves(p + 24);  // record value, camera ID low half
+    halves(p + 28);  // camera ID high half, voice code
+    halves(p + 32);  // angle code, warning distance
+  }
 }
 
 void CameraRecord::Convert(std::span<const uint8_t, kSize> b, bool swap) {
