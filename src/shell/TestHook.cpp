@@ -9,6 +9,7 @@
 
 #include "page/UploadDBDlg.h"
 #include "shell/MainSheet.h"
+#include "shell/StallMeter.h"
 
 namespace mzt {
 
@@ -17,8 +18,9 @@ bool TestHook::Enabled() {
   return value && std::string(value) == "1";
 }
 
-TestHook::TestHook(MainSheet& sheet) {
+TestHook::TestHook(MainSheet& sheet, StallMeter* stallMeter) {
   state_->sheet = &sheet;
+  state_->stallMeter = stallMeter;
   sheet.Surface().SetMessageObserver(
       [state = state_](const wxString& caption, const wxString& text, MessageButtons buttons) {
         state->Print("message\t" + caption.utf8_string() + "\t" + text.utf8_string() + "\t" +
@@ -46,13 +48,13 @@ void TestHook::Serve(std::shared_ptr<State> state) {
     {
       std::lock_guard lock(state->mutex);
       if (!state->sheet) return;
-      answer = Run(*state->sheet, line);
+      answer = Run(*state->sheet, state->stallMeter, line);
     }
     state->Print(answer);
   }
 }
 
-std::string TestHook::Run(MainSheet& sheet, const std::string& command) {
+std::string TestHook::Run(MainSheet& sheet, StallMeter* stallMeter, const std::string& command) {
   std::istringstream words(command);
   std::string verb;
   words >> verb;
@@ -109,6 +111,13 @@ std::string TestHook::Run(MainSheet& sheet, const std::string& command) {
   // Whether no flow runs (a query's last steps run after its results show).
   if (verb == "idle")
     return onUi([&] { return std::string(sheet.Sheet().Page().IsFlowRunning() ? "idle\t0" : "idle\t1"); });
+  if (verb == "stall")
+    return onUi([&] {
+      if (!stallMeter) return std::string("stall\toff");
+      char text[32];
+      std::snprintf(text, sizeof text, "stall\t%.1f", stallMeter->TakeLongest());
+      return std::string(text);
+    });
   if (verb == "close")
     return onUi([&] { return std::string(sheet.Close(false) ? "close\tclosing" : "close\tvetoed"); });
   return "unknown\t" + command;
