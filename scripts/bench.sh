@@ -104,7 +104,8 @@ figure_conversation() {
   #   that is not answered and its time-out
   # version, region, device ID, POI count: five 108
   # POI export: 99 times 114
-  # after the version check, the download address and the download
+  # after the version check, the download address, the download and the
+  #   success report
   # deletion: three 996
   # transfer, three files: start, chunk pause, header, frame, end pause, end;
   #   and the pause before the second and the third file
@@ -113,7 +114,7 @@ figure_conversation() {
     + 3 * (10 + 50) + 10 + 1000 \
     + 5 * 10 \
     + 99 * 10 \
-    + 3 * 100 \
+    + 4 * 100 \
     + 3 * 10 \
     + 3 * (10 + 10 + 10 + 10 + 100 + 10) + 2 * 100))
   local start end
