@@ -176,17 +176,28 @@ TEST_F(SplitTest, IndexAndRecordStepsNeedTheHeaderStepFirst) {
   EXPECT_EQ(FolderNames(), std::set<std::string>{"ULDB.bin"});
 }
 
-// The later steps go on reading the file the header step opened: one cut
-// short meanwhile fails them and leaves no device file of theirs behind.
-TEST_F(SplitTest, AFileCutShortAfterItsHeaderStepFailsTheLaterSteps) {
+// The later steps go on reading the file the header step opened: one
+// replaced meanwhile is not mixed in, one cut short fails them and leaves
+// nothing half written.
+TEST_F(SplitTest, LaterStepsReadTheFileTheHeaderStepOpened) {
   WriteDatabase(Database(1));
+  ASSERT_TRUE(splitter_.SplitHeader(db_, true, ff00_));
+  Bytes other = Database(1);
+  other[kRecordsAt] ^= 0xFF;
+  test::WriteFileBytes(folder_ / "other.bin", AsString(other));
+  fs::rename(folder_ / "other.bin", db_);
+  ASSERT_TRUE(splitter_.SplitIndex(db_, true, ff01_));
+  ASSERT_TRUE(splitter_.SplitRecords(db_, true, ff02_));
+  EXPECT_EQ(Read(ff02_), Record(true));
+
   ASSERT_TRUE(splitter_.SplitHeader(db_, true, ff00_));
   fs::resize_file(db_, kRecordsAt - 1);
   auto index = splitter_.SplitIndex(db_, true, ff01_);
   ASSERT_FALSE(index);
   EXPECT_EQ(index.Err().code, ErrorCode::kFormat);
   EXPECT_FALSE(splitter_.SplitRecords(db_, true, ff02_));
-  EXPECT_EQ(FolderNames(), (std::set<std::string>{"ULDB.bin", "FF00.bin"}));
+  // Only the files of the first split; no part of a second FF01.bin.
+  EXPECT_EQ(FolderNames(), (std::set<std::string>{"ULDB.bin", "FF00.bin", "FF01.bin", "FF02.bin"}));
 }
 
 struct RejectedRow {
