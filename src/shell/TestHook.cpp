@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <sstream>
+#include <thread>
 
 #include <wx/button.h>
 
@@ -12,6 +13,12 @@
 #include "shell/StallMeter.h"
 
 namespace mzt {
+namespace {
+
+// How often an answer looks again for a box's modal loop, 10 ms apart.
+constexpr int kModalTries = 500;
+
+}  // namespace
 
 bool TestHook::Enabled() {
   const char* value = std::getenv("MZT_UI_TEST_HOOK");
@@ -101,13 +108,22 @@ std::string TestHook::Run(MainSheet& sheet, StallMeter* stallMeter, const std::s
     });
     return "click\t" + std::to_string(id);
   }
-  if (verb == "answer")
-    return onUi([&] {
-      wxDialog* box = sheet.Surface().OpenMessageBox();
-      if (!box) return std::string("answer\tnone");
-      box->EndModal(argument == "yes" ? wxID_YES : argument == "no" ? wxID_NO : wxID_OK);
-      return "answer\t" + argument;
-    });
+  if (verb == "answer") {
+    // A box is announced just before its modal loop starts, and a busy
+    // machine may run this in between: ending it then would be refused.
+    for (int tries = 0; tries < kModalTries; ++tries) {
+      std::string reply = onUi([&] {
+        wxDialog* box = sheet.Surface().OpenMessageBox();
+        if (!box) return std::string("answer\tnone");
+        if (!box->IsModal()) return std::string();
+        box->EndModal(argument == "yes" ? wxID_YES : argument == "no" ? wxID_NO : wxID_OK);
+        return "answer\t" + argument;
+      });
+      if (!reply.empty()) return reply;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return std::string("answer\tnone");
+  }
   // Whether no flow runs (a query's last steps run after its results show).
   if (verb == "idle")
     return onUi([&] { return std::string(sheet.Sheet().Page().IsFlowRunning() ? "idle\t0" : "idle\t1"); });
