@@ -11,9 +11,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-source scripts/lib/deps.sh
-mzt_install_dependencies
-mzt_configure_and_build -DMZT_BUILD_BENCHMARKS=ON >/dev/null
 
 build=$PWD/build
 work=$(mktemp -d "${TMPDIR:-/tmp}/mzt-bench.XXXXXX")
@@ -135,7 +132,7 @@ figure_split() { run_bench mzt_bench_split; }
 figure_latency() { run_bench mzt_bench_reader; }
 
 # 5. Peak resident memory of a whole update with a 64 MiB database, on an
-# unpaced device: its 5,958 frames take two minutes of prescribed pauses.
+# unpaced device: its 5,960 frames take two minutes of prescribed pauses.
 figure_memory() {
   "$build/mzt-dbgen" --out "$work/big.bin" --size-mib 64 --year 2026 --month 11 --day 30 \
     --number 12 >/dev/null
@@ -170,8 +167,17 @@ figure_ui() {
   record ui_longest_stall "$stall" ms "<= 50"
 }
 
+all=(upload conversation split latency memory ui)
 names=("$@")
-((${#names[@]})) || names=(upload conversation split latency memory ui)
+((${#names[@]})) || names=("${all[@]}")
+for name in "${names[@]}"; do
+  declare -F "figure_$name" >/dev/null || { echo "unknown figure $name (${all[*]})" >&2; exit 1; }
+done
+
+source scripts/lib/deps.sh
+mzt_install_dependencies
+mzt_configure_and_build -DMZT_BUILD_BENCHMARKS=ON >/dev/null
+
 echo "== $(uname -n): $(nproc) cores, $(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)"
 echo "== load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 for name in "${names[@]}"; do
