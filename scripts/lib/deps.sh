@@ -5,7 +5,7 @@ MZT_PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev libcpp-httplib-dev libinih-dev
-  tinyproxy
+  tinyproxy time
   libwxgtk3.2-dev xvfb xdotool imagemagick fonts-noto-cjk
   dpkg-dev desktop-file-utils librsvg2-bin
 )
@@ -29,8 +29,9 @@ mzt_install_dependencies() {
   fi
 }
 
+# Further arguments go to cmake's configure step.
 mzt_configure_and_build() {
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
   cmake --build build -j 2
 }
 

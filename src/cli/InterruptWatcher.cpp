@@ -31,6 +31,8 @@ InterruptWatcher::~InterruptWatcher() { Stop(); }
 void InterruptWatcher::Stop() {
   if (!thread_.joinable()) return;
   thread_.request_stop();
+  // Not a full check period later: every command ends through here.
+  WakeInterruptWaiter();
   thread_.join();
   CatchInterrupts(false);
 }

@@ -2,7 +2,14 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "common/ByteSwap.h"
 
 namespace mzt {
 namespace {
@@ -14,28 +21,50 @@ uint32_t Le32(const uint8_t* p) {
 }
 float LeFloat(const uint8_t* p) { return std::bit_cast<float>(Le32(p)); }
 
-void Swap16At(uint8_t* p, size_t offset) { std::swap(p[offset], p[offset + 1]); }
-void Swap32At(uint8_t* p, size_t offset) {
-  std::swap(p[offset], p[offset + 3]);
-  std::swap(p[offset + 1], p[offset + 2]);
-}
-
 }  // namespace
 
-void CameraRecord::ConvertInPlace(uint8_t* p) {
-  Swap32At(p, 0);   // camera latitude
-  Swap32At(p, 4);   // camera longitude
-  Swap32At(p, 8);   // warning latitude
-  Swap32At(p, 12);  // warning longitude
-  Swap16At(p, 16);  // warning heading
-  Swap16At(p, 18);  // camera heading
-  Swap32At(p, 20);  // speed limit
-  Swap16At(p, 24);  // record value
-  Swap16At(p, 26);  // camera ID: each half in place, as the device reads it
-  Swap16At(p, 28);
-  Swap16At(p, 30);  // voice code
-  Swap16At(p, 32);  // angle code
-  Swap16At(p, 34);  // warning distance
+void CameraRecord::ConvertInPlace(uint8_t* p) { ConvertInPlace(p, 1); }
+
+void CameraRecord::ConvertInPlace(uint8_t* p, size_t count) {
+  // Word by word: the record is nine 32-bit words, each one 32-bit field
+  // (reversed) or two 16-bit fields (each swapped; the camera ID's halves
+  // are two such fields).
+  constexpr bool kWholeWord[9] = {
+      true,   // camera latitude
+      true,   // camera longitude
+      true,   // warning latitude
+      true,   // warning longitude
+      false,  // warning heading, camera heading
+      true,   // speed limit
+      false,  // record value, camera ID low half
+      false,  // camera ID high half, voice code
+      false,  // angle code, warning distance
+  };
+  size_t done = 0;
+#if defined(__SSE2__)
+  // Four records are nine 16-byte vectors. Every 16-bit half is swapped;
+  // a whole word then also has its halves exchanged, chosen by a mask.
+  alignas(16) uint32_t masks[36];
+  for (size_t i = 0; i < 36; ++i) masks[i] = kWholeWord[i % 9] ? 0xFFFFFFFFu : 0u;
+  for (; done + 4 <= count; done += 4, p += 4 * kSize) {
+    for (size_t k = 0; k < 9; ++k) {
+      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+      __m128i halves = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+      __m128i whole = _mm_or_si128(_mm_slli_epi32(halves, 16), _mm_srli_epi32(halves, 16));
+      __m128i mask = _mm_load_si128(reinterpret_cast<const __m128i*>(masks + 4 * k));
+      __m128i out = _mm_xor_si128(halves, _mm_and_si128(_mm_xor_si128(halves, whole), mask));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * k), out);
+    }
+  }
+#endif
+  for (; done < count; ++done, p += kSize) {
+    for (size_t w = 0; w < 9; ++w) {
+      uint32_t v;
+      std::memcpy(&v, p + 4 * w, 4);
+      v = kWholeWord[w] ? SwapBytes32(v) : ((v & 0x00FF00FFu) << 8) | ((v >> 8) & 0x00FF00FFu);
+      std::memcpy(p + 4 * w, &v, 4);
+    }
+  }
 }
 
 void CameraRecord::Convert(std::span<const uint8_t, kSize> b, bool swap) {

@@ -26,6 +26,8 @@ class CameraRecord {
   void Convert(std::span<const uint8_t, kSize> fileBytes, bool swap);
   // Converts 36 little-endian file bytes into device bytes in place.
   static void ConvertInPlace(uint8_t* bytes);
+  // The same for `count` records one after the other.
+  static void ConvertInPlace(uint8_t* bytes, size_t count);
 
   float SpeedLimit() const { return speedLimit_; }
   void SetSpeedLimit(float value) { speedLimit_ = value; }

@@ -18,7 +18,7 @@ Error FormatError(const std::filesystem::path& path, std::string reason) {
 
 }  // namespace
 
-Result<DatabaseLayout> InspectDatabase(const std::filesystem::path& databasePath) {
+Result<CheckedDatabase> OpenDatabase(const std::filesystem::path& databasePath) {
   auto file = InputFile::Open(databasePath);
   if (!file) {
     Error error = std::move(file).TakeError();
@@ -57,7 +57,13 @@ Result<DatabaseLayout> InspectDatabase(const std::filesystem::path& databasePath
                            std::to_string(layout.gridB) + " needs " +
                            std::to_string(layout.RecordsOffset()) + " bytes, the file holds " +
                            std::to_string(size));
-  return layout;
+  return CheckedDatabase{std::move(file).Value(), layout, header};
+}
+
+Result<DatabaseLayout> InspectDatabase(const std::filesystem::path& databasePath) {
+  auto checked = OpenDatabase(databasePath);
+  if (!checked) return std::move(checked).TakeError();
+  return checked.Value().layout;
 }
 
 std::string DeviceFileName(uint16_t identifier) {

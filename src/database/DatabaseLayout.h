@@ -3,11 +3,13 @@
 // grid index (A x B entries of 16 bytes and a 32-bit trailing value) and the
 // 36-byte camera records, little-endian, without gaps.
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 
 #include "common/Result.h"
+#include "platform/InputFile.h"
 
 namespace mzt {
 
@@ -41,9 +43,17 @@ constexpr uint64_t IndexLength(uint16_t gridA, uint16_t gridB) {
   return uint64_t{gridA} * gridB * kIndexEntrySize + kIndexTrailerSize;
 }
 
+// A database file opened and checked, read up to the end of its header.
+struct CheckedDatabase {
+  InputFile file;
+  DatabaseLayout layout;
+  std::array<uint8_t, kDatabaseHeaderSize> header{};
+};
+
 // Checks the whole file without writing anything: it must open, hold the
 // header with its magic and the complete grid index. Any failure is
 // ErrorCode::kFormat with the reason in the message.
+Result<CheckedDatabase> OpenDatabase(const std::filesystem::path& databasePath);
 Result<DatabaseLayout> InspectDatabase(const std::filesystem::path& databasePath);
 
 // "FF00.bin" for 0xFF00: the device file's name is its identifier in hex.

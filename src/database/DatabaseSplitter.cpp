@@ -8,7 +8,6 @@
 #include "common/ByteSwap.h"
 #include "common/CameraRecord.h"
 #include "platform/AtomicFile.h"
-#include "platform/InputFile.h"
 
 namespace mzt {
 namespace fs = std::filesystem;
@@ -85,49 +84,61 @@ Result<void> DatabaseSplitter::CheckNotInput(const fs::path& databasePath,
       .With(databasePath.string());
 }
 
-Result<DatabaseLayout> DatabaseSplitter::CheckAgainstGrid(const fs::path& databasePath) const {
-  if (!grid_)
+Result<DatabaseSplitter::Source*> DatabaseSplitter::Continue(const fs::path& databasePath,
+                                                           Stage stage) {
+  if (!source_ || source_->path != databasePath)
     return Error{ErrorCode::kInvalidArgument, "the header must be split first"}.With(
         databasePath.string());
-  auto layout = InspectDatabase(databasePath);
-  if (!layout) return layout;
-  if (layout.Value().gridA != grid_->a || layout.Value().gridB != grid_->b)
-    return Error{ErrorCode::kFormat, "the file changed since its header was split"}.With(
+  Source& source = *source_;
+  if (source.next == Stage::kIndex && stage == Stage::kRecords) {
+    // The index was not asked for: step over it.
+    if (auto skipped = source.database.file.Skip(source.database.layout.indexLength); !skipped) {
+      source_.reset();
+      return std::move(skipped).TakeError();
+    }
+  } else if (source.next != stage) {
+    source_.reset();
+    return Error{ErrorCode::kInvalidArgument, "the header must be split first"}.With(
         databasePath.string());
-  return layout;
+  }
+  return &source;
 }
 
 Result<void> DatabaseSplitter::SplitHeader(const fs::path& databasePath, bool swap,
                                            fs::path& outFf00Path) {
   outFf00Path = OutputPath(databasePath, kHeaderFileId);
   grid_.reset();
-  auto layout = InspectDatabase(databasePath);
-  if (!layout) return std::move(layout).TakeError();
+  source_.reset();
+  auto database = OpenDatabase(databasePath);
+  if (!database) return std::move(database).TakeError();
   for (uint16_t id : {kHeaderFileId, kIndexFileId, kRecordsFileId})
     if (auto apart = CheckNotInput(databasePath, id); !apart) return apart;
 
-  auto in = InputFile::Open(databasePath);
-  if (!in) return std::move(in).TakeError();
-  std::array<uint8_t, kDatabaseHeaderSize> header{};
-  if (auto read = in.Value().ReadExact(header); !read) return read;
+  std::array<uint8_t, kDatabaseHeaderSize> header = database.Value().header;
   if (swap) ConvertHeader(header.data());
   if (auto written = WriteWhole(outFf00Path, header); !written) return written;
-  grid_ = Grid{layout.Value().gridA, layout.Value().gridB};
+  const DatabaseLayout& layout = database.Value().layout;
+  grid_ = Grid{layout.gridA, layout.gridB};
+  source_.emplace(Source{std::move(database).Value(), databasePath, Stage::kIndex});
   return Success();
 }
 
 Result<void> DatabaseSplitter::SplitIndex(const fs::path& databasePath, bool swap,
                                           fs::path& outFf01Path) {
   outFf01Path = OutputPath(databasePath, kIndexFileId);
-  auto layout = CheckAgainstGrid(databasePath);
-  if (!layout) return std::move(layout).TakeError();
-  if (auto apart = CheckNotInput(databasePath, kIndexFileId); !apart) return apart;
-  const uint64_t length = layout.Value().indexLength;
-  const auto rebase = static_cast<uint32_t>(layout.Value().RecordsOffset());
+  auto source = Continue(databasePath, Stage::kIndex);
+  if (!source) return std::move(source).TakeError();
+  // Whatever happens now, the next step starts from a known place or not at all.
+  source.Value()->next = Stage::kRecords;
+  auto written = WriteIndex(*source.Value(), swap, outFf01Path);
+  if (!written) source_.reset();
+  return written;
+}
 
-  auto in = InputFile::Open(databasePath);
-  if (!in) return std::move(in).TakeError();
-  if (auto skipped = in.Value().Skip(kDatabaseHeaderSize); !skipped) return skipped;
+Result<void> DatabaseSplitter::WriteIndex(Source& source, bool swap, const fs::path& outFf01Path) {
+  const uint64_t length = source.database.layout.indexLength;
+  const auto rebase = static_cast<uint32_t>(source.database.layout.RecordsOffset());
+  InputFile& in = source.database.file;
   auto out = AtomicFile::Create(outFf01Path);
   if (!out) return std::move(out).TakeError();
 
@@ -135,14 +146,14 @@ Result<void> DatabaseSplitter::SplitIndex(const fs::path& databasePath, bool swa
   uint64_t entriesLeft = length - kIndexTrailerSize;  // in bytes
   while (entriesLeft > 0) {
     size_t piece = static_cast<size_t>(std::min<uint64_t>(entriesLeft, buffer.size()));
-    if (auto read = in.Value().ReadExact({buffer.data(), piece}); !read) return read;
+    if (auto read = in.ReadExact({buffer.data(), piece}); !read) return read;
     for (size_t at = 0; at < piece; at += kIndexEntrySize)
       ConvertIndexEntry(buffer.data() + at, rebase, swap);
     if (auto written = out.Value().Write({buffer.data(), piece}); !written) return written;
     entriesLeft -= piece;
   }
   std::array<uint8_t, kIndexTrailerSize> trailer{};
-  if (auto read = in.Value().ReadExact(trailer); !read) return read;
+  if (auto read = in.ReadExact(trailer); !read) return read;
   if (swap) Swap32At(trailer.data());
   if (auto written = out.Value().Write(trailer); !written) return written;
   return out.Value().Commit();
@@ -151,25 +162,27 @@ Result<void> DatabaseSplitter::SplitIndex(const fs::path& databasePath, bool swa
 Result<void> DatabaseSplitter::SplitRecords(const fs::path& databasePath, bool swap,
                                             fs::path& outFf02Path) {
   outFf02Path = OutputPath(databasePath, kRecordsFileId);
-  auto layout = CheckAgainstGrid(databasePath);
-  if (!layout) return std::move(layout).TakeError();
-  if (auto apart = CheckNotInput(databasePath, kRecordsFileId); !apart) return apart;
+  auto source = Continue(databasePath, Stage::kRecords);
+  if (!source) return std::move(source).TakeError();
+  auto written = WriteRecords(*source.Value(), swap, outFf02Path);
+  // The last step: the database file is closed.
+  source_.reset();
+  return written;
+}
 
-  auto in = InputFile::Open(databasePath);
-  if (!in) return std::move(in).TakeError();
-  if (auto skipped = in.Value().Skip(layout.Value().RecordsOffset()); !skipped) return skipped;
+Result<void> DatabaseSplitter::WriteRecords(Source& source, bool swap, const fs::path& outFf02Path) {
+  InputFile& in = source.database.file;
   auto out = AtomicFile::Create(outFf02Path);
   if (!out) return std::move(out).TakeError();
 
-  uint64_t left = layout.Value().RecordsLength();
+  uint64_t left = source.database.layout.RecordsLength();
   std::vector<uint8_t> buffer(static_cast<size_t>(std::min<uint64_t>(kRecordPiece, left)));
   while (left > 0) {
     size_t piece = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
-    if (auto read = in.Value().ReadExact({buffer.data(), piece}); !read) return read;
+    if (auto read = in.ReadExact({buffer.data(), piece}); !read) return read;
     if (swap) {
       size_t whole = piece / CameraRecord::kSize * CameraRecord::kSize;
-      for (size_t at = 0; at < whole; at += CameraRecord::kSize)
-        CameraRecord::ConvertInPlace(buffer.data() + at);
+      CameraRecord::ConvertInPlace(buffer.data(), whole / CameraRecord::kSize);
       // Pieces are whole records, so only the file's last piece can end in a part.
       ConvertPartialRecord(buffer.data() + whole, piece - whole);
     }

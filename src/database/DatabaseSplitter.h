@@ -5,15 +5,17 @@
 // (camera records), each in the output folder (by default the database
 // file's own folder).
 //
-// The steps run in the order header, index, records; the index and records
-// steps use the grid size the header step read. Every step checks the whole
-// file before it writes, and writes its file completely or not at all.
-// No step ever writes over the database file itself: the header step checks
-// all three device files before it writes any.
+// The steps run in the order header, index, records. The header step opens
+// and checks the file; the index and records steps go on reading that open
+// file where the step before stopped, with the layout the header step read,
+// so the file is read once and each device file written once, completely or
+// not at all. No step ever writes over the database file itself: the header
+// step checks all three device files before it writes any.
 // Errors: kFormat when the file is not a complete database (missing, shorter
-// than its header or its grid index, no "%CDB"); kInvalidArgument when a
-// device file would be the database file; kIo with the system's text when a
-// device file cannot be written.
+// than its header or its grid index, no "%CDB", or cut short while it is
+// read); kInvalidArgument when a device file would be the database file, or
+// a later step does not follow a header step of the same file; kIo with the
+// system's text when a device file cannot be written.
 
 #include <cstdint>
 #include <filesystem>
@@ -50,7 +52,19 @@ class DatabaseSplitter {
     uint16_t a;
     uint16_t b;
   };
-  Result<DatabaseLayout> CheckAgainstGrid(const std::filesystem::path& databasePath) const;
+  enum class Stage { kIndex, kRecords };
+  // The database file the header step opened, and where its reading stands.
+  struct Source {
+    CheckedDatabase database;
+    std::filesystem::path path;
+    Stage next;
+  };
+  // The open file for `stage`, positioned at its part; kInvalidArgument when
+  // no header step of this file came first.
+  Result<Source*> Continue(const std::filesystem::path& databasePath, Stage stage);
+  static Result<void> WriteIndex(Source& source, bool swap, const std::filesystem::path& outFf01Path);
+  static Result<void> WriteRecords(Source& source, bool swap,
+                                   const std::filesystem::path& outFf02Path);
   std::filesystem::path OutputPath(const std::filesystem::path& databasePath,
                                    uint16_t identifier) const;
   // kInvalidArgument when the device file `identifier` is the database file.
@@ -58,6 +72,7 @@ class DatabaseSplitter {
 
   std::filesystem::path outputFolder_;
   std::optional<Grid> grid_;
+  std::optional<Source> source_;
 };
 
 }  // namespace mzt

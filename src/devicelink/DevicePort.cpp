@@ -104,8 +104,9 @@ bool CDevicePort::StartReader() {
 void CDevicePort::StopReader() {
   if (!reader_.joinable()) return;
   // The reader checks the flag at least every poll period and never waits on
-  // another thread, so a join is enough.
+  // another thread, so a join is enough; the wake spares the rest of its poll.
   reader_.request_stop();
+  port_->WakeReader();
   reader_.join();
 }
 

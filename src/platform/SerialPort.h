@@ -30,6 +30,11 @@ class ISerialPort {
   // Waits up to `timeout` for bytes and reads what has arrived: 0 bytes on a
   // time-out, kDisconnected when the port has gone away (unplugged).
   virtual Result<size_t> Read(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) = 0;
+
+  // Ends a waiting Read at once with 0 bytes, from another thread, so that a
+  // reader told to stop need not wait out its timeout. A port without the
+  // means lets the timeout run.
+  virtual void WakeReader() {}
 };
 
 std::unique_ptr<ISerialPort> CreateSerialPort();

@@ -27,6 +27,8 @@ int InterruptCount();
 // Waits until more than `seen` interrupts have come, at most `timeout`;
 // answers the count.
 int WaitForInterrupt(int seen, std::chrono::milliseconds timeout);
+// Ends a WaitForInterrupt now, as if its time were up.
+void WakeInterruptWaiter();
 // Ends the program at once with `status`, standard output and error flushed.
 [[noreturn]] void ExitNow(int status);
 

@@ -9,6 +9,7 @@
 #include "common/ModuleVersion.h"
 #include "common/Timing.h"
 #include "shell/MainSheet.h"
+#include "shell/StallMeter.h"
 #include "shell/TestHook.h"
 
 namespace mzt {
@@ -18,9 +19,13 @@ class MztUtilityApp : public wxApp {
   bool OnInit() override {
     InitTimingFromEnvironment();
     auto* sheet = new MainSheet(wxString::FromUTF8(ProgramTitle()));
-    if (TestHook::Enabled()) hook_ = std::make_unique<TestHook>(*sheet);
+    if (StallMeter::Enabled()) stallMeter_ = std::make_unique<StallMeter>();
+    if (TestHook::Enabled()) hook_ = std::make_unique<TestHook>(*sheet, stallMeter_.get());
     sheet->Bind(wxEVT_DESTROY, [this, sheet](wxWindowDestroyEvent& event) {
-      if (event.GetEventObject() == sheet) hook_.reset();
+      if (event.GetEventObject() == sheet) {
+        hook_.reset();
+        stallMeter_.reset();
+      }
       event.Skip();
     });
     sheet->Show();
@@ -28,6 +33,7 @@ class MztUtilityApp : public wxApp {
   }
 
  private:
+  std::unique_ptr<StallMeter> stallMeter_;
   std::unique_ptr<TestHook> hook_;
 };
 

@@ -1,16 +1,27 @@
 #include "shell/TestHook.h"
 
+#include <cstdio>
 #include <sstream>
+#include <thread>
 
 #include <wx/button.h>
 
 #include "page/UploadDBDlg.h"
 #include "shell/MainSheet.h"
+#include "shell/StallMeter.h"
 
 namespace mzt {
+namespace {
 
-TestHook::TestHook(MainSheet& sheet)
-    : channel_([&sheet](const std::string& command) { return Run(sheet, command); }) {
+// How often an answer looks again for a box's modal loop, 10 ms apart.
+constexpr int kModalTries = 500;
+
+}  // namespace
+
+TestHook::TestHook(MainSheet& sheet, StallMeter* stallMeter)
+    : channel_([&sheet, stallMeter](const std::string& command) {
+        return Run(sheet, stallMeter, command);
+      }) {
   sheet.Surface().SetMessageObserver(
       [print = channel_.LinePrinter()](const wxString& caption, const wxString& text,
                                        MessageButtons buttons) {
@@ -19,7 +30,7 @@ TestHook::TestHook(MainSheet& sheet)
       });
 }
 
-std::string TestHook::Run(MainSheet& sheet, const std::string& command) {
+std::string TestHook::Run(MainSheet& sheet, StallMeter* stallMeter, const std::string& command) {
   std::istringstream words(command);
   std::string verb;
   words >> verb;
@@ -66,16 +77,32 @@ std::string TestHook::Run(MainSheet& sheet, const std::string& command) {
     });
     return "click\t" + std::to_string(id);
   }
-  if (verb == "answer")
-    return onUi([&] {
-      wxDialog* box = sheet.Surface().OpenMessageBox();
-      if (!box) return std::string("answer\tnone");
-      box->EndModal(argument == "yes" ? wxID_YES : argument == "no" ? wxID_NO : wxID_OK);
-      return "answer\t" + argument;
-    });
+  if (verb == "answer") {
+    // A box is announced just before its modal loop starts, and a busy
+    // machine may run this in between: ending it then would be refused.
+    for (int tries = 0; tries < kModalTries; ++tries) {
+      std::string reply = onUi([&] {
+        wxDialog* box = sheet.Surface().OpenMessageBox();
+        if (!box) return std::string("answer\tnone");
+        if (!box->IsModal()) return std::string();
+        box->EndModal(argument == "yes" ? wxID_YES : argument == "no" ? wxID_NO : wxID_OK);
+        return "answer\t" + argument;
+      });
+      if (!reply.empty()) return reply;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return std::string("answer\tnone");
+  }
   // Whether no flow runs (a query's last steps run after its results show).
   if (verb == "idle")
     return onUi([&] { return std::string(sheet.Sheet().Page().IsFlowRunning() ? "idle\t0" : "idle\t1"); });
+  if (verb == "stall")
+    return onUi([&] {
+      if (!stallMeter) return std::string("stall\toff");
+      char text[32];
+      std::snprintf(text, sizeof text, "stall\t%.1f", stallMeter->TakeLongest());
+      return std::string(text);
+    });
   if (verb == "close")
     return onUi([&] { return std::string(sheet.Close(false) ? "close\tclosing" : "close\tvetoed"); });
   return "unknown\t" + command;

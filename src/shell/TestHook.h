@@ -3,6 +3,8 @@
 // on standard input, one answer a line on standard output, and a line for
 // each message box as it opens ("message<TAB>caption<TAB>text<TAB>ok|yesno"). Commands:
 //   title | tabs | tab N | click ID | text ID | enabled ID | answer ok|yes|no | idle | close
+//   | stall (the longest UI-thread stall in ms since the last asking, with
+//   MZT_UI_STALL_METER=1; "off" without)
 // Without the variable nothing reads standard input.
 
 #include <string>
@@ -12,16 +14,18 @@
 namespace mzt {
 
 class MainSheet;
+class StallMeter;
 
 class TestHook {
  public:
   static bool Enabled() { return TestHookChannel::Enabled(); }
 
   // Serves commands until destroyed; a command in flight ends first.
-  explicit TestHook(MainSheet& sheet);
+  // `stallMeter` may be null; it outlives the hook.
+  TestHook(MainSheet& sheet, StallMeter* stallMeter);
 
  private:
-  static std::string Run(MainSheet& sheet, const std::string& command);
+  static std::string Run(MainSheet& sheet, StallMeter* stallMeter, const std::string& command);
 
   TestHookChannel channel_;
 };

@@ -146,7 +146,7 @@ MessageAnswer WxControlSurface::ShowMessage(const std::wstring& text, const std:
         messageBox_ = outer;
         if (afterMessageBoxes_) {
           if (outer) {
-            outer->EndModal(wxID_CANCEL);
+            if (outer->IsModal()) outer->EndModal(wxID_CANCEL);
           } else {
             // Queued, so that it runs once the handler below has returned.
             frame_.CallAfter(std::move(afterMessageBoxes_));
@@ -243,12 +243,14 @@ void WxControlSurface::EndMessageBoxesThen(std::function<void()> then) {
     return;
   }
   afterMessageBoxes_ = std::move(then);
-  messageBox_->EndModal(wxID_CANCEL);
+  // A box answered a moment ago is no longer modal but has not returned
+  // yet: it runs `then` when it does, and may not be ended twice.
+  if (messageBox_->IsModal()) messageBox_->EndModal(wxID_CANCEL);
 }
 
 void WxControlSurface::Shutdown() {
   gate_.Shutdown();
-  if (messageBox_) messageBox_->EndModal(wxID_CANCEL);
+  if (messageBox_ && messageBox_->IsModal()) messageBox_->EndModal(wxID_CANCEL);
   if (replugCancelled_) *replugCancelled_ = true;
   if (waitDialog_) {
     waitDialog_->Destroy();

@@ -224,14 +224,16 @@ void SimulatedDevice::Run(std::stop_token stop) {
       wakeup_.WaitFor(wait);
       continue;
     }
+    auto ready = pty_.WaitReadable(
+        wakeup_, std::chrono::duration_cast<std::chrono::microseconds>(Duration(Delay::kReaderPoll)));
+    if (ready != Pty::Wait::kReadable) continue;
+    // Asked only once bytes are there: an allowance from before the wait
+    // would spend the idle time's credit twice.
     size_t allowed = pacer_.Allowance(Clock::now(), buffer.size());
     if (allowed == 0) {
       wakeup_.WaitFor(pacer_.UntilNextByte(Clock::now()));
       continue;
     }
-    auto ready = pty_.WaitReadable(
-        wakeup_, std::chrono::duration_cast<std::chrono::microseconds>(Duration(Delay::kReaderPoll)));
-    if (ready != Pty::Wait::kReadable) continue;
     auto got = pty_.Read(std::span(buffer).first(allowed));
     if (!got) {
       Log("read failed: " + got.Err().message);

@@ -52,7 +52,26 @@ std::string PortOpenAdvice(const Error& error) {
   return {};
 }
 
-PosixSerialPort::~PosixSerialPort() { Close(); }
+PosixSerialPort::PosixSerialPort() {
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+    wakeRead_ = fds[0];
+    wakeWrite_ = fds[1];
+  }
+}
+
+PosixSerialPort::~PosixSerialPort() {
+  Close();
+  if (wakeRead_ >= 0) ::close(wakeRead_);
+  if (wakeWrite_ >= 0) ::close(wakeWrite_);
+}
+
+void PosixSerialPort::WakeReader() {
+  if (wakeWrite_ < 0) return;
+  char byte = 1;
+  ssize_t written = ::write(wakeWrite_, &byte, 1);
+  (void)written;  // a full pipe wakes the reader already
+}
 
 Result<void> PosixSerialPort::Open(const std::string& name, int baudRate) {
   Close();
@@ -161,13 +180,20 @@ Result<void> PosixSerialPort::WaitUntilDrained(Clock::time_point deadline) {
 Result<size_t> PosixSerialPort::Read(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) {
   int fd = fd_.load();
   if (fd < 0) return Error{ErrorCode::kIo, "port is not open"};
-  pollfd pfd{fd, POLLIN, 0};
-  int ready = ::poll(&pfd, 1, static_cast<int>(timeout.count()));
+  pollfd fds[2] = {{fd, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
+  int ready = ::poll(fds, wakeRead_ >= 0 ? 2 : 1, static_cast<int>(timeout.count()));
   if (ready < 0) {
     if (errno == EINTR) return size_t{0};
     return SystemFailure(ErrorCode::kIo, "poll", errno);
   }
   if (ready == 0) return size_t{0};
+  if (fds[1].revents & POLLIN) {
+    char drain[16];
+    while (::read(wakeRead_, drain, sizeof drain) > 0) {
+    }
+    return size_t{0};
+  }
+  const pollfd& pfd = fds[0];
   if (!(pfd.revents & POLLIN) && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))) {
     gone_ = true;
     return Error{ErrorCode::kDisconnected, "the device is gone"};

@@ -19,6 +19,14 @@ std::atomic<int> g_count{0};
 int g_wakeRead = -1;
 int g_wakeWrite = -1;
 
+void Wake() {
+  if (g_wakeWrite >= 0) {
+    char byte = 1;
+    ssize_t written = ::write(g_wakeWrite, &byte, 1);
+    (void)written;  // a full pipe already wakes the waiter
+  }
+}
+
 void OnInterrupt(int signal) {
   if (!g_caught.load()) {
     ::signal(signal, SIG_DFL);
@@ -26,11 +34,7 @@ void OnInterrupt(int signal) {
     return;
   }
   g_count.fetch_add(1);
-  if (g_wakeWrite >= 0) {
-    char byte = 1;
-    ssize_t written = ::write(g_wakeWrite, &byte, 1);
-    (void)written;  // a full pipe already wakes the waiter
-  }
+  Wake();
 }
 
 }  // namespace
@@ -75,5 +79,7 @@ int WaitForInterrupt(int seen, std::chrono::milliseconds timeout) {
   }
   return g_count.load();
 }
+
+void WakeInterruptWaiter() { Wake(); }
 
 }  // namespace mzt

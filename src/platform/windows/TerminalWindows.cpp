@@ -74,4 +74,8 @@ int WaitForInterrupt(int seen, std::chrono::milliseconds timeout) {
   return g_count.load();
 }
 
+void WakeInterruptWaiter() {
+  if (g_wake) ::SetEvent(g_wake);
+}
+
 }  // namespace mzt
