@@ -18,7 +18,7 @@ cd "$(dirname "$0")/.."
 retry=(--repeat until-pass:2)
 source scripts/lib/deps.sh
 
-passes=(plain asan)
+passes=(plain asan tsan)
 case "${1:-}" in
   --plain|--asan|--tsan) passes=("${1#--}"); shift ;;
 esac

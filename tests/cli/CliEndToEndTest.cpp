@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <filesystem>
 #include <string>
@@ -522,18 +523,29 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CliTest, SendCopyDataReachesTheRunningProgram) {
   CopyDataServer program;
+  // Written on the server's thread: the child's exit orders it for us, not for the
+  // language's memory model.
+  std::mutex mutex;
   std::string received;
+  auto Received = [&] {
+    std::lock_guard lock(mutex);
+    return received;
+  };
   ASSERT_TRUE(program.Start(folder_ / "mzt-utility.sock", [&](uint32_t id, std::span<const uint8_t> data) {
+    std::lock_guard lock(mutex);
     received.assign(data.begin(), data.end());
     return id == 1;
   }));
   Outcome run = Mzt({"send-copydata", "C:\\db\\ULDB.bin,3"});
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(received, std::string("C:\\db\\ULDB.bin,3\0", 17));
+  EXPECT_EQ(Received(), std::string("C:\\db\\ULDB.bin,3\0", 17));
   // 260 bytes with the NUL that ends the text: one too many.
-  received.clear();
+  {
+    std::lock_guard lock(mutex);
+    received.clear();
+  }
   EXPECT_EQ(Mzt({"send-copydata", std::string(260, 'a')}).status, 1);
-  EXPECT_TRUE(received.empty());
+  EXPECT_TRUE(Received().empty());
 }
 
 }  // namespace
