@@ -393,19 +393,15 @@ TEST_F(CliTest, FailedTransferPromptsForTheReplugAndRunsAgain) {
   ASSERT_TRUE(device_->AddFault({.effect = devsim::Fault::Effect::kFrameStatus2,
                                  .trigger = devsim::Fault::Trigger::kFrame, .fileId = 0xFF00,
                                  .nth = 1, .times = 2}));
-  // The user pulls the cable once the failed transfer has ended, and plugs it back.
-  std::jthread user([this](std::stop_token stop) {
-    while (!stop.stop_requested()) {
-      for (const auto& s : device_->ReceivedSentences()) {
-        if (s.rfind("$PQEL999,2,65280", 0) == 0) {
-          device_->Unplug(std::chrono::milliseconds(300));
-          return;
-        }
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-  });
-  Outcome run = Mzt({"update", "--yes", "--port", Port(), "--server", server_->BaseUrl()});
+  // The user pulls the cable when asked to, and plugs it back.
+  bool pulled = false;
+  auto user = [&](const std::string& output, pid_t) {
+    if (pulled || output.find("請拔除USB線") == std::string::npos) return;
+    pulled = true;
+    device_->Unplug(std::chrono::milliseconds(300));
+  };
+  Outcome run = Mzt({"update", "--yes", "--port", Port(), "--server", server_->BaseUrl()},
+                    {.watch = user});
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_TRUE(Has(run, "請拔除USB線")) << run.output;
   EXPECT_TRUE(Has(run, "請插入USB線")) << run.output;
