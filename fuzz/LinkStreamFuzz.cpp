@@ -18,10 +18,13 @@ using Sentences = std::vector<std::vector<uint8_t>>;
 Sentences Frame(std::span<const uint8_t> stream, size_t (*nextRead)(size_t offset, size_t left)) {
   mzt::SentenceFramer framer;
   Sentences out;
+  // One sink for every read: byte by byte, making one per read cost more than the framing.
+  const mzt::SentenceFramer::Sink sink = [&](std::span<const uint8_t> s) {
+    out.emplace_back(s.begin(), s.end());
+  };
   for (size_t offset = 0; offset < stream.size();) {
     size_t length = nextRead(offset, stream.size() - offset);
-    framer.Feed(stream.subspan(offset, length),
-                [&](std::span<const uint8_t> s) { out.emplace_back(s.begin(), s.end()); });
+    framer.Feed(stream.subspan(offset, length), sink);
     offset += length;
   }
   return out;

@@ -19,7 +19,7 @@ cd "$(dirname "$0")/.."
 retry=(--repeat until-pass:2)
 source scripts/lib/deps.sh
 
-passes=(plain asan windows)
+passes=(plain asan tsan windows)
 case "${1:-}" in
   --plain|--asan|--tsan|--windows) passes=("${1#--}"); shift ;;
 esac
@@ -54,8 +54,13 @@ run_asan() {
 run_tsan() {
   echo "== ThreadSanitizer (threaded suites)"
   mzt_configure_and_build_preset tsan
+  # Ctrl-C at a question stays in the other passes: ThreadSanitizer runs a
+  # signal's handler once the thread passes one of its hooks, and the C
+  # library reads the terminal inside itself, so the read (restarted after the
+  # signal) waits for a key that never comes.
   (cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-    ctest --output-on-failure --timeout 600 -j 2 -L threaded "${retry[@]}" "$@")
+    ctest --output-on-failure --timeout 600 -j 2 -L threaded -E '/AtTheQuestion$' \
+    "${retry[@]}" "$@")
 }
 
 run_windows() {

@@ -30,8 +30,10 @@ Result<void> MakeReducedIndex(const fs::path& ff01Path, const fs::path& indexPat
   if (!out) return std::move(out).TakeError();
 
   constexpr size_t kHalf = kIndexEntrySize / 2;
-  std::vector<uint8_t> buffer(65536 * kIndexEntrySize);
+  // Pieces of up to 1 MiB, never more than the index holds.
   uint64_t left = size - kIndexTrailerSize;
+  std::vector<uint8_t> buffer(
+      static_cast<size_t>(std::min<uint64_t>(65536 * kIndexEntrySize, left)));
   while (left > 0) {
     size_t piece = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
     if (auto read = in.Value().ReadExact({buffer.data(), piece}); !read) return read;

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <filesystem>
 #include <string>
@@ -430,19 +431,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CliTest, FailedTransferPromptsForTheReplugAndRunsAgain) {
   ASSERT_TRUE(device_->AddFault(kRefusedFrames));
-  // The user pulls the cable once the failed transfer has ended, and plugs it back.
-  std::jthread user([this](std::stop_token stop) {
-    while (!stop.stop_requested()) {
-      for (const auto& s : device_->ReceivedSentences()) {
-        if (s.rfind("$PQEL999,2,65280", 0) == 0) {
-          device_->Unplug(std::chrono::milliseconds(300));
-          return;
-        }
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-  });
-  Outcome run = Mzt({"update", "--yes", "--port", Port(), "--server", server_->BaseUrl()});
+  // The user pulls the cable when asked to, and plugs it back.
+  bool pulled = false;
+  auto user = [&](const std::string& output, pid_t) {
+    if (pulled || output.find("請拔除USB線") == std::string::npos) return;
+    pulled = true;
+    device_->Unplug(std::chrono::milliseconds(300));
+  };
+  Outcome run = Mzt({"update", "--yes", "--port", Port(), "--server", server_->BaseUrl()},
+                    {.watch = user});
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_TRUE(Has(run, "請拔除USB線")) << run.output;
   EXPECT_TRUE(Has(run, "請插入USB線")) << run.output;
@@ -532,18 +529,29 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CliTest, SendCopyDataReachesTheRunningProgram) {
   CopyDataServer program;
+  // Written on the server's thread: the child's exit orders it for us, not for the
+  // language's memory model.
+  std::mutex mutex;
   std::string received;
+  auto Received = [&] {
+    std::lock_guard lock(mutex);
+    return received;
+  };
   ASSERT_TRUE(program.Start(folder_ / "mzt-utility.sock", [&](uint32_t id, std::span<const uint8_t> data) {
+    std::lock_guard lock(mutex);
     received.assign(data.begin(), data.end());
     return id == 1;
   }));
   Outcome run = Mzt({"send-copydata", "C:\\db\\ULDB.bin,3"});
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(received, std::string("C:\\db\\ULDB.bin,3\0", 17));
+  EXPECT_EQ(Received(), std::string("C:\\db\\ULDB.bin,3\0", 17));
   // 260 bytes with the NUL that ends the text: one too many.
-  received.clear();
+  {
+    std::lock_guard lock(mutex);
+    received.clear();
+  }
   EXPECT_EQ(Mzt({"send-copydata", std::string(260, 'a')}).status, 1);
-  EXPECT_TRUE(received.empty());
+  EXPECT_TRUE(Received().empty());
 }
 
 }  // namespace

@@ -13,6 +13,13 @@
 namespace mzt {
 namespace {
 
+// The least a scaled reply time-out waits (common/Timing.cpp).
+#if defined(__SANITIZE_THREAD__)
+constexpr std::chrono::milliseconds kMinScaledReply{500};
+#else
+constexpr std::chrono::milliseconds kMinScaledReply{100};
+#endif
+
 using devsim::Fault;
 
 class FileTransferTest : public ::testing::Test {
@@ -151,7 +158,8 @@ INSTANTIATE_TEST_SUITE_P(
         // frame (each slow to be stored) waits for its acknowledgement.
         RecoveryCase{"LateHeaderReplyAndLaterResend", 6400, 1000,
                      {{.effect = Fault::Effect::kDelayReply, .command = 999, .argument = 1,
-                       .nth = 1, .times = 1, .duration = std::chrono::milliseconds(150)},
+                       .nth = 1, .times = 1,
+                       .duration = kMinScaledReply + std::chrono::milliseconds(50)},
                       {.effect = Fault::Effect::kDelayReply, .command = 999, .argument = 1,
                        .nth = 2, .times = 1, .duration = std::chrono::milliseconds(20)},
                       {.effect = Fault::Effect::kDelayReply, .trigger = Fault::Trigger::kFrame,
