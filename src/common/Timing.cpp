@@ -48,15 +48,6 @@ constexpr std::array<int, static_cast<size_t>(Delay::kCount)> kProduction = {
 
 std::atomic<double> g_scale{1.0};
 
-// Scaled down, a wait for the other side still leaves a busy machine time to
-// answer: only the failure paths get shorter. Under ThreadSanitizer both sides
-// run several times slower, so they get more of it.
-#if defined(__SANITIZE_THREAD__)
-constexpr double kMinScaledReplyMs = 500.0;
-#else
-constexpr double kMinScaledReplyMs = 100.0;
-#endif
-
 bool IsTimeout(Delay delay) {
   return delay == Delay::kWriteDeadline ||
          (delay >= Delay::kReply108 && delay <= Delay::kReply999Control);
@@ -64,7 +55,7 @@ bool IsTimeout(Delay delay) {
 
 std::chrono::milliseconds Scaled(double production, bool floored) {
   double ms = production * g_scale.load(std::memory_order_relaxed);
-  if (floored && ms < production) ms = std::max(ms, std::min(production, kMinScaledReplyMs));
+  if (floored && ms < production) ms = std::max(ms, std::min(production, static_cast<double>(kMinScaledReply.count())));
   // A scaled delay never rounds to zero: a zero time-out would turn waits into polls.
   return std::chrono::milliseconds(ms < 1.0 ? 1 : static_cast<long long>(ms + 0.5));
 }

@@ -58,8 +58,18 @@ inline constexpr unsigned kHttpMinimumDownloadRate = 1024;
 // The production value of a delay, in milliseconds.
 int ProductionMilliseconds(Delay delay);
 
+// Scaled down, a wait for the other side still leaves a busy machine time to
+// answer: only the failure paths get shorter. Under ThreadSanitizer both sides
+// run several times slower, so they get more of it.
+#if defined(__SANITIZE_THREAD__)
+inline constexpr std::chrono::milliseconds kMinScaledReply{500};
+#else
+inline constexpr std::chrono::milliseconds kMinScaledReply{250};
+#endif
+
 // The delay as the program waits it: the production value times the scale;
-// a scaled time-out (a wait for the other side) stays at least 100 ms.
+// a scaled time-out (a wait for the other side) stays at least kMinScaledReply
+// (or its production value, if shorter).
 std::chrono::milliseconds Duration(Delay delay);
 
 // A wait for the other side given in production milliseconds (the serial

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <mutex>
 
+#include "common/Timing.h"
 #include "devicelink/DevicePort.h"
 #include "devsim/DeviceFirmware.h"
 #include "devsim/SimulatedDevice.h"
@@ -12,13 +13,6 @@
 
 namespace mzt {
 namespace {
-
-// The least a scaled reply time-out waits (common/Timing.cpp).
-#if defined(__SANITIZE_THREAD__)
-constexpr std::chrono::milliseconds kMinScaledReply{500};
-#else
-constexpr std::chrono::milliseconds kMinScaledReply{100};
-#endif
 
 using devsim::Fault;
 
