@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "page/ControlIds.h"
-#include "database/DatabaseSplitter.h"
 #include "page/MztUtilitySheet.h"
 #include "page/UploadDBDlg.h"
 #include "devicelink/DevicePort.h"
@@ -23,6 +22,7 @@
 #include "platform/TextCodec.h"
 #include "support/RecordingSurface.h"
 #include "support/TempFolder.h"
+#include "support/TestDatabase.h"
 #include "updserver/UpdateServer.h"
 #include "dbgen/SyntheticDatabase.h"
 
@@ -84,11 +84,7 @@ class FlowFixture : public ::testing::Test {
       fs::path installed = folder_ / "installed";
       fs::create_directories(installed);
       ASSERT_TRUE(dbgen::SyntheticDatabase(setup.installed).WriteTo(installed / "ULDB.bin"));
-      DatabaseSplitter splitter;
-      fs::path ff00, ff01, ff02;
-      ASSERT_TRUE(splitter.SplitHeader(installed / "ULDB.bin", true, ff00));
-      ASSERT_TRUE(splitter.SplitIndex(installed / "ULDB.bin", true, ff01));
-      ASSERT_TRUE(splitter.SplitRecords(installed / "ULDB.bin", true, ff02));
+      ASSERT_TRUE(SplitBeside(installed / "ULDB.bin"));
       for (uint16_t id : {uint16_t{0xFF00}, uint16_t{0xFF01}, uint16_t{0xFF02}}) {
         bool listed = setup.onlyFiles.empty() ||
                       std::find(setup.onlyFiles.begin(), setup.onlyFiles.end(), id) != setup.onlyFiles.end();
@@ -145,18 +141,14 @@ class FlowFixture : public ::testing::Test {
     fs::path folder = folder_ / "expected";
     fs::create_directories(folder);
     EXPECT_TRUE(dbgen::SyntheticDatabase(options).WriteTo(folder / "DB.bin"));
-    DatabaseSplitter splitter;
-    fs::path ff00, ff01, ff02;
-    EXPECT_TRUE(splitter.SplitHeader(folder / "DB.bin", true, ff00));
-    EXPECT_TRUE(splitter.SplitIndex(folder / "DB.bin", true, ff01));
-    EXPECT_TRUE(splitter.SplitRecords(folder / "DB.bin", true, ff02));
-    std::string index = ReadFileBytes(ff01);
+    EXPECT_TRUE(SplitBeside(folder / "DB.bin"));
+    std::string index = ReadFileBytes(folder / "FF01.bin");
     if (reduced) {
       std::string reducedIndex;
       for (size_t pos = 0; pos + 4 < index.size(); pos += 16) reducedIndex += index.substr(pos + 8, 8);
       index = reducedIndex + std::string(4, '\0');
     }
-    return {ReadFileBytes(ff00), index, ReadFileBytes(ff02)};
+    return {ReadFileBytes(folder / "FF00.bin"), index, ReadFileBytes(folder / "FF02.bin")};
   }
 
   TempFolder folder_;

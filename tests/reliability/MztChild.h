@@ -2,7 +2,6 @@
 // `mzt` run as a child against the simulated device and the local update
 // server, its output watched as it grows so that a test acts on markers.
 
-#include <algorithm>
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -17,12 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "database/DatabaseSplitter.h"
 #include "database/ReducedIndex.h"
 #include "dbgen/SyntheticDatabase.h"
 #include "devsim/SimulatedDevice.h"
 #include "support/ChildProgram.h"
 #include "support/TempFolder.h"
+#include "support/TestDatabase.h"
 #include "updserver/UpdateServer.h"
 
 namespace mzt::test {
@@ -41,13 +40,7 @@ class MztChildTest : public ::testing::Test {
     ASSERT_TRUE(dbgen::SyntheticDatabase({2025, 1, 15, 3, 4, 4, 200, 7}).WriteTo(folder_ / "installed" / "ULDB.bin"));
     ASSERT_TRUE(dbgen::SyntheticDatabase(kNewer).WriteTo(folder_ / "server" / "tw" / "DB.bin"));
     ASSERT_TRUE(dbgen::SyntheticDatabase(kNewer).WriteTo(folder_ / "expected" / "ULDB.bin"));
-    for (const char* dir : {"installed", "expected"}) {
-      DatabaseSplitter splitter;
-      fs::path db = folder_ / dir / "ULDB.bin", out;
-      ASSERT_TRUE(splitter.SplitHeader(db, true, out));
-      ASSERT_TRUE(splitter.SplitIndex(db, true, out));
-      ASSERT_TRUE(splitter.SplitRecords(db, true, out));
-    }
+    for (const char* dir : {"installed", "expected"}) ASSERT_TRUE(SplitBeside(folder_ / dir / "ULDB.bin"));
     // The device gets the index reduced.
     ASSERT_TRUE(MakeReducedIndex(folder_ / "expected" / "FF01.bin", folder_ / "expected" / "Index.bin"));
     deviceOptions_.pois = devsim::GeneratePois(kPois);

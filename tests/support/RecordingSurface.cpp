@@ -149,15 +149,8 @@ std::wstring RecordingSurface::WaitCaption() {
 }
 
 ReplugResult RecordingSurface::RunReplugDialog() {
-  std::unique_lock lock(mutex_);
-  std::function<ReplugResult()> handler = replugHandler_;
+  std::lock_guard lock(mutex_);
   ReplugResult result = defaultReplug_;
-  // The handler may drive the simulated device and call back into the surface.
-  if (handler) {
-    lock.unlock();
-    result = handler();
-    lock.lock();
-  }
   Record({.call = SurfaceCall::kRunReplugDialog, .value = static_cast<int>(result)});
   return result;
 }
@@ -184,11 +177,6 @@ void RecordingSurface::QueueAnswers(std::initializer_list<MessageAnswer> answers
 void RecordingSurface::SetDefaultAnswer(MessageButtons buttons, MessageAnswer answer) {
   std::lock_guard lock(mutex_);
   (buttons == MessageButtons::kYesNo ? defaultYesNo_ : defaultOk_) = answer;
-}
-
-void RecordingSurface::SetReplugHandler(std::function<ReplugResult()> handler) {
-  std::lock_guard lock(mutex_);
-  replugHandler_ = std::move(handler);
 }
 
 void RecordingSurface::SetDefaultReplugResult(ReplugResult result) {

@@ -97,9 +97,7 @@ class RecordingSurface : public IControlSurface {
   // are used up, the default for the box's buttons (OK, and Yes for Yes/No).
   void QueueAnswers(std::initializer_list<MessageAnswer> answers);
   void SetDefaultAnswer(MessageButtons buttons, MessageAnswer answer);
-  // The replug dialog: a callback (run on the caller's thread, without the
-  // surface's lock) wins over the default (kCancel).
-  void SetReplugHandler(std::function<ReplugResult()> handler);
+  // The replug dialog's result (kCancel unless set).
   void SetDefaultReplugResult(ReplugResult result);
   // Told (on the caller's thread, without the surface's lock) each time the
   // close command is enabled or greyed.
@@ -127,7 +125,6 @@ class RecordingSurface : public IControlSurface {
   std::deque<MessageAnswer> answers_;
   MessageAnswer defaultOk_ = MessageAnswer::kOk;
   MessageAnswer defaultYesNo_ = MessageAnswer::kYes;
-  std::function<ReplugResult()> replugHandler_;
   ReplugResult defaultReplug_ = ReplugResult::kCancel;
   std::function<void(bool)> closeCommandObserver_;
   bool waitOpen_ = false;

@@ -2,7 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
+
+#include "database/DatabaseSplitter.h"
 
 namespace mzt::test {
 
@@ -19,6 +22,14 @@ inline std::string TestDatabaseBytes(int year, int month, int day, int number, s
   bytes[9] = static_cast<char>(number >> 8);
   for (size_t i = 44; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
   return bytes;
+}
+
+// Splits `database` into FF00.bin, FF01.bin and FF02.bin beside it, as an update does.
+inline bool SplitBeside(const std::filesystem::path& database) {
+  DatabaseSplitter splitter;
+  std::filesystem::path out;
+  return splitter.SplitHeader(database, true, out) && splitter.SplitIndex(database, true, out) &&
+         splitter.SplitRecords(database, true, out);
 }
 
 }  // namespace mzt::test
