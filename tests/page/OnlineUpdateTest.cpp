@@ -251,18 +251,6 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerRow{"FileEndlessDrip", kFile, {.dripRate = 64}, {{kUnstable, kError}}}),
     test::RowName());
 
-TEST_F(OnlineUpdateTest, OversizedBodyIsRefused) {
-  auto smallCap = [] { return CreateHttpClient({.maxBodyBytes = kTaiwanSize - 1}); };
-  for (bool chunked : {false, true}) {
-    surface_.ClearEvents();
-    server_.SetFault(Page::kDownload, {.chunked = chunked});
-    EXPECT_FALSE(Run(smallCap)) << chunked;
-    EXPECT_EQ(Messages(), (Shown{{kNewTaiwan, kInfo}, {kStatusBase, kInfo}})) << chunked;
-    EXPECT_FALSE(fs::exists(Database()));
-    EXPECT_FALSE(PartialLeft());
-  }
-}
-
 TEST_F(OnlineUpdateTest, UnwritableDatabaseFileIsAFileFailure) {
   auto expectFileFailure = [this](int code) {
     surface_.ClearEvents();
@@ -421,20 +409,6 @@ TEST_F(OnlineUpdateTest, SuccessReportGoesToTheChosenRegionsPage) {
   EXPECT_EQ(flow.ReportSuccess(), 0);
   EXPECT_EQ(Messages(), (Shown{{L"資料庫伺服器有錯誤", kInfo},
                                {kStatusBase + L"   Internal Server Error", kInfo}}));
-}
-
-TEST_F(OnlineUpdateTest, EveryRequestGoesThroughTheUsersProxy) {
-  if (!test::TinyProxy::Installed()) GTEST_SKIP() << "tinyproxy is not installed";
-  test::TinyProxy proxy;
-  ASSERT_TRUE(proxy.Running()) << proxy.Problem();
-  std::string origin = server_.BaseUrl();
-  origin.pop_back();
-
-  setenv("http_proxy", proxy.Url().c_str(), 1);
-  ASSERT_TRUE(Run()) << surface_.Transcript();
-  for (const std::string& target : {kCheckTw, kAddressTw, kFileTw})
-    EXPECT_TRUE(proxy.LogContains("GET " + origin + target + " HTTP/1.1", std::chrono::seconds(5)))
-        << target << "\n" << proxy.Log();
 }
 
 TEST_F(OnlineUpdateTest, ServerAddressGetsItsSlash) {
