@@ -6,13 +6,13 @@
 #include "devicelink/DevicePort.h"
 #include "devicelink/RecordingCommand.h"
 #include "devicelink/ReplyBuilder.h"
-#include "support/PtyPair.h"
+#include "PtyDevice.h"
 
 namespace mzt {
 namespace {
 
 using namespace std::chrono_literals;
-using test::PtyPair;
+using test::PtyDevice;
 using test::RecordingCommand;
 using test::Reply;
 
@@ -27,7 +27,7 @@ class DevicePortPtyTest : public ::testing::Test {
     });
   }
 
-  PtyPair pty_;
+  PtyDevice pty_;
   RecordingCommand cmd109_{109}, cmd113_{113};
   std::atomic<int> notified_{0};
   std::atomic<int> unknownNotified_{0};
@@ -49,7 +49,7 @@ TEST_F(DevicePortPtyTest, RepliesWrittenInPiecesAreDispatched) {
 }
 
 TEST_F(DevicePortPtyTest, ReopenClosesTheOldPortAndCloseTwiceIsHarmless) {
-  PtyPair second;
+  PtyDevice second;
   ASSERT_TRUE(port_.OpenPort(pty_.SlavePath()));
   ASSERT_TRUE(port_.OpenPort(second.SlavePath()));
   // The first port is free again: another link may take it.
@@ -91,7 +91,7 @@ TEST_F(DevicePortPtyTest, FailedOpenLeavesThePortClosed) {
 
 TEST_F(DevicePortPtyTest, UnpluggedPortFailsWritesAndCloses) {
   ASSERT_TRUE(port_.OpenPort(pty_.SlavePath()));
-  pty_.CloseMaster();
+  pty_.Close();
   std::this_thread::sleep_for(100ms);  // the reader notices the hang-up
   std::string sentence = "$PQEL109*30\r\n";
   EXPECT_FALSE(port_.WriteBytes(reinterpret_cast<const uint8_t*>(sentence.data()), sentence.size()));

@@ -5,7 +5,7 @@
 #include "common/Timing.h"
 #include "devicelink/DevicePort.h"
 #include "devicelink/ReplyBuilder.h"
-#include "support/PtyPair.h"
+#include "PtyDevice.h"
 
 namespace mzt {
 namespace {
@@ -27,7 +27,7 @@ class ReplyTimingTest : public ::testing::Test {
   }
 
   double savedScale_ = 1.0;
-  test::PtyPair pty_;
+  test::PtyDevice pty_;
   AutoResetEvent seen_;  // set by the reader: it lives longer than the port
   CDevicePort port_;
 };
