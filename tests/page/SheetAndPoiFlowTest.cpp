@@ -123,18 +123,5 @@ TEST(SheetRoutingTest, TransferProgressReachesThePageOnlyWhileUploading) {
   EXPECT_EQ(surface.Control(ids::kProgressText).text, L"0.5 KB / 2.0 KB");
 }
 
-TEST(SheetLockTest, PagesEnabledFollowsBusyAndTheCloseCommand) {
-  RecordingSurface surface;
-  CMZTUtilitySheet sheet(surface, nullptr);
-  sheet.SetPagesEnabled(false);
-  EXPECT_TRUE(sheet.IsBusy());
-  EXPECT_FALSE(surface.CloseCommandEnabled());
-  EXPECT_FALSE(surface.Control(ids::kQueryButton).enabled);
-  sheet.SetPagesEnabled(true);
-  EXPECT_FALSE(sheet.IsBusy());
-  EXPECT_TRUE(surface.CloseCommandEnabled());
-  EXPECT_EQ(surface.Control(ids::kUpdateButton).text, L"更新資料庫");
-}
-
 }  // namespace
 }  // namespace mzt::test

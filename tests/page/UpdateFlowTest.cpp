@@ -101,6 +101,8 @@ struct Scenario {
   std::optional<std::vector<uint16_t>> deleted{};
   size_t replugs = 0;                  // replug prompts
   std::wstring dbVersionShown{};
+  size_t block = 0;                    // FF02's frame size; 0: any
+  std::optional<bool> reducedIndex{};  // the index the device got
 };
 
 class ScenarioTest : public UpdateFlowTest, public ::testing::WithParamInterface<Scenario> {};
@@ -152,6 +154,16 @@ TEST_P(ScenarioTest, EndsAsTheUserExpects) {
       return e.id == ids::kDbVersionText && e.text == row.dbVersionShown;
     }));
   }
+  if (row.block) {
+    auto lengths = FrameLengths(0xFF02);
+    ASSERT_FALSE(lengths.empty());
+    EXPECT_EQ(*std::max_element(lengths.begin(), lengths.end()), row.block);
+  }
+  if (row.reducedIndex) {
+    auto expected = ExpectedDeviceFiles(offered_, *row.reducedIndex);
+    EXPECT_EQ(Stored(0xFF01), expected[1]);
+    EXPECT_EQ(Stored(0xFF02), expected[2]);
+  }
   for (const char* name : {"FF00.bin", "FF01.bin", "FF02.bin", "Index.bin"})
     EXPECT_FALSE(fs::exists(DataFile(name))) << name;
   EXPECT_FALSE(surface_.IsWaitDialogOpen());
@@ -179,7 +191,14 @@ Fault RefusedFrames(uint16_t fileId) {
 INSTANTIATE_TEST_SUITE_P(
     Updates, ScenarioTest,
     ::testing::Values(
-        Scenario{.name = "NoPoisGoStraightToTheServer"},
+        Scenario{.name = "NoPoisGoStraightToTheServer", .block = 11264, .reducedIndex = true},
+        // The frame size and the index follow the firmware.
+        Scenario{.name = "Firmware1109", .setup = {.firmware = "1.1.0.9"}, .block = 8192, .reducedIndex = false},
+        Scenario{.name = "Firmware1003", .setup = {.firmware = "1.0.0.3"}, .block = 8192, .reducedIndex = false},
+        Scenario{.name = "Firmware1201", .setup = {.firmware = "1.2.0.1"}, .block = 11264, .reducedIndex = false},
+        Scenario{.name = "Firmware1300", .setup = {.firmware = "1.3.0.0"},
+                 .question = L"您的機器內目前是 [未知] 的測速照相資料,確定要置換為 [台灣] 的測速照相資料嗎?",
+                 .block = 11264, .reducedIndex = true},
         Scenario{.name = "NothingNewer", .offerSame = true, .outcome = FlowOutcome::kUpToDate,
                  .shown = {L"網站無新的資料庫可供更新"}, .sentences = kUntouched, .versionAfter = 3},
         // Whatever version it reports, a device without all three files has no database.
@@ -246,37 +265,6 @@ INSTANTIATE_TEST_SUITE_P(
         Scenario{.name = "DeviceGoneDuringPoisYes", .setup = {.pois = 3}, .fault = kGoneAfterFirstPoi,
                  .outcome = FlowOutcome::kTransferFailed, .question = kOneSaved, .versionAfter = -1}),
     test::RowName());
-
-struct FirmwareCase {
-  const char* firmware;
-  size_t block;
-  bool reducedIndex;
-};
-
-class FirmwareUpdateTest : public UpdateFlowTest,
-                           public ::testing::WithParamInterface<FirmwareCase> {};
-
-TEST_P(FirmwareUpdateTest, BlockSizeAndIndexFollowTheFirmware) {
-  // Big enough for several blocks of either size.
-  offered_.records = 1200;
-  Start({.firmware = GetParam().firmware, .region = "TW"});
-  Update();
-  ASSERT_EQ(Page().LastOutcome(), FlowOutcome::kSuccess) << Transcript();
-  auto lengths = FrameLengths(0xFF02);
-  ASSERT_FALSE(lengths.empty());
-  EXPECT_EQ(*std::max_element(lengths.begin(), lengths.end()), GetParam().block);
-  auto expected = ExpectedDeviceFiles(offered_, GetParam().reducedIndex);
-  EXPECT_EQ(Stored(0xFF01), expected[1]);
-  EXPECT_EQ(Stored(0xFF02), expected[2]);
-  EXPECT_FALSE(fs::exists(DataFile("FF01.bin")));
-}
-
-INSTANTIATE_TEST_SUITE_P(Firmware, FirmwareUpdateTest,
-                         ::testing::Values(FirmwareCase{"1.4.0.7", 11264, true},
-                                           FirmwareCase{"1.1.0.9", 8192, false},
-                                           FirmwareCase{"1.0.0.3", 8192, false},
-                                           FirmwareCase{"1.2.0.1", 11264, false},
-                                           FirmwareCase{"1.3.0.0", 11264, true}));
 
 }  // namespace
 }  // namespace mzt::test
