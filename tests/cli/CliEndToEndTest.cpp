@@ -115,6 +115,12 @@ struct CliRow {
   std::optional<size_t> serverRequests{};
   bool deviceUntouched = false;
   std::vector<std::string> made{};       // files in the test folder afterwards
+  // The user's own files, kept byte for byte: databases, and other files.
+  std::vector<std::string> databases{};
+  std::vector<std::string> kept{};
+  std::vector<std::string> absent{};     // none of these afterwards
+  bool diskFull = false;    // files of more than 4 KiB cannot be written
+  bool leftovers = false;   // temporary files of a killed and of a running writer in D/
 };
 
 class CliRunTest : public CliTest, public ::testing::WithParamInterface<CliRow> {};
@@ -151,6 +157,34 @@ TEST_P(CliRunTest, ExitStatusTextAndTheDeviceAfterwards) {
   if (row.page) server_->SetFault(*row.page, row.serverFault);
   fs::path csv = folder_ / "home" / "POI.csv";
   if (row.poiFileBlocked) fs::create_directories(csv);
+  std::map<fs::path, std::string> before;
+  for (const auto& name : row.databases) {
+    fs::create_directories((folder_ / name).parent_path());
+    ASSERT_TRUE(dbgen::SyntheticDatabase(kNewer).WriteTo(folder_ / name));
+    before[folder_ / name] = test::ReadFileBytes(folder_ / name);
+  }
+  for (const auto& name : row.kept) {
+    test::WriteFileBytes(folder_ / name, "the user's own " + name);
+    before[folder_ / name] = "the user's own " + name;
+  }
+  fs::path dead;
+  if (row.leftovers) {
+    pid_t child = fork();
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+    dead = folder_ / "D" / ("FF02.bin.part-" + std::to_string(child) + "-0a1b2c3d");
+    fs::path running = folder_ / "D" / ("FF01.bin.part-" + std::to_string(getpid()) + "-0a1b2c3d");
+    test::WriteFileBytes(dead, "half");
+    test::WriteFileBytes(running, "being written");
+    before[running] = "being written";
+  }
+  if (row.diskFull) {
+    childSetup_ = [] {
+      signal(SIGXFSZ, SIG_IGN);
+      rlimit limit{4096, 4096};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    };
+  }
   std::vector<std::string> args;
   for (std::string arg : row.args) {
     if (arg.starts_with("@")) arg = (folder_ / arg.substr(1)).string();
@@ -195,6 +229,14 @@ TEST_P(CliRunTest, ExitStatusTextAndTheDeviceAfterwards) {
   }
   for (const auto& name : row.made) EXPECT_TRUE(fs::exists(folder_ / name)) << name;
   EXPECT_TRUE(fs::exists(folder_ / "mine.bin"));
+  for (const auto& [path, bytes] : before) {
+    ASSERT_TRUE(fs::is_regular_file(path)) << path << "\n" << run.output;
+    EXPECT_TRUE(test::ReadFileBytes(path) == bytes) << path;
+  }
+  for (const auto& name : row.absent) EXPECT_FALSE(fs::exists(folder_ / name)) << name;
+  if (row.leftovers) {
+    EXPECT_FALSE(fs::exists(dead));
+  }
 }
 
 const std::vector<std::string> kUpdate{"update", "--port", "PORT", "--server", "SERVER"};
@@ -331,95 +373,28 @@ INSTANTIATE_TEST_SUITE_P(
                .status = 5, .says = {kIncompleteQuestion, "(y/n) n"}, .csvLines = -1, .namesPoiCsv = true},
         CliRow{.name = "UpdateWithYesGoesOn", .args = kUpdateYes, .fault = kCountRefused,
                .says = {kIncompleteQuestion, "(y/n) y"}, .versionAfter = 12, .csvLines = -1,
-               .namesPoiCsv = true}),
-    test::RowName());
-
-// The user's own files survive every split and upload, whatever their names.
-struct KeptFileRow {
-  std::string name;
-  std::string file;               // the user's database, in the test folder
-  std::vector<std::string> args;  // FILE and PORT filled in; "@x" is x in the test folder
-  int status;
-  std::vector<std::string> kept = {};      // more files of the user's, made before the run
-  std::vector<std::string> absent = {};    // none of these afterwards
-  bool deviceTouched = false;
-  int installedNumber = 3;
-  bool diskFull = false;    // files of more than 4 KiB cannot be written
-  bool leftovers = false;   // temporary files of a killed and of a running writer
-};
-
-class KeptFileTest : public CliTest, public ::testing::WithParamInterface<KeptFileRow> {};
-
-TEST_P(KeptFileTest, SourceStaysByteForByte) {
-  const KeptFileRow& row = GetParam();
-  fs::path file = folder_ / row.file;
-  fs::create_directories(file.parent_path());
-  ASSERT_TRUE(dbgen::SyntheticDatabase(kNewer).WriteTo(file));
-  std::map<fs::path, std::string> before{{file, test::ReadFileBytes(file)}};
-  for (const auto& name : row.kept) {
-    test::WriteFileBytes(folder_ / name, "the user's own " + name);
-    before[folder_ / name] = "the user's own " + name;
-  }
-  fs::path dead, running;
-  if (row.leftovers) {
-    pid_t child = fork();
-    if (child == 0) _exit(0);
-    waitpid(child, nullptr, 0);
-    dead = file.parent_path() / ("FF02.bin.part-" + std::to_string(child) + "-0a1b2c3d");
-    running = file.parent_path() / ("FF01.bin.part-" + std::to_string(getpid()) + "-0a1b2c3d");
-    test::WriteFileBytes(dead, "half");
-    test::WriteFileBytes(running, "being written");
-    before[running] = "being written";
-  }
-  std::vector<std::string> args;
-  for (const auto& arg : row.args)
-    args.push_back(arg == "FILE" ? file.string() : arg == "PORT" ? Port()
-                   : arg[0] == '@'  ? (folder_ / arg.substr(1)).string()
-                                    : arg);
-  if (row.diskFull) {
-    childSetup_ = [] {
-      signal(SIGXFSZ, SIG_IGN);
-      rlimit limit{4096, 4096};
-      setrlimit(RLIMIT_FSIZE, &limit);
-    };
-  }
-  Outcome run = Mzt(args);
-  EXPECT_EQ(run.status, row.status) << run.output;
-  for (const auto& [path, bytes] : before) {
-    ASSERT_TRUE(fs::is_regular_file(path)) << path << "\n" << run.output;
-    EXPECT_TRUE(test::ReadFileBytes(path) == bytes) << path;
-  }
-  for (const auto& name : row.absent) EXPECT_FALSE(fs::exists(folder_ / name)) << name;
-  if (row.leftovers) {
-    EXPECT_FALSE(fs::exists(dead));
-  }
-  EXPECT_EQ(!device_->ReceivedSentences().empty(), row.deviceTouched);
-  EXPECT_EQ(device_->Version().number, row.installedNumber);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, KeptFileTest,
-    ::testing::Values(
-        KeptFileRow{"SplitOfFF00", "d/FF00.bin", {"split", "FILE"}, 7, {},
-                    {"d/FF01.bin", "d/FF02.bin"}},
-        KeptFileRow{"SplitOfFF02", "d/FF02.bin", {"split", "FILE"}, 7, {},
-                    {"d/FF00.bin", "d/FF01.bin"}},
+               .namesPoiCsv = true},
+        // The user's own files survive every split and upload, whatever their names.
+        CliRow{.name = "SplitOfFF00", .args = {"split", "@d/FF00.bin"}, .status = 7, .deviceUntouched = true,
+               .databases = {"d/FF00.bin"}, .absent = {"d/FF01.bin", "d/FF02.bin"}},
+        CliRow{.name = "SplitOfFF02", .args = {"split", "@d/FF02.bin"}, .status = 7, .deviceUntouched = true,
+               .databases = {"d/FF02.bin"}, .absent = {"d/FF00.bin", "d/FF01.bin"}},
         // The records step fails: only the files this run wrote are removed.
-        KeptFileRow{"FailedSplitRemovesOnlyItsOwnFiles", "d/db.bin", {"split", "FILE"}, 7,
-                    {"d/FF02.bin"}, {"d/FF00.bin", "d/FF01.bin"}, false, 3, true},
-        KeptFileRow{"FailedSplitOutLeavesNoCopy", "d/db.bin", {"split", "FILE", "--out", "@o"}, 7,
-                    {}, {"o/.db.bin.split", "o/FF00.bin", "o/FF01.bin", "o/FF02.bin"}, false,
-                    3, true},
-        KeptFileRow{"UploadOfFF00InTheDataFolder", "D/FF00.bin",
-                    {"upload", "FILE", "--data-dir", "@D", "--port", "PORT"}, 7},
-        KeptFileRow{"UploadOfTheDataFoldersUldb", "D/ULDB.bin",
-                    {"upload", "FILE", "--data-dir", "@D", "--port", "PORT"}, 0, {},
-                    {"D/FF00.bin", "D/FF01.bin", "D/FF02.bin", "D/Index.bin"}, true, 12},
+        CliRow{.name = "FailedSplitRemovesOnlyItsOwnFiles", .args = {"split", "@d/db.bin"}, .status = 7,
+               .deviceUntouched = true, .databases = {"d/db.bin"}, .kept = {"d/FF02.bin"},
+               .absent = {"d/FF00.bin", "d/FF01.bin"}, .diskFull = true},
+        CliRow{.name = "FailedSplitOutLeavesNoCopy", .args = {"split", "@d/db.bin", "--out", "@o"}, .status = 7,
+               .deviceUntouched = true, .databases = {"d/db.bin"},
+               .absent = {"o/.db.bin.split", "o/FF00.bin", "o/FF01.bin", "o/FF02.bin"}, .diskFull = true},
+        CliRow{.name = "UploadOfFF00InTheDataFolder", .args = {"upload", "@D/FF00.bin", "--data-dir", "@D", "--port", "PORT"},
+               .status = 7, .deviceUntouched = true, .databases = {"D/FF00.bin"}},
+        CliRow{.name = "UploadOfTheDataFoldersUldb", .args = {"upload", "@D/ULDB.bin", "--data-dir", "@D", "--port", "PORT"},
+               .versionAfter = 12, .databases = {"D/ULDB.bin"},
+               .absent = {"D/FF00.bin", "D/FF01.bin", "D/FF02.bin", "D/Index.bin"}},
         // Names close to the temporary files' are the user's.
-        KeptFileRow{"LeftoversOfAKilledRunGoAtTheNextStart", "D/FF02.bin.part-7",
-                    {"query", "--data-dir", "@D", "--port", "PORT"}, 0,
-                    {"D/FF00.bin.part-1-0a1b2c3d", "D/ULDB.bin.part-99999999-nothex00"}, {}, true,
-                    3, false, true}),
+        CliRow{.name = "LeftoversOfAKilledRunGoAtTheNextStart", .args = {"query", "--data-dir", "@D", "--port", "PORT"},
+               .databases = {"D/FF02.bin.part-7"},
+               .kept = {"D/FF00.bin.part-1-0a1b2c3d", "D/ULDB.bin.part-99999999-nothex00"}, .leftovers = true}),
     test::RowName());
 
 // Ctrl-C at one step of a run: at the replug prompt after a failed transfer,
