@@ -38,15 +38,6 @@ namespace fs = std::filesystem;
 
 using Outcome = test::ChildRun;
 
-struct How {
-  bool onTerminal = false;
-  std::string typed{};             // typed on the terminal
-  bool separateOutput = false;     // standard output to a pipe of its own
-  std::vector<std::string> environment{};
-  // Sees the output so far as it grows (send signals on a marker, never on time).
-  std::function<void(const std::string& output, pid_t)> watch{};
-};
-
 // Ctrl-C as each marker shows, each after the one before.
 std::function<void(const std::string&, pid_t)> InterruptAt(std::vector<std::string> markers) {
   size_t next = 0;
@@ -71,23 +62,10 @@ class CliTest : public test::MztChildTest {
     ASSERT_TRUE(device_->Start());
   }
 
-  // Runs mzt with its output on a pipe (no terminal), or on a pty whose input
-  // gets `typed`.
-  Outcome Mzt(std::vector<std::string> args, const How& how = {}) {
-    args.insert(args.begin(), std::string(MZT_PROGRAM));
-    return test::RunChild(std::move(args), Environment(how.environment),
-                          {.onTerminal = how.onTerminal, .typed = how.typed,
-                           .separateOutput = how.separateOutput, .watch = how.watch,
-                           .childSetup = childSetup_});
-  }
-
   std::string Port() const { return (folder_ / "port").string(); }
   bool Has(const Outcome& run, const std::string& text) const {
     return run.output.find(text) != std::string::npos;
   }
-
-  // Runs in the child before mzt starts (async-signal-safe calls only).
-  void (*childSetup_)() = nullptr;
 };
 
 // One run of `mzt`: its arguments ("PORT", "SERVER" filled in; "@x" is x in the
@@ -96,7 +74,8 @@ class CliTest : public test::MztChildTest {
 struct CliRow {
   std::string name;
   std::vector<std::string> args;
-  How how{};
+  test::ChildOptions how{};
+  std::vector<std::string> environment{};  // "=@x" is x in the test folder
   std::optional<devsim::Fault> fault{};
   std::optional<updserver::Page> page{};  // the server's page that misbehaves
   updserver::PageFault serverFault{};
@@ -127,6 +106,7 @@ class CliRunTest : public CliTest, public ::testing::WithParamInterface<CliRow> 
 
 TEST_P(CliRunTest, ExitStatusTextAndTheDeviceAfterwards) {
   const CliRow& row = GetParam();
+  test::ChildOptions how = row.how;
   ASSERT_TRUE(dbgen::SyntheticDatabase(kNewer).WriteTo(folder_ / "mine.bin"));
   ASSERT_TRUE(dbgen::SyntheticDatabase({2024, 6, 1, 2, 4, 4, 100, 3}).WriteTo(folder_ / "old.bin"));
   test::WriteFileBytes(folder_ / "bad.bin", std::string(100, 'x'));
@@ -147,7 +127,7 @@ TEST_P(CliRunTest, ExitStatusTextAndTheDeviceAfterwards) {
   if (row.asNobody) {
     // Nobody still reaches the folders; only the pty is refused.
     for (const fs::path& path : {folder_.Path(), folder_ / "home"}) fs::permissions(path, fs::perms::all);
-    childSetup_ = [] {
+    how.childSetup = [] {
       if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(126);
     };
   }
@@ -179,7 +159,7 @@ TEST_P(CliRunTest, ExitStatusTextAndTheDeviceAfterwards) {
     before[running] = "being written";
   }
   if (row.diskFull) {
-    childSetup_ = [] {
+    how.childSetup = [] {
       signal(SIGXFSZ, SIG_IGN);
       rlimit limit{4096, 4096};
       setrlimit(RLIMIT_FSIZE, &limit);
@@ -192,11 +172,11 @@ TEST_P(CliRunTest, ExitStatusTextAndTheDeviceAfterwards) {
       if (size_t at = arg.find(name); at != std::string::npos) arg.replace(at, strlen(name), value);
     args.push_back(arg);
   }
-  How how = row.how;
-  for (auto& setting : how.environment)
+  std::vector<std::string> environment = row.environment;
+  for (auto& setting : environment)
     if (size_t at = setting.find("=@"); at != std::string::npos)
       setting = setting.substr(0, at + 1) + (folder_ / setting.substr(at + 2)).string();
-  Outcome run = Mzt(args, how);
+  Outcome run = Mzt(args, how, environment);
   if (holder >= 0) close(holder);
   EXPECT_EQ(run.status, row.status) << run.output;
   for (const auto& text : row.says) EXPECT_TRUE(Has(run, text)) << text << "\n" << run.output;
@@ -266,7 +246,7 @@ INSTANTIATE_TEST_SUITE_P(
                         "  /dev/ttyACM0\tMZT0000001\tAT32UC3A3 CDC Speed Camera Detector\n"
                         "  /dev/ttyACM1\tMZT0000002\tAT32UC3A3 CDC Speed Camera Detector\n"},
                .deviceUntouched = true},
-        CliRow{.name = "NoPorts", .args = {"ports", "--json"}, .how = {.environment = {"MZT_SYSFS_ROOT=@empty"}},
+        CliRow{.name = "NoPorts", .args = {"ports", "--json"}, .environment = {"MZT_SYSFS_ROOT=@empty"},
                .output = "[]\n"},
         CliRow{.name = "DataFolderAlone", .args = {"--data-dir"},
                .says = {"data folder: /", "/home\nsettings file: /", "/home/MZTConfig.ini\n"},
@@ -322,7 +302,7 @@ INSTANTIATE_TEST_SUITE_P(
                         "ok: no other program holds it", "\nAn update could run.\n"},
                .deviceUntouched = true},
         CliRow{.name = "DoctorFindsNoDevice", .args = {"doctor", "--server", "SERVER"},
-               .how = {.environment = {"MZT_SYSFS_ROOT=@empty"}}, .status = 11,
+               .environment = {"MZT_SYSFS_ROOT=@empty"}, .status = 11,
                .says = {"problem: no detector found\n    fix: plug the detector in", "An update cannot run: 1 problem."}},
         CliRow{.name = "DoctorFindsAMissingPort", .args = {"doctor", "--port", "/dev/no-such-port", "--server", "SERVER"},
                .status = 11, .says = {"problem: the port does not exist"}},
@@ -434,8 +414,8 @@ TEST_P(CliInterruptTest, StopsAndCleansUp) {
     args = {"upload", file.string(), "--port", Port()};
   }
   const std::string before = fs::exists(file) ? test::ReadFileBytes(file) : "";
-  Outcome run = Mzt(args, {.onTerminal = row.onTerminal, .environment = row.environment,
-                           .watch = InterruptAt(row.markers)});
+  Outcome run = Mzt(args, {.onTerminal = row.onTerminal, .watch = InterruptAt(row.markers)},
+                    row.environment);
   EXPECT_EQ(run.status, row.status) << run.output;
   for (const auto& text : row.says) EXPECT_TRUE(Has(run, text)) << text << "\n" << run.output;
   // No download, device file or temporary of this run is left in the data folder.

@@ -45,13 +45,13 @@ TEST_P(ExclusiveAccess, SecondProgramIsRefusedAndAKilledUploadLeavesNoLock) {
 
   MztRun second;
   std::chrono::milliseconds took{0};
-  MztRun first = Mzt(upload, [&](const std::string& output, pid_t pid) {
+  MztRun first = Mzt(upload, {.watch = [&](const std::string& output, pid_t pid) {
     if (second.status != -1 || output.find("FF02.bin 上傳中") == std::string::npos) return;
     auto start = std::chrono::steady_clock::now();
-    second = Mzt({"query", "--port", (folder_ / "port").string()}, {}, GetParam().childSetup);
+    second = Mzt({"query", "--port", (folder_ / "port").string()}, {.childSetup = GetParam().childSetup});
     took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     kill(pid, SIGKILL);
-  }, nullptr, roomyTimeouts);
+  }}, roomyTimeouts);
   std::cout << "the second program ended after " << took.count() << " ms" << std::endl;
   EXPECT_EQ(first.status, -1) << first.output;
   EXPECT_EQ(second.status, 2) << second.output;
@@ -59,7 +59,7 @@ TEST_P(ExclusiveAccess, SecondProgramIsRefusedAndAKilledUploadLeavesNoLock) {
   EXPECT_NE(second.output.find("Close the program that holds the port"), std::string::npos) << second.output;
 
   // The killed upload's lock went with it.
-  MztRun next = Mzt(upload, {}, nullptr, roomyTimeouts);
+  MztRun next = Mzt(upload, {}, roomyTimeouts);
   EXPECT_EQ(next.status, 0) << next.output;
   EXPECT_EQ(device_->Version().number, 12);
 }

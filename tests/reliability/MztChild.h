@@ -74,13 +74,11 @@ class MztChildTest : public ::testing::Test {
     return env;
   }
 
-  // Runs mzt without a terminal; `watch` sees the output as it grows;
-  // `childSetup` runs in the child before exec (async-signal-safe calls only).
-  MztRun Mzt(std::vector<std::string> args,
-             const std::function<void(const std::string&, pid_t)>& watch = {},
-             void (*childSetup)() = nullptr, std::vector<std::string> env = {}) {
+  // Runs mzt, with `env` added to the test's environment.
+  MztRun Mzt(std::vector<std::string> args, const ChildOptions& options = {},
+             std::vector<std::string> env = {}) {
     args.insert(args.begin(), std::string(MZT_PROGRAM));
-    return RunChild(std::move(args), Environment(std::move(env)), {.watch = watch, .childSetup = childSetup});
+    return RunChild(std::move(args), Environment(std::move(env)), options);
   }
 
   std::vector<std::string> Update() const {

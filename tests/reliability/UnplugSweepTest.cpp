@@ -62,12 +62,12 @@ class UnplugSweep : public MztChildTest {
   // program asks for it (unless `never`).
   MztRun RunUpdate(std::chrono::milliseconds replugAfter, bool never = false) {
     bool replugged = false;
-    return Mzt(Update(), [&](const std::string& output, pid_t) {
+    return Mzt(Update(), {.watch = [&](const std::string& output, pid_t) {
       if (never || replugged || output.find(kPlugPrompt) == std::string::npos) return;
       replugged = true;
       std::this_thread::sleep_for(replugAfter);
       EXPECT_TRUE(device_->Replug());
-    });
+    }});
   }
   void ExpectInstalled(const UnplugRow& row, std::chrono::milliseconds replugAfter) {
     MztRun run = RunUpdate(replugAfter, row.firstStatus != 0);
