@@ -57,33 +57,37 @@ INSTANTIATE_TEST_SUITE_P(
         ShownRow{"WithoutDatabase", {.database = false}, L"無測速照相資料庫", L"台灣"}),
     test::RowName());
 
-TEST_F(QueryFlowTest, UploadModeIsEnteredUntilTheDeviceReportsIt) {
-  Start({}, false);
-  ASSERT_TRUE(device_->AddFault({.effect = Fault::Effect::kAnswerZero, .command = 113,
-                                 .argument = 0, .nth = 1, .times = 2}));
-  Query();
-  EXPECT_EQ(Sentences("$PQEL113,1").size(), 2u);
-  EXPECT_EQ(Sentences("$PQEL113,0").size(), 3u);
-  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kSuccess);
-}
+// A device that enters its upload mode late, never, or answers nothing.
+struct ConnectRow {
+  std::string name;
+  Fault fault;
+  size_t modeRequests;  // 113,1 sent
+  FlowOutcome outcome;
+};
 
-TEST_F(QueryFlowTest, UploadModeLoopIsBounded) {
-  Start({}, false);
-  ASSERT_TRUE(device_->AddFault({.effect = Fault::Effect::kAnswerZero, .command = 113,
-                                 .argument = 0, .nth = 1, .times = 0}));
-  Query();
-  EXPECT_EQ(Sentences("$PQEL113,1").size(), size_t{CUploadDBDlg::kMaxUploadModeRounds});
-  EXPECT_TRUE(Shown(L"無法連結裝置,請確認是否選擇到正確通訊埠或請檢查機器"));
-  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kDeviceUnreachable);
-}
+class ConnectTest : public QueryFlowTest, public ::testing::WithParamInterface<ConnectRow> {};
 
-TEST_F(QueryFlowTest, SilentDeviceFailsWithTheConnectMessage) {
+TEST_P(ConnectTest, TriesAsOftenAsItMayAndSaysSo) {
   Start({}, false);
-  ASSERT_TRUE(device_->AddFault({.effect = Fault::Effect::kStopAnswering, .nth = 1}));
+  ASSERT_TRUE(device_->AddFault(GetParam().fault));
   Query();
-  EXPECT_EQ(Messages(), std::vector<std::wstring>{L"無法連結裝置,請確認是否選擇到正確通訊埠或請檢查機器"});
+  EXPECT_EQ(Sentences("$PQEL113,1").size(), GetParam().modeRequests);
+  EXPECT_EQ(Page().LastOutcome(), GetParam().outcome);
+  EXPECT_EQ(Messages(), GetParam().outcome == FlowOutcome::kSuccess
+                            ? std::vector<std::wstring>{}
+                            : std::vector<std::wstring>{L"無法連結裝置,請確認是否選擇到正確通訊埠或請檢查機器"});
   EXPECT_FALSE(surface_.IsWaitDialogOpen());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Devices, ConnectTest,
+    ::testing::Values(
+        ConnectRow{"LateUploadMode", {.effect = Fault::Effect::kAnswerZero, .command = 113, .argument = 0, .nth = 1, .times = 2},
+                   2, FlowOutcome::kSuccess},
+        ConnectRow{"NeverUploadMode", {.effect = Fault::Effect::kAnswerZero, .command = 113, .argument = 0, .nth = 1, .times = 0},
+                   CUploadDBDlg::kMaxUploadModeRounds, FlowOutcome::kDeviceUnreachable},
+        ConnectRow{"Silent", {.effect = Fault::Effect::kStopAnswering, .nth = 1}, 2, FlowOutcome::kDeviceUnreachable}),
+    test::RowName());
 
 TEST_F(QueryFlowTest, PortThatCannotBeOpenedFailsAtOnceSayingWhy) {
   Start({}, false);
