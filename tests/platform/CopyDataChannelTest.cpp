@@ -104,6 +104,7 @@ TEST_F(CopyDataChannelTest, RequestsReachTheHandlerAndItsAnswerComesBack) {
   // The server refuses these itself (0), or gives no answer to a cut one (-1).
   EXPECT_EQ(SendRaw(path_, Wire(1, 261, std::string(261, 'a') + ",1")), 0);
   EXPECT_EQ(SendRaw(path_, Wire(1, 0xFFFFFFFFu, "")), 0);
+  EXPECT_EQ(SendRaw(path_, Wire(1, 0x00010003u, "a,1")), 0);  // not 3 bytes
   EXPECT_EQ(SendRaw(path_, Wire(1, 10, "a,1")), -1);
   EXPECT_TRUE(SendCopyData(path_, 1, Bytes("a,1")).Value());  // and still serves
   std::lock_guard lock(mutex_);

@@ -80,10 +80,11 @@ TEST_F(UiCallGateTest, WorkerCallsWaitForTheUiThreadUntilShutdown) {
   EXPECT_EQ(answer, 42);
   EXPECT_EQ(ranOn, std::this_thread::get_id());
 
-  // Shutdown answers the waiting call and every later one.
+  // Shutdown answers the waiting call and every later one; queued tasks do nothing.
   ranOn = {};
   worker = std::thread([&] { answer = call(1); });
   WaitUntilQueued();
+  gate_.Post([&] { ranOn = std::this_thread::get_id(); });
   gate_.Shutdown();
   worker.join();  // would hang if the waiting call were not answered
   EXPECT_EQ(answer, -1);
@@ -92,16 +93,22 @@ TEST_F(UiCallGateTest, WorkerCallsWaitForTheUiThreadUntilShutdown) {
   answer = 0;
   std::thread([&] { answer = call(1); }).join();
   EXPECT_EQ(answer, -1);
+  gate_.Post([&] { ranOn = std::this_thread::get_id(); });  // dropped
   EXPECT_EQ(Queued(), 0u);
 }
 
-TEST_F(UiCallGateTest, UiThreadCallRunsAtOnce) {
+TEST_F(UiCallGateTest, UiThreadCallRunsAtOnceAndAPostWaits) {
   // Nothing drains the queue here: a posted call would never return.
   EXPECT_EQ(gate_.Call<int>([] { return 7; }, -1), 7);
   bool ran = false;
   gate_.Call([&] { ran = true; });
   EXPECT_TRUE(ran);
   EXPECT_EQ(Queued(), 0u);
+  // A posted task waits for the queue, also on the UI thread.
+  gate_.Post([&] { ran = false; });
+  EXPECT_TRUE(ran);
+  RunQueued();
+  EXPECT_FALSE(ran);
 }
 
 }  // namespace
