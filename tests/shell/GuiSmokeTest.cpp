@@ -221,9 +221,6 @@ class GuiSmokeTest : public ::testing::Test {
     return false;
   }
   bool WaitForIdle() { return Until([&] { return Command("idle") == "idle\t1"; }); }
-  bool WaitForText(int id, const std::string& expected) {
-    return Until([&] { return Text(id) == expected; });
-  }
 
   // The next message box: {caption, text, buttons}.
   std::vector<std::string> NextMessage() {
@@ -300,7 +297,7 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   Screenshot("1-start");
 
   Command("click 1117");
-  EXPECT_TRUE(WaitForText(1064, "202501150003"));
+  EXPECT_TRUE(Until([&] { return Text(1064) == "202501150003"; }));
   EXPECT_EQ(Text(1146), "1.4.0.7");
   EXPECT_EQ(Text(1148), "台灣");
   ASSERT_TRUE(WaitForIdle());
@@ -326,7 +323,7 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   // The device now holds the server's database.
   ASSERT_TRUE(WaitForIdle());
   Command("click 1117");
-  EXPECT_TRUE(WaitForText(1064, "202611300012"));
+  EXPECT_TRUE(Until([&] { return Text(1064) == "202611300012"; }));
   ASSERT_TRUE(WaitForIdle());
   EXPECT_EQ(Close(), 0);
 }
