@@ -16,6 +16,8 @@ struct SettingsCase {
   int baud;
 };
 
+const std::string kOverLong = "[Comm. Port]\nPortNumber=/dev/" + std::string(142, 'x') + "\n";
+
 class PortSettingsTest : public ::testing::TestWithParam<SettingsCase> {};
 
 TEST_P(PortSettingsTest, ReadsLikeAProfileFile) {
@@ -34,11 +36,7 @@ INSTANTIATE_TEST_SUITE_P(
         SettingsCase{"MissingSection", "[Other]\nPortNumber=COM9\n", "COM1", 115200},
         SettingsCase{"Present", "[Comm. Port]\nPortNumber=COM7\nBaudrate=9600\n", "COM7", 9600},
         SettingsCase{"OtherCase", "[COMM. PORT]\nportnumber=/dev/ttyACM2\n", "/dev/ttyACM2", 115200},
-        SettingsCase{"OverLong",
-                     "[Comm. Port]\nPortNumber=/dev/"
-                     "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
-                     "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\n",
-                     "/dev/" + std::string(122, 'x'), 115200},
+        SettingsCase{"OverLong", kOverLong.c_str(), "/dev/" + std::string(122, 'x'), 115200},
         SettingsCase{"FirstKeyWins", "[Comm. Port]\nPortNumber=COM3\nPortNumber=COM4\n", "COM3",
                      115200}),
     test::RowName());

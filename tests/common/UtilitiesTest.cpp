@@ -24,9 +24,7 @@ TEST(TextCodecTest, CodePage950RoundTrip) {
   EXPECT_EQ(AnsiToWide("1.0.0.3"), L"1.0.0.3");
   EXPECT_EQ(WideToUtf8(L"台灣"), "台灣");
   EXPECT_EQ(Utf8ToWide("中國"), L"中國");
-}
-
-TEST(TextCodecTest, BoundedFormNeverWritesPastItsOutput) {
+  // The bounded form never writes past its output.
   wchar_t out[4] = {L'x', L'x', L'x', L'x'};
   EXPECT_EQ(AnsiToWide("abcdef", out, 3), 3u);
   EXPECT_EQ(std::wstring(out), L"ab");

@@ -52,9 +52,8 @@ TEST(CommandSentenceTest, GoldenBytes) {
   Cmd996 cmd996;
   cmd996.SetLocation(44);
   EXPECT_EQ(SentenceOf(cmd996), Reply("$PQEL996,44"));
-}
 
-TEST(CommandSentenceTest, FileTransferUnits) {
+  // File transfer units.
   Cmd999 cmd;
   const uint8_t zero[] = {'0'};
   EXPECT_FALSE(cmd.SetHeader(Cmd999::kStart, 0xFF00, 1, zero, 0));  // no payload allowed yet
@@ -72,41 +71,22 @@ TEST(CommandSentenceTest, FileTransferUnits) {
   EXPECT_EQ(SentenceOf(cmd), Reply("$PQEL999,2,65282,1,0,0"));
 }
 
-struct ReplyCase {
-  const char* name;
-  std::string reply;
-  bool accepted;
-};
+TEST(FileTableRepliesTest, NeedTheirOwnIndexOrFileAndNoError) {
+  Cmd995 entry;
+  entry.SetIndex(2);
+  EXPECT_FALSE(Feed(entry, Reply("$LOG995,1,3,65281,4096")));
+  EXPECT_FALSE(Feed(entry, Reply("$LOG995,0,2,65281,4096")));
+  ASSERT_TRUE(Feed(entry, Reply("$LOG995,1,2,65281,4096")));
+  EXPECT_EQ(entry.FileIdentifier(), 65281);
+  EXPECT_EQ(entry.LocationValue(), 4096);
 
-class Cmd995ReplyTest : public ::testing::TestWithParam<ReplyCase> {};
-TEST_P(Cmd995ReplyTest, AcceptsOnlyItsOwnIndex) {
-  Cmd995 cmd;
-  cmd.SetIndex(2);
-  EXPECT_EQ(Feed(cmd, GetParam().reply), GetParam().accepted);
-  if (GetParam().accepted) {
-    EXPECT_EQ(cmd.FileIdentifier(), 65281);
-    EXPECT_EQ(cmd.LocationValue(), 4096);
-  }
+  Cmd996 deletion;
+  deletion.SetExpectedIdentifier(0xFF00);
+  deletion.SetLocation(44);
+  for (const char* refused : {"$LOG996,1,65280,1", "$LOG996,1,65281,0", "$LOG996,2,65280,0"})
+    EXPECT_FALSE(Feed(deletion, Reply(refused))) << refused;
+  EXPECT_TRUE(Feed(deletion, Reply("$LOG996,1,65280,0")));
 }
-INSTANTIATE_TEST_SUITE_P(Replies, Cmd995ReplyTest,
-                         ::testing::Values(ReplyCase{"Taken", Reply("$LOG995,1,2,65281,4096"), true},
-                                           ReplyCase{"OtherIndex", Reply("$LOG995,1,3,65281,4096"), false},
-                                           ReplyCase{"Status0", Reply("$LOG995,0,2,65281,4096"), false}),
-                         test::RowName());
-
-class Cmd996ReplyTest : public ::testing::TestWithParam<ReplyCase> {};
-TEST_P(Cmd996ReplyTest, NeedsTheExpectedFileAndNoError) {
-  Cmd996 cmd;
-  cmd.SetExpectedIdentifier(0xFF00);
-  cmd.SetLocation(44);
-  EXPECT_EQ(Feed(cmd, GetParam().reply), GetParam().accepted);
-}
-INSTANTIATE_TEST_SUITE_P(Replies, Cmd996ReplyTest,
-                         ::testing::Values(ReplyCase{"Taken", Reply("$LOG996,1,65280,0"), true},
-                                           ReplyCase{"Error1", Reply("$LOG996,1,65280,1"), false},
-                                           ReplyCase{"WrongFile", Reply("$LOG996,1,65281,0"), false},
-                                           ReplyCase{"Status2", Reply("$LOG996,2,65280,0"), false}),
-                         test::RowName());
 
 TEST(Cmd113ReplyTest, ValueKeptOnlyForTheQuery) {
   Cmd113 cmd;
@@ -139,13 +119,11 @@ TEST(Cmd114ReplyTest, DecodesThePoiRecord) {
   EXPECT_EQ(record.VoiceCode(), 3);
   EXPECT_EQ(record.AngleCode(), 4);
   EXPECT_EQ(record.WarningDistance(), 500);
-}
 
-TEST(Cmd114ReplyTest, MissingFieldsReadAsZeroAndValuesKeepLow16Bits) {
-  Cmd114 cmd;
+  // Missing fields read as zero, values keep their low 16 bits.
   cmd.SetIndex(0);
   ASSERT_TRUE(Feed(cmd, Reply("$LOG114,1,0,0,0,0,0,65537,x")));
-  CameraRecord record = cmd.Record();
+  record = cmd.Record();
   EXPECT_EQ(record.WarningHeading(), 1);
   EXPECT_EQ(record.CameraHeading(), 0);
   EXPECT_EQ(record.CameraId(), 0u);

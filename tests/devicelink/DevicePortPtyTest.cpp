@@ -77,7 +77,7 @@ TEST_F(DevicePortPtyTest, OpenAndCloseFromTwoThreads) {
   EXPECT_TRUE(cmd109_.ReplyEvent().Wait(2s));
 }
 
-TEST_F(DevicePortPtyTest, FailedOpenLeavesThePortClosed) {
+TEST_F(DevicePortPtyTest, FailedOpenLeavesThePortClosedAndAnUnpluggedOneFailsWrites) {
   ASSERT_TRUE(port_.OpenPort(pty_.SlavePath()));
   CDevicePort other;
   EXPECT_FALSE(other.OpenPort(pty_.SlavePath()));  // in use
@@ -85,16 +85,13 @@ TEST_F(DevicePortPtyTest, FailedOpenLeavesThePortClosed) {
   EXPECT_FALSE(other.OpenPort("/dev/no-such-port-here"));
   EXPECT_FALSE(other.IsOpen());
   EXPECT_FALSE(other.LastOpenError().empty());
-  std::string sentence = "$PQEL109*30\r\n";
-  EXPECT_FALSE(other.WriteBytes(reinterpret_cast<const uint8_t*>(sentence.data()), sentence.size()));
-}
+  const std::string sentence = "$PQEL109*30\r\n";
+  const auto* bytes = reinterpret_cast<const uint8_t*>(sentence.data());
+  EXPECT_FALSE(other.WriteBytes(bytes, sentence.size()));
 
-TEST_F(DevicePortPtyTest, UnpluggedPortFailsWritesAndCloses) {
-  ASSERT_TRUE(port_.OpenPort(pty_.SlavePath()));
   pty_.Close();
   std::this_thread::sleep_for(100ms);  // the reader notices the hang-up
-  std::string sentence = "$PQEL109*30\r\n";
-  EXPECT_FALSE(port_.WriteBytes(reinterpret_cast<const uint8_t*>(sentence.data()), sentence.size()));
+  EXPECT_FALSE(port_.WriteBytes(bytes, sentence.size()));
   port_.ClosePort();
   EXPECT_FALSE(port_.IsOpen());
 }

@@ -209,22 +209,18 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"FrameRefusedWithStatus3", Answer(2, devsim::Sentence("$LOG999,3")), 2}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST_F(FileTransferTest, RefusedStartSendsNothingElse) {
-  MakeFile("FF00.bin", 300);
-  port_.SetChunkSize(100);
-  ASSERT_TRUE(device_->AddFault({.effect = Fault::Effect::kDropReply, .command = 999,
-                                 .argument = 0, .nth = 1, .times = 2}));
-  EXPECT_FALSE(port_.SendFile((folder_ / "FF00.bin").string()));
-  EXPECT_EQ(Transfer999(), (std::vector<std::string>{"$PQEL999,0,65280,1,0,0", "$PQEL999,0,65280,1,0,0"}));
-}
-
-TEST_F(FileTransferTest, ChunkSizeOutOfRangeRefusesTheTransfer) {
+TEST_F(FileTransferTest, ABadChunkSizeSendsNothingAndARefusedStartNothingElse) {
   MakeFile("FF00.bin", 300);
   for (int size : {0, 16385}) {
     port_.SetChunkSize(size);
     EXPECT_FALSE(port_.SendFile((folder_ / "FF00.bin").string()));
   }
   EXPECT_TRUE(device_->ReceivedSentences().empty());
+  port_.SetChunkSize(100);
+  ASSERT_TRUE(device_->AddFault({.effect = Fault::Effect::kDropReply, .command = 999,
+                                 .argument = 0, .nth = 1, .times = 2}));
+  EXPECT_FALSE(port_.SendFile((folder_ / "FF00.bin").string()));
+  EXPECT_EQ(Transfer999(), (std::vector<std::string>{"$PQEL999,0,65280,1,0,0", "$PQEL999,0,65280,1,0,0"}));
 }
 
 TEST_F(FileTransferTest, UnreadableFileIsReportedAndEndsTheTransfer) {

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -212,34 +213,22 @@ class GuiSmokeTest : public ::testing::Test {
     return reply.rfind(prefix, 0) == 0 ? reply.substr(prefix.size()) : "<" + reply + ">";
   }
 
-  // Polls until no flow runs, or patience runs out.
-  bool WaitForIdle() {
+  // Polls until `done`, or patience runs out.
+  bool Until(const std::function<bool()>& done, std::chrono::milliseconds pause = 100ms) {
     for (auto start = std::chrono::steady_clock::now();
-         std::chrono::steady_clock::now() - start < kPatience; std::this_thread::sleep_for(100ms))
-      if (Command("idle") == "idle\t1") return true;
+         std::chrono::steady_clock::now() - start < kPatience; std::this_thread::sleep_for(pause))
+      if (done()) return true;
     return false;
   }
-
-  // Polls until control `id` reads `expected`, or patience runs out.
-  bool WaitForText(int id, const std::string& expected) {
-    for (auto start = std::chrono::steady_clock::now();
-         std::chrono::steady_clock::now() - start < kPatience; std::this_thread::sleep_for(100ms))
-      if (Text(id) == expected) return true;
-    return false;
-  }
+  bool WaitForIdle() { return Until([&] { return Command("idle") == "idle\t1"; }); }
 
   // The next message box: {caption, text, buttons}.
   std::vector<std::string> NextMessage() {
-    std::string line = NextLine([](const std::string& l) { return l.rfind("message\t", 0) == 0; });
-    std::vector<std::string> fields;
-    for (size_t start = 0, tab;; start = tab + 1) {
-      tab = line.find('\t', start);
-      fields.push_back(line.substr(start, tab - start));
-      if (tab == std::string::npos) break;
-    }
-    fields.erase(fields.begin());
-    fields.resize(3);
-    return fields;
+    std::istringstream line(
+        NextLine([](const std::string& l) { return l.rfind("message\t", 0) == 0; }));
+    std::vector<std::string> fields(4);
+    for (auto& field : fields) std::getline(line, field, '\t');
+    return {fields.begin() + 1, fields.end()};
   }
 
   // Answers every message box (Yes to questions) up to the one reading `last`,
@@ -269,16 +258,13 @@ class GuiSmokeTest : public ::testing::Test {
     std::string reply = Command("close");
     if (reply == "close\tvetoed") return -1;
     close(toProgram_);
-    for (auto start = std::chrono::steady_clock::now();
-         std::chrono::steady_clock::now() - start < kPatience; std::this_thread::sleep_for(50ms)) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
+    int status = 0;
+    if (!Until([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, 50ms)) {
+      ADD_FAILURE() << "mzt-utility did not end after its close was accepted:\n" << Lines();
+      return -2;
     }
-    ADD_FAILURE() << "mzt-utility did not end after its close was accepted:\n" << Lines();
-    return -2;
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
 
   std::string Lines() {
@@ -311,7 +297,7 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   Screenshot("1-start");
 
   Command("click 1117");
-  EXPECT_TRUE(WaitForText(1064, "202501150003"));
+  EXPECT_TRUE(Until([&] { return Text(1064) == "202501150003"; }));
   EXPECT_EQ(Text(1146), "1.4.0.7");
   EXPECT_EQ(Text(1148), "台灣");
   ASSERT_TRUE(WaitForIdle());
@@ -327,8 +313,7 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   Screenshot("4-warning");
   Command("answer ok");
   // Once the box has returned the update runs (it waits for the next answer).
-  for (int tries = 0; tries < 600 && Command("idle") != "idle\t0"; ++tries)
-    std::this_thread::sleep_for(50ms);
+  Until([&] { return Command("idle") == "idle\t0"; }, 50ms);
   EXPECT_EQ(Close(), -1) << "the close box must be refused while the update runs";
   std::vector<std::string> seen;
   ASSERT_TRUE(AnswerUntil(kRestartDevice, &seen));
@@ -338,21 +323,17 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   // The device now holds the server's database.
   ASSERT_TRUE(WaitForIdle());
   Command("click 1117");
-  EXPECT_TRUE(WaitForText(1064, "202611300012"));
+  EXPECT_TRUE(Until([&] { return Text(1064) == "202611300012"; }));
   ASSERT_TRUE(WaitForIdle());
   EXPECT_EQ(Close(), 0);
 }
 
 TEST_F(GuiSmokeTest, CopyDataRequestStartsAnUpdate) {
   ASSERT_EQ(Command("title").rfind("title\t", 0), 0u);  // the window is up
-  fs::path socket = folder_ / "mzt-utility.sock";
   std::string text = "C:\\ULDB.bin," + (folder_ / "port").string();
-  std::vector<uint8_t> bytes(text.begin(), text.end());
-  bytes.push_back(0);
-  auto refused = SendCopyData(socket, 2, bytes);
-  ASSERT_TRUE(refused) << refused.Err().message;
-  EXPECT_FALSE(refused.Value());
-
+  auto refused = SendCopyData(folder_ / "mzt-utility.sock", 2,
+                              {reinterpret_cast<const uint8_t*>(text.c_str()), text.size() + 1});
+  EXPECT_TRUE(refused && !refused.Value()) << "a request of another kind is refused";
   pid_t sender = Spawn({MZT_PROGRAM, "send-copydata", text}, Environment(), -1, -1);
   auto warning = NextMessage();
   EXPECT_EQ(WaitExit(sender), 0) << "mzt send-copydata reports the request refused";

@@ -20,11 +20,8 @@ namespace {
 TEST(WaitSweepTest, FillsHoldsFullEmptiesAndStartsAgain) {
   // One tick every 100 ms: 0..90, seven ticks at 100, 90..10, then 0 on the
   // 27th tick, where the next cycle starts.
-  std::vector<int> expected;
-  for (int v = 0; v <= 90; v += 10) expected.push_back(v);
-  for (int i = 0; i < 7; ++i) expected.push_back(100);
-  for (int v = 90; v >= 10; v -= 10) expected.push_back(v);
-  ASSERT_EQ(expected.size(), 26u);
+  const std::vector<int> expected = {0,   10,  20,  30,  40, 50, 60, 70, 80, 90, 100, 100, 100,
+                                     100, 100, 100, 100, 90, 80, 70, 60, 50, 40, 30,  20,  10};
   WaitSweep sweep;
   for (int cycle = 0; cycle < 2; ++cycle)
     for (size_t tick = 0; tick < expected.size(); ++tick)
@@ -65,17 +62,15 @@ class UiCallGateTest : public ::testing::Test {
   std::deque<std::function<void()>> queue_;
 };
 
-TEST_F(UiCallGateTest, WorkerCallRunsOnTheUiThreadAndWaitsForIt) {
+TEST_F(UiCallGateTest, WorkerCallsWaitForTheUiThreadUntilShutdown) {
   std::atomic<bool> returned{false};
   std::thread::id ranOn;
+  auto call = [&](int value) {
+    return gate_.Call<int>([&, value] { ranOn = std::this_thread::get_id(); return value; }, -1);
+  };
   int answer = 0;
   std::thread worker([&] {
-    answer = gate_.Call<int>(
-        [&] {
-          ranOn = std::this_thread::get_id();
-          return 42;
-        },
-        -1);
+    answer = call(42);
     returned = true;
   });
   WaitUntilQueued();
@@ -84,40 +79,36 @@ TEST_F(UiCallGateTest, WorkerCallRunsOnTheUiThreadAndWaitsForIt) {
   worker.join();
   EXPECT_EQ(answer, 42);
   EXPECT_EQ(ranOn, std::this_thread::get_id());
+
+  // Shutdown answers the waiting call and every later one; queued tasks do nothing.
+  ranOn = {};
+  worker = std::thread([&] { answer = call(1); });
+  WaitUntilQueued();
+  gate_.Post([&] { ranOn = std::this_thread::get_id(); });
+  gate_.Shutdown();
+  worker.join();  // would hang if the waiting call were not answered
+  EXPECT_EQ(answer, -1);
+  RunQueued();  // the UI thread reaches the stale task later: it does nothing
+  EXPECT_EQ(ranOn, std::thread::id());
+  answer = 0;
+  std::thread([&] { answer = call(1); }).join();
+  EXPECT_EQ(answer, -1);
+  gate_.Post([&] { ranOn = std::this_thread::get_id(); });  // dropped
+  EXPECT_EQ(Queued(), 0u);
 }
 
-TEST_F(UiCallGateTest, UiThreadCallRunsAtOnce) {
+TEST_F(UiCallGateTest, UiThreadCallRunsAtOnceAndAPostWaits) {
   // Nothing drains the queue here: a posted call would never return.
   EXPECT_EQ(gate_.Call<int>([] { return 7; }, -1), 7);
   bool ran = false;
   gate_.Call([&] { ran = true; });
   EXPECT_TRUE(ran);
   EXPECT_EQ(Queued(), 0u);
-}
-
-TEST_F(UiCallGateTest, ShutdownAnswersWaitingAndLaterCalls) {
-  bool bodyRan = false;
-  int answer = 0;
-  std::thread worker([&] {
-    answer = gate_.Call<int>(
-        [&] {
-          bodyRan = true;
-          return 1;
-        },
-        -1);
-  });
-  WaitUntilQueued();
-  gate_.Shutdown();
-  worker.join();  // would hang if the waiting call were not answered
-  EXPECT_EQ(answer, -1);
-  RunQueued();  // the UI thread reaches the stale task later: it does nothing
-  EXPECT_FALSE(bodyRan);
-
-  int late = 0;
-  std::thread(
-      [&] { late = gate_.Call<int>([] { return 1; }, -2); }).join();
-  EXPECT_EQ(late, -2);
-  EXPECT_EQ(Queued(), 0u);
+  // A posted task waits for the queue, also on the UI thread.
+  gate_.Post([&] { ran = false; });
+  EXPECT_TRUE(ran);
+  RunQueued();
+  EXPECT_FALSE(ran);
 }
 
 }  // namespace
