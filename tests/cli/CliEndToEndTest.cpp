@@ -54,14 +54,6 @@ std::function<void(const std::string&, pid_t)> InterruptAt(std::vector<std::stri
 
 class CliTest : public test::MztChildTest {
  protected:
-  // A device started again with other options.
-  void RestartDevice(const std::function<void(devsim::SimulatedDevice::Options&)>& change) {
-    device_->Stop();
-    change(deviceOptions_);
-    device_ = std::make_unique<devsim::SimulatedDevice>(deviceOptions_);
-    ASSERT_TRUE(device_->Start());
-  }
-
   std::string Port() const { return (folder_ / "port").string(); }
   bool Has(const Outcome& run, const std::string& text) const {
     return run.output.find(text) != std::string::npos;
@@ -273,12 +265,10 @@ INSTANTIATE_TEST_SUITE_P(
                .status = 3, .says = {"mzt: the version check (http://127.0.0.1:1/CheckDBVersion_NEW.aspx"}},
         CliRow{.name = "UnreachableDevice", .args = {"query", "--port", "/dev/no-such-port"}, .status = 2,
                .says = {"[錯誤] 無法連結裝置，請重試\nopen /dev/no-such-port: No such file or directory"}},
-        CliRow{.name = "UpdateWithYes", .args = kUpdateYes, .says = {"[MZT Utility] 請重新啟動裝置!!"},
-               .versionAfter = 12, .csvLines = 4, .serverRequests = 4},
-        CliRow{.name = "VerboseShowsEachRequest", .args = {"update", "--yes", "--verbose", "--port", "PORT", "--server", "SERVER"},
-               .says = {"http: GET http://127.0.0.1:", "/DBDownload_NEW.aspx?SN=MZT0000001 via a direct connection\nhttp: status 200, ",
+        CliRow{.name = "UpdateWithYesShowingEachRequest", .args = {"update", "--yes", "--verbose", "--port", "PORT", "--server", "SERVER"},
+               .says = {"[MZT Utility] 請重新啟動裝置!!", "http: GET http://127.0.0.1:", "/DBDownload_NEW.aspx?SN=MZT0000001 via a direct connection\nhttp: status 200, ",
                         "/db/tw/DB.bin via a direct connection", "http: status 200, 11360 bytes, "},
-               .versionAfter = 12, .serverRequests = 4},
+               .versionAfter = 12, .csvLines = 4, .serverRequests = 4},
         CliRow{.name = "NothingNewer", .args = kUpdate, .page = Page::kVersionCheck,
                .serverFault = {.body = "2"}, .says = {"網站無新的資料庫可供更新"}},
         CliRow{.name = "VersionCheckStatus", .args = kUpdate, .page = Page::kVersionCheck,

@@ -103,16 +103,6 @@ TEST_F(CopyDataTest, NumericPortSelectsByTrailingNumber) {
   EXPECT_TRUE(Shown(L"無法連結裝置，請重試\nopen /dev/ttyACM3: No such file or directory"));
 }
 
-TEST(SheetWithoutLinkTest, QuerySaysTheDeviceCannotBeReached) {
-  RecordingSurface surface;
-  CMZTUtilitySheet sheet(surface, nullptr);
-  EXPECT_FALSE(sheet.OpenPort("/dev/null"));
-  sheet.Page().OnInitDialog();
-  sheet.Page().OnQueryButton();
-  sheet.Page().WaitForIdle();
-  EXPECT_EQ(surface.MessageTexts().back(), L"無法連結裝置，請重試");
-}
-
 TEST(SheetRoutingTest, TransferProgressReachesThePageOnlyWhileUploading) {
   RecordingSurface surface;
   CMZTUtilitySheet sheet(surface, nullptr);

@@ -241,7 +241,6 @@ INSTANTIATE_TEST_SUITE_P(
         // Questions before the device's database is deleted.
         Scenario{.name = "RegionNo", .setup = {.region = "CN"}, .answer = kNo, .outcome = kDeclined,
                  .question = kCnToTw, .sentences = kUntouched, .versionAfter = 3},
-        Scenario{.name = "RegionYes", .setup = {.region = "CN"}, .question = kCnToTw},
         Scenario{.name = "PoiFileUnwritableNo", .setup = {.pois = 3}, .poiFileBlocked = true,
                  .answer = kNo, .outcome = kDeclined, .question = kNoneSaved, .sentences = kUntouched,
                  .versionAfter = 3},
@@ -251,8 +250,6 @@ INSTANTIATE_TEST_SUITE_P(
         Scenario{.name = "CountRefusedNo", .setup = {.pois = 3}, .fault = kCountRefused, .answer = kNo,
                  .outcome = kDeclined, .question = kUnknownCount, .sentences = kUntouched,
                  .versionAfter = 3},
-        Scenario{.name = "CountRefusedYes", .setup = {.pois = 3}, .fault = kCountRefused,
-                 .question = kUnknownCount},
         Scenario{.name = "PoiUnreadableNo", .setup = {.pois = 3},
                  .fault = Fault{.effect = Fault::Effect::kDropReply, .command = 114, .argument = 1},
                  .answer = kNo, .outcome = kDeclined,

@@ -29,10 +29,7 @@ class ExclusiveAccess : public MztChildTest, public ::testing::WithParamInterfac
 
 TEST_P(ExclusiveAccess, SecondProgramIsRefusedAndAKilledUploadLeavesNoLock) {
   // Frames the device takes its time to store: the upload runs a while.
-  device_->Stop();
-  deviceOptions_.flashTime = std::chrono::milliseconds(40);
-  device_ = std::make_unique<devsim::SimulatedDevice>(deviceOptions_);
-  ASSERT_TRUE(device_->Start());
+  RestartDevice([](devsim::SimulatedDevice::Options& options) { options.flashTime = std::chrono::milliseconds(40); });
   fs::path file = folder_ / "big.bin";
   ASSERT_TRUE(dbgen::SyntheticDatabase({2026, 11, 30, 12, 4, 8, 12000, 21}).WriteTo(file));
   // The second opener may be nobody: it needs the pty, the link and the folders.

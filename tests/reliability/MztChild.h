@@ -74,6 +74,14 @@ class MztChildTest : public ::testing::Test {
     return env;
   }
 
+  // A device started again with other options.
+  void RestartDevice(const std::function<void(devsim::SimulatedDevice::Options&)>& change) {
+    device_->Stop();
+    change(deviceOptions_);
+    device_ = std::make_unique<devsim::SimulatedDevice>(deviceOptions_);
+    ASSERT_TRUE(device_->Start());
+  }
+
   // Runs mzt, with `env` added to the test's environment.
   MztRun Mzt(std::vector<std::string> args, const ChildOptions& options = {},
              std::vector<std::string> env = {}) {

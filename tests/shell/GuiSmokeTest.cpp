@@ -20,11 +20,11 @@
 #include <thread>
 #include <vector>
 
-#include "database/DatabaseSplitter.h"
 #include "dbgen/SyntheticDatabase.h"
 #include "devsim/SimulatedDevice.h"
 #include "platform/CopyDataChannel.h"
 #include "support/TempFolder.h"
+#include "support/TestDatabase.h"
 #include "updserver/UpdateServer.h"
 
 namespace mzt {
@@ -108,11 +108,7 @@ class GuiSmokeTest : public ::testing::Test {
     fs::create_directories(folder_ / "installed");
     fs::path installed = folder_ / "installed" / "ULDB.bin";
     ASSERT_TRUE(dbgen::SyntheticDatabase({2025, 1, 15, 3, 4, 4, 200, 7}).WriteTo(installed));
-    DatabaseSplitter splitter;
-    fs::path a, b, c;
-    ASSERT_TRUE(splitter.SplitHeader(installed, true, a));
-    ASSERT_TRUE(splitter.SplitIndex(installed, true, b));
-    ASSERT_TRUE(splitter.SplitRecords(installed, true, c));
+    ASSERT_TRUE(test::SplitBeside(installed));
     ASSERT_TRUE(dbgen::SyntheticDatabase({2026, 11, 30, 12, 4, 8, 700, 21})
                     .WriteTo(folder_ / "server" / "tw" / "DB.bin"));
 
