@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (AddressSanitizer and
 # UndefinedBehaviorSanitizer) into build-fuzz/ and runs each for the given
-# number of seconds (default 60), one job at a time, niced. New inputs go to
-# build-fuzz/corpus/<target>; a crash, leak or time-out input is copied into
-# fuzz/corpus/<target>/ so that the corpus replayers keep checking it, and the
-# script then fails.
+# number of seconds (default 60), or with --runs until the given number of
+# executions (seconds, when given too, cap the time), one job at a time,
+# niced. New inputs go to build-fuzz/corpus/<target>; a crash, leak or
+# time-out input is copied into fuzz/corpus/<target>/ so that the corpus
+# replayers keep checking it, and the script then fails.
 #
 #   scripts/fuzz.sh [seconds] [target...]
+#   scripts/fuzz.sh --runs executions [seconds] [target...]
 set -euo pipefail
 shopt -s nullglob
 cd "$(dirname "$0")/.."
@@ -16,8 +18,20 @@ mzt_install_dependencies
 # The database and settings targets write a file per input: keep them in memory.
 [ -d /dev/shm ] && export TMPDIR=${TMPDIR:-/dev/shm}
 
-seconds=${1:-60}
-shift || true
+# libFuzzer stops at whichever limit it reaches first.
+if [ "${1:-}" = --runs ]; then
+  [[ "${2:-}" =~ ^[0-9]+$ ]] || { echo "usage: $0 --runs executions [seconds] [target...]" >&2; exit 2; }
+  limit=(-runs="$2") what="$2 executions"
+  shift 2
+  if [[ "${1:-}" =~ ^[0-9]+$ ]]; then
+    limit+=(-max_total_time="$1") what+=" or $1 s"
+    shift
+  fi
+else
+  [[ "${1:-60}" =~ ^[0-9]+$ ]] || { echo "usage: $0 [seconds] [target...]" >&2; exit 2; }
+  limit=(-max_total_time="${1:-60}") what="${1:-60} s"
+  shift || true
+fi
 targets=("$@")
 if ((${#targets[@]} == 0)); then
   targets=(link_stream replies database server_answer copy_data proxy_text settings_file)
@@ -39,12 +53,14 @@ for target in "${targets[@]}"; do
   rm -f "$logs"/fuzz-*.log "$logs"/crash-* "$logs"/leak-* "$logs"/timeout-* "$logs"/oom-*
   dict=()
   [ -f "fuzz/dict/$target.dict" ] && dict=(-dict="$PWD/fuzz/dict/$target.dict")
-  echo "== $target: $seconds s"
-  (cd "$logs" && nice "$bin" -jobs=1 -max_total_time="$seconds" \
+  echo "== $target: $what"
+  started=$SECONDS
+  (cd "$logs" && nice "$bin" -jobs=1 "${limit[@]}" \
      -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$logs/" \
      "${dict[@]}" "$work" "$seeds" >/dev/null 2>&1) || true
   grep -E "^(stat::number_of_executed_units|stat::average_exec_per_sec|stat::peak_rss_mb)" \
     "$logs/fuzz-0.log" || true
+  echo "time: $((SECONDS - started)) s"
   found=("$logs"/{crash,leak,timeout,oom}-*)
   if ((${#found[@]})) || grep -qE "ERROR: (libFuzzer|AddressSanitizer|LeakSanitizer)|runtime error" "$logs/fuzz-0.log"; then
     ((${#found[@]})) && cp "${found[@]}" "$seeds/"

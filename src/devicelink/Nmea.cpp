@@ -28,7 +28,8 @@ void CNMEA::SetNotification(Notification notification) {
 int CNMEA::ProcessBlock(std::span<const uint8_t> block) {
   static constexpr uint8_t kMarker[] = {'$', 'L', 'O', 'G'};
   std::vector<uint8_t> sentence;
-  sentence.reserve(kMaxSentence);
+  // The port hands over one short reply at a time: reserve no more than the block holds.
+  sentence.reserve(std::min(kMaxSentence, block.size()));
   bool inSentence = false;
   size_t dispatched = 0;
   size_t i = 0;
