@@ -44,6 +44,7 @@ TEST_F(DevicePortPtyTest, RepliesWrittenInPiecesAreDispatched) {
   ASSERT_TRUE(cmd113_.ReplyEvent().Wait(2s));
   EXPECT_EQ(cmd109_.Replies(), std::vector<std::string>{"$LOG109,1*61"});
   EXPECT_EQ(cmd113_.Replies().size(), 1u);
+  for (int i = 0; i < 200 && notified_.load() < 3; ++i) std::this_thread::sleep_for(10ms);  // after the event
   EXPECT_EQ(unknownNotified_.load(), 1);
   EXPECT_EQ(notified_.load(), 3);
 }

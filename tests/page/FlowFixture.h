@@ -23,6 +23,7 @@
 #include "support/RecordingSurface.h"
 #include "support/TempFolder.h"
 #include "support/TestDatabase.h"
+#include "support/TinyProxy.h"
 #include "updserver/UpdateServer.h"
 #include "dbgen/SyntheticDatabase.h"
 
@@ -48,8 +49,7 @@ class FlowFixture : public ::testing::Test {
   void SetUp() override {
     setenv("MZT_HOME", (folder_ / "home").c_str(), 1);
     setenv("MZT_SYSFS_ROOT", (folder_ / "sys").c_str(), 1);
-    unsetenv("http_proxy");
-    unsetenv("HTTP_PROXY");
+    ClearProxyEnvironment();
     unsetenv("MZT_UPDATE_SERVER");
     fs::create_directories(folder_ / "home");
     fs::create_directories(folder_ / "server" / "tw");
@@ -64,8 +64,7 @@ class FlowFixture : public ::testing::Test {
     EXPECT_EQ(unlockedWhileOpen_.load(), 0) << "controls unlocked before the port was closed";
     if (device_) device_->Stop();
     if (server_) server_->Stop();
-    unsetenv("MZT_HOME");
-    unsetenv("MZT_SYSFS_ROOT");
+    for (const char* name : {"MZT_HOME", "MZT_SYSFS_ROOT"}) unsetenv(name);
   }
 
   void Offer(const dbgen::DatabaseOptions& options, const std::string& region = "tw") {
