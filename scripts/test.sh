@@ -13,7 +13,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# The tests' reply time-outs are scaled down to about 100 ms; on a machine
+# The tests' reply time-outs are scaled down to 250 ms or so; on a machine
 # busy with other work a reply can miss one now and then. A test that fails
 # again on its second run is a fault; one that passes was the machine.
 retry=(--repeat until-pass:2)
