@@ -309,6 +309,7 @@ INSTANTIATE_TEST_SUITE_P(
                .made = {"out/FF00.bin", "out/FF01.bin", "out/FF02.bin"}},
         CliRow{.name = "SplitOfNoDatabase", .args = {"split", "@bad.bin"}, .status = 4},
         CliRow{.name = "SplitOfAMissingFile", .args = {"split", "@missing.bin"}, .status = 8},
+        CliRow{.name = "SplitOfAFolder", .args = {"split", "@"}, .status = 8},
         CliRow{.name = "NoDesktopProgram", .args = {"send-copydata", "a.bin,1"}, .status = 9,
                .says = {"no desktop program is running"}},
         // Without a terminal and without --yes the answer is No.
