@@ -8,7 +8,7 @@
 namespace mzt {
 namespace {
 
-struct CommandSpec {
+struct CommandEntry {
   const char* name;
   size_t minArguments;
   size_t maxArguments;
@@ -31,7 +31,7 @@ constexpr const char* kServerOptionsText =
     "  --server URL     update server base address (http://host:port/)\n";
 constexpr const char* kYesOptionText = "  --yes            answer Yes to every question\n";
 
-constexpr std::array<CommandSpec, 11> kCommands = {{
+constexpr std::array<CommandEntry, 11> kCommands = {{
     {"ports", 0, 0, " [--json]", "list the detectors found, with their identity",
      "Lists each detector: its port, USB serial number and product, tab-separated.\n"
      "With --json, an array of objects {\"port\", \"serialNumber\", \"product\"}.\n"},
@@ -74,9 +74,9 @@ constexpr std::array<CommandSpec, 11> kCommands = {{
     {"help", 0, 1, " [COMMAND]", "this text, or one command's", ""},
 }};
 
-const CommandSpec* FindCommand(const std::string& name) {
+const CommandEntry* FindCommand(const std::string& name) {
   auto known = std::find_if(kCommands.begin(), kCommands.end(),
-                            [&](const CommandSpec& c) { return name == c.name; });
+                            [&](const CommandEntry& c) { return name == c.name; });
   return known == kCommands.end() ? nullptr : &*known;
 }
 
@@ -101,7 +101,7 @@ std::string UsageText() {
       "Keeps the speed-camera database of the detector on its USB serial port current.\n"
       "\n"
       "Commands:\n";
-  for (const CommandSpec& command : kCommands) {
+  for (const CommandEntry& command : kCommands) {
     std::string name = command.name;
     if (command.minArguments) name += command.name == std::string("send-copydata") ? " TEXT" : " FILE";
     name.resize(std::max<size_t>(name.size() + 1, 20), ' ');
@@ -132,15 +132,15 @@ std::string UsageText() {
 }
 
 std::string CommandHelpText(const std::string& command) {
-  const CommandSpec* spec = FindCommand(command);
-  if (!spec || command == "help") return UsageText();
-  std::string summary = spec->summary;
+  const CommandEntry* entry = FindCommand(command);
+  if (!entry || command == "help") return UsageText();
+  std::string summary = entry->summary;
   summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
-  std::string text = std::string("Usage: mzt ") + spec->name + spec->synopsis + "\n" + summary +
-                     ".\n\n" + spec->help;
-  if (spec->options & kDeviceOptions) text += kDeviceOptionsText;
-  if (spec->options & kServerOptions) text += kServerOptionsText;
-  if (spec->options & kYesOption) text += kYesOptionText;
+  std::string text = std::string("Usage: mzt ") + entry->name + entry->synopsis + "\n" + summary +
+                     ".\n\n" + entry->help;
+  if (entry->options & kDeviceOptions) text += kDeviceOptionsText;
+  if (entry->options & kServerOptions) text += kServerOptionsText;
+  if (entry->options & kYesOption) text += kYesOptionText;
   return text;
 }
 
@@ -190,7 +190,7 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
   }
   if (options.showDataDir) return Usage("--data-dir needs a value");
   if (options.command.empty()) return Usage("no command given");
-  const CommandSpec* known = FindCommand(options.command);
+  const CommandEntry* known = FindCommand(options.command);
   if (!known) return Usage("unknown command " + options.command);
   if (options.arguments.size() < known->minArguments || options.arguments.size() > known->maxArguments)
     return Usage(options.command + (known->maxArguments ? " takes one argument" : " takes no argument"));
