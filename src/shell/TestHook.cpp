@@ -5,6 +5,7 @@
 #include <thread>
 
 #include <wx/button.h>
+#include <wx/gauge.h>
 
 #include "page/UploadDBDlg.h"
 #include "shell/MainSheet.h"
@@ -15,6 +16,8 @@ namespace {
 
 // How often an answer looks again for a box's modal loop, 10 ms apart.
 constexpr int kModalTries = 500;
+// The wait dialog's bar (template 131).
+constexpr int kWaitBarId = 1045;
 
 }  // namespace
 
@@ -96,6 +99,12 @@ std::string TestHook::Run(MainSheet& sheet, StallMeter* stallMeter, const std::s
   // Whether no flow runs (a query's last steps run after its results show).
   if (verb == "idle")
     return onUi([&] { return std::string(sheet.Sheet().Page().IsFlowRunning() ? "idle\t0" : "idle\t1"); });
+  // Where the please-wait bar stands, or none while no wait dialog is up.
+  if (verb == "bar")
+    return onUi([] {
+      auto* bar = wxDynamicCast(wxWindow::FindWindowById(kWaitBarId), wxGauge);
+      return bar ? "bar\t" + std::to_string(bar->GetValue()) : std::string("bar\tnone");
+    });
   if (verb == "stall")
     return onUi([&] {
       if (!stallMeter) return std::string("stall\toff");

@@ -3,6 +3,7 @@
 // on standard input, one answer a line on standard output, and a line for
 // each message box as it opens ("message<TAB>caption<TAB>text<TAB>ok|yesno"). Commands:
 //   title | tabs | tab N | click ID | text ID | enabled ID | answer ok|yes|no | idle | close
+//   | bar (the wait dialog's bar position, "none" without the dialog)
 //   | stall (the longest UI-thread stall in ms since the last asking, with
 //   MZT_UI_STALL_METER=1; "off" without)
 // Without the variable nothing reads standard input.
