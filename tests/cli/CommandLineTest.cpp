@@ -13,7 +13,7 @@ struct ParseCase {
   const char* name;
   std::vector<std::string> args;
   bool valid;
-  std::string command;
+  std::string command;  // or, for a refused line, part of its error
   std::string port{};
 };
 
@@ -25,6 +25,8 @@ TEST_P(CommandLineTest, Parses) {
   if (options) {
     EXPECT_EQ(options.Value().command, GetParam().command);
     EXPECT_EQ(options.Value().port, GetParam().port);
+  } else {
+    EXPECT_NE(options.Err().message.find(GetParam().command), std::string::npos) << options.Err().message;
   }
 }
 
@@ -42,18 +44,18 @@ INSTANTIATE_TEST_SUITE_P(
                   {"--yes", "update", "--region", "cn", "--server", "http://h/", "--data-dir", "d",
                    "--verbose"},
                   true, "update"},
-        ParseCase{"UploadNeedsItsFile", {"upload"}, false, ""},
+        ParseCase{"UploadNeedsItsFile", {"upload"}, false, "upload takes one argument"},
         ParseCase{"UploadWithFile", {"upload", "db.bin"}, true, "upload"},
         ParseCase{"BareDashIsAFileName", {"upload", "-"}, true, "upload"},
         ParseCase{"SplitWithOut", {"split", "db.bin", "--out", "dir"}, true, "split"},
         ParseCase{"OutOnlyForSplit", {"query", "--out", "dir"}, false, ""},
-        ParseCase{"UnknownCommand", {"flash"}, false, ""},
+        ParseCase{"UnknownCommand", {"flash"}, false, "unknown command flash"},
         ParseCase{"UnknownOption", {"query", "--fast"}, false, ""},
         ParseCase{"OptionWithoutValue", {"query", "--port"}, false, ""},
         ParseCase{"BadRegion", {"update", "--region", "jp"}, false, ""},
-        ParseCase{"NoCommand", {}, false, ""},
+        ParseCase{"NoCommand", {}, false, "no command given"},
         ParseCase{"HelpAlone", {"--help"}, true, ""},
-        ParseCase{"ExtraArgument", {"query", "x"}, false, ""},
+        ParseCase{"ExtraArgument", {"query", "x"}, false, "query takes no argument"},
         ParseCase{"DataDirAlone", {"--data-dir"}, true, ""},
         ParseCase{"DataDirWithoutValueBeforeACommand", {"query", "--data-dir"}, false, ""},
         ParseCase{"JsonOnlyForPortsAndQuery", {"update", "--json"}, false, ""},
