@@ -267,7 +267,8 @@ INSTANTIATE_TEST_SUITE_P(
                .says = {"[錯誤] 無法連結裝置，請重試\nopen /dev/no-such-port: No such file or directory"}},
         CliRow{.name = "UpdateWithYesShowingEachRequest", .args = {"update", "--yes", "--verbose", "--port", "PORT", "--server", "SERVER"},
                .says = {"[MZT Utility] 請重新啟動裝置!!", "http: GET http://127.0.0.1:", "/DBDownload_NEW.aspx?SN=MZT0000001 via a direct connection\nhttp: status 200, ",
-                        "/db/tw/DB.bin via a direct connection", "http: status 200, 11360 bytes, "},
+                        "/db/tw/DB.bin via a direct connection", "http: status 200, 11360 bytes, ",
+                        "\n> $PQEL113,", "\n> [data frame, "},
                .versionAfter = 12, .csvLines = 4, .serverRequests = 4},
         CliRow{.name = "NothingNewer", .args = kUpdate, .page = Page::kVersionCheck,
                .serverFault = {.body = "2"}, .says = {"網站無新的資料庫可供更新"}},
@@ -288,6 +289,7 @@ INSTANTIATE_TEST_SUITE_P(
                .status = 8, .says = {"missing.bin: No such file or directory"}},
         // What stands between the user and an update, each problem staged.
         CliRow{.name = "DoctorFindsNothingWrong", .args = {"doctor", "--port", "PORT", "--server", "SERVER"},
+               .secondDetector = true,
                .says = {": AT32UC3A3 CDC Speed Camera Detector, USB serial number MZT0000001\n  ok: the detector is there",
                         "ok: no other program holds it", "\nAn update could run.\n"},
                .deviceUntouched = true},

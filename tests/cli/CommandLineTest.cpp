@@ -97,9 +97,9 @@ TEST(ProgressMeterTest, BytesShowAmountsRateAndTimeLeft) {
 
 TEST(ProgressMeterTest, PercentRangeShowsOnlyTheBar) {
   ProgressMeter meter;
-  meter.Start(100, {});
-  meter.Update(25, {});
-  EXPECT_EQ(meter.Render(4, false), "[#---]  25%");
+  meter.Start(1, {});
+  meter.Update(1, {});
+  EXPECT_EQ(meter.Render(4, false), "[####] 100%");
 }
 
 }  // namespace

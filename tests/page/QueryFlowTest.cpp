@@ -106,6 +106,7 @@ TEST_F(QueryFlowTest, PortThatCannotBeOpenedFailsAtOnceSayingWhy) {
   EXPECT_NE(messages[0].find(L": another program is using the port\nClose the program"),
             std::wstring::npos) << WideToUtf8(messages[0]);
   EXPECT_EQ(messages[1], L"無法連結裝置，請重試\nopen /dev/no-such-port: No such file or directory");
+  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kDeviceUnreachable);
   EXPECT_TRUE(device_->ReceivedSentences().empty());
 }
 
