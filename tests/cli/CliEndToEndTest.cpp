@@ -289,7 +289,6 @@ INSTANTIATE_TEST_SUITE_P(
                .status = 8, .says = {"missing.bin: No such file or directory"}},
         // What stands between the user and an update, each problem staged.
         CliRow{.name = "DoctorFindsNothingWrong", .args = {"doctor", "--port", "PORT", "--server", "SERVER"},
-               .secondDetector = true,
                .says = {": AT32UC3A3 CDC Speed Camera Detector, USB serial number MZT0000001\n  ok: the detector is there",
                         "ok: no other program holds it", "\nAn update could run.\n"},
                .deviceUntouched = true},

@@ -48,14 +48,13 @@ TEST(ProgramFolderTest, HomeVariableWinsAndDataFolderIsCreated) {
   setenv("XDG_DATA_HOME", (folder / "share").c_str(), 1);
   EXPECT_EQ(SettingsFilePath(), folder / "cfg" / "mzt-utility" / "MZTConfig.ini");
   EXPECT_EQ(DataFolder(), folder / "share" / "mzt-utility");
-  // Relative or unset: under the home folder.
+  // Without them, under the home folder.
+  unsetenv("XDG_CONFIG_HOME");
+  unsetenv("XDG_DATA_HOME");
   std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
   setenv("HOME", (folder / "user").c_str(), 1);
-  setenv("XDG_CONFIG_HOME", "cfg", 1);
-  unsetenv("XDG_DATA_HOME");
   EXPECT_EQ(SettingsFilePath(), folder / "user" / ".config" / "mzt-utility" / "MZTConfig.ini");
   EXPECT_EQ(DataFolder(), folder / "user" / ".local" / "share" / "mzt-utility");
-  unsetenv("XDG_CONFIG_HOME");
   setenv("HOME", home.c_str(), 1);
 }
 

@@ -1,8 +1,6 @@
-// The desktop program as a user runs it: a real window on an Xvfb display of
-// its own, the simulated device on a pty named in MZTConfig.ini and the
-// local update server on loopback. The window is driven through its test
-// hook (MZT_UI_TEST_HOOK=1); a screenshot of each step is left in the build
-// folder.
+// The desktop program as a user runs it, on an Xvfb display of its own, driven through its test
+// hook (MZT_UI_TEST_HOOK=1): the simulated device on a pty named in MZTConfig.ini, the update
+// server on loopback. A screenshot of each step is left in the build folder.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -302,8 +300,7 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   Command("tab 0");
 
   // A device slow to take upload mode: the please-wait bar sweeps meanwhile.
-  ASSERT_TRUE(device_->AddFault({.effect = devsim::Fault::Effect::kAnswerZero, .command = 113,
-                                 .argument = 0, .nth = 1, .times = 4}));
+  ASSERT_TRUE(device_->AddFault({.effect = devsim::Fault::Effect::kAnswerZero, .command = 113, .argument = 0, .times = 4}));
   Command("click 1001");
   auto warning = NextMessage();
   EXPECT_EQ(warning[0], "MZT Utility");

@@ -1,8 +1,5 @@
-// Test sender: sends WM_COPYDATA with any identifier to the running desktop
-// program, found by its title. Exit status: 0 accepted, 1 refused, 2 no
-// window, 3 usage.
-//
-//   mzt-copydata-probe IDENTIFIER TEXT
+// Test sender, `mzt-copydata-probe IDENTIFIER TEXT`: sends WM_COPYDATA with any identifier to the
+// running desktop program, found by its title. Exit status: 0 accepted, 1 refused, 2 no window, 3 usage.
 
 #include <windows.h>
 
