@@ -5,19 +5,17 @@
 #include <thread>
 
 #include <wx/button.h>
-#include <wx/gauge.h>
 
 #include "page/UploadDBDlg.h"
 #include "shell/MainSheet.h"
 #include "shell/StallMeter.h"
+#include "shell/WaitDialog.h"
 
 namespace mzt {
 namespace {
 
 // How often an answer looks again for a box's modal loop, 10 ms apart.
 constexpr int kModalTries = 500;
-// The wait dialog's bar (template 131).
-constexpr int kWaitBarId = 1045;
 
 }  // namespace
 
@@ -102,7 +100,7 @@ std::string TestHook::Run(MainSheet& sheet, StallMeter* stallMeter, const std::s
   // Where the please-wait bar stands, or none while no wait dialog is up.
   if (verb == "bar")
     return onUi([] {
-      auto* bar = wxDynamicCast(wxWindow::FindWindowById(kWaitBarId), wxGauge);
+      auto* bar = wxDynamicCast(wxWindow::FindWindowById(WaitDialog::kBarId), wxGauge);
       return bar ? "bar\t" + std::to_string(bar->GetValue()) : std::string("bar\tnone");
     });
   if (verb == "stall")

@@ -8,7 +8,7 @@ WaitDialog::WaitDialog(wxWindow* parent)
                wxCAPTION | wxSTAY_ON_TOP),
       timer_(this) {
   SetClientSize(ConvertDialogToPixels(wxSize(175, 40)));
-  bar_ = new wxGauge(this, 1045, WaitSweep::kRangeHigh, ConvertDialogToPixels(wxPoint(0, 12)),
+  bar_ = new wxGauge(this, kBarId, WaitSweep::kRangeHigh, ConvertDialogToPixels(wxPoint(0, 12)),
                      ConvertDialogToPixels(wxSize(175, 17)));
   bar_->SetValue(0);
   Bind(wxEVT_TIMER, &WaitDialog::OnTick, this);

@@ -13,6 +13,7 @@ namespace mzt {
 class WaitDialog : public wxDialog {
  public:
   static constexpr const wchar_t* kCaption = L"請稍候";
+  static constexpr int kBarId = 1045;
 
   explicit WaitDialog(wxWindow* parent);
 
