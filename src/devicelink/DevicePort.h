@@ -146,6 +146,9 @@ class CDevicePort {
 
   int chunkSize_ = 0;
   bool firstChunk_ = true;
+  // A header of this file was sent twice: the device may have taken the
+  // second as frame bytes, so no resend request can be trusted.
+  bool headerRepeated_ = false;
   uint32_t fileSize_ = 0;
   uint32_t fileBytesAcknowledged_ = 0;  // of the file being sent
   ProgressCallback progress_;

@@ -58,6 +58,7 @@ bool CDevicePort::SendFileById(int fileIdentifier, const std::string& path) {
   std::unique_ptr<std::FILE, FileCloser> file(OpenStdioFile(path, "rb"));
   if (file) {
     firstChunk_ = true;
+    headerRepeated_ = false;
     fileBytesAcknowledged_ = 0;
     std::error_code ec;
     auto size = std::filesystem::file_size(path, ec);
@@ -87,8 +88,8 @@ bool CDevicePort::SendFileById(int fileIdentifier, const std::string& path) {
       break;
     }
   }
-  EndFileTransfer(fileIdentifier);
-  return sent;
+  // Only the device's answer to the end says that it stored the file.
+  return EndFileTransfer(fileIdentifier) && sent;
 }
 
 bool CDevicePort::BeginFileTransfer(int fileIdentifier) {
@@ -139,7 +140,10 @@ bool CDevicePort::SendChunk(int mode, int fileIdentifier, std::span<const uint8_
   if (firstChunk_) {
     std::this_thread::sleep_for(std::exchange(pause, {}));
     if (!cmd999_.SetHeader(Cmd999::kData, fileIdentifier, length, {}, chunkCount)) return false;
-    if (!RunAttempts(cmd999_, 2)) return false;
+    if (!Attempt(cmd999_)) {
+      headerRepeated_ = true;
+      if (!Attempt(cmd999_)) return false;
+    }
     firstChunk_ = false;
   }
   if (!cmd999_.SetDataFrame(bytes)) return false;
@@ -154,6 +158,9 @@ bool CDevicePort::SendChunk(int mode, int fileIdentifier, std::span<const uint8_
     // would be taken as the start of another frame.
     if (!SendAndWait(cmd999_)) return false;
     if (cmd999_.ResendRequested()) {
+      // The XOR of a frame read out of step still matches, so after a
+      // repeated header a resend would be acknowledged with the wrong bytes.
+      if (headerRepeated_) return false;
       Pause(Delay::kResendPause);
       continue;
     }

@@ -83,6 +83,7 @@ constexpr EffectEntry kEffects[] = {
     {"unplug", Fault::Effect::kUnplug, "any"},
     {"answer", Fault::Effect::kReplaceReply, "any"},
     {"endless", Fault::Effect::kEndlessFileTable, "995"},
+    {"lose", Fault::Effect::kLoseFile, "999:2"},
 };
 
 Result<void> ParseWhere(std::string_view where, Fault& fault) {
@@ -193,6 +194,11 @@ const std::vector<Option>& OptionTable() {
       {"--upload-mode", nullptr, "start in data upload mode instead of waiting for 113,1",
        [](S& s, const std::string&, double) -> Result<void> {
          s.device.uploadModeAtStart = true;
+         return Success();
+       }},
+      {"--raw-frames", nullptr, "read data frames blindly, as a UART buffer does: a sentence sent in a frame's place is frame data",
+       [](S& s, const std::string&, double) -> Result<void> {
+         s.device.rawFrames = true;
          return Success();
        }},
       {"--rate", "BYTES", "take received bytes no faster than BYTES per second (default 11520, 115200 baud; 0: unpaced). Frames longer than half a second's worth outlast the program's 500 ms acknowledgement wait",
@@ -413,6 +419,9 @@ std::string HelpText() {
       "          mute      no reply to anything until the next replug\n"
       "          unplug    the pty closes; back after ms=MS (0: on SIGUSR2)\n"
       "          answer    text=T goes out instead of the reply (whole sentences)\n"
+      "          endless   a file listing (995) past its end lists one more file\n"
+      "          lose      an end sentence (999:2) is acknowledged, but the file\n"
+      "                    stays unfinished at location 0\n"
       "  WHERE   CMD or CMD:ARG  the command's sentences (e.g. 108:3); any: every sentence\n"
       "          frame[:ID]      data frames (of file ID, hex)\n"
       "          bytes[:ID]      data frame bytes; nth=N is the byte count (mute, unplug)\n"

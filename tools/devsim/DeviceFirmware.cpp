@@ -54,6 +54,7 @@ std::string Sentence(std::string body) {
 DeviceFirmware::DeviceFirmware(Settings settings, FileStore store)
     : settings_(std::move(settings)), store_(std::move(store)) {
   uploadMode_ = settings_.uploadModeAtStart ? 1 : 0;
+  parser_.SetRawFrames(settings_.rawFrames);
 }
 
 void DeviceFirmware::Log(const std::string& line) const {
@@ -154,7 +155,7 @@ Reaction DeviceFirmware::OnSentence(const ParsedUnit& unit) {
     case 114: reply = Answer114(argument); break;
     case 995: reply = Answer995(argument, hits); break;
     case 996: reply = Answer996(static_cast<uint32_t>(std::max(argument, 0)), hits); break;
-    case 999: reply = Answer999(fields, reaction); break;
+    case 999: reply = Answer999(fields, hits, reaction); break;
     default: Log("does not know command " + std::to_string(command)); break;
   }
   Finish(reaction, std::move(reply), hits);
@@ -243,7 +244,8 @@ std::string DeviceFirmware::Answer996(uint32_t location, const FaultHits& hits) 
   return Sentence(Format("$LOG996,1,%d,%d", record.fileId >= 0 ? record.fileId : 0, record.error));
 }
 
-std::string DeviceFirmware::Answer999(const std::vector<std::string>& fields, Reaction& reaction) {
+std::string DeviceFirmware::Answer999(const std::vector<std::string>& fields, const FaultHits& hits,
+                                      Reaction& reaction) {
   auto field = [&](size_t i) { return i < fields.size() ? ParseDecimal(fields[i]) : -1; };
   long long mode = field(1), id = field(2), length = field(3), count = field(4);
   if (id < 0 || id > 0xFFFF) return Sentence(Format("$LOG999,0,%lld,%lld,0", id, length));
@@ -282,6 +284,11 @@ std::string DeviceFirmware::Answer999(const std::vector<std::string>& fields, Re
         Log("keeps the unfinished " + DeviceFileName(fileId) + " at location 0");
         LeaveTransfer();
         return Sentence(Format("$LOG999,0,%u,1,0", unsigned{fileId}));
+      }
+      if (hits.loseFile) {
+        Log("acknowledges the end but keeps " + DeviceFileName(fileId) + " unfinished");
+        LeaveTransfer();
+        return Sentence(Format("$LOG999,1,%u,1,1", unsigned{fileId}));
       }
       store_.Complete(fileId);
       openFile_.reset();

@@ -78,6 +78,7 @@ class DeviceFirmware {
     DeviceParameters parameters;
     std::vector<Poi> pois;
     bool uploadModeAtStart = false;
+    bool rawFrames = false;  // see DeviceParser
     std::chrono::milliseconds flashTime{0};
     uint64_t flashCapacity = 16u << 20;
     bool record = true;
@@ -125,7 +126,8 @@ class DeviceFirmware {
   std::string Answer114(int index) const;
   std::string Answer995(int index, const FaultHits& hits) const;
   std::string Answer996(uint32_t location, const FaultHits& hits);
-  std::string Answer999(const std::vector<std::string>& fields, Reaction& reaction);
+  std::string Answer999(const std::vector<std::string>& fields, const FaultHits& hits,
+                        Reaction& reaction);
   void LeaveTransfer();
   void Finish(Reaction& reaction, std::string reply, const FaultHits& hits);
   void Log(const std::string& line) const;

@@ -80,7 +80,7 @@ DeviceParser::Step DeviceParser::FeedFrame(std::span<const uint8_t> bytes) {
   for (size_t i = 0; i < bytes.size(); ++i) {
     current_.push_back(static_cast<char>(bytes[i]));
     step.consumed = i + 1;
-    if (bytes[i] == '\n' && PartialFrameIsSentence()) {
+    if (!rawFrames_ && bytes[i] == '\n' && PartialFrameIsSentence()) {
       step.unit = TakeInterruptingSentence();
       return step;
     }
@@ -88,7 +88,7 @@ DeviceParser::Step DeviceParser::FeedFrame(std::span<const uint8_t> bytes) {
       ParsedUnit frame = FrameUnit();
       // A frame shorter than a sentence may be the start of one: a wrong XOR
       // and the look of a command make it worth reading on to the line end.
-      if (frame.intact || !MaySentenceStart()) {
+      if (frame.intact || rawFrames_ || !MaySentenceStart()) {
         step.unit = TakeFrame();
         return step;
       }

@@ -14,6 +14,8 @@
 // shorter than the sentence that begins like a command and fails its XOR is
 // read on to the line end to find out (a frame of data that only looks like
 // that is then answered as a bad frame once its line end or 512 bytes came).
+// With raw frames the device reads frame bytes blindly, as a receive buffer
+// fed by a UART does: a sentence in their place is frame data.
 
 #include <cstddef>
 #include <cstdint>
@@ -63,6 +65,7 @@ class DeviceParser {
 
   // Back to sentence mode with nothing collected (a new connection).
   void Reset();
+  void SetRawFrames(bool raw) { rawFrames_ = raw; }
 
   // Bytes skipped outside sentences, and sentences discarded as too long.
   uint64_t SkippedBytes() const { return skippedBytes_; }
@@ -82,6 +85,7 @@ class DeviceParser {
   bool inSentence_ = false;
   bool skipLineFeed_ = false;  // a line feed right after a carriage return
   bool salvaging_ = false;     // reading past a frame that may be a sentence
+  bool rawFrames_ = false;
   size_t frameLength_ = 0;
   uint32_t framesLeft_ = 0;
   uint64_t skippedBytes_ = 0;

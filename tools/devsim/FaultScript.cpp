@@ -62,13 +62,14 @@ const char* EffectName(Fault::Effect effect) {
     case Fault::Effect::kUnplug: return "unplug";
     case Fault::Effect::kReplaceReply: return "answer";
     case Fault::Effect::kEndlessFileTable: return "endless";
+    case Fault::Effect::kLoseFile: return "lose";
   }
   return "?";
 }
 
 bool FaultHits::Any() const {
   return drop || corrupt || answerZero || refuseDeletion || stopAnswering || unplug ||
-         frameStatus2 || endlessTable || poiCount >= 0 || delay.count() > 0 || !before.empty() || !answer.empty();
+         frameStatus2 || endlessTable || loseFile || poiCount >= 0 || delay.count() > 0 || !before.empty() || !answer.empty();
 }
 
 Result<void> FaultScript::Add(Fault fault) {
@@ -84,6 +85,7 @@ Result<void> FaultScript::Add(Fault fault) {
     case Fault::Effect::kAnswerZero: bound = BindCommand(fault, 113, 0); break;
     case Fault::Effect::kRefuseDeletion: bound = BindCommand(fault, 996, fault.argument); break;
     case Fault::Effect::kEndlessFileTable: bound = BindCommand(fault, 995, fault.argument); break;
+    case Fault::Effect::kLoseFile: bound = BindCommand(fault, 999, 2); break;
     case Fault::Effect::kPoiCount:
       bound = BindCommand(fault, 108, 3);
       if (bound && fault.value < 0) bound = Error{ErrorCode::kInvalidArgument, "negative count"};
@@ -126,6 +128,7 @@ void FaultScript::Apply(const Fault& fault, FaultHits& hits) {
       break;
     case Fault::Effect::kReplaceReply: hits.answer = fault.text; break;
     case Fault::Effect::kEndlessFileTable: hits.endlessTable = true; break;
+    case Fault::Effect::kLoseFile: hits.loseFile = true; break;
   }
 }
 

@@ -29,6 +29,7 @@ struct Fault {
     kUnplug,            // the pty closes; replug after `duration` (0: only on request)
     kReplaceReply,      // `text` goes out instead of the reply, as it is
     kEndlessFileTable,  // a 995 past the last entry is answered with one more file
+    kLoseFile,          // an end (999,2) is acknowledged, the file stays at location 0
   };
   enum class Trigger {
     kSentence,       // command sentences with an intact checksum
@@ -60,6 +61,7 @@ struct FaultHits {
   bool unplug = false;
   bool frameStatus2 = false;
   bool endlessTable = false;
+  bool loseFile = false;
   int poiCount = -1;  // -1: the true count
   std::chrono::milliseconds delay{0};
   std::chrono::milliseconds unplugFor{0};

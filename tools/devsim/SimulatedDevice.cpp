@@ -45,6 +45,7 @@ Result<std::string> SimulatedDevice::Start() {
   settings.parameters = options_.parameters;
   settings.pois = options_.pois;
   settings.uploadModeAtStart = options_.uploadModeAtStart;
+  settings.rawFrames = options_.rawFrames;
   settings.flashTime = options_.flashTime;
   settings.flashCapacity = options_.flashCapacity;
   settings.record = options_.record;

@@ -46,6 +46,9 @@ class SimulatedDevice {
     // databaseFolder. Empty: memory only.
     std::filesystem::path storeFolder;
     bool uploadModeAtStart = false;
+    // Frame bytes are read blindly: a sentence sent in their place (a
+    // repeated header) is taken as the start of a frame.
+    bool rawFrames = false;
     uint64_t flashCapacity = 16u << 20;
     uint32_t bytesPerSecond = 0;        // 0: takes bytes as fast as they come
     std::chrono::milliseconds flashTime{0};  // per data frame, before its acknowledgement
