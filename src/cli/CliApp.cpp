@@ -20,6 +20,7 @@
 #include "common/PortSettings.h"
 #include "common/Timing.h"
 #include "page/ControlIds.h"
+#include "page/DeviceDatabase.h"
 #include "database/DatabaseLayout.h"
 #include "database/DatabaseSplitter.h"
 #include "page/MztUtilitySheet.h"
@@ -278,18 +279,23 @@ void PrintQuery(const CliOptions& options, TerminalSurface& surface, const PageS
     return;
   }
   const DatabaseVersion& version = state.deviceVersion;
-  const DatabaseVersion absent{};  // what the page keeps for a device without a database
-  bool none = version.year == absent.year && version.month == absent.month &&
-              version.day == absent.day && version.number == absent.number;
+  // A listing cut short still has the version the device reported.
+  bool none = state.deviceDatabase != DeviceDatabase::kComplete &&
+              state.deviceDatabase != DeviceDatabase::kUnknown;
   char date[16] = "";
   if (!none) std::snprintf(date, sizeof date, "%04d-%02d-%02d", version.year, version.month, version.day);
+  char versionText[24] = "";
+  if (!none) std::snprintf(versionText, sizeof versionText, "%d%02d%02d%04d", version.year, version.month,
+                           version.day, version.number);
   std::string region = state.deviceRegionCode == "TW" ? "tw" : state.deviceRegionCode == "CN" ? "cn" : "";
   Say(JsonObject()
           .Add("port", state.portName)
           .Add("firmwareVersion", firmware)
-          .Add("databaseVersion", none ? "" : database)
+          .Add("databaseVersion", versionText)
           .Add("databaseDate", date)
           .Add("databaseNumber", none ? 0 : int64_t{version.number})
+          .AddFlag("databaseComplete", state.deviceDatabase == DeviceDatabase::kComplete)
+          .Add("databaseState", DeviceDatabaseName(state.deviceDatabase))
           .Add("region", region)
           .Text());
 }

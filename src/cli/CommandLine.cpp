@@ -38,7 +38,9 @@ constexpr std::array<CommandEntry, 11> kCommands = {{
     {"query", 0, 0, " [--json] [--port PORT]", "show the firmware and database versions and region",
      "Reads the firmware version, database version and region from the detector.\n"
      "With --json, one object {\"port\", \"firmwareVersion\", \"databaseVersion\",\n"
-     "\"databaseDate\", \"databaseNumber\", \"region\"} (region \"tw\", \"cn\" or \"\").\n"
+     "\"databaseDate\", \"databaseNumber\", \"databaseComplete\", \"databaseState\",\n"
+     "\"region\"} (state \"complete\", \"none\", \"incomplete\" or \"unknown\"; region\n"
+     "\"tw\", \"cn\" or \"\").\n"
      "\n", kDeviceOptions},
     {"check", 0, 0, " [--port PORT] [--region tw|cn] [--server URL]",
      "ask the server whether a newer database exists",

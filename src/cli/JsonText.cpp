@@ -70,6 +70,10 @@ JsonObject& JsonObject::Add(std::string_view name, int64_t number) {
   return Member(name, std::to_string(number));
 }
 
+JsonObject& JsonObject::AddFlag(std::string_view name, bool value) {
+  return Member(name, value ? "true" : "false");
+}
+
 std::string JsonArray(const std::vector<JsonObject>& items) {
   if (items.empty()) return "[]";
   std::string out = "[";

@@ -1,6 +1,6 @@
 #pragma once
 // The JSON that `mzt ports --json` and `mzt query --json` print: objects of
-// strings and integers, one per line.
+// strings, integers and booleans, one per line.
 
 #include <cstdint>
 #include <string>
@@ -18,6 +18,7 @@ class JsonObject {
   JsonObject& Add(std::string_view name, std::string_view text);
   JsonObject& Add(std::string_view name, const char* text) { return Add(name, std::string_view(text)); }
   JsonObject& Add(std::string_view name, int64_t number);
+  JsonObject& AddFlag(std::string_view name, bool value);
   std::string Text() const { return "{" + members_ + "}"; }
 
  private:

@@ -9,6 +9,7 @@
 
 #include "common/Timing.h"
 #include "page/ControlIds.h"
+#include "page/DeviceDatabase.h"
 #include "database/DatabaseLayout.h"
 #include "database/DatabaseSplitter.h"
 #include "page/MztUtilitySheet.h"
@@ -205,6 +206,12 @@ void CUploadDBDlg::UploadWorker() {
   surface_.SetText(kStatusText, L"FF02.bin 上傳中, 請等待");
   Pause(Delay::kBeforeFileUpload);
   if (!sheet_.SendFile(state_.ff02Path.string())) return TransferFailed(L"");
+  // Every reply may have been right and the device still hold less: only
+  // its own file table shows the three files whole.
+  surface_.SetText(kStatusText, L"檢查裝置內的資料庫, 請等待");
+  ListDeviceFiles();
+  if (JudgeDeviceDatabase(state_.records, true) != DeviceDatabase::kComplete)
+    return TransferFailed(kUploadFailed);
   state_.deviceChange = DeviceChange::kDone;
 
   surface_.SetText(kStatusText, L"測試照像資料庫上傳完成");

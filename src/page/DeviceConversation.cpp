@@ -5,7 +5,9 @@
 
 #include "common/FieldReader.h"
 #include "common/Timing.h"
+#include "database/DatabaseLayout.h"
 #include "page/ControlIds.h"
+#include "page/DeviceDatabase.h"
 #include "page/MztUtilitySheet.h"
 #include "page/OnlineUpdate.h"
 #include "page/UploadDBDlg.h"
@@ -18,6 +20,8 @@ using namespace ids;
 namespace {
 
 constexpr const wchar_t* kNoDatabaseInDevice = L"裝置內無測速照相資料庫";
+constexpr const wchar_t* kIncompleteDatabase = L"裝置內測速照相資料庫不完整";
+constexpr const wchar_t* kListingCut = L" (檔案清單未讀完)";
 
 std::wstring VersionText(const DatabaseVersion& v) {
   char text[48];
@@ -71,6 +75,7 @@ void CUploadDBDlg::DispatchByMode() {
     case PageMode::kQuery: {
       ReadFirmwareFlags();
       Pause(Delay::kAfterFirmwareFlags);
+      ListDeviceFiles();
       bool shown = VersionDisplay(false);
       Pause(Delay::kAfterVersionDisplay);
       sheet_.SetPagesEnabled(false);
@@ -122,6 +127,30 @@ void CUploadDBDlg::ShowRegion() {
                    state_.deviceRegionCode == "TW" ? strings::kTaiwan : strings::kChina);
 }
 
+void CUploadDBDlg::ListDeviceFiles() {
+  ForgetDeviceFileRecords();
+  state_.fileIndex = 1;
+  bool askedAgain = false;
+  // A device that never ends its table must not hold the flow.
+  while (state_.fileIndex <= kMaxFileEntries) {
+    int identifier = 0;
+    int location = 0;
+    if (!sheet_.QueryFileEntry(state_.fileIndex, identifier, location)) {
+      // Silence ends the table, but one late reply must not end it early:
+      // the same entry is asked for once more, and a late answer counts.
+      if (askedAgain) break;
+      askedAgain = true;
+      continue;
+    }
+    askedAgain = false;
+    if (identifier >= kHeaderFileId && identifier <= kRecordsFileId)
+      state_.records[identifier - kHeaderFileId] = {identifier, location};
+    ++state_.fileIndex;
+    Pause(Delay::kFileListingStep);
+  }
+  --state_.fileIndex;
+}
+
 bool CUploadDBDlg::VersionDisplay(bool withRecords) {
   if (!sheet_.QueryDeviceInfo(4) || !RegionQueryStep()) {
     surface_.CloseWaitDialog();
@@ -131,71 +160,41 @@ bool CUploadDBDlg::VersionDisplay(bool withRecords) {
     return false;
   }
   ShowRegion();
-  DatabaseVersion& version = state_.deviceVersion;
-  auto readVersion = [&] {
-    version.number = sheet_.GetDatabaseVersion(version.year, version.month, version.day);
-  };
+  DatabaseVersion reported;
+  reported.number = sheet_.GetDatabaseVersion(reported.year, reported.month, reported.day);
+  bool versionReported = reported.year != 0 || reported.month != 0 || reported.day != 0;
+  DeviceDatabase& held = state_.deviceDatabase;
+  held = JudgeDeviceDatabase(state_.records, versionReported);
+  // An incomplete database is no database to the server: any offer installs.
+  state_.deviceVersion = held == DeviceDatabase::kComplete || held == DeviceDatabase::kUnknown
+                             ? reported
+                             : DatabaseVersion{};
   std::wstring text;
-  if (withRecords) {
-    bool allPresent = state_.records[0].location != 0 && state_.records[1].location != 0 &&
-                      state_.records[2].location != 0;
-    if (allPresent) {
-      surface_.Check(kDatabaseCheck, true);
-      readVersion();
-      bool none = version.year == 0 && version.month == 0 && version.day == 0 && version.number == 258;
-      if (none) {
-        version = DatabaseVersion{};
-        text = kNoDatabaseInDevice;
-      } else {
-        text = VersionText(version);
-      }
-    } else {
-      version = DatabaseVersion{};
-      text = kNoDatabaseInDevice;
-    }
-  } else {
-    surface_.Check(kDatabaseCheck, true);
-    readVersion();
-    if (version.year == 0 && version.month == 0 && version.day == 0) {
-      text = L"無測速照相資料庫";
-      version = DatabaseVersion{};
-    } else {
-      text = VersionText(version);
-    }
-    surface_.SetText(kDbVersionText, text);
-    Reset();
+  switch (held) {
+    case DeviceDatabase::kComplete: text = VersionText(reported); break;
+    case DeviceDatabase::kUnknown: text = VersionText(reported) + kListingCut; break;
+    case DeviceDatabase::kIncomplete: text = kIncompleteDatabase; break;
+    case DeviceDatabase::kNone: text = withRecords ? kNoDatabaseInDevice : L"無測速照相資料庫"; break;
   }
+  if (held == DeviceDatabase::kComplete || !withRecords) surface_.Check(kDatabaseCheck, true);
   surface_.SetText(kDbVersionText, text);
+  if (!withRecords) Reset();
+  if (withRecords && held == DeviceDatabase::kUnknown)
+    Message(L"裝置的檔案清單未能完整讀取, 以裝置回報的資料庫版本 " + VersionText(reported) +
+                L" 為準。",
+            strings::kAppCaption);
   return true;
 }
 
 void CUploadDBDlg::UpdateWorkerBody() {
   surface_.OpenWaitDialog();
-  state_.fileIndex = 1;
   ForgetDeviceFileRecords();
   ReadFirmwareFlags();
   Pause(Delay::kAfterFirmwareFlags);
 
-  bool firstPass = true;
-  for (;;) {
-    if (firstPass) {
-      state_.waitText = surface_.WaitCaption();
-      surface_.SetWaitCaption(L"讀取裝置檔案資料," + state_.waitText);
-      firstPass = false;
-    }
-    int identifier = 0;
-    int location = 0;
-    // A device that never ends its table must not hold the update.
-    if (state_.fileIndex > kMaxFileEntries ||
-        !sheet_.QueryFileEntry(state_.fileIndex, identifier, location)) {
-      --state_.fileIndex;
-      break;
-    }
-    if (identifier >= 0xFF00 && identifier <= 0xFF02)
-      state_.records[identifier - 0xFF00] = {identifier, location};
-    ++state_.fileIndex;
-    Pause(Delay::kFileListingStep);
-  }
+  state_.waitText = surface_.WaitCaption();
+  surface_.SetWaitCaption(L"讀取裝置檔案資料," + state_.waitText);
+  ListDeviceFiles();
   if (surface_.IsWaitDialogOpen())
     surface_.SetWaitCaption(L"讀取資料庫版本資訊," + state_.waitText);
 

@@ -29,6 +29,14 @@ enum class FlowOutcome {
 // one not yet complete is kInProgress; kIncomplete once that ended short.
 enum class DeviceChange { kNone, kInProgress, kIncomplete, kDone };
 
+// The device's database as its file listing and its version report show it.
+enum class DeviceDatabase {
+  kNone,
+  kComplete,    // all three files whole, and a version
+  kIncomplete,  // a file missing or never finished: an update was cut short
+  kUnknown,     // a version but no file listed: the listing cannot be trusted
+};
+
 struct DatabaseVersion {
   uint16_t year = 2008;
   uint8_t month = 1;
@@ -67,7 +75,8 @@ struct PageState {
   DeviceFileRecord records[3];  // 0xFF00, 0xFF01, 0xFF02 as the device listed them
   int fileIndex = 1;
   std::string portName;
-  DatabaseVersion deviceVersion;
+  DatabaseVersion deviceVersion;  // the default unless the device holds a database
+  DeviceDatabase deviceDatabase = DeviceDatabase::kNone;
   std::wstring deviceId;
   int32_t poiCount = 0;
   std::optional<PoiBackup> poiBackup;  // none until this flow's export ran

@@ -91,6 +91,10 @@ class CUploadDBDlg {
   bool RegionQueryStep();
   std::string AskedRegionCode();
   void ShowRegion();
+  // Fills the device file records from the device's file table.
+  void ListDeviceFiles();
+  // Reads the version and region and shows what the device holds; withRecords
+  // is the update's form of the texts.
   bool VersionDisplay(bool withRecords);
   void UpdateWorkerBody();
 

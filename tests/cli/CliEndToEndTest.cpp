@@ -75,6 +75,8 @@ struct CliRow {
   bool portHeld = false;        // another program has the port open and locked
   bool asNobody = false;        // run as a user who may not open the pty
   bool secondDetector = false;  // another detector, ttyACM1, in the sysfs tree
+  std::vector<uint16_t> unplaced{};  // device files listed unfinished, at location 0
+  bool offerInstalled = false;       // the server offers the device's own version
   int status = 0;
   std::vector<std::string> says{};
   std::optional<std::string> output{};          // all of it
@@ -109,6 +111,13 @@ TEST_P(CliRunTest, ExitStatusTextAndTheDeviceAfterwards) {
     fs::rename(usb / "1-2" / "1-1:1.0" / "tty" / "ttyACM0", usb / "1-2" / "1-1:1.0" / "tty" / "ttyACM1");
     test::WriteFileBytes(usb / "1-2" / "serial", "MZT0000002\n");
     fs::create_symlink("../../devices/usb1/1-2/1-1:1.0/tty/ttyACM1", folder_ / "sys" / "class" / "tty" / "ttyACM1");
+  }
+  if (!row.unplaced.empty()) {
+    RestartDevice([&](devsim::SimulatedDevice::Options& options) { options.unplacedIds = row.unplaced; });
+  }
+  if (row.offerInstalled) {
+    fs::copy_file(folder_ / "installed" / "ULDB.bin", folder_ / "server" / "tw" / "DB.bin",
+                  fs::copy_options::overwrite_existing);
   }
   int holder = -1;
   if (row.portHeld) {
@@ -254,10 +263,17 @@ INSTANTIATE_TEST_SUITE_P(
                .standardOutput = "FW 版本: 1.4.0.7\nDB 版本: 202501150003\nDB區域: 台灣\n"},
         CliRow{.name = "QueryAsJson", .args = {"query", "--json", "--port=PORT"},
                .says = {"\"firmwareVersion\": \"1.4.0.7\", \"databaseVersion\": \"202501150003\", "
-                        "\"databaseDate\": \"2025-01-15\", \"databaseNumber\": 3, \"region\": \"tw\"}\n"}},
+                        "\"databaseDate\": \"2025-01-15\", \"databaseNumber\": 3, \"databaseComplete\": true, "
+                        "\"databaseState\": \"complete\", \"region\": \"tw\"}\n"}},
         CliRow{.name = "CheckFindsANewerDatabase", .args = {"check", "--port", "PORT", "--server", "SERVER"},
                .how = {.separateOutput = true}, .status = 10,
                .standardOutput = "device: 202501150003\nserver: 20261130" "0012 (newer)\n", .serverRequests = 1},
+        // An update cut short: the server's copy of the same version is
+        // something to install.
+        CliRow{.name = "CheckCountsAnInterruptedDatabaseAsNone",
+               .args = {"check", "--port", "PORT", "--server", "SERVER"}, .how = {.separateOutput = true},
+               .unplaced = {0xFF02}, .offerInstalled = true, .status = 10,
+               .standardOutput = "device: 裝置內測速照相資料庫不完整\nserver: 20250115" "0003 (newer)\n"},
         CliRow{.name = "CheckFindsNothingNewer", .args = {"check", "--port", "PORT", "--server", "SERVER"},
                .page = Page::kVersionCheck, .serverFault = {.body = "2"}, .says = {"server: nothing newer"},
                .serverRequests = 1},

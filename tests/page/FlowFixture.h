@@ -39,6 +39,7 @@ struct DeviceSetup {
   dbgen::DatabaseOptions installed{2025, 1, 15, 3, 4, 4, 200, 7};
   std::vector<uint16_t> onlyFiles{};  // list only these of the installed files
   std::vector<uint16_t> unplaced{};   // installed files listed at location 0
+  bool rawFrames = false;             // frames read blindly (see DeviceParser)
 };
 
 class FlowFixture : public ::testing::Test {
@@ -76,6 +77,7 @@ class FlowFixture : public ::testing::Test {
     devsim::SimulatedDevice::Options options;
     options.firmware = setup.firmware;
     options.region = setup.region;
+    options.rawFrames = setup.rawFrames;
     options.pois = devsim::GeneratePois(setup.pois);
     options.linkPath = folder_ / "port";
     options.sysfsRoot = folder_ / "sys";

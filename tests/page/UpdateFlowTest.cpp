@@ -4,6 +4,7 @@
 #include <optional>
 #include <regex>
 
+#include "common/Timing.h"
 #include "page/FlowFixture.h"
 #include "page/PoiExport.h"
 #include "support/ParamName.h"
@@ -117,7 +118,12 @@ TEST_P(ScenarioTest, EndsAsTheUserExpects) {
   }
   if (row.page) server_->SetFault(*row.page, row.serverFault);
   surface_.SetDefaultAnswer(MessageButtons::kYesNo, row.answer);
-  surface_.SetDefaultReplugResult(row.replug);
+  // OK on the replug prompt: the user did pull the cable and plug it in again.
+  surface_.SetDefaultReplugResult(row.replug, [this, replug = row.replug] {
+    if (replug != ReplugResult::kOk) return;
+    device_->Unplug(std::chrono::milliseconds(1));
+    device_->WaitUntilPlugged(true, std::chrono::seconds(5));
+  });
   Update();
   EXPECT_EQ(Page().LastOutcome(), row.outcome) << Transcript();
   std::vector<std::wstring> asked;
@@ -133,7 +139,11 @@ TEST_P(ScenarioTest, EndsAsTheUserExpects) {
   }
   for (const auto& [start, count] : row.sentences) EXPECT_EQ(Sentences(start).size(), count) << start;
   if (row.fileQueriesAtMost) {
-    EXPECT_LE(Sentences("$PQEL995").size(), row.fileQueriesAtMost);
+    // The listing before the deletion; the one after the transfer is its own.
+    auto sent = device_->ReceivedSentences();
+    auto deletion = std::find_if(sent.begin(), sent.end(), [](const std::string& s) { return s.starts_with("$PQEL996"); });
+    EXPECT_LE(std::count_if(sent.begin(), deletion, [](const std::string& s) { return s.starts_with("$PQEL995"); }),
+              row.fileQueriesAtMost);
   }
   if (row.setup.pois == 0) {
     EXPECT_TRUE(Sentences("$PQEL114").empty());
@@ -177,6 +187,7 @@ const std::wstring kNoneSaved = L"POI備份不完整: 裝置內共 3 個POI, 只
 const std::wstring kOneSaved = L"POI備份不完整: 裝置內共 3 個POI, 只有 1 個存入POI.csv。" + kGoOn;
 const std::wstring kWarning = L"裝置進入資料上傳模式,所有在裝置上的功能都會被關閉";
 const std::wstring kNews = L"網站上有新的資料庫可做更新, 資料庫版本為:202611300012";
+const std::wstring kUploadFailed = L"DB 上傳失敗,請重試,請洽經銷商";
 const Fault kCountRefused{.effect = Fault::Effect::kPoiCount, .times = 0};
 const Fault kGoneAfterFirstPoi{.effect = Fault::Effect::kUnplug, .command = 114, .argument = 1};
 const SentenceCounts kUntouched{{"$PQEL996", 0}, {"$PQEL999", 0}};
@@ -201,9 +212,10 @@ INSTANTIATE_TEST_SUITE_P(
                  .block = 11264, .reducedIndex = true},
         Scenario{.name = "NothingNewer", .offerSame = true, .outcome = FlowOutcome::kUpToDate,
                  .shown = {L"網站無新的資料庫可供更新"}, .sentences = kUntouched, .versionAfter = 3},
-        // Whatever version it reports, a device without all three files has no database.
+        // Whatever version it reports, a device without all three files has
+        // no complete database.
         Scenario{.name = "OnlyTheHeaderListed", .setup = {.onlyFiles = {0xFF00}},
-                 .deleted = std::vector<uint16_t>{0xFF00}, .dbVersionShown = L"裝置內無測速照相資料庫"},
+                 .deleted = std::vector<uint16_t>{0xFF00}, .dbVersionShown = L"裝置內測速照相資料庫不完整"},
         // All three files, but the version the device reports when it has none.
         Scenario{.name = "NoVersionInAllThreeFiles", .setup = {.installed = {0, 0, 0, 258, 4, 4, 200, 7}},
                  .dbVersionShown = L"裝置內無測速照相資料庫"},
@@ -220,8 +232,8 @@ INSTANTIATE_TEST_SUITE_P(
                  .messages = std::vector{kWarning, kNews}, .versionAfter = -1, .replugs = 1},
         // The second run does not warn again.
         Scenario{.name = "CancelledReplugRunsTheUpdateAgainToo", .fault = RefusedFrames(0xFF00),
-                 .messages = std::vector<std::wstring>{kWarning, kNews, L"DB 上傳失敗,請重試,請洽經銷商",
-                                                       kNews, L"請重新啟動裝置!!"},
+                 .messages = std::vector<std::wstring>{kWarning, kNews, kUploadFailed, kNews,
+                                                       L"請重新啟動裝置!!"},
                  .sentences = {{"$PQEL108,2,", 2}}, .replugs = 1},
         Scenario{.name = "LaterFailureAfterAQuietUpToDateCheck", .setup = {.region = "CN"},
                  .page = updserver::Page::kDownloadAddress, .serverFault = {.status = 500},
@@ -259,6 +271,28 @@ INSTANTIATE_TEST_SUITE_P(
         Scenario{.name = "DeviceGoneDuringPoisNo", .setup = {.pois = 3}, .fault = kGoneAfterFirstPoi,
                  .answer = kNo, .outcome = kDeclined, .question = kOneSaved, .sentences = kUntouched,
                  .versionAfter = 3},
+        // The device acknowledges FF02's end but lists it unfinished: the
+        // check of its file table fails the transfer, and the rerun mends it.
+        Scenario{.name = "FileLostAfterItsEnd",
+                 .fault = Fault{.effect = Fault::Effect::kLoseFile, .nth = 3},
+                 .messages = std::vector<std::wstring>{kWarning, kNews, kUploadFailed, kNews,
+                                                       L"請重新啟動裝置!!"},
+                 .replugs = 1, .reducedIndex = true},
+        // A device reading frames blindly takes a repeated header as frame
+        // bytes: the first file fails, and the rerun sends it whole.
+        Scenario{.name = "RepeatedHeaderReadAsFrameBytes", .setup = {.rawFrames = true},
+                 .fault = Fault{.effect = Fault::Effect::kDelayReply, .command = 999, .argument = 1,
+                                .duration = kMinScaledReply + std::chrono::milliseconds(50)},
+                 .replug = ReplugResult::kOk,
+                 .messages = std::vector<std::wstring>{kWarning, kNews, kUploadFailed, kNews,
+                                                       L"請重新啟動裝置!!"},
+                 .replugs = 1, .reducedIndex = true},
+        // One late entry of the file table must not make the device look empty.
+        Scenario{.name = "LateFileListingReply",
+                 .fault = Fault{.effect = Fault::Effect::kDelayReply, .command = 995,
+                                .duration = kMinScaledReply + std::chrono::milliseconds(50)},
+                 .offerSame = true, .outcome = FlowOutcome::kUpToDate, .shown = {L"網站無新的資料庫可供更新"},
+                 .sentences = kUntouched, .versionAfter = 3},
         Scenario{.name = "DeviceGoneDuringPoisYes", .setup = {.pois = 3}, .fault = kGoneAfterFirstPoi,
                  .outcome = FlowOutcome::kTransferFailed, .question = kOneSaved, .versionAfter = -1}),
     test::RowName());

@@ -149,9 +149,12 @@ std::wstring RecordingSurface::WaitCaption() {
 }
 
 ReplugResult RecordingSurface::RunReplugDialog() {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
   ReplugResult result = defaultReplug_;
   Record({.call = SurfaceCall::kRunReplugDialog, .value = static_cast<int>(result)});
+  std::function<void()> action = replugAction_;
+  lock.unlock();
+  if (action) action();
   return result;
 }
 
@@ -179,9 +182,10 @@ void RecordingSurface::SetDefaultAnswer(MessageButtons buttons, MessageAnswer an
   (buttons == MessageButtons::kYesNo ? defaultYesNo_ : defaultOk_) = answer;
 }
 
-void RecordingSurface::SetDefaultReplugResult(ReplugResult result) {
+void RecordingSurface::SetDefaultReplugResult(ReplugResult result, std::function<void()> userAction) {
   std::lock_guard lock(mutex_);
   defaultReplug_ = result;
+  replugAction_ = std::move(userAction);
 }
 
 std::vector<SurfaceEvent> RecordingSurface::Events() const {

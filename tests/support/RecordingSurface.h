@@ -97,8 +97,9 @@ class RecordingSurface : public IControlSurface {
   // are used up, the default for the box's buttons (OK, and Yes for Yes/No).
   void QueueAnswers(std::initializer_list<MessageAnswer> answers);
   void SetDefaultAnswer(MessageButtons buttons, MessageAnswer answer);
-  // The replug dialog's result (kCancel unless set).
-  void SetDefaultReplugResult(ReplugResult result);
+  // The replug dialog's result (kCancel unless set), and what the user does
+  // while it is open (on the worker's thread).
+  void SetDefaultReplugResult(ReplugResult result, std::function<void()> userAction = {});
   // Told (on the caller's thread, without the surface's lock) each time the
   // close command is enabled or greyed.
   void SetCloseCommandObserver(std::function<void(bool enabled)> observer);
@@ -126,6 +127,7 @@ class RecordingSurface : public IControlSurface {
   MessageAnswer defaultOk_ = MessageAnswer::kOk;
   MessageAnswer defaultYesNo_ = MessageAnswer::kYes;
   ReplugResult defaultReplug_ = ReplugResult::kCancel;
+  std::function<void()> replugAction_;
   std::function<void(bool)> closeCommandObserver_;
   bool waitOpen_ = false;
   std::wstring waitCaption_;

@@ -1,0 +1,29 @@
+#include "page/DeviceDatabase.h"
+
+#include <algorithm>
+
+namespace mzt {
+
+DeviceDatabase JudgeDeviceDatabase(std::span<const DeviceFileRecord, 3> records,
+                                   bool versionReported) {
+  auto listed = [](const DeviceFileRecord& r) { return r.identifier != 0; };
+  auto whole = [&](const DeviceFileRecord& r) { return listed(r) && r.location != 0; };
+  if (std::all_of(records.begin(), records.end(), whole))
+    return versionReported ? DeviceDatabase::kComplete : DeviceDatabase::kNone;
+  if (std::any_of(records.begin(), records.end(), listed)) return DeviceDatabase::kIncomplete;
+  // The header holds the version: with no file listed, the listing was cut
+  // short rather than the device empty.
+  return versionReported ? DeviceDatabase::kUnknown : DeviceDatabase::kNone;
+}
+
+const char* DeviceDatabaseName(DeviceDatabase held) {
+  switch (held) {
+    case DeviceDatabase::kComplete: return "complete";
+    case DeviceDatabase::kIncomplete: return "incomplete";
+    case DeviceDatabase::kUnknown: return "unknown";
+    case DeviceDatabase::kNone: break;
+  }
+  return "none";
+}
+
+}  // namespace mzt

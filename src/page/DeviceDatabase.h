@@ -1,0 +1,20 @@
+#pragma once
+// What the device holds, judged the same way by the query, the check, the
+// update and the check after a transfer: its file listing and the version it
+// reports.
+
+#include <span>
+
+#include "page/PageState.h"
+
+namespace mzt {
+
+// `records` are 0xFF00, 0xFF01 and 0xFF02 as the listing found them
+// (identifier 0: not listed; location 0: listed but never finished).
+DeviceDatabase JudgeDeviceDatabase(std::span<const DeviceFileRecord, 3> records,
+                                   bool versionReported);
+
+// "none", "complete", "incomplete" or "unknown", for machine-readable output.
+const char* DeviceDatabaseName(DeviceDatabase held);
+
+}  // namespace mzt
