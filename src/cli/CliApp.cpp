@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -124,8 +125,9 @@ void ReportPoiBackup(const PoiBackup& backup) {
 
 // Each detector with its identity; the "several detectors" error shows the same.
 std::string IdentityLine(const UsbSerialPort& device) {
-  return device.portName + "\t" + (device.serialNumber.empty() ? "-" : device.serialNumber) + "\t" +
-         device.friendlyName;
+  return EscapeControls(device.portName) + "\t" +
+         (device.serialNumber.empty() ? "-" : EscapeControls(device.serialNumber)) + "\t" +
+         EscapeControls(device.friendlyName);
 }
 
 int ListPorts(const CliOptions& options) {
@@ -273,9 +275,9 @@ void PrintQuery(const CliOptions& options, TerminalSurface& surface, const PageS
   std::string firmware = WideToUtf8(surface.GetText(ids::kFwVersionText));
   std::string database = WideToUtf8(surface.GetText(ids::kDbVersionText));
   if (!options.json) {
-    Say("FW 版本: " + firmware);
-    Say("DB 版本: " + database);
-    Say("DB區域: " + WideToUtf8(surface.GetText(ids::kDbRegionText)));
+    Say("FW 版本: " + EscapeControls(firmware));
+    Say("DB 版本: " + EscapeControls(database));
+    Say("DB區域: " + EscapeControls(WideToUtf8(surface.GetText(ids::kDbRegionText))));
     return;
   }
   const DatabaseVersion& version = state.deviceVersion;
@@ -302,7 +304,7 @@ void PrintQuery(const CliOptions& options, TerminalSurface& surface, const PageS
 
 // The version check for the device's database, and nothing more.
 int CheckForNewerDatabase(const CliOptions& options, const PageState& state, TerminalSurface& surface) {
-  Say("device: " + WideToUtf8(surface.GetText(ids::kDbVersionText)));
+  Say("device: " + EscapeControls(WideToUtf8(surface.GetText(ids::kDbVersionText))));
   // A device without regions takes Taiwan's database only, as the update does.
   int region = options.region == "cn" && state.firmware.regionCapable ? 1 : 0;
   std::string url = VersionCheckUrl(ServerUrl(options), region, state.deviceVersion);
@@ -323,7 +325,7 @@ int CheckForNewerDatabase(const CliOptions& options, const PageState& state, Ter
   }
   ServerAnswer answer = ReadServerAnswer(response.Value().body);
   if (answer.code == 3) {
-    Say("server: " + OfferedVersionText(answer) + " (newer)");
+    Say("server: " + EscapeControls(OfferedVersionText(answer)) + " (newer)");
     return kExitNewerDatabase;
   }
   if (answer.code == 2) {
@@ -350,7 +352,8 @@ int RunDeviceFlow(const CliOptions& options) {
   std::atomic<bool> stopping{false};
   TerminalSurface::Options terminal;
   terminal.yesToAll = options.yes;
-  terminal.interactiveInput = IsInteractiveInput();
+  // A question is asked only where the user sees it and can answer it.
+  terminal.interactiveInput = IsInteractiveInput() && IsInteractiveOutput();
   terminal.interactiveOutput = IsInteractiveOutput();
   terminal.colour = ColourWanted();
   terminal.stopRequested = [&stopping] { return stopping.load(); };
@@ -417,7 +420,7 @@ int RunDeviceFlow(const CliOptions& options) {
   // A failed run leaves nothing of its own in the data folder: the next run
   // downloads and splits again.
   if (status != kExitSuccess) workFiles.RemoveWritten();
-  if (status != kExitSuccess && !page.SilentFailure().empty()) Complain(page.SilentFailure());
+  if (status != kExitSuccess && !page.SilentFailure().empty()) Complain(EscapeControls(page.SilentFailure()));
   if (command == "query" && outcome == FlowOutcome::kSuccess) PrintQuery(options, surface, page.State());
   if (command == "check" && outcome == FlowOutcome::kSuccess) {
     return CheckForNewerDatabase(options, page.State(), surface);
@@ -426,9 +429,7 @@ int RunDeviceFlow(const CliOptions& options) {
   return status;
 }
 
-}  // namespace
-
-int RunCli(const CliOptions& options) {
+int RunCommand(const CliOptions& options) {
   PrepareConsole();
   if (options.help || options.command == "help") {
     std::string about = options.command == "help" && !options.arguments.empty() ? options.arguments[0]
@@ -450,5 +451,21 @@ int RunCli(const CliOptions& options) {
   if (options.command == "send-copydata") return SendCopyDataCommand(options);
   return RunDeviceFlow(options);
 }
+
+// Results that did not reach standard output (a full disk, a closed pipe)
+// are a failure, though the command itself succeeded.
+int CloseStandardOutput(int status) {
+  bool failed = std::ferror(stdout) != 0;
+  errno = 0;
+  if (std::fclose(stdout) != 0) failed = true;
+  if (!failed) return status;
+  std::string why = errno != 0 ? ": " + std::generic_category().message(errno) : "";
+  Complain("the results could not be written to standard output" + why);
+  return status == kExitSuccess ? kExitFileError : status;
+}
+
+}  // namespace
+
+int RunCli(const CliOptions& options) { return CloseStandardOutput(RunCommand(options)); }
 
 }  // namespace mzt

@@ -126,10 +126,13 @@ std::string UsageText() {
       "  --help, --version this text (or a command's), the program's version\n"
       "\n"
       "Results go to standard output; questions, messages and progress to standard\n"
-      "error. Exit status: 0 success, 1 usage, 2 device not reachable, 3 server or\n"
-      "network failure, 4 invalid database, 5 declined, 6 transfer failed, 7 a file\n"
-      "could not be written, 8 input file unreadable, 9 no desktop program, 10 newer\n"
-      "database (check), 11 problems found (doctor), 130 Ctrl-C.\n"
+      "error (a question is asked only when standard input and error are terminals,\n"
+      "else the answer is No). Exit status: 0 success, 1 usage, 2 device not\n"
+      "reachable, 3 server or network failure, 4 invalid database, 5 declined,\n"
+      "6 transfer failed, 7 a file (or standard output) could not be written, 8 input\n"
+      "file unreadable, 9 no desktop program, 10 newer database (check), 11 problems\n"
+      "found (doctor), 130 stopped (Ctrl-C, a hang-up, a termination request, or\n"
+      "standard error closed).\n"
       "'mzt help COMMAND' tells more of a command.\n";
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/JsonText.h"
 #include "cli/ServerClient.h"
 #include "common/PortSettings.h"
 #include "devicelink/PortDiscovery.h"
@@ -22,21 +23,25 @@ namespace {
 
 constexpr const char* kRuleFile = "60-mzt-utility.rules";
 
+// Findings carry the device's names and the server's texts: escaped.
 class Report {
  public:
-  void Heading(const std::string& text) { std::printf("%s\n", text.c_str()); }
-  void Fine(const std::string& text) { std::printf("  ok: %s\n", text.c_str()); }
+  void Heading(const std::string& text) { Print("", text); }
+  void Fine(const std::string& text) { Print("  ok: ", text); }
   void Problem(const std::string& text, const std::string& fix) {
     ++problems_;
-    std::printf("  problem: %s\n    fix: %s\n", text.c_str(), fix.c_str());
+    Print("  problem: ", text + "\n    fix: " + fix);
   }
   // Does not keep an update from running, but may spoil one.
   void Warning(const std::string& text, const std::string& fix) {
-    std::printf("  warning: %s\n    fix: %s\n", text.c_str(), fix.c_str());
+    Print("  warning: ", text + "\n    fix: " + fix);
   }
   int Problems() const { return problems_; }
 
  private:
+  static void Print(const char* kind, const std::string& text) {
+    std::printf("%s%s\n", kind, EscapeControls(text, true).c_str());
+  }
   int problems_ = 0;
 };
 
@@ -166,12 +171,13 @@ bool CheckServer(const CliOptions& options, Report& report) {
   const auto& proxy = made.Value().proxy;
   const ProxySetting& setting = made.Value().setting;
   if (proxy)
-    report.Fine("proxy " + proxy->host + ":" + std::to_string(proxy->port) +
+    report.Fine("proxy " + ProxyDisplayText(*proxy) +
                 (setting.bypassList.empty() ? "" : ", not for " + setting.bypassList));
   else
     report.Fine(setting.proxyText.empty()
                     ? "no proxy: a direct connection"
-                    : "no proxy (\"" + setting.proxyText + "\" names none): a direct connection");
+                    : "no proxy (\"" + MaskProxyPassword(setting.proxyText) +
+                          "\" names none): a direct connection");
   IHttpClient& client = *made.Value().client;
   auto response = client.Get(url, kMaxServerAnswerBytes);
   const std::string fix = proxy ? "check the network and the proxy (http_proxy, no_proxy); --server names another server"

@@ -12,6 +12,10 @@ namespace {
 // How often a Ctrl-C that waits for the end of a change looks again.
 constexpr std::chrono::milliseconds kPendingCheck{100};
 
+// Told when a Ctrl-C waited for the change, which then ended well.
+constexpr const char* kNewDatabaseHeld =
+    "the device now holds the new speed-camera database. 請重新啟動裝置!!";
+
 void Tell(const std::string& line) {
   std::fprintf(stderr, "mzt: %s\n", line.c_str());
   std::fflush(stderr);
@@ -44,16 +48,23 @@ std::string InterruptWatcher::RecoveryText(const std::string& recovery) {
 
 void InterruptWatcher::Watch(std::stop_token stop, int seen) {
   bool warned = false;
+  bool terminated = false;
   while (!stop.stop_requested()) {
     int count = WaitForInterrupt(seen, kPendingCheck);
     bool fresh = count > seen;
     seen = count;
+    // A hang-up, a termination request or a closed output counts as the
+    // second Ctrl-C: nobody is left to answer a warning.
+    if (!terminated && TerminationRequested()) {
+      terminated = warned = fresh = true;
+    } else if (fresh && hooks_.promptTakes(count)) {
+      continue;
+    }
     if (stopping_) {
-      if (fresh) StopAtOnce(DeviceChange::kIncomplete);  // no more waiting for the end
+      if (fresh && !terminated) StopAtOnce(DeviceChange::kIncomplete);  // no more waiting for the end
       continue;
     }
     if (!fresh && !warned) continue;
-    if (fresh && hooks_.promptTakes(count)) continue;
     DeviceChange change = hooks_.deviceChange();
     if (change == DeviceChange::kInProgress) {
       if (!fresh) continue;  // a warned Ctrl-C waits for the end of the change
@@ -70,10 +81,17 @@ void InterruptWatcher::Watch(std::stop_token stop, int seen) {
     }
     StopAtOnce(change);
   }
+  // The flow ended before the waiting Ctrl-C was acted on.
+  if (warned && !stopping_ && hooks_.deviceChange() == DeviceChange::kDone) Tell(kNewDatabaseHeld);
 }
 
 void InterruptWatcher::StopAtOnce(DeviceChange change) {
   hooks_.removeWorkFiles();
+  if (change == DeviceChange::kDone) {
+    // What the user waited for is there; only the rest of the run is left out.
+    Tell(std::string("stopped; ") + kNewDatabaseHeld);
+    ExitNow(kExitSuccess);
+  }
   if (change == DeviceChange::kInProgress || change == DeviceChange::kIncomplete)
     Tell("stopped; " + RecoveryText(hooks_.recovery));
   else

@@ -2,7 +2,9 @@
 // Ctrl-C during a device flow. While the device's database is being
 // replaced, the first one only warns and the second stops the change at its
 // next frame (the flow then ends on its own); anywhere else, and for a Ctrl-C
-// that waited for the change to end, the program stops at once.
+// that waited for the change to end, the program stops at once (with success
+// once the change is complete). A hang-up, a termination request or a closed
+// standard error is a second Ctrl-C.
 
 #include <atomic>
 #include <functional>

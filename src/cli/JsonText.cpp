@@ -25,8 +25,19 @@ size_t Utf8SequenceLength(std::string_view text, size_t at) {
 
 }  // namespace
 
-std::string JsonQuoted(std::string_view text) {
-  std::string out = "\"";
+std::string EscapeControls(std::string_view text, bool keepLineBreaks) {
+  std::string out;
+  auto escape = [&](unsigned char c) {
+    if (c == '\n' && keepLineBreaks) {
+      out += '\n';
+    } else if (c == '\n' || c == '\r' || c == '\t') {
+      out += c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\t";
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+      out += escaped;
+    }
+  };
   for (size_t at = 0; at < text.size();) {
     size_t length = Utf8SequenceLength(text, at);
     if (length == 0) {
@@ -34,26 +45,26 @@ std::string JsonQuoted(std::string_view text) {
       ++at;
       continue;
     }
-    char c = text[at];
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
-      out += escaped;
+    auto lead = static_cast<unsigned char>(text[at]);
+    if (length == 1 && (lead < 0x20 || lead == 0x7F)) {
+      escape(lead);
+    } else if (lead == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0) {
+      escape(static_cast<unsigned char>(text[at + 1]));  // U+0080..U+009F
     } else {
       out.append(text.substr(at, length));
     }
     at += length;
   }
-  return out + "\"";
+  return out;
+}
+
+std::string JsonQuoted(std::string_view text) {
+  std::string quoted;
+  for (char c : text) {
+    if (c == '"' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  return "\"" + EscapeControls(quoted) + "\"";
 }
 
 JsonObject& JsonObject::Member(std::string_view name, const std::string& value) {

@@ -26,7 +26,8 @@ Result<ServerClient> MakeServerClient(const std::string& url, bool verbose) {
   made.proxy = ParseProxyText(made.setting.proxyText);
   if (made.proxy) {
     auto set = made.client->SetProxy(*made.proxy, made.setting.bypassList);
-    if (!set) return std::move(set).TakeError().With("the proxy " + made.setting.proxyText);
+    if (!set)
+      return std::move(set).TakeError().With("the proxy " + MaskProxyPassword(made.setting.proxyText));
   }
   return made;
 }

@@ -1,5 +1,6 @@
 #include "cli/TerminalSurface.h"
 
+#include "cli/JsonText.h"
 #include "common/Timing.h"
 #include "page/ControlIds.h"
 #include "page/ReplugWatcher.h"
@@ -39,7 +40,7 @@ void TerminalSurface::SetText(int id, const std::wstring& text) {
   bool changed = texts_[id] != text;
   texts_[id] = text;
   // The status line reports the steps of a download or an upload.
-  if (id == ids::kStatusText && changed && !text.empty()) PrintLocked(WideToUtf8(text));
+  if (id == ids::kStatusText && changed && !text.empty()) PrintLocked(EscapeControls(WideToUtf8(text)));
   // The progress text is set only for byte counts (not for the POI export's percent).
   if (id == ids::kProgressText && !text.empty()) countsBytes_ = true;
 }
@@ -132,7 +133,8 @@ void TerminalSurface::DrawProgressLocked() {
 MessageAnswer TerminalSurface::ShowMessage(const std::wstring& text, const std::wstring& caption,
                                            MessageButtons buttons) {
   std::unique_lock lock(mutex_);
-  std::string line = "[" + WideToUtf8(caption) + "] " + WideToUtf8(text);
+  // Messages may carry the device's or the server's texts.
+  std::string line = "[" + EscapeControls(WideToUtf8(caption)) + "] " + EscapeControls(WideToUtf8(text), true);
   if (buttons == MessageButtons::kOk) {
     PrintLocked(line);
     return MessageAnswer::kOk;
@@ -181,7 +183,7 @@ void TerminalSurface::SetWaitCaption(const std::wstring& caption) {
   std::lock_guard lock(mutex_);
   if (!waitOpen_ || waitCaption_ == caption) return;
   waitCaption_ = caption;
-  PrintLocked(WideToUtf8(caption) + "...");
+  PrintLocked(EscapeControls(WideToUtf8(caption)) + "...");
 }
 
 std::wstring TerminalSurface::WaitCaption() {

@@ -12,7 +12,7 @@ class VerboseHttpClient : public IHttpClient {
 
   Result<void> SetProxy(const ProxyAddress& proxy, const std::string& bypassList) override {
     auto result = client_->SetProxy(proxy, bypassList);
-    proxy_ = proxy.host + ":" + std::to_string(proxy.port);
+    proxy_ = ProxyDisplayText(proxy);
     if (!bypassList.empty()) proxy_ += " (not for " + bypassList + ")";
     if (!result) {
       std::fprintf(stderr, "http: proxy %s refused: %s\n", proxy_.c_str(), result.Err().message.c_str());

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <system_error>
 
 #include "platform/FileSystem.h"
 #include "platform/SystemError.h"
@@ -58,12 +59,14 @@ std::string FormatPoiLine(const CameraRecord& r, const UtcTime& t) {
   return line;
 }
 
-PoiCsvFile::PoiCsvFile(const std::filesystem::path& path) {
+PoiCsvFile::PoiCsvFile(const std::filesystem::path& path) : path_(path) {
   file_ = OpenStdioFile(path, "ab");
   if (!file_) {
     error_ = LastSystemError();
     return;
   }
+  // Unbuffered: nothing of a failed line stays behind to be written later.
+  std::setvbuf(file_, nullptr, _IONBF, 0);
   std::fseek(file_, 0, SEEK_END);
   if (std::ftell(file_) == 0) Append(PoiCsvHeader());
 }
@@ -74,9 +77,12 @@ PoiCsvFile::~PoiCsvFile() {
 
 bool PoiCsvFile::Append(const std::string& line) {
   if (!file_) return false;
-  bool written = std::fwrite(line.data(), 1, line.size(), file_) == line.size();
-  if (std::fflush(file_) == 0 && written) return true;
+  long before = std::ftell(file_);
+  if (std::fwrite(line.data(), 1, line.size(), file_) == line.size()) return true;
   error_ = LastSystemError();
+  std::error_code ignored;
+  if (before >= 0) std::filesystem::resize_file(path_, static_cast<uintmax_t>(before), ignored);
+  std::fseek(file_, 0, SEEK_END);
   return false;
 }
 

@@ -25,8 +25,10 @@ const std::string& PoiCsvHeader();
 // however long.
 std::string FormatPoiLine(const CameraRecord& record, const UtcTime& time);
 
-// "POI.csv" opened for appending (created when missing, never truncated),
-// with the header written when the file is empty.
+// "POI.csv" opened for appending (created when missing), with the header
+// written when the file is empty. Each line is appended whole or not at all:
+// a failed write is cut back to the length before it, so that a full disk
+// leaves no torn line for the next backup to continue.
 class PoiCsvFile {
  public:
   explicit PoiCsvFile(const std::filesystem::path& path);
@@ -35,12 +37,13 @@ class PoiCsvFile {
   PoiCsvFile& operator=(const PoiCsvFile&) = delete;
 
   bool IsOpen() const { return file_ != nullptr; }
-  // Writes and flushes one line.
+  // Writes one line straight to the file.
   bool Append(const std::string& line);
   // The system's error code of the last failure, 0 when none.
   int LastError() const { return error_; }
 
  private:
+  std::filesystem::path path_;
   std::FILE* file_ = nullptr;
   int error_ = 0;
 };

@@ -38,9 +38,11 @@ class IHttpClient {
 
   virtual ~IHttpClient() = default;
 
-  // Sends the following requests through `proxy`, except to the hosts of
-  // `bypassList`. Fails (kRefused) when the proxy's host or port is not
-  // usable; the client then stays direct. A host written "//name" names `name`.
+  // Sends the following requests through `proxy` (its type by its scheme,
+  // with its credentials), except to the hosts of `bypassList`. Fails
+  // (kRefused) when the proxy's host or port is not usable or its type is not
+  // one the client speaks; the client then stays direct. A host written
+  // "//name" names `name`.
   virtual Result<void> SetProxy(const ProxyAddress& proxy, const std::string& bypassList) = 0;
   virtual void SetProgressCallback(ProgressCallback callback) = 0;
 

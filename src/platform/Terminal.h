@@ -20,12 +20,18 @@ bool ColourWanted();
 bool ReadLine(std::string& line);
 
 // Ctrl-C: while caught, each one is only counted (InterruptCount,
-// WaitForInterrupt); otherwise it ends the program as usual.
+// WaitForInterrupt); otherwise it ends the program as usual. The same holds
+// for the requests to end that come while nobody may be watching: a hang-up,
+// a termination request, and standard error's reader gone (a closed pipe,
+// which is noticed while a waiter waits; a broken pipe never kills the
+// program, its writes fail instead).
 void InstallInterruptHandler();
 void CatchInterrupts(bool caught);
 int InterruptCount();
-// Waits until more than `seen` interrupts have come, at most `timeout`;
-// answers the count.
+// One of the requests to end other than Ctrl-C has come while caught.
+bool TerminationRequested();
+// Waits until more than `seen` interrupts have come, or a termination
+// request, at most `timeout`; answers the count.
 int WaitForInterrupt(int seen, std::chrono::milliseconds timeout);
 // Ends a WaitForInterrupt now, as if its time were up.
 void WakeInterruptWaiter();

@@ -54,6 +54,7 @@ ChildRun RunChild(std::vector<std::string> args, std::vector<std::string> enviro
     if (n <= 0) break;  // a pty reads EIO once the program has ended
     run.output.append(buffer, static_cast<size_t>(n));
     if (options.watch) options.watch(run.output, pid);
+    if (!options.closeAt.empty() && run.output.find(options.closeAt) != std::string::npos) break;
   }
   close(fd);
   if (options.separateOutput) {

@@ -24,6 +24,8 @@ struct ChildOptions {
   std::function<void(const std::string& output, pid_t)> watch{};
   // Runs in the child before exec (async-signal-safe calls only).
   void (*childSetup)() = nullptr;
+  // The output's reader goes away once the output shows this, as `| head` does.
+  std::string closeAt{};
 };
 
 // `args[0]` is the program's path; `environment` is the whole environment.

@@ -62,13 +62,14 @@ bool TinyProxy::Installed() {
   return false;
 }
 
-TinyProxy::TinyProxy() {
+TinyProxy::TinyProxy(const std::string& basicAuth) {
   // Another program may take the port between the probe and the start: try again.
   for (int attempt = 0; attempt < 3 && !running_; ++attempt) {
     port_ = FreeLoopbackPort();
     WriteFileBytes(folder_ / "tinyproxy.conf",
                    "Port " + std::to_string(port_) +
-                       "\nListen 127.0.0.1\nAllow 127.0.0.1\n"
+                       "\nListen 127.0.0.1\nAllow 127.0.0.1\n" +
+                       (basicAuth.empty() ? "" : "BasicAuth " + basicAuth + "\n") +
                        "LogFile \"" + (folder_ / "tinyproxy.log").string() +
                        "\"\nLogLevel Info\n"
                        "PidFile \"" + (folder_ / "tinyproxy.pid").string() + "\"\n");

@@ -16,7 +16,8 @@ class TinyProxy {
   // Whether the tinyproxy program is on PATH.
   static bool Installed();
 
-  TinyProxy();
+  // `basicAuth` ("user password"): requests without these credentials are refused.
+  explicit TinyProxy(const std::string& basicAuth = {});
   ~TinyProxy();
   TinyProxy(const TinyProxy&) = delete;
   TinyProxy& operator=(const TinyProxy&) = delete;

@@ -195,11 +195,15 @@ TEST(ProxyRefusalTest, RefusesWhatIsNoHostAndPort) {
     ASSERT_FALSE(set) << host << ":" << port;
     EXPECT_EQ(set.Err().code, ErrorCode::kRefused);
   }
+  // Every proxy type curl speaks is taken as what it is; another is refused.
+  for (const char* scheme : {"https", "socks4", "socks4a", "socks5", "socks5h"})
+    EXPECT_TRUE(client->SetProxy({.host = "proxy.example", .port = 1080, .scheme = scheme}, "")) << scheme;
+  EXPECT_FALSE(client->SetProxy({.host = "proxy.example", .port = 21, .scheme = "ftp"}, ""));
 }
 
 TEST_F(CurlHttpClientTest, GoesThroughTheProxyExceptToBypassedHosts) {
   if (!test::TinyProxy::Installed()) GTEST_SKIP() << "tinyproxy is not installed";
-  test::TinyProxy proxy;
+  test::TinyProxy proxy("my-user pass.w0rd");
   ASSERT_TRUE(proxy.Running()) << proxy.Problem();
 
   // Bypassed first: its absence from the log is certain once the later request shows.
@@ -207,8 +211,17 @@ TEST_F(CurlHttpClientTest, GoesThroughTheProxyExceptToBypassedHosts) {
   ASSERT_TRUE(bypassing->SetProxy({"127.0.0.1", proxy.Port()}, "localhost,127.0.0.1"));
   ASSERT_TRUE(bypassing->Get(Url("SuccessPage_NEW.aspx?SN=direct"), kWhole));
 
+  // The proxy's credentials go with every request, and only they let it through.
+  auto stranger = CreateHttpClient();
+  ASSERT_TRUE(stranger->SetProxy({"127.0.0.1", proxy.Port()}, ""));
+  auto refused = stranger->Get(Url(kCheckPage), kWhole);
+  ASSERT_TRUE(refused) << refused.Err().message;
+  EXPECT_EQ(refused.Value().status, 407);
+
   auto proxied = CreateHttpClient();
-  ASSERT_TRUE(proxied->SetProxy({"//127.0.0.1", proxy.Port()}, "example.invalid"));
+  auto setting = ParseProxyText("HTTP://my-user:pass%2Ew0rd@//127.0.0.1:" + std::to_string(proxy.Port()));
+  ASSERT_TRUE(setting);
+  ASSERT_TRUE(proxied->SetProxy(*setting, "example.invalid"));
   auto answer = proxied->Get(Url(kCheckPage), kWhole);
   ASSERT_TRUE(answer) << answer.Err().message;
   EXPECT_EQ(answer.Value().body, "3,20240105,12");

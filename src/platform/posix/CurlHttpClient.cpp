@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <limits>
 #include <mutex>
+#include <optional>
+#include <utility>
 
 #include "common/BuildConfig.h"
 #include "common/FieldReader.h"
@@ -62,6 +64,17 @@ bool IsUsableProxy(const std::string& host, int port) {
   return same;
 }
 
+// The proxy types curl speaks, by the scheme the user wrote.
+std::optional<long> ProxyType(const std::string& scheme) {
+  static const std::pair<const char*, long> kTypes[] = {
+      {"http", CURLPROXY_HTTP},     {"https", CURLPROXY_HTTPS},
+      {"socks4", CURLPROXY_SOCKS4}, {"socks4a", CURLPROXY_SOCKS4A},
+      {"socks5", CURLPROXY_SOCKS5}, {"socks5h", CURLPROXY_SOCKS5_HOSTNAME}};
+  for (const auto& [name, type] : kTypes)
+    if (scheme == name) return type;
+  return std::nullopt;
+}
+
 }  // namespace
 
 CurlHttpClient::CurlHttpClient(const HttpClientOptions& options) : options_(options) {
@@ -74,8 +87,14 @@ Result<void> CurlHttpClient::SetProxy(const ProxyAddress& proxy, const std::stri
   if (!IsUsableProxy(host, proxy.port))
     return Error{ErrorCode::kRefused, "unusable proxy " + proxy.host + ":" +
                                           std::to_string(proxy.port)};
+  auto type = ProxyType(proxy.scheme);
+  if (!type)
+    return Error{ErrorCode::kRefused, "the proxy type " + proxy.scheme + " is not supported"};
   proxyHost_ = host;
   proxyPort_ = proxy.port;
+  proxyType_ = *type;
+  proxyUser_ = proxy.user;
+  proxyPassword_ = proxy.password;
   bypassList_ = bypassList;
   return Success();
 }
@@ -160,8 +179,12 @@ Result<HttpResponse> CurlHttpClient::Perform(const std::string& url, Transfer& t
   curl_easy_setopt(curl, CURLOPT_PROXY, proxyHost_.c_str());
   if (!proxyHost_.empty()) {
     curl_easy_setopt(curl, CURLOPT_PROXYPORT, static_cast<long>(proxyPort_));
-    curl_easy_setopt(curl, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
+    curl_easy_setopt(curl, CURLOPT_PROXYTYPE, proxyType_);
     curl_easy_setopt(curl, CURLOPT_NOPROXY, bypassList_.c_str());
+    if (!proxyUser_.empty()) {
+      curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, proxyUser_.c_str());
+      curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, proxyPassword_.c_str());
+    }
   }
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &CurlHttpClient::OnHeader);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);

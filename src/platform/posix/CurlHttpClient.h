@@ -52,6 +52,9 @@ class CurlHttpClient final : public IHttpClient {
   HttpClientOptions options_;
   std::string proxyHost_;  // empty: direct
   int proxyPort_ = 0;
+  long proxyType_ = CURLPROXY_HTTP;
+  std::string proxyUser_;  // empty: no credentials
+  std::string proxyPassword_;
   std::string bypassList_;
   ProgressCallback progress_;
   std::optional<int> status_;

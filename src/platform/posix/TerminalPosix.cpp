@@ -15,6 +15,7 @@ namespace {
 
 std::atomic<bool> g_caught{false};
 std::atomic<int> g_count{0};
+std::atomic<bool> g_terminated{false};
 // The handler wakes WaitForInterrupt through this pipe.
 int g_wakeRead = -1;
 int g_wakeWrite = -1;
@@ -33,7 +34,10 @@ void OnInterrupt(int signal) {
     ::raise(signal);
     return;
   }
-  g_count.fetch_add(1);
+  if (signal == SIGINT)
+    g_count.fetch_add(1);
+  else
+    g_terminated.store(true);
   Wake();
 }
 
@@ -63,16 +67,22 @@ void InstallInterruptHandler() {
   action.sa_handler = OnInterrupt;
   action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, nullptr);
+  for (int signal : {SIGINT, SIGHUP, SIGTERM}) ::sigaction(signal, &action, nullptr);
+  ::signal(SIGPIPE, SIG_IGN);
 }
 
 void CatchInterrupts(bool caught) { g_caught.store(caught); }
 int InterruptCount() { return g_count.load(); }
+bool TerminationRequested() { return g_terminated.load(); }
 
 int WaitForInterrupt(int seen, std::chrono::milliseconds timeout) {
   if (g_count.load() <= seen && g_wakeRead >= 0) {
-    pollfd wake{g_wakeRead, POLLIN, 0};
-    ::poll(&wake, 1, static_cast<int>(timeout.count()));
+    // Standard error's reader gone (POLLERR on a pipe) or its terminal hung
+    // up, once; a closed descriptor (POLLNVAL) is no reader that went away.
+    const bool watchError = g_caught.load() && !g_terminated.load();
+    pollfd fds[2] = {{g_wakeRead, POLLIN, 0}, {STDERR_FILENO, 0, 0}};
+    ::poll(fds, watchError ? 2 : 1, static_cast<int>(timeout.count()));
+    if (watchError && (fds[1].revents & (POLLERR | POLLHUP)) != 0) g_terminated.store(true);
     char drain[16];
     while (::read(g_wakeRead, drain, sizeof drain) > 0) {
     }

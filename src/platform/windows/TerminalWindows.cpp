@@ -13,15 +13,26 @@ namespace {
 
 std::atomic<bool> g_caught{false};
 std::atomic<int> g_count{0};
+std::atomic<bool> g_terminated{false};
 // The handler wakes WaitForInterrupt through this event.
 HANDLE g_wake = nullptr;
 
 // Runs on a thread of its own that the system starts for each Ctrl-C.
 BOOL WINAPI OnConsoleControl(DWORD type) {
-  if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;
   if (!g_caught.load()) return FALSE;  // the default handler ends the program
-  g_count.fetch_add(1);
+  if (type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT) {
+    g_count.fetch_add(1);
+    if (g_wake) ::SetEvent(g_wake);
+    return TRUE;
+  }
+  if (type != CTRL_CLOSE_EVENT && type != CTRL_LOGOFF_EVENT && type != CTRL_SHUTDOWN_EVENT)
+    return FALSE;
+  g_terminated.store(true);
   if (g_wake) ::SetEvent(g_wake);
+  // The process ends when this returns: the waiting thread gets the
+  // system's grace time to stop the device's change and remove the work
+  // files, and ends the program itself.
+  ::Sleep(INFINITE);
   return TRUE;
 }
 
@@ -67,6 +78,7 @@ void InstallInterruptHandler() {
 
 void CatchInterrupts(bool caught) { g_caught.store(caught); }
 int InterruptCount() { return g_count.load(); }
+bool TerminationRequested() { return g_terminated.load(); }
 
 int WaitForInterrupt(int seen, std::chrono::milliseconds timeout) {
   if (g_count.load() <= seen && g_wake)

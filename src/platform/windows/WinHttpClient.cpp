@@ -106,7 +106,12 @@ Result<void> WinHttpClient::SetProxy(const ProxyAddress& proxy, const std::strin
   if (!IsUsableProxy(host, proxy.port))
     return Error{ErrorCode::kRefused, "unusable proxy " + proxy.host + ":" +
                                           std::to_string(proxy.port)};
+  // WinHTTP speaks to HTTP proxies only.
+  if (proxy.scheme != "http")
+    return Error{ErrorCode::kRefused, "the proxy type " + proxy.scheme + " is not supported"};
   proxy_ = Utf8ToWide(host + ":" + std::to_string(proxy.port));
+  proxyUser_ = Utf8ToWide(proxy.user);
+  proxyPassword_ = Utf8ToWide(proxy.password);
   bypass_ = Utf8ToWide(bypassList);
   std::replace(bypass_.begin(), bypass_.end(), L',', L';');
   return Success();
@@ -220,6 +225,10 @@ Result<HttpResponse> WinHttpClient::Perform(const std::string& url, Sink& sink, 
   DWORD redirects = kMaxRedirects;
   ::WinHttpSetOption(request.get(), WINHTTP_OPTION_MAX_HTTP_AUTOMATIC_REDIRECTS, &redirects,
                      sizeof redirects);
+  if (!proxy_.empty() && !proxyUser_.empty()) {
+    ::WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_PROXY, WINHTTP_AUTH_SCHEME_BASIC,
+                            proxyUser_.c_str(), proxyPassword_.c_str(), nullptr);
+  }
 
   auto failure = [&](const char* what) -> Error {
     DWORD code = ::GetLastError();

@@ -39,6 +39,8 @@ class WinHttpClient final : public IHttpClient {
   HttpClientOptions options_;
   std::wstring proxy_;   // "host:port"; empty: direct
   std::wstring bypass_;  // WinHTTP's form: separated by ';'
+  std::wstring proxyUser_;  // empty: no credentials
+  std::wstring proxyPassword_;
   ProgressCallback progress_;
   std::optional<int> status_;
   std::vector<std::pair<std::string, std::string>> headers_;
