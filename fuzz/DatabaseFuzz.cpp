@@ -1,6 +1,7 @@
 // The database check and split on arbitrary files: each step rejects the
 // file or writes its device file whole, only into the database's folder,
-// and no temporary file is left behind.
+// and no temporary file is left behind. A file accepted is whole records,
+// and the same file cut short or padded, by a byte or a record, is refused.
 
 #include <cstdint>
 #include <cstdlib>
@@ -52,6 +53,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const fs::path reduced = folder / "Index.bin";
     auto made = mzt::MakeReducedIndex(ff01, reduced);
     ExpectWritten(made, reduced, (layout.Value().indexLength - 4) / 2 + 4);
+  }
+
+  if (layout) {
+    Expect(layout.Value().RecordsLength() % 36 == 0);
+    for (uint64_t other : {uint64_t{size} - 1, uint64_t{size} - 36, uint64_t{size} + 1, uint64_t{size} + 36}) {
+      if (other < mzt::kDatabaseHeaderSize) continue;
+      fs::resize_file(database, other);
+      Expect(!mzt::InspectDatabase(database));
+    }
   }
 
   static const std::set<fs::path> kAllowed = {"ULDB.bin", "FF00.bin", "FF01.bin", "FF02.bin",

@@ -4,16 +4,67 @@
 #include <array>
 #include <cstdio>
 #include <system_error>
+#include <vector>
 
+#include "common/CameraRecord.h"
 #include "platform/InputFile.h"
 
 namespace mzt {
 namespace {
 
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t Le32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
 
 Error FormatError(const std::filesystem::path& path, std::string reason) {
   return Error{ErrorCode::kFormat, std::move(reason)}.With(path.string());
+}
+
+// Where the index puts the records. Each 16-byte entry describes one grid
+// cell: value 2 is the number of its records and value 3 the offset of its
+// first record from the start of the file (values 0 and 1, the cell's row and
+// column, are not needed here). Every cell's records must start on a record
+// boundary of the record area and end inside it, and the file must end where
+// the last of them ends, so that a file cut short or padded, even by whole
+// records, is refused before anything is written. Reads the index from the
+// file's current position, offset 44.
+Result<void> CheckRecordArea(InputFile& file, const DatabaseLayout& layout,
+                             const std::filesystem::path& path) {
+  constexpr uint64_t kRecord = CameraRecord::kSize;
+  constexpr size_t kPieceEntries = 65536;
+  const uint64_t first = layout.RecordsOffset();
+  const uint64_t cells = uint64_t{layout.gridA} * layout.gridB;
+  uint64_t end = first;
+  std::vector<uint8_t> piece(static_cast<size_t>(std::min<uint64_t>(cells, kPieceEntries)) *
+                             kIndexEntrySize);
+  for (uint64_t cell = 0; cell < cells;) {
+    const size_t count = static_cast<size_t>(std::min<uint64_t>(cells - cell, kPieceEntries));
+    if (auto read = file.ReadExact({piece.data(), count * kIndexEntrySize}); !read) return read;
+    for (size_t i = 0; i < count; ++i, ++cell) {
+      const uint8_t* entry = piece.data() + i * kIndexEntrySize;
+      const uint64_t records = Le32(entry + 8);
+      const uint64_t offset = Le32(entry + 12);
+      const uint64_t cellEnd = offset + records * kRecord;
+      auto refuse = [&](const std::string& why) {
+        return FormatError(path, "grid cell " + std::to_string(cell) + " puts " +
+                                     std::to_string(records) + " records at offset " +
+                                     std::to_string(offset) + ", " + why);
+      };
+      if (offset < first) return refuse("before the first record at " + std::to_string(first));
+      if ((offset - first) % kRecord != 0) return refuse("inside a 36-byte record");
+      if (cellEnd > layout.fileSize)
+        return refuse("past the file's end at " + std::to_string(layout.fileSize) +
+                      " (is it cut short?)");
+      end = std::max(end, cellEnd);
+    }
+  }
+  // Every cell ends inside the file: only bytes beyond the last record remain.
+  if (end != layout.fileSize)
+    return FormatError(path, "the records end at byte " + std::to_string(end) + ", the file at " +
+                                 std::to_string(layout.fileSize) + ": it is padded");
+  return file.SeekTo(kDatabaseHeaderSize);
 }
 
 }  // namespace
@@ -57,6 +108,11 @@ Result<CheckedDatabase> OpenDatabase(const std::filesystem::path& databasePath) 
                            std::to_string(layout.gridB) + " needs " +
                            std::to_string(layout.RecordsOffset()) + " bytes, the file holds " +
                            std::to_string(size));
+  if (auto whole = CheckRecordArea(file.Value(), layout, databasePath); !whole) {
+    Error error = std::move(whole).TakeError();
+    error.code = ErrorCode::kFormat;
+    return error;
+  }
   return CheckedDatabase{std::move(file).Value(), layout, header};
 }
 

@@ -51,8 +51,10 @@ struct CheckedDatabase {
 };
 
 // Checks the whole file without writing anything: it must open, hold the
-// header with its magic and the complete grid index. Any failure is
-// ErrorCode::kFormat with the reason in the message.
+// header with its magic and the complete grid index, and its records must be
+// whole and end where the index says, no sooner and no later (see
+// CheckRecordArea). Any failure is ErrorCode::kFormat with the reason in the
+// message; the file is left at the end of its header.
 Result<CheckedDatabase> OpenDatabase(const std::filesystem::path& databasePath);
 Result<DatabaseLayout> InspectDatabase(const std::filesystem::path& databasePath);
 

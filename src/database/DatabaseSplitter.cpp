@@ -45,12 +45,6 @@ void ConvertIndexEntry(uint8_t* entry, uint32_t rebase, bool swap) {
   for (size_t offset = 0; offset < kIndexEntrySize; offset += 4) Swap32At(entry + offset);
 }
 
-// A last record cut short keeps its length; only its first four bytes, the
-// camera latitude, are swapped, and only when they are all there.
-void ConvertPartialRecord(uint8_t* bytes, size_t length) {
-  if (length >= 4) Swap32At(bytes);
-}
-
 Result<void> WriteWhole(const fs::path& target, std::span<const uint8_t> bytes) {
   auto out = AtomicFile::Create(target);
   if (!out) return std::move(out).TakeError();
@@ -180,12 +174,8 @@ Result<void> DatabaseSplitter::WriteRecords(Source& source, bool swap, const fs:
   while (left > 0) {
     size_t piece = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
     if (auto read = in.ReadExact({buffer.data(), piece}); !read) return read;
-    if (swap) {
-      size_t whole = piece / CameraRecord::kSize * CameraRecord::kSize;
-      CameraRecord::ConvertInPlace(buffer.data(), whole / CameraRecord::kSize);
-      // Pieces are whole records, so only the file's last piece can end in a part.
-      ConvertPartialRecord(buffer.data() + whole, piece - whole);
-    }
+    // The check at the header step made the record area whole records, and pieces are too.
+    if (swap) CameraRecord::ConvertInPlace(buffer.data(), piece / CameraRecord::kSize);
     if (auto written = out.Value().Write({buffer.data(), piece}); !written) return written;
     left -= piece;
   }

@@ -11,9 +11,9 @@
 // so the file is read once and each device file written once, completely or
 // not at all. No step ever writes over the database file itself: the header
 // step checks all three device files before it writes any.
-// Errors: kFormat when the file is not a complete database (missing, shorter
-// than its header or its grid index, no "%CDB", or cut short while it is
-// read); kInvalidArgument when a device file would be the database file, or
+// Errors: kFormat when the file is not a whole database (missing, no "%CDB",
+// shorter than its header or its grid index, records cut short or padded or
+// outside the index's cells, or cut short while it is read); kInvalidArgument when a device file would be the database file, or
 // a later step does not follow a header step of the same file; kIo with the
 // system's text when a device file cannot be written.
 

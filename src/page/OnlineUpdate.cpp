@@ -6,9 +6,11 @@
 #include <fstream>
 #include <iterator>
 #include <system_error>
+#include <tuple>
 
 #include "common/FieldReader.h"
 #include "common/Timing.h"
+#include "database/DatabaseLayout.h"
 #include "page/ControlIds.h"
 #include "page/ProgressDisplay.h"
 #include "page/UpdateServerPages.h"
@@ -31,6 +33,7 @@ constexpr const wchar_t* kNetworkUnstable = L"網路可能不穩定,請稍後再
 constexpr const wchar_t* kDownloading = L"資料下載中,請稍等";
 constexpr const wchar_t* kFileMissing = L"下載的DB檔不存在";
 constexpr const wchar_t* kSystemErrorCaption = L"Error";
+constexpr const wchar_t* kFormatError = L"測速照相資料庫格式錯誤";
 
 constexpr const char* kDatabaseFileName = "ULDB.bin";
 // The download lands here and is renamed to ULDB.bin only when complete.
@@ -78,6 +81,13 @@ std::string UnansweredText(const std::string& page, int code, std::string_view b
   return page + " answered something that is not an answer code: \"" + shown + "\"";
 }
 
+// The version as the user reads it: "%d%02d%02d%04d".
+std::wstring VersionText(int year, int month, int day, int number) {
+  wchar_t text[32];
+  std::swprintf(text, 32, L"%d%02d%02d%04d", year, month, day, number);
+  return text;
+}
+
 std::string ReadSmallFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -108,6 +118,9 @@ void OnlineUpdate::SetServerUrl(std::string serverUrl) {
 bool OnlineUpdate::Run(const std::wstring& waitText) {
   failure_ = FlowOutcome::kNetworkFailure;
   silentFailure_.clear();
+  // Only this run's version check announces the version the download must have.
+  state_.newDbDate.clear();
+  state_.newDbNumber = 0;
   surface_.SetWaitCaption(kCheckingCaption + waitText);
   if (surface_.IsWaitDialogOpen()) surface_.CloseWaitDialog();
 
@@ -122,6 +135,7 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
 
   const std::wstring deviceName = DeviceRegionName(state_.deviceRegionCode);
   const std::wstring chosenName = RegionName(chosen);
+  replacingRegion_ = deviceName != chosenName && regionCapable;
   if (deviceName == chosenName) {
     if (!VersionCheck(checkUrl, true)) return false;
   } else if (regionCapable) {
@@ -274,7 +288,7 @@ bool OnlineUpdate::DownloadFile(const std::string& url) {
   } else if (response.Value().length <= kMaxAnswerBody) {
     const wchar_t* message = ServerAnswerMessage(TakeAnswer(ReadSmallFile(partial)).code);
     Inform(message ? message : L"");
-  } else {
+  } else if (AcceptDownload(partial, url)) {
     std::error_code error;
     fs::rename(partial, state_.databasePath, error);
     if (error) {
@@ -289,6 +303,37 @@ bool OnlineUpdate::DownloadFile(const std::string& url) {
   }
   if (status == 404) ShowError(kFileMissing);
   return done;
+}
+
+bool OnlineUpdate::AcceptDownload(const fs::path& file, const std::string& url) {
+  // A body cut short without a length to show it, or padded, is found here.
+  auto layout = InspectDatabase(file);
+  if (!layout) {
+    failure_ = FlowOutcome::kInvalidDatabase;
+    silentFailure_ = "the download from " + url + " is not a whole database: " + layout.Err().message;
+    ShowError(kFormatError);
+    return false;
+  }
+  const DatabaseLayout& got = layout.Value();
+  const std::wstring version = VersionText(got.year, got.month, got.day, got.number);
+  // The version the check announced, as the news of the newer database showed it.
+  if (!state_.newDbDate.empty() || state_.newDbNumber != 0) {
+    wchar_t number[16];
+    std::swprintf(number, 16, L"%04d", state_.newDbNumber);
+    if (const std::wstring announced = state_.newDbDate + number; version != announced) {
+      ShowError(L"下載的資料庫版本 " + version + L" 與網站公布的版本 " + announced + L" 不符");
+      return false;
+    }
+  }
+  // Replacing one region's data by the other's may go to any version.
+  const DatabaseVersion& held = state_.deviceVersion;
+  if (!replacingRegion_ && std::tuple(got.year, got.month, got.day, int32_t{got.number}) <=
+                               std::tuple(held.year, held.month, held.day, held.number)) {
+    ShowError(L"下載的資料庫版本 " + version + L" 不比裝置內的 " +
+              VersionText(held.year, held.month, held.day, held.number) + L" 新");
+    return false;
+  }
+  return true;
 }
 
 ServerAnswer OnlineUpdate::TakeAnswer(std::string_view text) {

@@ -6,6 +6,7 @@
 // Runs on the page's connect worker; every request blocks it.
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -47,11 +48,13 @@ class OnlineUpdate {
   int ReportSuccess();
 
   // Why the last Run answered false: the server had nothing newer, the user
-  // declined, the server or the network failed, or the download could not be
-  // written.
+  // declined, the server or the network failed (also: the download is not
+  // the announced version, or not newer than the device's), the download is
+  // no whole database, or it could not be written.
   FlowOutcome FailureOutcome() const { return failure_; }
-  // What failed when the page says nothing about it (the version check's
-  // specified silence); empty otherwise. For front ends with a place to say it.
+  // What failed when the page says nothing or too little about it (the
+  // version check's specified silence, why a download is no database); empty
+  // otherwise. For front ends with a place to say it.
   const std::string& SilentFailure() const { return silentFailure_; }
 
  private:
@@ -62,6 +65,10 @@ class OnlineUpdate {
   bool VersionCheck(const std::string& url, bool withMessages);
   int GeneralRequest(const std::string& url);
   bool DownloadFile(const std::string& url);
+  // Whether the downloaded `file` from `url` is a whole database of the
+  // announced version, newer than the device's (any version when the region
+  // is being replaced); false after a message naming what is wrong.
+  bool AcceptDownload(const std::filesystem::path& file, const std::string& url);
   // Reads an answer and keeps the download address of a code-3 answer.
   ServerAnswer TakeAnswer(std::string_view text);
   void ShowRequestFailure(const Error& error);
@@ -75,6 +82,7 @@ class OnlineUpdate {
   std::string serverUrl_;
   OnlineUpdateHooks hooks_;
   std::unique_ptr<IHttpClient> client_;  // of the last request
+  bool replacingRegion_ = false;         // this run replaces the device's region
   FlowOutcome failure_ = FlowOutcome::kNone;
   std::string silentFailure_;
 };

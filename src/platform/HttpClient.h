@@ -29,7 +29,8 @@ struct HttpResponse {
 // code is kNetwork (systemCode: the socket's errno, 0 when it had none, as
 // for time-outs), kTimeout (the transfer stalled, passed its deadline or, a
 // download, fell below the minimum average rate; see common/Timing.h),
-// kTooLarge, kRefused (an address that is not http or https) or kIo (the
+// kTooLarge, kRefused (an address that is not http or https, or a redirect
+// to another scheme than the address's) or kIo (the
 // file; systemCode: errno).
 class IHttpClient {
  public:
@@ -71,7 +72,8 @@ struct HttpClientOptions {
 using HttpClientFactory = std::function<std::unique_ptr<IHttpClient>()>;
 
 // A client with the connect time-out, deadlines, stall abort and minimum
-// download rate of the timing table; following redirects to http and https only.
+// download rate of the timing table; following redirects only to the scheme
+// of the address asked for.
 std::unique_ptr<IHttpClient> CreateHttpClient(const HttpClientOptions& options = {});
 
 // Percent-encodes everything but letters, digits and "-._~", for a query value.

@@ -79,4 +79,9 @@ Result<void> InputFile::Skip(uint64_t bytes) {
   return Success();
 }
 
+Result<void> InputFile::SeekTo(uint64_t offset) {
+  if (std::fseek(file_, 0, SEEK_SET) != 0) return ReadError();
+  return Skip(offset);
+}
+
 }  // namespace mzt

@@ -28,6 +28,8 @@ class InputFile {
   Result<void> ReadExact(std::span<uint8_t> buffer);
   // Moves the read position forward.
   Result<void> Skip(uint64_t bytes);
+  // Moves the read position to `offset` from the start.
+  Result<void> SeekTo(uint64_t offset);
 
   const std::filesystem::path& Path() const { return path_; }
 

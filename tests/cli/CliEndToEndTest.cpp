@@ -303,6 +303,13 @@ INSTANTIATE_TEST_SUITE_P(
                .versionAfter = 12, .csvLines = 4, .serverRequests = 4},
         CliRow{.name = "NothingNewer", .args = kUpdate, .page = Page::kVersionCheck,
                .serverFault = {.body = "2"}, .says = {"網站無新的資料庫可供更新"}},
+        // Only the whole database the check announced is installed.
+        CliRow{.name = "CutDownloadIsNotInstalled", .args = kUpdate, .page = Page::kDownload,
+               .serverFault = {.truncate = true, .unframed = true}, .status = 4,
+               .says = {"[錯誤] 測速照相資料庫格式錯誤", "is not a whole database"}},
+        CliRow{.name = "AnotherVersionIsNotInstalled", .args = kUpdate, .page = Page::kDownload,
+               .serverFault = {.body = test::TestDatabaseBytes(2010, 1, 2, 1, 11360)}, .status = 3,
+               .says = {"[錯誤] 下載的資料庫版本 201001020001 與網站公布的版本 202611300012 不符"}},
         CliRow{.name = "VersionCheckStatus", .args = kUpdate, .page = Page::kVersionCheck,
                .serverFault = {.status = 503}, .status = 3, .says = {"answered HTTP status 503"}},
         CliRow{.name = "ServerAddressCheckedFirst",

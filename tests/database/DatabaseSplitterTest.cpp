@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <set>
 
 #include "database/DatabaseBytes.h"
@@ -25,14 +27,16 @@ constexpr size_t kRecordsAt = 144;
 
 Bytes GoldenHeader(bool device) { return Assemble(test::kHeaderFields, 44, device); }
 
-// Six entries; entry e holds the values e*0x10+1..3 and a record offset,
-// 2000 (rebased, less 44 + 100: 1856) for the first and 144 + 20e (rebased 20e) for
-// the others; then the trailing value. Each 32-bit word little- or big-endian.
-Bytes GridIndex(bool bigEndian, bool rebased) {
+// Six entries, one a grid cell; `records` records, one in each of the first
+// cells. Entry e holds the values e*0x10+1 and e*0x10+2, its record count and
+// its record offset (from the file's start, or rebased by 44 + 100 to count
+// from the first record); then the trailing value. Each 32-bit word little- or big-endian.
+Bytes GridIndex(uint32_t records, bool bigEndian, bool rebased) {
   std::vector<uint32_t> words;
-  for (uint32_t e = 0; e < 6; ++e)
-    words.insert(words.end(), {e * 16 + 1, e * 16 + 2, e * 16 + 3,
-                               rebased ? (e ? 20 * e : 1856) : (e ? 144 + 20 * e : 2000)});
+  for (uint32_t e = 0; e < 6; ++e) {
+    uint32_t offset = 36 * std::min(e, records) + (rebased ? 0u : static_cast<uint32_t>(kRecordsAt));
+    words.insert(words.end(), {e * 16 + 1, e * 16 + 2, e < records ? 1u : 0u, offset});
+  }
   words.push_back(0x11223344);
   Bytes index;
   for (uint32_t word : words)
@@ -46,12 +50,11 @@ Bytes Record(bool device) { return Assemble(test::kRecordFields, 36, device); }
 class SplitTest : public ::testing::Test {
  protected:
   void WriteDatabase(const Bytes& bytes) { test::WriteFileBytes(db_, AsString(bytes)); }
-  // Header, index and `records` whole records followed by `tail`.
-  Bytes Database(int records, const Bytes& tail = {}) {
+  // Header, index and `records` records.
+  Bytes Database(uint32_t records) {
     Bytes bytes = GoldenHeader(false);
-    Append(bytes, GridIndex(false, false));
-    for (int i = 0; i < records; ++i) Append(bytes, Record(false));
-    Append(bytes, tail);
+    Append(bytes, GridIndex(records, false, false));
+    for (uint32_t i = 0; i < records; ++i) Append(bytes, Record(false));
     return bytes;
   }
   Result<void> SplitAll(bool swap = true) {
@@ -88,48 +91,17 @@ TEST_F(SplitTest, WritesTheThreeDeviceFilesNextToTheDatabaseInDeviceOrder) {
 
   // The field tables cover every byte of the header and of a record.
   EXPECT_EQ(Read(ff00_), GoldenHeader(true));
-  EXPECT_EQ(Read(ff01_), GridIndex(true, true));
+  EXPECT_EQ(Read(ff01_), GridIndex(1, true, true));
   EXPECT_EQ(Read(ff02_), Record(true));
 }
 
-struct TailRow {
-  std::string name;
-  int records;
-  Bytes file;
-  Bytes device;
-};
-
-class PartialRecordTest : public SplitTest, public ::testing::WithParamInterface<TailRow> {};
-
-// Two records and a part of 8 bytes, and shorter parts; no records at all.
-TEST_P(PartialRecordTest, LastPartKeepsItsLengthWithItsFirstFourBytesSwapped) {
-  WriteDatabase(Database(GetParam().records, GetParam().file));
-  ASSERT_TRUE(SplitAll());
-  Bytes expected;
-  for (int i = 0; i < GetParam().records; ++i) Append(expected, Record(true));
-  Append(expected, GetParam().device);
-  EXPECT_TRUE(fs::exists(ff02_));
-  EXPECT_EQ(Read(ff02_), expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Tails, PartialRecordTest,
-    ::testing::Values(
-        TailRow{"EightBytes", 2, {1, 2, 3, 4, 5, 6, 7, 8}, {4, 3, 2, 1, 5, 6, 7, 8}},
-        TailRow{"FourBytes", 2, {1, 2, 3, 4}, {4, 3, 2, 1}},
-        TailRow{"ThirtyFiveBytes", 2, Bytes(35, 9), Bytes(35, 9)},
-        // Fewer than four bytes hold no whole field: copied as they are.
-        TailRow{"ThreeBytes", 2, {1, 2, 3}, {1, 2, 3}},
-        TailRow{"FileEndsWithItsIndex", 0, {}, {}}),
-    test::RowName());
-
 TEST_F(SplitTest, WithoutSwapBytesStayButOffsetsAreStillRebased) {
-  WriteDatabase(Database(1, {1, 2, 3, 4, 5}));
+  WriteDatabase(Database(2));
   ASSERT_TRUE(SplitAll(false));
   EXPECT_EQ(Read(ff00_), GoldenHeader(false));
-  EXPECT_EQ(Read(ff01_), GridIndex(false, true));
+  EXPECT_EQ(Read(ff01_), GridIndex(2, false, true));
   Bytes expected = Record(false);
-  Append(expected, {1, 2, 3, 4, 5});
+  Append(expected, Record(false));
   EXPECT_EQ(Read(ff02_), expected);
 }
 
@@ -157,26 +129,29 @@ TEST_F(SplitTest, LaterStepsReadTheFileTheHeaderStepOpened) {
   EXPECT_EQ(FolderNames(), (std::set<std::string>{"ULDB.bin", "FF00.bin", "FF01.bin", "FF02.bin"}));
 }
 
+// A change to the golden file of two records.
+using Change = std::function<void(Bytes&)>;
+
 struct RejectedRow {
   std::string name;
-  int size;  // bytes of the golden file kept, -1: no file at all
-  uint8_t magicLastByte;
+  Change change;
+  std::string reason;  // a part of the message
 };
 
 class RejectedFileTest : public SplitTest, public ::testing::WithParamInterface<RejectedRow> {};
 
 TEST_P(RejectedFileTest, IsAFormatErrorAndWritesNothing) {
   const auto& row = GetParam();
-  if (row.size >= 0) {
+  if (row.change) {
     Bytes bytes = Database(2);
-    bytes[3] = row.magicLastByte;
-    bytes.resize(static_cast<size_t>(row.size));
+    row.change(bytes);
     WriteDatabase(bytes);
   }
   auto result = splitter_.SplitHeader(db_, true, ff00_);
   ASSERT_FALSE(result);
   EXPECT_EQ(result.Err().code, ErrorCode::kFormat);
   EXPECT_NE(result.Err().message.find("ULDB.bin"), std::string::npos) << result.Err().message;
+  EXPECT_NE(result.Err().message.find(row.reason), std::string::npos) << result.Err().message;
   EXPECT_EQ(ff00_, folder_ / "FF00.bin");
   EXPECT_FALSE(splitter_.GridA());
   // Nothing written, also by the steps a careless caller runs afterwards.
@@ -185,27 +160,41 @@ TEST_P(RejectedFileTest, IsAFormatErrorAndWritesNothing) {
   EXPECT_EQ(index.Err().code, ErrorCode::kInvalidArgument);
   EXPECT_FALSE(splitter_.SplitRecords(db_, true, ff02_));
   std::set<std::string> expected;
-  if (row.size >= 0) expected.insert("ULDB.bin");
+  if (row.change) expected.insert("ULDB.bin");
   EXPECT_EQ(FolderNames(), expected);
 }
 
+Change Resize(size_t size) {
+  return [size](Bytes& bytes) { bytes.resize(size, 0); };
+}
+Change Grow(size_t more) {
+  return [more](Bytes& bytes) { bytes.resize(bytes.size() + more, 0); };
+}
+// Entry `cell`'s 32-bit value at `at` (8 the record count, 12 the offset).
+Change SetEntry(size_t cell, size_t at, uint32_t value) {
+  return [=](Bytes& bytes) {
+    for (size_t i = 0; i < 4; ++i) bytes.at(44 + cell * 16 + at + i) = static_cast<uint8_t>(value >> 8 * i);
+  };
+}
+
+// Two records end at 144 + 72 = 216.
 INSTANTIATE_TEST_SUITE_P(
     Files, RejectedFileTest,
-    ::testing::Values(RejectedRow{"Missing", -1, 0x42}, RejectedRow{"Empty", 0, 0x42},
-                      RejectedRow{"ShortHeader", 43, 0x42},
-                      RejectedRow{"MagicEndsIn43", 144 + 72, 0x43},
-                      RejectedRow{"IndexCutShort", kRecordsAt - 1, 0x42},
-                      RejectedRow{"OnlyTheHeader", 44, 0x42}),
+    ::testing::Values(RejectedRow{"Missing", {}, "opening"},
+                      RejectedRow{"Empty", Resize(0), "fewer than the 44-byte header"},
+                      RejectedRow{"ShortHeader", Resize(43), "fewer than the 44-byte header"},
+                      RejectedRow{"MagicEndsIn43", [](Bytes& b) { b[3] = 0x43; }, "no \"%CDB\""},
+                      RejectedRow{"OnlyTheHeader", Resize(44), "needs 144 bytes"},
+                      RejectedRow{"IndexCutShort", Resize(kRecordsAt - 1), "needs 144 bytes"},
+                      // Downloads cut or padded, also by whole records.
+                      RejectedRow{"CutInsideARecord", Resize(215), "past the file's end at 215"},
+                      RejectedRow{"CutByAWholeRecord", Resize(180), "past the file's end at 180"},
+                      RejectedRow{"PaddedByAByte", Grow(1), "padded"},
+                      RejectedRow{"PaddedByAWholeRecord", Grow(36), "padded"},
+                      RejectedRow{"CellInTheIndex", SetEntry(1, 12, 108), "before the first record"},
+                      RejectedRow{"CellPastTheEnd", SetEntry(5, 12, 252), "past the file's end"},
+                      RejectedRow{"CellInsideARecord", SetEntry(1, 12, 181), "inside a 36-byte record"}),
     test::RowName());
-
-TEST_F(SplitTest, AnyContentAfterTheMagicIsAccepted) {
-  Bytes bytes(kRecordsAt, 0);  // grid 0 x 0: L = 4
-  bytes[0] = '%', bytes[1] = 'C', bytes[2] = 'D', bytes[3] = 'B';
-  WriteDatabase(bytes);
-  ASSERT_TRUE(SplitAll());
-  EXPECT_EQ(Read(ff01_).size(), 4u);
-  EXPECT_EQ(Read(ff02_).size(), kRecordsAt - 48);
-}
 
 TEST_F(SplitTest, ADeviceFileThatCannotBeReplacedFailsWithTheSystemText) {
   WriteDatabase(Database(1));

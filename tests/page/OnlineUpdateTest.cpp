@@ -38,6 +38,7 @@ const std::wstring kStatusBase = L"Connecting to Web server...Failure";
 const std::wstring kNewTaiwan = L"網站上有新的資料庫可做更新, 資料庫版本為:202401050012";
 const std::wstring kNoNewer = L"網站無新的資料庫可供更新";
 const std::wstring kUnstable = L"網路可能不穩定,請稍後再試";
+const std::wstring kFormatError = L"測速照相資料庫格式錯誤";
 const std::string kCheckTw = "/CheckDBVersion_NEW.aspx?DBVer=2008-01-01&Num=1";
 const std::string kAddressTw = "/DBDownload_NEW.aspx?SN=SN%200001%2FA";
 const std::string kFileTw = "/db/tw/tw.bin";
@@ -171,12 +172,13 @@ TEST_P(AnswerTest, EndsTheUpdateOrGoesOn) {
   if (row.page == Page::kDownload) expected.emplace_back(kNewTaiwan, kInfo);
   expected.insert(expected.end(), row.messages.begin(), row.messages.end());
   EXPECT_EQ(Messages(), expected) << surface_.Transcript();
-  if (row.page != Page::kDownload) {
+  if (!row.downloaded) {
     EXPECT_EQ(flow.FailureOutcome(), row.outcome);
-    if (row.silent.empty())
-      EXPECT_EQ(flow.SilentFailure(), "");
-    else
-      EXPECT_NE(flow.SilentFailure().find(row.silent), std::string::npos) << flow.SilentFailure();
+  }
+  if (row.silent.empty()) {
+    EXPECT_EQ(flow.SilentFailure(), "");
+  } else {
+    EXPECT_NE(flow.SilentFailure().find(row.silent), std::string::npos) << flow.SilentFailure();
   }
   std::vector<std::string> asked{kCheckTw, kAddressTw, kFileTw};
   asked.resize(static_cast<size_t>(row.page) + 1);
@@ -231,9 +233,17 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerRow{"FileAnswerCode2", kFile, {.body = "2"}, {{kNoNewer, kInfo}}},
         AnswerRow{"FileAnswerWithoutMessage", kFile, {.body = "7"}, {{L"", kInfo}}},
         AnswerRow{"FileAnswer44Bytes", kFile, {.body = k44}, {{L"資料庫伺服器有錯誤", kInfo}}},
-        AnswerRow{"File45BytesIsADatabase", kFile, {.body = k44 + "-"}, {}, "", {}, true},
+        AnswerRow{"File45BytesAreNoDatabase", kFile, {.body = k44 + "-"}, {{kFormatError, kError}},
+                  "is not a whole database: ", FlowOutcome::kInvalidDatabase},
         AnswerRow{"FileTruncated", kFile, {.truncate = true}, {{kStatusBase, kInfo}}},
         AnswerRow{"FileChunkedTruncated", kFile, {.truncate = true, .chunked = true}, {{kStatusBase, kInfo}}},
+        // Cut short where no length tells: only the database's own structure shows it.
+        AnswerRow{"FileCutWithoutALength", kFile, {.truncate = true, .unframed = true},
+                  {{kFormatError, kError}}, "(is it cut short?)", FlowOutcome::kInvalidDatabase},
+        AnswerRow{"FileLengthShortOfTheBody", kFile, {.lengthShortBy = 3600}, {{kFormatError, kError}},
+                  "(is it cut short?)", FlowOutcome::kInvalidDatabase},
+        AnswerRow{"FileOfAnotherVersion", kFile, {.body = test::TestDatabaseBytes(2010, 1, 2, 1, 2000)},
+                  {{L"下載的資料庫版本 201001020001 與網站公布的版本 202401050012 不符", kError}}},
         AnswerRow{"FileUnknownLength", kFile, {.chunked = true}, {}, "", {}, true},
         // Far longer than the scaled stall window; the server's pause ends when it stops.
         AnswerRow{"FileStalled", kFile, {.pieceDelay = std::chrono::seconds(30)}, {{kUnstable, kError}}},
@@ -321,6 +331,8 @@ struct SetupRow {
   bool serverDown = false;
   Shown messages{};
   std::vector<std::string> requests{};
+  DatabaseVersion device{};  // the device's database
+  bool installs = true;      // once downloaded
 };
 
 class SetupTest : public OnlineUpdateTest, public ::testing::WithParamInterface<SetupRow> {};
@@ -334,7 +346,8 @@ TEST_P(SetupTest, AsksAndDownloadsWhatTheSetupCallsFor) {
   if (row.check) server_.SetFault(Page::kVersionCheck, *row.check);
   if (row.proxy) setenv("http_proxy", row.proxy, 1);
   if (row.serverDown) server_.Stop();
-  bool downloaded = row.requests.size() == 3;
+  state_.deviceVersion = row.device;
+  bool downloaded = row.requests.size() == 3 && row.installs;
   EXPECT_EQ(Run(), downloaded);
   EXPECT_EQ(Messages(), row.messages) << surface_.Transcript();
   EXPECT_EQ(server_.Requests(), row.requests);
@@ -353,6 +366,9 @@ TEST_P(SetupTest, AsksAndDownloadsWhatTheSetupCallsFor) {
 
 const std::wstring kTaiwanOnly = L"機器韌體版本只能下載[台灣]的測速照相資料";
 const std::vector<std::string> kTaiwanRequests{kCheckTw, kAddressTw, kFileTw};
+// From a device that holds 2025-01-15 number 3.
+const std::vector<std::string> kTaiwanRequests2025{"/CheckDBVersion_NEW.aspx?DBVer=2025-01-15&Num=3",
+                                                   kAddressTw, kFileTw};
 
 INSTANTIATE_TEST_SUITE_P(
     Setups, SetupTest,
@@ -364,11 +380,16 @@ INSTANTIATE_TEST_SUITE_P(
         SetupRow{.name = "TaiwanToChinaNo", .chosen = 1, .answer = MessageAnswer::kNo,
                  .messages = {{L"您的機器內目前是 [台灣] 的測速照相資料,確定要置換為 [中國] 的測速照相資料嗎?", kInfo}},
                  .requests = {kCheckCn}},
-        // No message for code 2, and without an offered version the short form of the news.
-        SetupRow{.name = "QuestionAfterAQuietCheck", .deviceCode = "CN", .check = PageFault{.body = "2"},
+        // No message for code 2, and without an offered version the short form of the news;
+        // the other region's database may be older than the device's.
+        SetupRow{.name = "QuestionAfterAQuietCheck", .deviceCode = "CN",
                  .messages = {{L"您的機器內目前是 [中國] 的測速照相資料,確定要置換為 [台灣] 的測速照相資料嗎?", kInfo},
                               {L"網站上有新的資料庫可做更新", kInfo}},
-                 .requests = kTaiwanRequests},
+                 .requests = kTaiwanRequests2025, .device = {2025, 1, 15, 3}},
+        SetupRow{.name = "AnnouncedButOlderThanTheDevice", .check = PageFault{.body = "3,20240105,12"},
+                 .messages = {{kNewTaiwan, kInfo},
+                              {L"下載的資料庫版本 202401050012 不比裝置內的 202501150003 新", kError}},
+                 .requests = kTaiwanRequests2025, .device = {2025, 1, 15, 3}, .installs = false},
         SetupRow{.name = "OldFirmwareWithChinaChosenGetsTaiwan", .deviceCode = "", .chosen = 1,
                  .regionCapable = false, .messages = {{kTaiwanOnly, kInfo}, {kNewTaiwan, kInfo}},
                  .requests = kTaiwanRequests},

@@ -38,7 +38,7 @@ class CurlHttpClientTest : public ::testing::Test {
   updserver::UpdateServer server_{{.databaseFolder = folder_.Path()}};
 };
 
-TEST_F(CurlHttpClientTest, AnyStatusIsAResponseAndOnlyHttpIsFollowed) {
+TEST_F(CurlHttpClientTest, AnyStatusIsAResponseAndOnlyTheSameSchemeIsFollowed) {
   auto client = CreateHttpClient();
   auto answer = client->Get(Url(kCheckPage), kWhole);
   ASSERT_TRUE(answer) << answer.Err().message;
@@ -54,14 +54,19 @@ TEST_F(CurlHttpClientTest, AnyStatusIsAResponseAndOnlyHttpIsFollowed) {
   EXPECT_EQ(missing.Value().status, 404);
   EXPECT_EQ(client->StatusCode(), 404);
 
-  // Only http and https, also on redirects.
+  // Only http and https, and a redirect only to the scheme asked for.
   EXPECT_EQ(client->Get("ftp://127.0.0.1/db.bin", kWhole).Err().code, ErrorCode::kRefused);
   EXPECT_EQ(client->Get("file:///etc/hostname", kWhole).Err().code, ErrorCode::kRefused);
-
-  server_.SetFault(Page::kDownloadAddress, {.status = 302, .location = "file:///etc/hostname"});
-  auto toFile = client->Get(Url("DBDownload_NEW.aspx?SN=1"), kWhole);
-  ASSERT_FALSE(toFile);
-  EXPECT_EQ(toFile.Err().code, ErrorCode::kRefused);
+  std::string secure = Url(kCheckPage);
+  secure.replace(0, 4, "https");
+  for (const std::string& elsewhere : {std::string("file:///etc/hostname"), secure}) {
+    server_.SetFault(Page::kDownloadAddress, {.status = 302, .location = elsewhere});
+    auto refused = client->Get(Url("DBDownload_NEW.aspx?SN=1"), kWhole);
+    ASSERT_FALSE(refused) << elsewhere;
+    EXPECT_EQ(refused.Err().code, ErrorCode::kRefused) << refused.Err().message;
+    EXPECT_NE(refused.Err().message.find("to " + elsewhere + ": another scheme"), std::string::npos)
+        << refused.Err().message;
+  }
 
   server_.SetFault(Page::kDownloadAddress, {.status = 302, .location = Url(kCheckPage)});
   auto followed = client->Get(Url("DBDownload_NEW.aspx?SN=1"), kWhole);
@@ -73,7 +78,7 @@ TEST_F(CurlHttpClientTest, AnyStatusIsAResponseAndOnlyHttpIsFollowed) {
 TEST_F(CurlHttpClientTest, FileDownloadStreamsWithRisingProgress) {
   // libcurl hands at most 16 KiB to one write, however the bytes arrive: a
   // larger file is reported in several steps on any machine.
-  const std::string big = test::TestDatabaseBytes(2024, 1, 5, 12, 4 * 16384 + 1);
+  const std::string big = test::TestDatabaseBytes(2024, 1, 5, 12, 4 * 16384 + 4);
   test::WriteFileBytes(folder_ / "tw" / "big.bin", big);
   std::vector<std::pair<uint64_t, uint64_t>> progress;
   auto client = CreateHttpClient();

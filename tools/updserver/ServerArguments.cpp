@@ -1,6 +1,9 @@
 #include "updserver/ServerArguments.h"
 
 #include <charconv>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <map>
 
 namespace mzt::updserver {
@@ -14,6 +17,7 @@ constexpr int kDefaultDripRate = 2;  // bytes a second
 constexpr int kMaxDripRate = 65536;
 constexpr int kDefaultHugeMebibytes = 64;
 constexpr int kMaxHugeMebibytes = 1024;
+constexpr size_t kRecordSize = 36;  // a camera record
 
 const std::map<std::string, Page> kPages = {
     {"check", Page::kVersionCheck},
@@ -46,6 +50,11 @@ const char* const kServerUsage =
     "                     truncate       half the body, short of its Content-Length\n"
     "                     slow:MS        the body in pieces, MS milliseconds apart\n"
     "                     chunked        the body without a Content-Length\n"
+    "                     cut            half the body without a length, then the\n"
+    "                                    connection closes\n"
+    "                     shortlength[:N] a Content-Length N bytes short of the body\n"
+    "                                    (default 36, one record); the whole body\n"
+    "                     file:PATH      the bytes of PATH as the body (another database)\n"
     "                     short[:TEXT]   a body of at most 44 bytes (default \"2\")\n"
     "                     garbage        bytes that are no answer\n"
     "                     nonnumeric     an answer whose code is not a number\n"
@@ -80,6 +89,15 @@ Result<std::pair<Page, PageFault>> ParseFault(const std::string& text) {
     fault.truncate = true;
   } else if (mode == "chunked" && !hasValue) {
     fault.chunked = true;
+  } else if (mode == "cut" && !hasValue) {
+    fault.truncate = true;
+    fault.unframed = true;
+  } else if (mode == "shortlength" && (!hasValue || ReadNumber(value, 1, INT32_MAX, number))) {
+    fault.lengthShortBy = hasValue ? static_cast<size_t>(number) : kRecordSize;
+  } else if (mode == "file" && hasValue) {
+    std::ifstream in(value, std::ios::binary);
+    if (!in) return Invalid("cannot read " + value);
+    fault.body.emplace(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   } else if (mode == "short" && value.size() <= kMaxShortBody) {
     fault.body.emplace(hasValue ? value : "2");
   } else if (mode == "garbage" && !hasValue) {

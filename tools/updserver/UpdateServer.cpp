@@ -172,7 +172,19 @@ struct UpdateServer::Impl {
       size_t length = std::min(pieceSize, sendLimit - offset);
       return sink.write(body->data() + offset, length);
     };
-    if (fault.chunked) {
+    if (fault.unframed) {
+      response.set_content_provider(
+          answer.type, [sendPiece](size_t offset, httplib::DataSink& sink) {
+            return sendPiece(offset, sink);
+          });
+    } else if (fault.lengthShortBy > 0) {
+      // The whole body at once, however much shorter the length said it was.
+      response.set_content_provider(
+          body->size() - std::min(fault.lengthShortBy, body->size()), answer.type,
+          [body](size_t offset, size_t, httplib::DataSink& sink) {
+            return offset == 0 && sink.write(body->data(), body->size());
+          });
+    } else if (fault.chunked) {
       response.set_chunked_content_provider(
           answer.type, [body, sendPiece, sendLimit](size_t offset, httplib::DataSink& sink) {
             if (offset >= sendLimit) {

@@ -25,6 +25,8 @@ struct PageFault {
   std::chrono::milliseconds pieceDelay{0};  // slow body: a pause before each piece
   size_t pieceSize = 4096;
   bool chunked = false;             // no Content-Length
+  bool unframed = false;            // no Content-Length, no chunks: the body ends as the connection closes
+  size_t lengthShortBy = 0;         // announces a Content-Length this much short, sends the whole body
   std::string location{};           // a redirect's target, with a 3xx status
   size_t dripRate = 0;    // bytes a second: the body, then blanks for ever, without a length
   size_t hugeBytes = 0;   // the body padded with commas to this length

@@ -163,7 +163,10 @@ Result<HttpResponse> CurlHttpClient::Perform(const std::string& url, Transfer& t
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_USERAGENT, agent.c_str());
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  // A redirect keeps the scheme: https never falls back to plain http, nor
+  // does http turn into anything else on the server's word.
+  const bool secure = url.size() > 6 && strncasecmp(url.c_str(), "https:", 6) == 0;
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http");
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
@@ -214,7 +217,12 @@ Result<HttpResponse> CurlHttpClient::Perform(const std::string& url, Transfer& t
                                           " bytes a second"};
   if (transfer.stalled) return Error{ErrorCode::kTimeout, "the transfer stalled"};
   if (rc == CURLE_OPERATION_TIMEDOUT) return Error{ErrorCode::kTimeout, detail};
-  if (rc == CURLE_UNSUPPORTED_PROTOCOL) return Error{ErrorCode::kRefused, detail};
+  if (rc == CURLE_UNSUPPORTED_PROTOCOL) {
+    if (auto target = ResponseHeader("Location"); target && status_ && *status_ / 100 == 3)
+      return Error{ErrorCode::kRefused, "refused the redirect from " + url + " to " + *target +
+                                            ": another scheme"};
+    return Error{ErrorCode::kRefused, detail};
+  }
   long osError = 0;
   curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &osError);
   return Error{ErrorCode::kNetwork, detail, static_cast<int>(osError)};

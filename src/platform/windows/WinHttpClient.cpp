@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "common/BuildConfig.h"
 #include "common/FieldReader.h"
@@ -44,6 +46,22 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (lower(a[i]) != lower(b[i])) return false;
   }
   return true;
+}
+
+bool IsSecureUrl(const std::wstring& url) {
+  return url.size() > 6 && EqualsNoCase(WideToUtf8(url.substr(0, 6)), "https:");
+}
+
+// The address of the response in hand, after any redirects.
+std::optional<std::wstring> FinalUrl(HINTERNET request) {
+  DWORD bytes = 0;
+  ::WinHttpQueryOption(request, WINHTTP_OPTION_URL, nullptr, &bytes);
+  if (bytes == 0) return std::nullopt;
+  std::wstring url(bytes / sizeof(wchar_t), L'\0');
+  if (!::WinHttpQueryOption(request, WINHTTP_OPTION_URL, url.data(), &bytes)) return std::nullopt;
+  url.resize(bytes / sizeof(wchar_t));
+  while (!url.empty() && url.back() == L'\0') url.pop_back();
+  return url;
 }
 
 struct UrlParts {
@@ -246,6 +264,11 @@ Result<HttpResponse> WinHttpClient::Perform(const std::string& url, Sink& sink, 
                             WINHTTP_NO_REQUEST_DATA, 0, 0, 0))
     return failure("sending the request");
   if (!::WinHttpReceiveResponse(request.get(), nullptr)) return failure("receiving the response");
+  // A redirect keeps the scheme. WinHTTP itself never follows https to http;
+  // http that became https is refused here, before any of its body is read.
+  if (auto final = FinalUrl(request.get()); final && IsSecureUrl(*final) != target.secure)
+    return Error{ErrorCode::kRefused,
+                 "refused the redirect from " + url + " to " + WideToUtf8(*final) + ": another scheme"};
 
   DWORD status = 0;
   DWORD size = sizeof status;
