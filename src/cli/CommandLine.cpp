@@ -127,7 +127,8 @@ std::string UsageText() {
       "error. Exit status: 0 success, 1 usage, 2 device not reachable, 3 server or\n"
       "network failure, 4 invalid database, 5 declined, 6 transfer failed, 7 a file\n"
       "could not be written, 8 input file unreadable, 9 no desktop program, 10 newer\n"
-      "database (check), 11 problems found (doctor), 130 Ctrl-C.\n"
+      "database (check), 11 problems found (doctor), 12 desktop program busy,\n"
+      "130 Ctrl-C.\n"
       "'mzt help COMMAND' tells more of a command.\n";
 }
 

@@ -10,11 +10,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/ParamName.h"
@@ -111,6 +114,56 @@ TEST_F(CopyDataChannelTest, RequestsReachTheHandlerAndItsAnswerComesBack) {
   ASSERT_EQ(received_.size(), 3u);
   EXPECT_EQ(received_[0].second, "C:\\db\\ULDB.bin,3");
   EXPECT_EQ(received_[1].first, 2u);
+}
+
+TEST_F(CopyDataChannelTest, NoClientKeepsTheOthersOut) {
+  std::mutex gate;
+  std::condition_variable changed;
+  bool holding = false, released = false;
+  auto started = server_.Start(path_, [&](uint32_t, std::span<const uint8_t> data) {
+    if (std::string(data.begin(), data.end()) != "hold") return true;
+    std::unique_lock lock(gate);
+    holding = true;
+    changed.notify_all();
+    changed.wait(lock, [&] { return released; });
+    return true;
+  });
+  ASSERT_TRUE(started) << started.Err().message;
+
+  // A client that sends its request a byte at a time, slower than the
+  // server waits for it, is cut off without an answer, and others are served
+  // meanwhile.
+  int slow = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address = Address(path_);
+  ASSERT_EQ(::connect(slow, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  std::jthread trickle([slow, wire = Wire(1, 260, std::string(260, 'a'))](std::stop_token stop) {
+    for (char byte : wire) {
+      if (stop.stop_requested() || ::send(slow, &byte, 1, MSG_NOSIGNAL) != 1) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  });
+  auto sent = SendCopyData(path_, 1, Bytes("a,1"));
+  ASSERT_TRUE(sent) << sent.Err().message;
+  EXPECT_TRUE(sent.Value());
+  trickle.join();
+  char answer = 0;
+  EXPECT_EQ(::read(slow, &answer, 1), 0);
+  ::close(slow);
+
+  // While one request is handled, another is told that the program is busy.
+  std::jthread holder([&] { (void)SendCopyData(path_, 1, Bytes("hold")); });
+  {
+    std::unique_lock lock(gate);
+    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(30), [&] { return holding; }));
+  }
+  auto busy = SendCopyData(path_, 1, Bytes("a,1"));
+  {
+    std::lock_guard lock(gate);
+    released = true;
+  }
+  changed.notify_all();
+  ASSERT_FALSE(busy);
+  EXPECT_EQ(busy.Err().code, ErrorCode::kBusy) << busy.Err().message;
 }
 
 // The socket's path without XDG_RUNTIME_DIR, with TMPDIR set to `tmpdir`.
