@@ -224,7 +224,7 @@ int SendCopyDataCommand(const CliOptions& options) {
   }
   if (!answer) {
     Complain(answer.Err().message);
-    return kExitNoDesktopProgram;
+    return answer.Err().code == ErrorCode::kBusy ? kExitDesktopBusy : kExitNoDesktopProgram;
   }
   Say(answer.Value() ? "Accepted." : "Refused.");
   return answer.Value() ? kExitSuccess : kExitDeclined;

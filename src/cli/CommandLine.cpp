@@ -131,8 +131,8 @@ std::string UsageText() {
       "reachable, 3 server or network failure, 4 invalid database, 5 declined,\n"
       "6 transfer failed, 7 a file (or standard output) could not be written, 8 input\n"
       "file unreadable, 9 no desktop program, 10 newer database (check), 11 problems\n"
-      "found (doctor), 130 stopped (Ctrl-C, a hang-up, a termination request, or\n"
-      "standard error closed).\n"
+      "found (doctor), 12 desktop program busy, 130 stopped (Ctrl-C, a hang-up, a\n"
+      "termination request, or standard error closed).\n"
       "'mzt help COMMAND' tells more of a command.\n";
 }
 

@@ -40,6 +40,7 @@ enum ExitStatus : int {
   kExitNoDesktopProgram = 9,  // send-copydata found no desktop program
   kExitNewerDatabase = 10,    // check: the server has a newer database
   kExitProblemsFound = 11,    // doctor: an update could not run
+  kExitDesktopBusy = 12,      // send-copydata: the desktop program is busy; try again
   kExitInterrupted = 130,     // Ctrl-C
 };
 

@@ -72,6 +72,7 @@ bool CUploadDBDlg::ConfirmIncompleteBackup() {
 }
 
 void CUploadDBDlg::OnClearPoiButton() {
+  ActionScope action(*this);
   std::string port = SelectedPortName();
   state_.mode = PageMode::kClearPoi;
   EnablePageControls(false);
@@ -104,6 +105,7 @@ void CUploadDBDlg::OnClearPoiButton() {
 }
 
 void CUploadDBDlg::OnExportPoiAction() {
+  ActionScope action(*this);
   state_.poiBackup.reset();
   EnableActionButtons(false);
   state_.mode = PageMode::kExportPoi;

@@ -56,6 +56,7 @@ void CUploadDBDlg::OnInitDialog() {
   // What a killed run was writing is of no use to anyone.
   if (fs::path folder = DataFolder(); !folder.empty()) AtomicFile::RemoveLeftovers(folder);
   FillPortList();
+  SelectPort(L"");
   EnablePageControls(true);
   for (int id : {kUploadButton, kBrowseButton, kDbPathLabel, kDbPathText, kDatabaseCheck,
                  kCheckDbOnly, kVoiceBrowseButton, kVoicePathLabel, kVoicePathText,
@@ -69,16 +70,15 @@ void CUploadDBDlg::OnInitDialog() {
 }
 
 void CUploadDBDlg::OnShowWindow() {
-  LoadPortSettings();
-  // Only a running flow keeps the page locked, and it locks and unlocks the
-  // controls itself, so they are left alone then (also before the worker
-  // has reached the device). A finished query or clearing leaves the device
-  // connected and the sheet busy; the user goes on with any action (the
-  // next one opens the port again).
-  if (!workers_.AnyRunning()) {
-    EnablePageControls(true);
-    EnableActionButtons(true);
-  }
+  // The port is the user's choice, and a running flow's port and display are
+  // its own: a visit to the other tab changes none of them. A running flow
+  // (also before it has reached the device) locks and unlocks the controls
+  // itself. A finished query or clearing leaves the device connected and the
+  // sheet busy; the user goes on with any action (the next one opens the
+  // port again).
+  if (workers_.AnyRunning()) return;
+  EnablePageControls(true);
+  EnableActionButtons(true);
   ResetProgressDisplay();
 }
 
@@ -98,23 +98,28 @@ void CUploadDBDlg::FillPortList() {
   for (const auto& port : ports) surface_.AddListItem(kPortList, Utf8ToWide(port));
 }
 
-void CUploadDBDlg::LoadPortSettings() {
-  PortSettings settings = mzt::LoadPortSettings(SettingsFilePath());
-  std::wstring stored = Utf8ToWide(settings.portNumber);
+void CUploadDBDlg::SelectPort(const std::wstring& wanted) {
+  std::wstring stored = Utf8ToWide(mzt::LoadPortSettings(SettingsFilePath()).portNumber);
   int count = surface_.ListCount(kPortList);
-  int selected = 0;
+  int wantedAt = -1, storedAt = -1;
   for (int i = 0; i < count; ++i) {
-    if (surface_.ListItem(kPortList, i) == stored) {
-      selected = i;
-      break;
-    }
+    std::wstring entry = surface_.ListItem(kPortList, i);
+    if (wantedAt < 0 && !wanted.empty() && entry == wanted) wantedAt = i;
+    if (storedAt < 0 && entry == stored) storedAt = i;
   }
-  surface_.SelectListItem(kPortList, count > 0 ? selected : -1);
+  surface_.SelectListItem(kPortList, wantedAt >= 0 ? wantedAt
+                                     : storedAt >= 0 ? storedAt
+                                     : count > 0     ? 0
+                                                     : -1);
 }
 
+// The list is filled anew each time it opens; closing it without a choice
+// keeps the port chosen before.
 void CUploadDBDlg::OnPortListDropDown() {
+  ActionScope action(*this);
+  std::wstring chosen = surface_.ListItem(kPortList, surface_.SelectedListItem(kPortList));
   FillPortList();
-  surface_.SelectListItem(kPortList, surface_.ListCount(kPortList) > 0 ? 0 : -1);
+  SelectPort(chosen);
 }
 
 void CUploadDBDlg::OnPortSelectionChange() { state_.portName = SelectedPortName(); }
@@ -186,6 +191,7 @@ bool CUploadDBDlg::StartConversation(bool isQuery) {
 }
 
 void CUploadDBDlg::OnQueryButton() {
+  ActionScope action(*this);
   EnableActionButtons(false);
   EnablePageControls(false);
   state_.mode = PageMode::kQuery;
@@ -194,6 +200,7 @@ void CUploadDBDlg::OnQueryButton() {
 }
 
 void CUploadDBDlg::OnUpdateButton() {
+  ActionScope action(*this);
   for (int id : {kDeviceIdText, kDbVersionText, kFwVersionText, kDbRegionText})
     surface_.SetText(id, L"");
   ForgetDeviceFileRecords();
@@ -223,25 +230,30 @@ void CUploadDBDlg::OnUpdateButton() {
 
 bool CUploadDBDlg::OnCopyData(std::string_view text) {
   // While a flow runs, a new update would reset the page and close the port
-  // in the middle of it. (A finished query leaves the sheet busy: that is no
-  // reason to refuse.)
-  if (workers_.AnyRunning()) return false;
+  // in the middle of it; while an action waits for the user's answer, it
+  // would run under that question. (A finished query leaves the sheet busy:
+  // that is no reason to refuse.)
+  if (workers_.AnyRunning() || actions_ > 0) return false;
   size_t comma = text.find(',');
   if (comma == std::string_view::npos) return false;
+  // A port the window does not offer is refused: the update would run on
+  // whichever port is selected.
+  std::string_view port = text.substr(comma + 1);
+  bool numeric = !port.empty() && std::all_of(port.begin(), port.end(),
+                                              [](char c) { return c >= '0' && c <= '9'; });
+  int count = surface_.ListCount(kPortList);
+  int listed = -1;
+  for (int i = 0; i < count && listed < 0; ++i) {
+    std::string entry = WideToUtf8(surface_.ListItem(kPortList, i));
+    if (numeric ? GetSelectedPortNumber(entry) == ParseDecimal(port) : entry == port) listed = i;
+  }
+  if (listed < 0) return false;
   // Shown from the converted text: path::wstring() follows the C library's
   // locale and throws on any non-ASCII name under the default one.
   std::wstring path = AnsiToWide(text.substr(0, comma));
   state_.databasePath = WideToUtf8(path);
   surface_.SetText(kDbPathText, path);
-  std::string_view port = text.substr(comma + 1);
-  int count = surface_.ListCount(kPortList);
-  bool numeric = !port.empty() && std::all_of(port.begin(), port.end(),
-                                              [](char c) { return c >= '0' && c <= '9'; });
-  for (int i = 0; i < count; ++i) {
-    surface_.SelectListItem(kPortList, i);
-    std::string entry = WideToUtf8(surface_.ListItem(kPortList, i));
-    if (numeric ? GetSelectedPortNumber(entry) == ParseDecimal(port) : entry == port) break;
-  }
+  surface_.SelectListItem(kPortList, listed);
   OnUpdateButton();
   return true;
 }

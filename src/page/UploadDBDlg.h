@@ -70,9 +70,25 @@ class CUploadDBDlg {
   PageState& State() { return state_; }
 
  private:
+  // Counts an action of the page while it runs on the caller's stack: the
+  // window runs another program's request inside the modal loop of the
+  // action's message box.
+  class ActionScope {
+   public:
+    explicit ActionScope(CUploadDBDlg& page) : count_(page.actions_) { ++count_; }
+    ~ActionScope() { --count_; }
+    ActionScope(const ActionScope&) = delete;
+    ActionScope& operator=(const ActionScope&) = delete;
+
+   private:
+    std::atomic<int>& count_;
+  };
+
   // Page
   void FillPortList();
-  void LoadPortSettings();
+  // Selects `wanted` when the list holds it, else the settings' port, else
+  // the first entry.
+  void SelectPort(const std::wstring& wanted);
   void Reset();
   void ResetProgressDisplay();
   // Opens the port and starts the connect worker; a query also resets when
@@ -128,6 +144,7 @@ class CUploadDBDlg {
   std::unique_ptr<OnlineUpdate> online_;
   std::filesystem::path offlineDatabase_;
   std::atomic<FlowOutcome> outcome_{FlowOutcome::kNone};
+  std::atomic<int> actions_{0};
   WorkerThreads workers_;
 };
 

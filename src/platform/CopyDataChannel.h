@@ -16,6 +16,7 @@
 #include <span>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/Result.h"
 
@@ -29,7 +30,10 @@ std::filesystem::path CopyDataSocketPath();
 
 class CopyDataServer {
  public:
-  // Answers true to accept the request; runs on the server's thread.
+  // Answers true to accept the request; runs on a thread of the server's,
+  // one request at a time. A request that arrives meanwhile is answered
+  // busy, and every client has a time limit for sending its request, so
+  // that no client keeps the others out.
   using Handler = std::function<bool(uint32_t identifier, std::span<const uint8_t> data)>;
 
   ~CopyDataServer() { Stop(); }
@@ -42,19 +46,23 @@ class CopyDataServer {
 
  private:
   void Serve(std::stop_token stop);
-  void Answer(int connection);
+  // Hands a whole request to the handler, or answers busy while it works.
+  void Dispatch(int connection, uint32_t identifier, std::vector<uint8_t> data);
 
   int listener_ = -1;
   int lock_ = -1;
   std::filesystem::path path_;
   Handler handler_;
   std::jthread thread_;
+  std::thread handling_;  // the handler's request; joined before the next
+  std::atomic<bool> handlerBusy_{false};
 };
 
 // Sends one request; the result tells whether the program accepted it.
 // Errors: kTooLarge above 260 bytes (nothing sent), kNotFound when no
 // program listens, kRefused when the folder or the listening program is not
-// this user's (nothing sent), kIo when the program does not answer.
+// this user's (nothing sent), kBusy when the program runs but is busy with
+// another request or does not answer in time, kIo when it broke off.
 Result<bool> SendCopyData(const std::filesystem::path& path, uint32_t identifier,
                           std::span<const uint8_t> data);
 

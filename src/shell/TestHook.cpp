@@ -86,7 +86,16 @@ std::string TestHook::Run(MainSheet& sheet, StallMeter* stallMeter, const std::s
         wxDialog* box = sheet.Surface().OpenMessageBox();
         if (!box) return std::string("answer\tnone");
         if (!box->IsModal()) return std::string();
-        box->EndModal(argument == "yes" ? wxID_YES : argument == "no" ? wxID_NO : wxID_OK);
+        if (argument == "escape") {
+          wxKeyEvent escape(wxEVT_CHAR_HOOK);
+          escape.m_keyCode = WXK_ESCAPE;
+          escape.SetEventObject(box);
+          box->ProcessWindowEvent(escape);
+        } else if (argument == "close") {
+          box->Close();  // as the window manager's close box
+        } else {
+          box->EndModal(argument == "yes" ? wxID_YES : argument == "no" ? wxID_NO : wxID_OK);
+        }
         return "answer\t" + argument;
       });
       if (!reply.empty()) return reply;

@@ -2,7 +2,9 @@
 // Drives the window from a test when MZT_UI_TEST_HOOK=1: one command a line
 // on standard input, one answer a line on standard output, and a line for
 // each message box as it opens ("message<TAB>caption<TAB>text<TAB>ok|yesno"). Commands:
-//   title | tabs | tab N | click ID | text ID | enabled ID | answer ok|yes|no | idle | close
+//   title | tabs | tab N | click ID | text ID | enabled ID | idle | close
+//   | answer ok|yes|no|escape|close (escape and close end the box as the
+//   Escape key and the window manager's close box do)
 //   | bar (the wait dialog's bar position, "none" without the dialog)
 //   | stall (the longest UI-thread stall in ms since the last asking, with
 //   MZT_UI_STALL_METER=1; "off" without)

@@ -139,6 +139,9 @@ MessageAnswer WxControlSurface::ShowMessage(const std::wstring& text, const std:
         long style = buttons == MessageButtons::kYesNo ? (wxYES_NO | wxICON_QUESTION)
                                                        : (wxOK | wxICON_INFORMATION);
         wxGenericMessageDialog box(&frame_, text, caption, style);
+        // Without a Cancel button a dialog takes Escape and its close box as
+        // its affirmative button, Yes: only the Yes button says Yes.
+        if (buttons == MessageButtons::kYesNo) box.SetEscapeId(wxID_NO);
         wxDialog* outer = messageBox_;
         messageBox_ = &box;
         if (messageObserver_) messageObserver_(caption, text, buttons);

@@ -13,6 +13,8 @@
 #include <csignal>
 #include <cstring>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -525,7 +527,12 @@ TEST_F(CliTest, SendCopyDataReachesTheRunningProgram) {
     std::lock_guard lock(mutex);
     return received;
   };
+  std::atomic<bool> holding = false, released = false;
   ASSERT_TRUE(program.Start(folder_ / "mzt-utility.sock", [&](uint32_t id, std::span<const uint8_t> data) {
+    if (data.size() == 4) {  // held until the test lets it go
+      holding = true;
+      while (!released) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     std::lock_guard lock(mutex);
     received.assign(data.begin(), data.end());
     return id == 1;
@@ -533,6 +540,17 @@ TEST_F(CliTest, SendCopyDataReachesTheRunningProgram) {
   Outcome run = Mzt({"send-copydata", "C:\\db\\ULDB.bin,3"});
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_EQ(Received(), std::string("C:\\db\\ULDB.bin,3\0", 17));
+  // While the program handles a request, another is told that it is busy.
+  std::jthread holder([&] {
+    (void)SendCopyData(folder_ / "mzt-utility.sock", 1, std::span<const uint8_t>(
+                                                           reinterpret_cast<const uint8_t*>("hold"), 4));
+  });
+  while (!holding) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  Outcome busy = Mzt({"send-copydata", "b.bin,3"});
+  released = true;
+  holder.join();
+  EXPECT_EQ(busy.status, 12) << busy.output;
+  EXPECT_NE(busy.output.find("is busy"), std::string::npos) << busy.output;
   // 260 bytes with the NUL that ends the text: one too many.
   {
     std::lock_guard lock(mutex);

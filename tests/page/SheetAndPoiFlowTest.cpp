@@ -30,11 +30,20 @@ TEST_F(PoiClearTest, YesClearsThePoisInTheDevice) {
   Finish();
   EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kSuccess) << Transcript();
   EXPECT_EQ(surface_.Control(ids::kDbVersionText).text, L"202501150003");
-  // The drop-down lists the ports anew and chooses the first.
+  // The port is the user's: the drop-down lists the ports anew and, closed
+  // without a choice, keeps the chosen one; the other tab changes nothing.
+  surface_.SelectListItem(ids::kPortList, 0);
   Page().OnPortListDropDown();
   EXPECT_EQ(surface_.Control(ids::kPortList).items,
             (std::vector<std::wstring>{L"/dev/ttyACM0", (folder_ / "port").wstring()}));
   EXPECT_EQ(surface_.SelectedListItem(ids::kPortList), 0);
+  Page().OnShowWindow();
+  EXPECT_EQ(surface_.SelectedListItem(ids::kPortList), 0);
+  // A chosen port that is gone gives way to the settings' port.
+  surface_.AddListItem(ids::kPortList, L"/dev/gone");
+  surface_.SelectListItem(ids::kPortList, 2);
+  Page().OnPortListDropDown();
+  EXPECT_EQ(surface_.SelectedListItem(ids::kPortList), 1);
 }
 
 TEST_F(PoiClearTest, NoLeavesThePortClosedAndTheDeviceUntouched) {
@@ -92,15 +101,27 @@ TEST_F(CopyDataTest, AcceptedAgainOnceAQueryHasEnded) {
   Finish();
 }
 
-TEST_F(CopyDataTest, NumericPortSelectsByTrailingNumber) {
+TEST_F(CopyDataTest, PortIsTakenFromTheListAndOneRequestRunsAtATime) {
   Start({}, false);
   surface_.ClearList(ids::kPortList);
   for (const wchar_t* port : {L"/dev/ttyACM0", L"/dev/ttyACM3", L"/dev/ttyACM12"})
     surface_.AddListItem(ids::kPortList, port);
+  // The window runs a request inside the modal loop of an open message box.
+  std::vector<CopyDataResult> whileBoxOpen;
+  surface_.SetDialogObserver([&](const SurfaceEvent&) {
+    if (whileBoxOpen.empty()) whileBoxOpen.push_back(Send(1, "b.bin,12"));
+  });
   EXPECT_EQ(Send(1, "a.bin,3"), CopyDataResult::kAccepted);
   EXPECT_EQ(surface_.SelectedListItem(ids::kPortList), 1);
   Finish();  // no device there: the page reports it and ends
-  EXPECT_TRUE(Shown(L"無法連結裝置，請重試\nopen /dev/ttyACM3: No such file or directory"));
+  EXPECT_EQ(Messages(), std::vector<std::wstring>{
+                            L"無法連結裝置，請重試\nopen /dev/ttyACM3: No such file or directory"});
+  EXPECT_EQ(whileBoxOpen, std::vector{CopyDataResult::kRefused});
+  // A port the window does not list is refused, and nothing is tried.
+  for (const char* text : {"a.bin,7", "x,/dev/ttyACM7", "a.bin,"})
+    EXPECT_EQ(Send(1, text), CopyDataResult::kRefused) << text;
+  EXPECT_EQ(surface_.SelectedListItem(ids::kPortList), 1);
+  EXPECT_EQ(Messages().size(), 1u);
 }
 
 TEST(SheetRoutingTest, TransferProgressReachesThePageOnlyWhileUploading) {

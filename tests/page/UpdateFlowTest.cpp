@@ -92,6 +92,7 @@ struct Scenario {
   bool poiFileBlocked = false;  // "POI.csv" cannot be written
   MessageAnswer answer = MessageAnswer::kYes;  // to a Yes/No question
   ReplugResult replug = ReplugResult::kCancel;
+  bool tabSwitchAtReplug = false;  // the other tab and back while the prompt shows
   FlowOutcome outcome = FlowOutcome::kSuccess;
   std::wstring question{};             // the one Yes/No question; empty: none
   std::vector<std::wstring> shown{};   // among the messages
@@ -124,6 +125,16 @@ TEST_P(ScenarioTest, EndsAsTheUserExpects) {
     device_->Unplug(std::chrono::milliseconds(1));
     device_->WaitUntilPlugged(true, std::chrono::seconds(5));
   });
+  if (row.tabSwitchAtReplug) {
+    // The settings name another detector than the one the user chose.
+    WriteFileBytes(folder_ / "home" / "MZTConfig.ini", "[Comm. Port]\nPortNumber=/dev/ttyACM0\n");
+    surface_.SetDialogObserver([this](const SurfaceEvent& opened) {
+      if (opened.call != SurfaceCall::kRunReplugDialog) return;
+      size_t before = surface_.Events().size();
+      Page().OnShowWindow();
+      EXPECT_EQ(surface_.Events().size(), before) << "the tab switch changed the running flow's page";
+    });
+  }
   Update();
   EXPECT_EQ(Page().LastOutcome(), row.outcome) << Transcript();
   std::vector<std::wstring> asked;
@@ -235,6 +246,9 @@ INSTANTIATE_TEST_SUITE_P(
                  .messages = std::vector<std::wstring>{kWarning, kNews, kUploadFailed, kNews,
                                                        L"請重新啟動裝置!!"},
                  .sentences = {{"$PQEL108,2,", 2}}, .replugs = 1},
+        // The run after the replug uses the flow's port, whatever the tabs did.
+        Scenario{.name = "TabSwitchDuringTheReplugKeepsThePort", .fault = RefusedFrames(0xFF00),
+                 .replug = ReplugResult::kOk, .tabSwitchAtReplug = true, .replugs = 1},
         Scenario{.name = "LaterFailureAfterAQuietUpToDateCheck", .setup = {.region = "CN"},
                  .page = updserver::Page::kDownloadAddress, .serverFault = {.status = 500},
                  .offerSame = true, .outcome = FlowOutcome::kNetworkFailure, .question = kCnToTw,

@@ -10,11 +10,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/ParamName.h"
@@ -72,8 +75,13 @@ class CopyDataChannelTest : public ::testing::Test {
   void StartServer() { StartServerAt(path_); }
   void StartServerAt(const fs::path& path) {
     auto started = server_.Start(path, [this](uint32_t identifier, std::span<const uint8_t> data) {
-      std::lock_guard lock(mutex_);
+      std::unique_lock lock(mutex_);
       received_.emplace_back(identifier, std::string(data.begin(), data.end()));
+      if (received_.back().second == "hold") {  // until the test lets it go
+        holding_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return released_; });
+      }
       return identifier == 1;
     });
     ASSERT_TRUE(started) << started.Err().message;
@@ -87,6 +95,8 @@ class CopyDataChannelTest : public ::testing::Test {
   fs::path path_ = folder_ / "copydata.sock";
   CopyDataServer server_;
   std::mutex mutex_;
+  std::condition_variable changed_;
+  bool holding_ = false, released_ = false;
   std::vector<std::pair<uint32_t, std::string>> received_;
 };
 
@@ -158,7 +168,7 @@ TEST_F(CopyDataChannelTest, FallbackFolderIsPrivateAndAStaleSocketIsReplaced) {
   EXPECT_EQ(test::ReadFileBytes(path), "mine");
 }
 
-TEST_F(CopyDataChannelTest, ALiveServerIsNotStolenAndAMissingOneIsReported) {
+TEST_F(CopyDataChannelTest, ALiveServerIsNotStolenNorHeldAndAMissingOneIsReported) {
   StartServer();
   for (bool lockRemoved : {false, true}) {
     // A cleaner of old temporary files may remove the lock file.
@@ -168,9 +178,40 @@ TEST_F(CopyDataChannelTest, ALiveServerIsNotStolenAndAMissingOneIsReported) {
     ASSERT_FALSE(busy);
     EXPECT_EQ(busy.Err().code, ErrorCode::kBusy) << busy.Err().message;
   }
+  // A client that sends its request a byte at a time, slower than the
+  // server waits for it, is cut off without an answer, and others are served
+  // meanwhile.
+  int slow = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address = Address(path_);
+  ASSERT_EQ(::connect(slow, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  std::jthread trickle([slow, wire = Wire(1, 260, std::string(260, 'a'))](std::stop_token stop) {
+    for (char byte : wire) {
+      if (stop.stop_requested() || ::send(slow, &byte, 1, MSG_NOSIGNAL) != 1) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  });
   auto sent = SendCopyData(path_, 1, Bytes("a,1"));
   ASSERT_TRUE(sent) << sent.Err().message;
   EXPECT_TRUE(sent.Value());
+  trickle.join();
+  char answer = 0;
+  EXPECT_EQ(::read(slow, &answer, 1), 0);
+  ::close(slow);
+  // While one request is handled, another is told that the program is busy.
+  std::jthread holder([&] { (void)SendCopyData(path_, 1, Bytes("hold")); });
+  {
+    std::unique_lock lock(mutex_);
+    ASSERT_TRUE(changed_.wait_for(lock, std::chrono::seconds(30), [this] { return holding_; }));
+  }
+  auto busy = SendCopyData(path_, 1, Bytes("a,1"));
+  {
+    std::lock_guard lock(mutex_);
+    released_ = true;
+  }
+  changed_.notify_all();
+  ASSERT_FALSE(busy);
+  EXPECT_EQ(busy.Err().code, ErrorCode::kBusy) << busy.Err().message;
+  holder.join();
   server_.Stop();
   auto missing = SendCopyData(path_, 1, Bytes("a,1"));
   ASSERT_FALSE(missing);

@@ -289,11 +289,21 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   EXPECT_EQ(Text(1001), "更新資料庫");
   Screenshot("1-start");
 
+  // A question ended by Escape or by its close box is answered No.
+  for (std::string way : {"escape", "close"}) {
+    // Its box may be announced before the click's own reply: not waited for.
+    ASSERT_EQ(write(toProgram_, "click 1067\n", 11), 11);
+    EXPECT_EQ(NextMessage()[1], "程式將刪除裝置內POI資料,請問是否刪除?");
+    EXPECT_EQ(Command("answer " + way), "answer\t" + way);
+    ASSERT_TRUE(Until([&] { return Command("enabled 1067") == "enabled\t1067\t1"; }));
+  }
+
   Command("click 1117");
   EXPECT_TRUE(Until([&] { return Text(1064) == "202501150003"; }));
   EXPECT_EQ(Text(1146), "1.4.0.7");
   EXPECT_EQ(Text(1148), "台灣");
   ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(device_->PoiCount(), 2u) << "the POIs were cleared without a Yes";
   Screenshot("2-query");
   Command("tab 1");
   Screenshot("3-about");

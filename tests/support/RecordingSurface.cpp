@@ -105,16 +105,25 @@ void RecordingSurface::SetProgressPosition(int id, int position) {
   Record({.call = SurfaceCall::kSetProgressPosition, .id = id, .value = position});
 }
 
+void RecordingSurface::RecordDialog(SurfaceEvent event, std::unique_lock<std::mutex>& lock) {
+  Record(event);
+  std::function<void(const SurfaceEvent&)> observer = dialogObserver_;
+  lock.unlock();
+  if (observer) observer(event);
+}
+
 MessageAnswer RecordingSurface::ShowMessage(const std::wstring& text, const std::wstring& caption,
                                             MessageButtons buttons) {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
   MessageAnswer answer = buttons == MessageButtons::kYesNo ? defaultYesNo_ : defaultOk_;
   if (!answers_.empty()) {
     answer = answers_.front();
     answers_.pop_front();
   }
   messages_.push_back({text, caption, buttons, answer});
-  Record({.call = SurfaceCall::kShowMessage, .text = text, .caption = caption, .value = static_cast<int>(answer)});
+  RecordDialog({.call = SurfaceCall::kShowMessage, .text = text, .caption = caption,
+                .value = static_cast<int>(answer)},
+               lock);
   return answer;
 }
 
@@ -151,9 +160,8 @@ std::wstring RecordingSurface::WaitCaption() {
 ReplugResult RecordingSurface::RunReplugDialog() {
   std::unique_lock lock(mutex_);
   ReplugResult result = defaultReplug_;
-  Record({.call = SurfaceCall::kRunReplugDialog, .value = static_cast<int>(result)});
   std::function<void()> action = replugAction_;
-  lock.unlock();
+  RecordDialog({.call = SurfaceCall::kRunReplugDialog, .value = static_cast<int>(result)}, lock);
   if (action) action();
   return result;
 }
@@ -170,6 +178,11 @@ void RecordingSurface::EnableCloseCommand(bool enabled) {
 void RecordingSurface::SetCloseCommandObserver(std::function<void(bool enabled)> observer) {
   std::lock_guard lock(mutex_);
   closeCommandObserver_ = std::move(observer);
+}
+
+void RecordingSurface::SetDialogObserver(std::function<void(const SurfaceEvent&)> observer) {
+  std::lock_guard lock(mutex_);
+  dialogObserver_ = std::move(observer);
 }
 
 void RecordingSurface::QueueAnswers(std::initializer_list<MessageAnswer> answers) {

@@ -103,6 +103,9 @@ class RecordingSurface : public IControlSurface {
   // Told (on the caller's thread, without the surface's lock) each time the
   // close command is enabled or greyed.
   void SetCloseCommandObserver(std::function<void(bool enabled)> observer);
+  // Told (on the caller's thread, without the surface's lock) of each message
+  // box and replug prompt while it is open, as the user would see it.
+  void SetDialogObserver(std::function<void(const SurfaceEvent& opened)> observer);
 
   // What happened.
   std::vector<SurfaceEvent> Events() const;
@@ -117,6 +120,8 @@ class RecordingSurface : public IControlSurface {
 
  private:
   void Record(SurfaceEvent event);  // with mutex_ held
+  // Records a dialog and tells the observer, after unlocking `lock`.
+  void RecordDialog(SurfaceEvent event, std::unique_lock<std::mutex>& lock);
   ControlState& At(int id) { return controls_[id]; }
 
   mutable std::mutex mutex_;
@@ -129,6 +134,7 @@ class RecordingSurface : public IControlSurface {
   ReplugResult defaultReplug_ = ReplugResult::kCancel;
   std::function<void()> replugAction_;
   std::function<void(bool)> closeCommandObserver_;
+  std::function<void(const SurfaceEvent&)> dialogObserver_;
   bool waitOpen_ = false;
   std::wstring waitCaption_;
   bool closeEnabled_ = true;

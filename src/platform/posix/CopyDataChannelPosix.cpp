@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "platform/CopyDataChannel.h"
+#include "common/Timing.h"
 #include "platform/SystemError.h"
 
 namespace mzt {
@@ -21,8 +23,18 @@ namespace fs = std::filesystem;
 namespace {
 
 // A request: identifier and length (4 bytes each, little-endian), then the
-// bytes. The answer: one byte, 1 accepted, 0 refused.
+// bytes. The answer: one byte, 1 accepted, 0 refused, 2 busy.
 constexpr size_t kHeader = 8;
+constexpr uint8_t kRefusedAnswer = 0;
+constexpr uint8_t kAcceptedAnswer = 1;
+constexpr uint8_t kBusyAnswer = 2;
+// A client sends its whole request within this; more clients than this at
+// once are told that the program is busy.
+constexpr int kRequestTimeMs = 1000;
+constexpr size_t kMaxClients = 8;
+// The client's wait for the answer, above the desktop program's longest
+// (its UI thread's start and half a second for a refusal).
+constexpr int kAnswerTimeMs = 5000;
 
 Error SystemFailure(const std::string& what, int err) {
   return Error{ErrorCode::kIo, what + ": " + SystemErrorText(err), err};
@@ -124,31 +136,68 @@ std::optional<uid_t> PeerUid(int fd) {
   return peer.uid;
 }
 
-bool ReadExactly(int fd, uint8_t* out, size_t size, int timeoutMs) {
+// A non-blocking socket's whole buffer, waiting for room at most `timeoutMs`
+// each time.
+bool WriteAll(int fd, const uint8_t* data, size_t size, int timeoutMs) {
   size_t done = 0;
   while (done < size) {
-    pollfd pfd{fd, POLLIN, 0};
-    if (::poll(&pfd, 1, timeoutMs) <= 0) return false;
-    ssize_t n = ::read(fd, out + done, size - done);
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
+    ssize_t n = ::send(fd, data + done, size - done, MSG_NOSIGNAL);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd pfd{fd, POLLOUT, 0};
+      if (::poll(&pfd, 1, timeoutMs) <= 0) return false;
+    } else if (n >= 0 || errno != EINTR) {
+      return false;
+    }
   }
   return true;
 }
 
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = ::send(fd, data + done, size - done, MSG_NOSIGNAL);
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
+// One byte into a fresh connection's empty buffer never waits.
+void SendAnswer(int connection, uint8_t answer) {
+  (void)::send(connection, &answer, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
 uint32_t Le32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+// A client whose request is still arriving.
+struct Client {
+  int fd;
+  std::chrono::steady_clock::time_point deadline;
+  std::vector<uint8_t> bytes{};
+};
+
+enum class Reading { kMore, kComplete, kTooLong, kBroken };
+
+// Reads what has arrived, never past the request's end.
+Reading ReadArrived(Client& client) {
+  for (;;) {
+    size_t want = kHeader;
+    if (client.bytes.size() >= kHeader) {
+      uint32_t length = Le32(client.bytes.data() + 4);
+      if (length > kMaxCopyDataBytes) return Reading::kTooLong;
+      want += length;
+      if (client.bytes.size() == want) return Reading::kComplete;
+    }
+    uint8_t buffer[kHeader + kMaxCopyDataBytes];
+    ssize_t n = ::read(client.fd, buffer, want - client.bytes.size());
+    if (n > 0) {
+      client.bytes.insert(client.bytes.end(), buffer, buffer + n);
+    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      return Reading::kMore;
+    } else if (n == 0 || errno != EINTR) {
+      return Reading::kBroken;
+    }
+  }
+}
+
+Error BusyProgram(const fs::path& path, const std::string& why) {
+  return Error{ErrorCode::kBusy,
+               "the desktop program at " + path.string() + " is busy (" + why + "); try again"};
 }
 
 void PutLe32(uint8_t* p, uint32_t v) {
@@ -214,6 +263,7 @@ void CopyDataServer::Stop() {
     thread_.request_stop();
     thread_.join();
   }
+  if (handling_.joinable()) handling_.join();
   if (listener_ >= 0) {
     ::close(listener_);
     ::unlink(path_.c_str());
@@ -225,32 +275,61 @@ void CopyDataServer::Stop() {
   }
 }
 
+// Clients are read side by side, each within its own time limit, so that a
+// slow one keeps no other out; whole requests go to the handler in turn.
 void CopyDataServer::Serve(std::stop_token stop) {
+  std::vector<Client> clients;
   while (!stop.stop_requested()) {
-    pollfd pfd{listener_, POLLIN, 0};
-    if (::poll(&pfd, 1, 50) <= 0) continue;
-    int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    std::vector<pollfd> polled{{listener_, POLLIN, 0}};
+    for (const auto& client : clients) polled.push_back({client.fd, POLLIN, 0});
+    if (::poll(polled.data(), polled.size(), 50) < 0) continue;
+    auto now = std::chrono::steady_clock::now();
+    for (size_t i = clients.size(); i-- > 0;) {
+      Client& client = clients[i];
+      Reading reading = polled[i + 1].revents ? ReadArrived(client) : Reading::kMore;
+      if (reading == Reading::kComplete) {
+        uint32_t identifier = Le32(client.bytes.data());
+        Dispatch(client.fd, identifier,
+                 std::vector<uint8_t>(client.bytes.begin() + kHeader, client.bytes.end()));
+      } else if (reading == Reading::kMore && now < client.deadline) {
+        continue;
+      } else {
+        // Too long is refused unread; a cut or late one gets no answer.
+        if (reading == Reading::kTooLong) SendAnswer(client.fd, kRefusedAnswer);
+        ::close(client.fd);
+      }
+      clients.erase(clients.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+    if (!(polled[0].revents & POLLIN)) continue;
+    int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (connection < 0) continue;
-    Answer(connection);
-    ::close(connection);
+    // Another user's request is refused unread.
+    bool ours = PeerUid(connection) == ::geteuid();
+    if (!ours || clients.size() >= kMaxClients) {
+      SendAnswer(connection, ours ? kBusyAnswer : kRefusedAnswer);
+      ::close(connection);
+      continue;
+    }
+    clients.push_back({connection, now + ScaledTimeout(kRequestTimeMs)});
   }
+  for (const auto& client : clients) ::close(client.fd);
 }
 
-void CopyDataServer::Answer(int connection) {
-  uint8_t accepted = 0;
-  // Another user's request is refused unread.
-  if (PeerUid(connection) == ::geteuid()) {
-    uint8_t header[kHeader];
-    if (!ReadExactly(connection, header, kHeader, 1000)) return;
-    uint32_t identifier = Le32(header);
-    uint32_t length = Le32(header + 4);
-    if (length <= kMaxCopyDataBytes) {
-      std::vector<uint8_t> data(length);
-      if (!ReadExactly(connection, data.data(), length, 1000)) return;
-      accepted = handler_ && handler_(identifier, data) ? 1 : 0;
-    }
+void CopyDataServer::Dispatch(int connection, uint32_t identifier, std::vector<uint8_t> data) {
+  if (handlerBusy_) {
+    SendAnswer(connection, kBusyAnswer);
+    ::close(connection);
+    return;
   }
-  WriteAll(connection, &accepted, 1);
+  if (handling_.joinable()) handling_.join();  // at most its answer is left to send
+  handlerBusy_ = true;
+  handling_ = std::thread([this, connection, identifier, data = std::move(data)] {
+    bool accepted = handler_ && handler_(identifier, data);
+    // Free before the answer goes: its sender may send the next one at once.
+    handlerBusy_ = false;
+    SendAnswer(connection, accepted ? kAcceptedAnswer : kRefusedAnswer);
+    ::close(connection);
+  });
 }
 
 Result<bool> SendCopyData(const fs::path& path, uint32_t identifier, std::span<const uint8_t> data) {
@@ -262,12 +341,14 @@ Result<bool> SendCopyData(const fs::path& path, uint32_t identifier, std::span<c
   if (!FillAddress(path, address)) return PathTooLong(path);
   if (auto safe = CheckPrivateFolder(FolderOf(path)); !safe)
     return safe.Err().code == ErrorCode::kNotFound ? NoProgram(path) : std::move(safe).TakeError();
-  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return SocketError("socket");
   if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     int err = errno;
     ::close(fd);
     if (err == ENOENT || err == ECONNREFUSED) return NoProgram(path);
+    // Its queue of connections is full.
+    if (err == EAGAIN) return BusyProgram(path, "too many requests at once");
     return SystemFailure("connecting to " + path.string(), err);
   }
   // The request goes only to this user's program.
@@ -282,11 +363,18 @@ Result<bool> SendCopyData(const fs::path& path, uint32_t identifier, std::span<c
   PutLe32(request.data(), identifier);
   PutLe32(request.data() + 4, static_cast<uint32_t>(data.size()));
   std::memcpy(request.data() + kHeader, data.data(), data.size());
+  // A busy program may answer before it has read the request.
+  (void)WriteAll(fd, request.data(), request.size(), kAnswerTimeMs);
+  pollfd pfd{fd, POLLIN, 0};
+  int ready = ::poll(&pfd, 1, kAnswerTimeMs);
   uint8_t answer = 0;
-  bool ok = WriteAll(fd, request.data(), request.size()) && ReadExactly(fd, &answer, 1, 5000);
+  bool answered = ready > 0 && ::read(fd, &answer, 1) == 1;
   ::close(fd);
-  if (!ok) return Error{ErrorCode::kIo, "the program at " + path.string() + " did not answer"};
-  return answer == 1;
+  if (ready == 0)
+    return BusyProgram(path, "no answer within " + std::to_string(kAnswerTimeMs / 1000) + " s");
+  if (!answered) return Error{ErrorCode::kIo, "the program at " + path.string() + " did not answer"};
+  if (answer == kBusyAnswer) return BusyProgram(path, "it is answering another request");
+  return answer == kAcceptedAnswer;
 }
 
 }  // namespace mzt
