@@ -29,7 +29,8 @@ Result<void> MakeReducedIndex(const fs::path& ff01Path, const fs::path& indexPat
   auto out = AtomicFile::Create(indexPath);
   if (!out) return std::move(out).TakeError();
 
-  constexpr size_t kHalf = kIndexEntrySize / 2;
+  constexpr size_t kHalf = kReducedIndexEntrySize;
+  static_assert(kHalf * 2 == kIndexEntrySize);
   // Pieces of up to 1 MiB, never more than the index holds.
   uint64_t left = size - kIndexTrailerSize;
   std::vector<uint8_t> buffer(

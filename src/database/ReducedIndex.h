@@ -3,6 +3,7 @@
 // place of "FF01.bin": of each converted 16-byte entry its last eight bytes
 // (entry value 2 and the record offset, big-endian), then four zero bytes.
 
+#include <cstdint>
 #include <filesystem>
 
 #include "common/Result.h"
@@ -10,6 +11,8 @@
 namespace mzt {
 
 inline constexpr const char* kIndexFileName = "Index.bin";
+// Bytes of Index.bin per grid cell.
+inline constexpr uint64_t kReducedIndexEntrySize = 8;
 
 // Writes `indexPath` completely or not at all. kFormat when "FF01.bin" is not
 // whole entries and a trailing value; kIo with the system's text when a file

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -87,8 +88,8 @@ class CDevicePort {
   void SetChunkSize(int bytes);
   int ChunkSize() const { return chunkSize_; }
   // The identifier comes from the hexadecimal start of the file name.
-  bool SendFile(const std::string& path);
-  bool SendFileById(int fileIdentifier, const std::string& path);
+  bool SendFile(const std::filesystem::path& path);
+  bool SendFileById(int fileIdentifier, const std::filesystem::path& path);
   bool BeginFileTransfer(int fileIdentifier);
   bool EndFileTransfer(int fileIdentifier);
   bool SendBuffer(int fileIdentifier, std::span<const uint8_t> bytes);
@@ -97,7 +98,7 @@ class CDevicePort {
   void SetProgressCallback(ProgressCallback callback) { progress_ = std::move(callback); }
   // Told the system's text when a file read fails.
   void SetErrorReporter(ErrorReporter reporter) { errorReporter_ = std::move(reporter); }
-  static int FileIdentifierFromName(const std::string& path);
+  static int FileIdentifierFromName(const std::filesystem::path& path);
 
   CNMEA& Receiver() { return receiver_; }
   // Called on the reader thread after every accepted reply; nothing by default.

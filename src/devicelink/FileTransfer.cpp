@@ -31,8 +31,10 @@ void CDevicePort::SetChunkSize(int bytes) {
   cmd999_.SetMaximumPayload(bytes);
 }
 
-int CDevicePort::FileIdentifierFromName(const std::string& path) {
-  std::string name = std::filesystem::path(path).filename().string();
+int CDevicePort::FileIdentifierFromName(const std::filesystem::path& path) {
+  // UTF-8 whatever the system's code page: only the leading digits count.
+  std::u8string utf8 = path.filename().u8string();
+  std::string name(utf8.begin(), utf8.end());
   if (name.size() > 49) name.resize(49);
   // At most as many digits as the extension has characters, its dot included.
   size_t dot = name.rfind('.');
@@ -40,11 +42,11 @@ int CDevicePort::FileIdentifierFromName(const std::string& path) {
   return static_cast<int>(ParseHex(std::string_view(name).substr(0, limit)));
 }
 
-bool CDevicePort::SendFile(const std::string& path) {
+bool CDevicePort::SendFile(const std::filesystem::path& path) {
   return SendFileById(FileIdentifierFromName(path), path);
 }
 
-bool CDevicePort::SendFileById(int fileIdentifier, const std::string& path) {
+bool CDevicePort::SendFileById(int fileIdentifier, const std::filesystem::path& path) {
   // A chunk size that was never set (or is out of range) would make frames
   // the device cannot take: refuse before anything is sent.
   if (chunkSize_ < 1 || chunkSize_ > kMaxChunkSize) return false;

@@ -17,6 +17,7 @@
 #include "page/PoiExport.h"
 #include "database/ReducedIndex.h"
 #include "page/UploadDBDlg.h"
+#include "platform/InputFile.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SystemError.h"
 #include "platform/TextCodec.h"
@@ -149,6 +150,31 @@ bool CUploadDBDlg::DeleteDeviceDatabase() {
   return true;
 }
 
+Result<void> CUploadDBDlg::CheckDeviceFiles() {
+  // Read back before the device's database is deleted: a file that does not
+  // open or is not whole must fail here, while the device keeps what it has.
+  auto layout = InspectDatabase(state_.databasePath);
+  if (!layout) return std::move(layout).TakeError();
+  const DatabaseLayout& l = layout.Value();
+  const uint64_t cells = uint64_t{l.gridA} * l.gridB;
+  const uint64_t index = state_.firmware.regionCapable ? cells * kReducedIndexEntrySize + kIndexTrailerSize
+                                                       : l.indexLength;
+  for (const auto& [path, size] : {std::pair{&state_.ff00Path, kDatabaseHeaderSize},
+                                   std::pair{&state_.ff01Path, index},
+                                   std::pair{&state_.ff02Path, l.RecordsLength()}}) {
+    auto file = InputFile::Open(*path);
+    if (!file) return std::move(file).TakeError();
+    std::error_code ec;
+    uint64_t held = fs::file_size(*path, ec);
+    if (ec) return Error{ErrorCode::kIo, ec.message(), ec.value()}.With(WideToUtf8(path->wstring()));
+    if (held != size)
+      return Error{ErrorCode::kIo, "holds " + std::to_string(held) + " bytes, not the " +
+                                       std::to_string(size) + " the database makes"}
+          .With(WideToUtf8(path->wstring()));
+  }
+  return Success();
+}
+
 void CUploadDBDlg::DeletePcDeviceFiles() {
   // Forgotten once removed: a later run must not remove a file of that name
   // that it did not write.
@@ -176,6 +202,7 @@ void CUploadDBDlg::UploadWorker() {
     RemoveQuietly(state_.ff01Path);
     state_.ff01Path = index;
   }
+  if (auto ready = CheckDeviceFiles(); !ready) return RejectDatabase(std::move(ready).TakeError());
   if (!ConfirmIncompleteBackup()) return EndBeforeDeletion(FlowOutcome::kDeclined);
 
   state_.deviceChange = DeviceChange::kInProgress;
@@ -195,17 +222,17 @@ void CUploadDBDlg::UploadWorker() {
   sheet_.SetBusy(true);
 
   surface_.SetText(kStatusText, L"FF00.bin 上傳中, 請等待");
-  if (!sheet_.SendFile(state_.ff00Path.string())) return TransferFailed(kUploadFailed);
+  if (!sheet_.SendFile(state_.ff00Path)) return TransferFailed(kUploadFailed);
 
   surface_.SetText(kStatusText, L"FF01.bin 上傳中, 請等待");
   Pause(Delay::kBeforeFileUpload);
-  bool sent = state_.firmware.regionCapable ? sheet_.SendFileById(0xFF01, state_.ff01Path.string())
-                                            : sheet_.SendFile(state_.ff01Path.string());
+  bool sent = state_.firmware.regionCapable ? sheet_.SendFileById(0xFF01, state_.ff01Path)
+                                            : sheet_.SendFile(state_.ff01Path);
   if (!sent) return TransferFailed(kUploadFailed);
 
   surface_.SetText(kStatusText, L"FF02.bin 上傳中, 請等待");
   Pause(Delay::kBeforeFileUpload);
-  if (!sheet_.SendFile(state_.ff02Path.string())) return TransferFailed(L"");
+  if (!sheet_.SendFile(state_.ff02Path)) return TransferFailed(L"");
   // Every reply may have been right and the device still hold less: only
   // its own file table shows the three files whole.
   surface_.SetText(kStatusText, L"檢查裝置內的資料庫, 請等待");

@@ -68,10 +68,10 @@ std::string CMZTUtilitySheet::GetRegionCode() { return link_ ? link_->GetRegionC
 void CMZTUtilitySheet::SetChunkSize(int bytes) {
   if (link_) link_->SetChunkSize(bytes);
 }
-bool CMZTUtilitySheet::SendFileById(int fileIdentifier, const std::string& path) {
+bool CMZTUtilitySheet::SendFileById(int fileIdentifier, const std::filesystem::path& path) {
   return link_ && link_->SendFileById(fileIdentifier, path);
 }
-bool CMZTUtilitySheet::SendFile(const std::string& path) { return link_ && link_->SendFile(path); }
+bool CMZTUtilitySheet::SendFile(const std::filesystem::path& path) { return link_ && link_->SendFile(path); }
 
 void CMZTUtilitySheet::SetPagesEnabled(bool enabled) {
   // Unlocked controls may start a new flow at once, which opens the port:

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <span>
 #include <string>
@@ -52,8 +53,8 @@ class CMZTUtilitySheet {
   int GetDatabaseVersion(uint16_t& year, uint8_t& month, uint8_t& day);
   std::string GetRegionCode();
   void SetChunkSize(int bytes);
-  bool SendFileById(int fileIdentifier, const std::string& path);
-  bool SendFile(const std::string& path);
+  bool SendFileById(int fileIdentifier, const std::filesystem::path& path);
+  bool SendFile(const std::filesystem::path& path);
 
   // Locks (false) or unlocks (true) the page's controls: busy is the
   // opposite, and the close command follows. Unlocking, like enabling the

@@ -131,6 +131,8 @@ class CUploadDBDlg {
   // Checks the offline database file before the device is touched.
   Result<void> CheckOfflineDatabase();
   void RejectDatabase(const Error& error);
+  // The device files open and have the sizes the database makes.
+  Result<void> CheckDeviceFiles();
   // Ends the upload while the device still holds its database.
   void EndBeforeDeletion(FlowOutcome outcome);
   bool DeleteDeviceDatabase();

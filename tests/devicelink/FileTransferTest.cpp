@@ -71,7 +71,7 @@ class ChunkPlanTest : public FileTransferTest, public ::testing::WithParamInterf
 TEST_P(ChunkPlanTest, HeadersAndFramesFollowThePlan) {
   std::string bytes = MakeFile("FF02.bin", GetParam().size);
   port_.SetChunkSize(GetParam().chunk);
-  ASSERT_TRUE(port_.SendFile((folder_ / "FF02.bin").string()));
+  ASSERT_TRUE(port_.SendFile(folder_ / "FF02.bin"));
   EXPECT_EQ(Transfer999(), GetParam().sentences);
   EXPECT_EQ(Frames(), GetParam().frames);
   EXPECT_EQ(device_->StoredData(0xFF02).value_or("<none>"), bytes);
@@ -105,10 +105,10 @@ TEST_F(FileTransferTest, EmptyFileAfterALargeOneIsStartEndAndOneEmptyReport) {
   MakeFile("FF02.bin", 3000);
   MakeFile("FF00.bin", 0);
   port_.SetChunkSize(1000);
-  ASSERT_TRUE(port_.SendFile((folder_ / "FF02.bin").string()));
+  ASSERT_TRUE(port_.SendFile(folder_ / "FF02.bin"));
   progress_.clear();
   size_t before = Transfer999().size();
-  ASSERT_TRUE(port_.SendFile((folder_ / "FF00.bin").string()));
+  ASSERT_TRUE(port_.SendFile(folder_ / "FF00.bin"));
   auto sentences = Transfer999();
   EXPECT_EQ(std::vector<std::string>(sentences.begin() + before, sentences.end()),
             (std::vector<std::string>{"$PQEL999,0,65280,1,0,0", "$PQEL999,2,65280,1,0,0"}));
@@ -147,7 +147,7 @@ TEST_P(TransferRecoveryTest, DeviceEndsWithTheWholeFile) {
   std::string bytes = MakeFile("FF02.bin", GetParam().size);
   port_.SetChunkSize(GetParam().chunk);
   for (const Fault& fault : GetParam().faults) ASSERT_TRUE(device_->AddFault(fault));
-  ASSERT_TRUE(port_.SendFile((folder_ / "FF02.bin").string()));
+  ASSERT_TRUE(port_.SendFile(folder_ / "FF02.bin"));
   EXPECT_EQ(device_->StoredData(0xFF02).value_or("<none>"), bytes);
   std::lock_guard lock(mutex_);
   ASSERT_FALSE(progress_.empty());
@@ -184,7 +184,7 @@ TEST_P(TransferFailureTest, FailsAndStillSendsTheEnd) {
   MakeFile("FF02.bin", 300);
   port_.SetChunkSize(100);
   for (const Fault& fault : GetParam().faults) ASSERT_TRUE(device_->AddFault(fault));
-  EXPECT_FALSE(port_.SendFile((folder_ / "FF02.bin").string()));
+  EXPECT_FALSE(port_.SendFile(folder_ / "FF02.bin"));
   EXPECT_EQ(Frames(), GetParam().framesSent);
   auto sentences = Transfer999();
   ASSERT_FALSE(sentences.empty());
@@ -239,13 +239,13 @@ TEST_F(FileTransferTest, ABadChunkSizeSendsNothingAndARefusedStartNothingElse) {
   MakeFile("FF00.bin", 300);
   for (int size : {0, 16385}) {
     port_.SetChunkSize(size);
-    EXPECT_FALSE(port_.SendFile((folder_ / "FF00.bin").string()));
+    EXPECT_FALSE(port_.SendFile(folder_ / "FF00.bin"));
   }
   EXPECT_TRUE(device_->ReceivedSentences().empty());
   port_.SetChunkSize(100);
   ASSERT_TRUE(device_->AddFault({.effect = Fault::Effect::kDropReply, .command = 999,
                                  .argument = 0, .nth = 1, .times = 2}));
-  EXPECT_FALSE(port_.SendFile((folder_ / "FF00.bin").string()));
+  EXPECT_FALSE(port_.SendFile(folder_ / "FF00.bin"));
   EXPECT_EQ(Transfer999(), (std::vector<std::string>{"$PQEL999,0,65280,1,0,0", "$PQEL999,0,65280,1,0,0"}));
 }
 
@@ -254,7 +254,7 @@ TEST_F(FileTransferTest, UnreadableFileIsReportedAndEndsTheTransfer) {
   port_.SetErrorReporter([&](const std::string& text) { reported.push_back(text); });
   port_.SetChunkSize(100);
   std::filesystem::create_directory(folder_ / "FF02.bin");  // opens, but cannot be read
-  EXPECT_FALSE(port_.SendFile((folder_ / "FF02.bin").string()));
+  EXPECT_FALSE(port_.SendFile(folder_ / "FF02.bin"));
   EXPECT_EQ(reported.size(), static_cast<size_t>(CDevicePort::kFileReadAttempts));
   EXPECT_EQ(Transfer999().back(), "$PQEL999,2,65282,1,0,0");
 }

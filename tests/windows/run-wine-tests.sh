@@ -32,12 +32,15 @@ fail() {
   failures=$((failures + 1))
 }
 
-# Runs mzt.exe; its exit status, standard output and error land in $status,
-# $work/out and $work/err.
+# Runs mzt.exe from a folder whose name is not ASCII; its exit status,
+# standard output and error land in $status, $work/out and $work/err.
+program="$work/程式 中文"
 run_mzt() {
   status=0
-  wine "$win/mzt.exe" "$@" >"$work/out" 2>"$work/err" </dev/null || status=$?
+  wine "$program/mzt.exe" "$@" >"$work/out" 2>"$work/err" </dev/null || status=$?
 }
+# A Windows path on Wine's Z: drive for a path under $work.
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 # expect NAME STATUS PATTERN...: the last run ended with STATUS and its output
 # (both streams) holds every PATTERN.
@@ -66,6 +69,8 @@ wineserver -w
 echo "   ready after $((SECONDS - started)) s"
 
 echo "== Simulated device and update server"
+mkdir -p "$program"
+cp "$win/mzt.exe" "$program/"
 mkdir -p "$work/installed" "$work/server/tw" "$work/expected" "$work/store" "$work/home"
 "$linux/mzt-dbgen" --out "$work/installed/ULDB.bin" --year 2025 --month 1 --day 15 --number 3 \
   --records 2000 --seed 3 >/dev/null
@@ -150,8 +155,9 @@ wine reg add "$connections" /v DefaultConnectionSettings /t REG_BINARY /f /d "$(
   printf '00000000''00000000'
 )" >/dev/null 2>&1
 
-run_mzt update --yes --port COM7 --server "$server"
-expect "online update" 0 "202611300012" "請重新啟動裝置!!"
+data="$work/資料 中文"
+run_mzt update --yes --port COM7 --server "$server" --data-dir "$(winpath "$data")"
+expect "online update into a data folder with a Chinese name" 0 "202611300012" "請重新啟動裝置!!"
 if grep -q "GET ${server}CheckDBVersion" "$work/proxy.log" &&
   grep -q "GET ${server}db/tw/DB.bin" "$work/proxy.log"; then
   pass "the requests went through the user's proxy"
@@ -169,7 +175,7 @@ if [ "$status" = 0 ]; then
       fail "the device's $file differs from the server's database"
     fi
   done
-  if [ -f "$work/home/POI.csv" ] && [ "$(wc -l <"$work/home/POI.csv")" -eq 4 ]; then
+  if [ -f "$data/POI.csv" ] && [ "$(wc -l <"$data/POI.csv")" -eq 4 ]; then
     pass "POI.csv holds the device's 3 POIs"
   else
     fail "POI.csv does not hold the device's 3 POIs"
@@ -187,6 +193,26 @@ if [ "$status" = 0 ] && [ "$(wc -l <"$work/匯出/POI.csv" 2>/dev/null)" = 4 ]; 
 else
   fail "export-poi into a folder with a Chinese name: exit status $status"
   sed 's/^/     /' "$work/out" "$work/err" >&2
+fi
+
+# An offline database read from, split into and installed through folders
+# with Chinese names.
+mkdir -p "$work/資料庫 中文"
+"$linux/mzt-dbgen" --out "$work/資料庫 中文/新.bin" --year 2026 --month 12 --day 1 --number 13 \
+  --records 3000 --seed 13 >/dev/null
+run_mzt split --out "$(winpath "$work/分割 中文")" "$(winpath "$work/資料庫 中文/新.bin")"
+if [ "$status" = 0 ] && [ -s "$work/分割 中文/FF02.bin" ]; then
+  pass "split from and into folders with Chinese names"
+else
+  fail "split from and into folders with Chinese names: exit status $status"
+  sed 's/^/     /' "$work/out" "$work/err" >&2
+fi
+run_mzt upload --yes --port COM7 --data-dir "$(winpath "$data")" "$(winpath "$work/資料庫 中文/新.bin")"
+expect "upload of a database in a folder with a Chinese name" 0 "請重新啟動裝置!!"
+if cmp -s "$work/分割 中文/FF02.bin" "$work/store/FF02.bin"; then
+  pass "the device holds the uploaded FF02.bin"
+else
+  fail "the device's FF02.bin differs from the uploaded database's"
 fi
 
 run_mzt send-copydata 'C:\db.bin,7'
