@@ -507,7 +507,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {"\x1b[32m請拔除USB線\x1b[0m", "Stopped.", "unplug the device, plug it in again"}},
         InterruptRow{"ReplugPromptNoColour", InterruptRow::kReplugPrompt, {"請拔除USB線"}, 6,
                      {"\r\n請拔除USB線\r\n", "Stopped."}, true, {"NO_COLOR=1"}},
-        InterruptRow{"AtTheQuestion", InterruptRow::kElsewhere, {"(y/n)"}, 130, {"mzt: stopped."}, true,
+        InterruptRow{"AtTheQuestion", InterruptRow::kElsewhere, {"(y/N)"}, 130, {"mzt: stopped."}, true,
                      {}, "clear-poi"},
         // Once the first piece is in the partial file (its progress line shows).
         InterruptRow{"TerminatedDuringTheDownload", InterruptRow::kElsewhere, {"資料下載中,請稍等\n["}, 130,
