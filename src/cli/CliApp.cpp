@@ -389,6 +389,9 @@ int RunDeviceFlow(const CliOptions& options) {
   if (command == "query" || command == "check") {
     page.OnQueryButton();
   } else if (command == "update") {
+    // The window warns before an update; here the user sees what replaces
+    // what first, unless --yes or nobody can answer.
+    page.AskBeforeOnlineUpdate(terminal.interactiveInput && !options.yes);
     page.OnUpdateButton();
   } else if (command == "upload") {
     auto layout = InspectDatabase(file);

@@ -50,15 +50,18 @@ constexpr std::array<CommandEntry, 11> kCommands = {{
      "\n", kDeviceOptions | kServerOptions},
     {"update", 0, 0, " [--yes] [--port PORT] [--region tw|cn] [--server URL]",
      "the whole online update (POIs saved to POI.csv first)",
-     "Saves the detector's POIs to POI.csv, asks the server for a newer database,\n"
-     "downloads it and installs it in the detector.\n"
+     "Asks the server for a newer database and, on a terminal, shows what will\n"
+     "replace what (versions, region, the POIs to be saved) and asks first; with\n"
+     "--yes, or without a terminal, it goes on without asking. Then saves the\n"
+     "detector's POIs to POI.csv, downloads the database and installs it.\n"
      "\n", kDeviceOptions | kServerOptions | kYesOption},
     {"upload", 1, 1, " FILE [--yes] [--port PORT]", "install a database file from disk, without the server",
      "Installs FILE in the detector (POIs saved to POI.csv first). A database older\n"
      "than the detector's asks first: without a terminal the answer is No.\n"
      "\n", kDeviceOptions | kYesOption},
     {"clear-poi", 0, 0, " [--yes] [--port PORT]", "delete the user's own points in the device",
-     "Deletes the POIs in the detector after asking (No without a terminal).\n"
+     "After asking (Enter, or no terminal, is No), saves the detector's POIs to\n"
+     "POI.csv and deletes them in the detector.\n"
      "\n", kDeviceOptions | kYesOption},
     {"export-poi", 0, 0, " [--port PORT]", "save the device's own points to POI.csv",
      "Appends the detector's POIs to POI.csv in the data folder.\n\n", kDeviceOptions},

@@ -148,8 +148,9 @@ MessageAnswer TerminalSurface::ShowMessage(const std::wstring& text, const std::
     return MessageAnswer::kNo;
   }
   EndProgressLineLocked();
+  const bool noByDefault = buttons == MessageButtons::kYesNoDefaultNo;
   for (;;) {
-    std::fprintf(options_.out, "%s (y/n) ", line.c_str());
+    std::fprintf(options_.out, "%s %s ", line.c_str(), noByDefault ? "(y/N)" : "(y/n)");
     std::fflush(options_.out);
     std::string answer;
     if (!ReadLine(answer)) {
@@ -157,6 +158,7 @@ MessageAnswer TerminalSurface::ShowMessage(const std::wstring& text, const std::
       return MessageAnswer::kNo;
     }
     if (answer == "y" || answer == "Y" || answer == "yes") return MessageAnswer::kYes;
+    if (answer.empty() && noByDefault) return MessageAnswer::kNo;
     if (answer == "n" || answer == "N" || answer == "no") return MessageAnswer::kNo;
   }
 }

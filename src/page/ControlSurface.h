@@ -10,7 +10,9 @@
 
 namespace mzt {
 
-enum class MessageButtons { kOk, kYesNo };
+// kYesNoDefaultNo: a question whose Yes cannot be undone, so that a hasty
+// Enter answers No.
+enum class MessageButtons { kOk, kYesNo, kYesNoDefaultNo };
 enum class MessageAnswer { kOk, kYes, kNo, kCancel };
 
 enum class ReplugResult {

@@ -203,7 +203,8 @@ void CUploadDBDlg::UploadWorker() {
     state_.ff01Path = index;
   }
   if (auto ready = CheckDeviceFiles(); !ready) return RejectDatabase(std::move(ready).TakeError());
-  if (!ConfirmIncompleteBackup()) return EndBeforeDeletion(FlowOutcome::kDeclined);
+  if (!ConfirmIncompleteBackup(L"更新將刪除裝置內的資料, 請問是否仍要繼續更新?", MessageButtons::kYesNo))
+    return EndBeforeDeletion(FlowOutcome::kDeclined);
 
   state_.deviceChange = DeviceChange::kInProgress;
   if (!DeleteDeviceDatabase()) {

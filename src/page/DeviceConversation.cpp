@@ -220,7 +220,9 @@ void CUploadDBDlg::UpdateWorkerBody() {
   }
   state_.deviceId = AnsiToWide(sheet_.GetDeviceIdText());
   surface_.SetText(kDeviceIdText, state_.deviceId);
-  BackUpPois();
+  // Asked first, the update saves the POIs only after the user's Yes.
+  if (askBeforeOnlineUpdate_ && offlineDatabase_.empty()) CountPois();
+  else BackUpPois();
 
   bool started = offlineDatabase_.empty() ? online_->Run(state_.waitText) : PrepareOfflineDatabase();
   if (!started) {

@@ -171,6 +171,10 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
     Inform(kNewDatabaseVersion + state_.newDbDate + number);
   }
 
+  if (hooks_.beforeDownload && !hooks_.beforeDownload()) {
+    failure_ = FlowOutcome::kDeclined;
+    return false;
+  }
   if (!DownloadFile(state_.downloadUrl)) return false;
   surface_.SetProgressPosition(ids::kProgressBar, 0);
   surface_.SetText(ids::kProgressText, L"");

@@ -25,6 +25,9 @@ struct OnlineUpdateHooks {
   std::function<void(uint64_t done, uint64_t total)> showProgress;
   // Starts the upload of the page's database file path.
   std::function<void()> startUpload;
+  // Once the server has offered a database and before anything is
+  // downloaded; false ends the update as the user's No.
+  std::function<bool()> beforeDownload;
 };
 
 class OnlineUpdate {

@@ -1,5 +1,8 @@
-// The device's own POIs: the export to "POI.csv" before an update, and the
-// clear action with its clearing step.
+// The device's own POIs: the export to "POI.csv" before an update or a
+// clearing, the clear action with its clearing step, and the question before
+// an online update that front ends without a warning of their own ask.
+
+#include <cwchar>
 
 #include "common/CameraRecord.h"
 #include "page/ControlIds.h"
@@ -7,6 +10,7 @@
 #include "page/PoiExport.h"
 #include "page/UploadDBDlg.h"
 #include "platform/ProgramFolder.h"
+#include "platform/TextCodec.h"
 
 namespace mzt {
 
@@ -47,17 +51,53 @@ PoiBackup CUploadDBDlg::ExportPois() {
   return backup;
 }
 
-void CUploadDBDlg::BackUpPois() {
+void CUploadDBDlg::CountPois() {
   // A refused count (the device does not tell 100 or more) is no count of 0.
   bool counted = sheet_.QueryDeviceInfo(3);
   state_.poiCount = counted ? sheet_.GetPoiCount() : 0;
   state_.poiBackup = PoiBackup{.held = counted ? state_.poiCount : -1};
+}
+
+void CUploadDBDlg::SavePois() {
   if (state_.poiCount == 0) return;
   surface_.SetWaitCaption(L"下載POI," + state_.waitText);
   state_.poiBackup = ExportPois();
 }
 
-bool CUploadDBDlg::ConfirmIncompleteBackup() {
+void CUploadDBDlg::BackUpPois() {
+  CountPois();
+  SavePois();
+}
+
+bool CUploadDBDlg::ConfirmOnlineUpdate() {
+  if (!askBeforeOnlineUpdate_) return true;
+  wchar_t number[16];
+  std::swprintf(number, 16, L"%04d", state_.newDbNumber);
+  const std::wstring offered = state_.newDbDate.empty() && state_.newDbNumber == 0
+                                   ? L"網站上的新資料庫"
+                                   : L"網站上的資料庫 " + state_.newDbDate + number;
+  const std::wstring region = surface_.SelectedListItem(kRegionList) == 1 ? strings::kChina
+                                                                           : strings::kTaiwan;
+  std::wstring held = surface_.GetText(kDbVersionText);
+  std::wstring heldRegion = surface_.GetText(kDbRegionText);
+  std::u8string file = (DataFolder() / kPoiFileName).u8string();
+  const std::wstring where = Utf8ToWide(std::string(file.begin(), file.end()));
+  const int32_t count = state_.poiBackup ? state_.poiBackup->held : -1;
+  std::wstring pois = count == 0  ? L"裝置內沒有POI。"
+                      : count < 0 ? L"更新前先將裝置內的POI (數量未知) 存入 " + where + L"。"
+                                  : L"更新前先將裝置內的 " + std::to_wstring(count) + L" 個POI存入 " +
+                                        where + L"。";
+  std::wstring text = L"將以" + offered + L" [" + region + L"] 取代裝置內的 " +
+                      (held.empty() ? L"資料庫" : held) +
+                      (heldRegion.empty() ? L"" : L" [" + heldRegion + L"]") + L"。\n" + pois +
+                      L"\n請問是否更新?";
+  if (surface_.ShowMessage(text, strings::kAppCaption, MessageButtons::kYesNo) != MessageAnswer::kYes)
+    return false;
+  SavePois();
+  return true;
+}
+
+bool CUploadDBDlg::ConfirmIncompleteBackup(const std::wstring& question, MessageButtons buttons) {
   if (!state_.poiBackup || state_.poiBackup->Complete()) return true;
   const PoiBackup& backup = *state_.poiBackup;
   std::wstring saved = std::to_wstring(backup.saved);
@@ -66,8 +106,7 @@ bool CUploadDBDlg::ConfirmIncompleteBackup() {
           ? L"POI備份不完整: 裝置內共 " + std::to_wstring(backup.held) + L" 個POI, 只有 " + saved +
                 L" 個存入POI.csv。"
           : L"POI備份不完整: 無法讀取裝置內的POI數量, 存入POI.csv " + saved + L" 個。";
-  text += L"\n更新將刪除裝置內的資料, 請問是否仍要繼續更新?";
-  return surface_.ShowMessage(text, strings::kAppCaption, MessageButtons::kYesNo) ==
+  return surface_.ShowMessage(text + L"\n" + question, strings::kAppCaption, buttons) ==
          MessageAnswer::kYes;
 }
 
@@ -79,7 +118,7 @@ void CUploadDBDlg::OnClearPoiButton() {
   surface_.Enable(kClearPoiButton, false);
   surface_.Enable(kQueryButton, false);
   MessageAnswer answer = surface_.ShowMessage(L"程式將刪除裝置內POI資料,請問是否刪除?",
-                                              strings::kAppCaption, MessageButtons::kYesNo);
+                                              strings::kAppCaption, MessageButtons::kYesNoDefaultNo);
   if (answer != MessageAnswer::kYes) {
     surface_.Enable(kClearPoiButton, true);
     EnablePageControls(true);
@@ -126,6 +165,26 @@ void CUploadDBDlg::ExportStep() {
 }
 
 void CUploadDBDlg::ClearingStep() {
+  // Clearing cannot be undone: the POIs go to "POI.csv" first, as before an
+  // update, and the page says where.
+  ReadFirmwareFlags();  // the POI count's field depends on the firmware
+  state_.waitText = surface_.WaitCaption();
+  BackUpPois();
+  const PoiBackup& backup = *state_.poiBackup;
+  if (backup.saved > 0) {
+    // From the UTF-8 form: path::wstring() throws on a non-ASCII name under the C locale.
+    std::u8string where = (DataFolder() / kPoiFileName).u8string();
+    surface_.SetText(kStatusText, std::to_wstring(backup.saved) + L" 個POI已存入 " +
+                                      Utf8ToWide(std::string(where.begin(), where.end())));
+  }
+  if (!backup.Complete()) surface_.CloseWaitDialog();
+  if (!ConfirmIncompleteBackup(L"清除後裝置內的POI將無法復原, 請問是否仍要清除?",
+                               MessageButtons::kYesNoDefaultNo)) {
+    sheet_.ClosePort();
+    Finish(FlowOutcome::kDeclined);
+    surface_.Enable(kClearPoiButton, true);
+    return;
+  }
   if (sheet_.ClearPois()) {
     surface_.CloseWaitDialog();
     Message(L"POI清除完成,請重新啟動裝置!", strings::kAppCaption);

@@ -28,6 +28,7 @@ CUploadDBDlg::CUploadDBDlg(CMZTUtilitySheet& sheet)
   OnlineUpdateHooks hooks;
   hooks.showProgress = [this](uint64_t done, uint64_t total) { ShowProgress(done, total); };
   hooks.startUpload = [this] { StartUpload(); };
+  hooks.beforeDownload = [this] { return ConfirmOnlineUpdate(); };
   online_ = std::make_unique<OnlineUpdate>(surface_, state_, HttpClientFactory(),
                                            UpdateServerUrlFromEnvironment(), std::move(hooks));
 }

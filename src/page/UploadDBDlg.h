@@ -58,6 +58,10 @@ class CUploadDBDlg {
   // The file is only read, never written or deleted; the device files are
   // made in the data folder. No success is reported to the server.
   void SetOfflineDatabase(const std::filesystem::path& file) { offlineDatabase_ = file; }
+  // For front ends without a warning of their own before an update: the
+  // online update asks, once the server's offer is known and before anything
+  // is written (the POIs are saved after the Yes), what replaces what.
+  void AskBeforeOnlineUpdate(bool ask) { askBeforeOnlineUpdate_ = ask; }
   void SetServerUrl(const std::string& url);
   // Makes the client of each request to the update server (front ends that show them).
   void SetHttpClientFactory(HttpClientFactory factory);
@@ -118,9 +122,15 @@ class CUploadDBDlg {
   // Reads the POI count and saves the POIs to "POI.csv" into
   // state_.poiBackup.
   void BackUpPois();
+  // The two halves of BackUpPois: the count into state_.poiBackup, then the export.
+  void CountPois();
+  void SavePois();
+  // The question of AskBeforeOnlineUpdate, then the POIs saved; true to go on.
+  bool ConfirmOnlineUpdate();
   PoiBackup ExportPois();
-  // True when the backup is complete or the user chose to go on without it.
-  bool ConfirmIncompleteBackup();
+  // True when the backup is complete or the user chose to go on without it,
+  // asked with `question` (what is lost) after what the backup holds.
+  bool ConfirmIncompleteBackup(const std::wstring& question, MessageButtons buttons);
   void ClearingStep();
   void ExportStep();
 
@@ -145,6 +155,7 @@ class CUploadDBDlg {
   PageState state_;
   std::unique_ptr<OnlineUpdate> online_;
   std::filesystem::path offlineDatabase_;
+  bool askBeforeOnlineUpdate_ = false;
   std::atomic<FlowOutcome> outcome_{FlowOutcome::kNone};
   std::atomic<int> actions_{0};
   WorkerThreads workers_;

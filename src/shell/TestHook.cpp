@@ -27,7 +27,7 @@ TestHook::TestHook(MainSheet& sheet, StallMeter* stallMeter)
       [print = channel_.LinePrinter()](const wxString& caption, const wxString& text,
                                        MessageButtons buttons) {
         print("message\t" + caption.utf8_string() + "\t" + text.utf8_string() + "\t" +
-              (buttons == MessageButtons::kYesNo ? "yesno" : "ok"));
+              (buttons != MessageButtons::kOk ? "yesno" : "ok"));
       });
 }
 

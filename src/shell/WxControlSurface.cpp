@@ -133,15 +133,16 @@ void WxControlSurface::SetProgressPosition(int id, int position) {
 MessageAnswer WxControlSurface::ShowMessage(const std::wstring& text, const std::wstring& caption,
                                             MessageButtons buttons) {
   MessageAnswer unanswered =
-      buttons == MessageButtons::kYesNo ? MessageAnswer::kNo : MessageAnswer::kCancel;
+      buttons != MessageButtons::kOk ? MessageAnswer::kNo : MessageAnswer::kCancel;
   return gate_.Call<MessageAnswer>(
       [this, text, caption, buttons, unanswered] {
-        long style = buttons == MessageButtons::kYesNo ? (wxYES_NO | wxICON_QUESTION)
-                                                       : (wxOK | wxICON_INFORMATION);
+        long style = buttons == MessageButtons::kOk ? (wxOK | wxICON_INFORMATION)
+                                                    : (wxYES_NO | wxICON_QUESTION);
+        if (buttons == MessageButtons::kYesNoDefaultNo) style |= wxNO_DEFAULT;
         wxGenericMessageDialog box(&frame_, text, caption, style);
         // Without a Cancel button a dialog takes Escape and its close box as
         // its affirmative button, Yes: only the Yes button says Yes.
-        if (buttons == MessageButtons::kYesNo) box.SetEscapeId(wxID_NO);
+        if (buttons != MessageButtons::kOk) box.SetEscapeId(wxID_NO);
         wxDialog* outer = messageBox_;
         messageBox_ = &box;
         if (messageObserver_) messageObserver_(caption, text, buttons);

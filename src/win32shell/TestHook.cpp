@@ -19,7 +19,7 @@ TestHook::TestHook(MainSheet& sheet)
       [print = channel_.LinePrinter()](const std::wstring& caption, const std::wstring& text,
                                        MessageButtons buttons) {
         print("message\t" + WideToUtf8(caption) + "\t" + WideToUtf8(text) + "\t" +
-              (buttons == MessageButtons::kYesNo ? "yesno" : "ok"));
+              (buttons != MessageButtons::kOk ? "yesno" : "ok"));
       });
 }
 

@@ -135,10 +135,11 @@ void Win32ControlSurface::SetProgressPosition(int id, int position) {
 MessageAnswer Win32ControlSurface::ShowMessage(const std::wstring& text,
                                                const std::wstring& caption,
                                                MessageButtons buttons) {
-  bool yesNo = buttons == MessageButtons::kYesNo;
+  bool yesNo = buttons != MessageButtons::kOk;
+  UINT defaultButton = buttons == MessageButtons::kYesNoDefaultNo ? MB_DEFBUTTON2 : MB_DEFBUTTON1;
   MessageAnswer unanswered = yesNo ? MessageAnswer::kNo : MessageAnswer::kCancel;
   return gate_.Call<MessageAnswer>(
-      [this, text, caption, buttons, yesNo, unanswered] {
+      [this, text, caption, buttons, yesNo, defaultButton, unanswered] {
         // Another program's request is accepted once it has started a flow;
         // it need not wait for the user.
         if (releaseSender_ && InSendMessage()) ReplyMessage(TRUE);
@@ -150,7 +151,7 @@ MessageAnswer Win32ControlSurface::ShowMessage(const std::wstring& text,
         };
         HHOOK hook = SetWindowsHookExW(WH_CBT, WatchForMessageBox, nullptr, GetCurrentThreadId());
         int answer = MessageBoxW(sheet_, text.c_str(), caption.c_str(),
-                                 yesNo ? (MB_YESNO | MB_ICONQUESTION) : MB_OK);
+                                 yesNo ? (MB_YESNO | MB_ICONQUESTION | defaultButton) : MB_OK);
         if (hook) UnhookWindowsHookEx(hook);
         tBoxCreated = nullptr;
         boxes_.pop_back();

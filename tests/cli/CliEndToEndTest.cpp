@@ -303,6 +303,15 @@ INSTANTIATE_TEST_SUITE_P(
                         "/db/tw/DB.bin via a direct connection", "http: status 200, 11360 bytes, ",
                         "\n> $PQEL113,", "\n> [data frame, "},
                .versionAfter = 12, .csvLines = 4, .serverRequests = 4},
+        // On a terminal the update says what replaces what and asks before
+        // anything is written; without one it runs as it always did.
+        CliRow{.name = "UpdateTypedNoWritesNothing", .args = kUpdate, .how = {.onTerminal = true, .typed = "n\n"},
+               .status = 5, .says = {"將以網站上的資料庫 202611300012 [台灣] 取代裝置內的 202501150003 [台灣]。",
+                                     "更新前先將裝置內的 3 個POI存入 ", "POI.csv。", "請問是否更新? (y/n)"},
+               .csvLines = -1, .serverRequests = 2},
+        CliRow{.name = "UpdateTypedYes", .args = kUpdate, .how = {.onTerminal = true, .typed = "y\n"},
+               .says = {"請問是否更新? (y/n)"}, .versionAfter = 12, .csvLines = 4},
+        CliRow{.name = "UpdateWithoutTerminalAsksNothing", .args = kUpdate, .versionAfter = 12, .csvLines = 4},
         CliRow{.name = "NothingNewer", .args = kUpdate, .page = Page::kVersionCheck,
                .serverFault = {.body = "2"}, .says = {"網站無新的資料庫可供更新"}},
         // Only the whole database the check announced is installed.
@@ -359,8 +368,13 @@ INSTANTIATE_TEST_SUITE_P(
                .says = {"no desktop program is running"}},
         // Without a terminal and without --yes the answer is No.
         CliRow{.name = "ClearPoiWithoutTerminal", .args = kClearPoi, .status = 5},
-        CliRow{.name = "ClearPoiTypedNo", .args = kClearPoi, .how = {.onTerminal = true, .typed = "n\n"},
-               .status = 5, .says = {"程式將刪除裝置內POI資料,請問是否刪除? (y/n)"}},
+        // Enter alone is No: nothing saved, nothing deleted.
+        CliRow{.name = "ClearPoiEnterIsNo", .args = kClearPoi, .how = {.onTerminal = true, .typed = "\n"},
+               .status = 5, .says = {"程式將刪除裝置內POI資料,請問是否刪除? (y/N)"}, .csvLines = -1},
+        // A copy that misses POIs is asked about before they are gone.
+        CliRow{.name = "ClearPoiAfterIncompleteBackupStops", .args = kClearPoi,
+               .how = {.onTerminal = true, .typed = "y\n\x04"}, .fault = kCountRefused, .status = 5,
+               .says = {"POI備份不完整: 無法讀取裝置內的POI數量", "清除後裝置內的POI將無法復原, 請問是否仍要清除? (y/N)"}},
         CliRow{.name = "ClearPoiEndOfInput", .args = kClearPoi, .how = {.onTerminal = true, .typed = "\x04"},
                .status = 5},
         // `mzt clear-poi 2> log`: the question would go where nobody reads it.
@@ -371,7 +385,8 @@ INSTANTIATE_TEST_SUITE_P(
         // `mzt clear-poi > log` still asks on the terminal.
         CliRow{.name = "ClearPoiTypedYes", .args = kClearPoi,
                .how = {.onTerminal = true, .typed = "y\n", .separateOutput = true},
-               .says = {"請問是否刪除? (y/n)"}, .standardOutput = "", .poisAfter = 0},
+               .says = {"請問是否刪除? (y/N)", "3 個POI已存入 "}, .standardOutput = "", .poisAfter = 0,
+               .csvLines = 4, .namesPoiCsv = true},
         CliRow{.name = "ClearPoiWithYes", .args = {"clear-poi", "--yes", "--port", "PORT"},
                .says = {"POI清除完成,請重新啟動裝置!"}, .poisAfter = 0},
         // The POI backup: what was saved of what the device holds, said honestly.
@@ -497,7 +512,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {"\x1b[32m請拔除USB線\x1b[0m", "Stopped.", "unplug the device, plug it in again"}},
         InterruptRow{"ReplugPromptNoColour", InterruptRow::kReplugPrompt, {"請拔除USB線"}, 6,
                      {"\r\n請拔除USB線\r\n", "Stopped."}, true, {"NO_COLOR=1"}},
-        InterruptRow{"AtTheQuestion", InterruptRow::kElsewhere, {"(y/n)"}, 130, {"mzt: stopped."}, true,
+        InterruptRow{"AtTheQuestion", InterruptRow::kElsewhere, {"(y/N)"}, 130, {"mzt: stopped."}, true,
                      {}, "clear-poi"},
         // Once the first piece is in the partial file (its progress line shows).
         InterruptRow{"TerminatedDuringTheDownload", InterruptRow::kElsewhere, {"資料下載中,請稍等\n["}, 130,

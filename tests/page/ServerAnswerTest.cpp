@@ -36,16 +36,6 @@ INSTANTIATE_TEST_SUITE_P(
                       AnswerRow{"Empty", "", 0, {}}),
     test::RowName());
 
-TEST(HttpStatusMessageTest, NamesTheStatusesItKnows) {
-  const std::wstring base = L"Connecting to Web server...Failure";
-  const std::vector<std::pair<int, std::wstring>> rows{
-      {403, L"  Forbidden"},           {404, L"  Not Found"},
-      {406, L"    Not Acceptable"},    {408, L"    Request Timeout"},
-      {500, L"   Internal Server Error"}, {501, L"   Not Implemented"},
-      {401, L""}, {502, L""}, {200, L""}};
-  for (const auto& [status, suffix] : rows) EXPECT_EQ(HttpStatusMessage(status), base + suffix) << status;
-}
-
 struct ProgressRow {
   std::string name;
   uint64_t done;

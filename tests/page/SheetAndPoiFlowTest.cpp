@@ -16,6 +16,12 @@ TEST_F(PoiClearTest, YesClearsThePoisInTheDevice) {
   EXPECT_EQ(Messages(), (std::vector<std::wstring>{L"程式將刪除裝置內POI資料,請問是否刪除?",
                                                     L"POI清除完成,請重新啟動裝置!"}));
   EXPECT_EQ(surface_.Messages()[0].caption, L"MZT Utility");
+  EXPECT_EQ(surface_.Messages()[0].buttons, MessageButtons::kYesNoDefaultNo);
+  // Saved first, and the page says where.
+  const fs::path saved = folder_ / "home" / "POI.csv";
+  std::string csv = ReadFileBytes(saved);
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 5) << csv;
+  EXPECT_EQ(surface_.Control(ids::kStatusText).text, L"4 個POI已存入 " + saved.wstring());
   EXPECT_TRUE(sheet_->IsBusy());  // as the query, it ends busy with its controls enabled
   EXPECT_TRUE(surface_.Control(ids::kClearPoiButton).enabled);
 

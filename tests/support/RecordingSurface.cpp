@@ -115,7 +115,7 @@ void RecordingSurface::RecordDialog(SurfaceEvent event, std::unique_lock<std::mu
 MessageAnswer RecordingSurface::ShowMessage(const std::wstring& text, const std::wstring& caption,
                                             MessageButtons buttons) {
   std::unique_lock lock(mutex_);
-  MessageAnswer answer = buttons == MessageButtons::kYesNo ? defaultYesNo_ : defaultOk_;
+  MessageAnswer answer = buttons != MessageButtons::kOk ? defaultYesNo_ : defaultOk_;
   if (!answers_.empty()) {
     answer = answers_.front();
     answers_.pop_front();
@@ -192,7 +192,7 @@ void RecordingSurface::QueueAnswers(std::initializer_list<MessageAnswer> answers
 
 void RecordingSurface::SetDefaultAnswer(MessageButtons buttons, MessageAnswer answer) {
   std::lock_guard lock(mutex_);
-  (buttons == MessageButtons::kYesNo ? defaultYesNo_ : defaultOk_) = answer;
+  (buttons != MessageButtons::kOk ? defaultYesNo_ : defaultOk_) = answer;
 }
 
 void RecordingSurface::SetDefaultReplugResult(ReplugResult result, std::function<void()> userAction) {
