@@ -17,8 +17,4 @@ inline constexpr const char* kIndexFileName = "Index.bin";
 Result<void> MakeReducedIndex(const std::filesystem::path& ff01Path,
                               const std::filesystem::path& indexPath);
 
-// "Index.bin" in the program's data folder; empty when that folder cannot be
-// created.
-std::filesystem::path IndexPath();
-
 }  // namespace mzt
