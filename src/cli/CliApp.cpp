@@ -16,7 +16,6 @@
 #include "cli/ServerClient.h"
 #include "cli/TerminalSurface.h"
 #include "cli/VerboseHttpClient.h"
-#include "cli/WorkFiles.h"
 #include "common/ModuleVersion.h"
 #include "common/PortSettings.h"
 #include "common/Timing.h"
@@ -153,13 +152,13 @@ int ListPorts(const CliOptions& options) {
 }
 
 int ShowDataFolder() {
-  fs::path data = DataFolder();
-  if (data.empty()) {
-    Complain("the data folder cannot be created");
-    return kExitFileError;
-  }
-  Say("data folder: " + data.string());
-  Say("settings file: " + SettingsFilePath().string());
+  auto data = CheckedDataFolder();
+  auto settings = CheckedSettingsFile();
+  if (!data) Complain("no data folder: " + data.Err().message);
+  if (!settings) Complain("no settings file: " + settings.Err().message);
+  if (!data || !settings) return kExitFileError;
+  Say("data folder: " + data.Value().string());
+  Say("settings file: " + settings.Value().string());
   return kExitSuccess;
 }
 
@@ -374,7 +373,6 @@ int RunDeviceFlow(const CliOptions& options) {
   if (options.region == "cn") surface.SelectListItem(ids::kRegionList, 1);
   page.OnPortSelectionChange();
 
-  WorkFiles workFiles(DataFolder());
   InterruptWatcher::Hooks hooks;
   hooks.deviceChange = [&page] { return page.State().deviceChange.load(); };
   hooks.promptTakes = [&surface](int count) { return surface.TakesInterrupt(count); };
@@ -382,7 +380,7 @@ int RunDeviceFlow(const CliOptions& options) {
     stopping = true;
     port.RequestStop();
   };
-  hooks.removeWorkFiles = [&workFiles] { workFiles.RemoveWritten(); };
+  hooks.removeWorkFiles = [&page] { page.DiscardWorkFolder(); };
   hooks.recovery = recovery;
   InterruptWatcher watcher(std::move(hooks));
 
@@ -409,7 +407,6 @@ int RunDeviceFlow(const CliOptions& options) {
   page.WaitForIdle();
   watcher.Stop();
   if (watcher.Stopping()) {
-    workFiles.RemoveWritten();
     Complain("stopped; " + InterruptWatcher::RecoveryText(recovery));
     return kExitInterrupted;
   }
@@ -420,9 +417,6 @@ int RunDeviceFlow(const CliOptions& options) {
     Complain(InterruptWatcher::RecoveryText(recovery));
   }
   int status = ExitStatusOf(outcome);
-  // A failed run leaves nothing of its own in the data folder: the next run
-  // downloads and splits again.
-  if (status != kExitSuccess) workFiles.RemoveWritten();
   if (status != kExitSuccess && !page.SilentFailure().empty()) Complain(EscapeControls(page.SilentFailure()));
   if (command == "query" && outcome == FlowOutcome::kSuccess) PrintQuery(options, surface, page.State());
   if (command == "check" && outcome == FlowOutcome::kSuccess) {

@@ -8,7 +8,6 @@
 #include "platform/AtomicFile.h"
 #include "database/DatabaseLayout.h"
 #include "platform/InputFile.h"
-#include "platform/ProgramFolder.h"
 
 namespace mzt {
 namespace fs = std::filesystem;
@@ -48,12 +47,6 @@ Result<void> MakeReducedIndex(const fs::path& ff01Path, const fs::path& indexPat
   constexpr std::array<uint8_t, 4> kEnd{};
   if (auto written = out.Value().Write(kEnd); !written) return written;
   return out.Value().Commit();
-}
-
-fs::path IndexPath() {
-  fs::path folder = DataFolder();
-  if (folder.empty()) return {};
-  return folder / kIndexFileName;
 }
 
 }  // namespace mzt

@@ -20,8 +20,4 @@ inline constexpr uint64_t kReducedIndexEntrySize = 8;
 Result<void> MakeReducedIndex(const std::filesystem::path& ff01Path,
                               const std::filesystem::path& indexPath);
 
-// "Index.bin" in the program's data folder; empty when that folder cannot be
-// created.
-std::filesystem::path IndexPath();
-
 }  // namespace mzt

@@ -43,21 +43,16 @@ void RemoveQuietly(const fs::path& path) {
 Result<void> CUploadDBDlg::CheckOfflineDatabase() {
   auto layout = InspectDatabase(offlineDatabase_);
   if (!layout) return std::move(layout).TakeError();
-  fs::path folder = DataFolder();
-  if (folder.empty())
-    return Error{ErrorCode::kIo, "the program's data folder cannot be created"}.With(
-        offlineDatabase_.string());
-  // The file is read in place: it must not be one the update writes.
-  for (const std::string& name : {DeviceFileName(kHeaderFileId), DeviceFileName(kIndexFileId),
-                                  DeviceFileName(kRecordsFileId), std::string(kIndexFileName),
-                                  std::string(kPoiFileName)}) {
-    std::error_code ec;
-    if (fs::equivalent(folder / name, offlineDatabase_, ec))
-      return Error{ErrorCode::kInvalidArgument,
-                   "the update writes its own " + name + " in " + folder.string() +
-                       "; install a copy under another name or from another folder"}
-          .With(offlineDatabase_.string());
-  }
+  auto folder = CheckedDataFolder();
+  if (!folder) return std::move(folder).TakeError().With(offlineDatabase_.string());
+  // The file is read in place: it must not be the one the update appends to
+  // (its own files are in a work folder of their own).
+  std::error_code ec;
+  if (fs::equivalent(folder.Value() / kPoiFileName, offlineDatabase_, ec))
+    return Error{ErrorCode::kInvalidArgument,
+                 std::string("the update appends the device's POIs to ") + kPoiFileName + " in " +
+                     folder.Value().string() + "; install a copy under another name"}
+        .With(offlineDatabase_.string());
   return Success();
 }
 
@@ -92,18 +87,13 @@ void CUploadDBDlg::StartUpload() {
     return;
   }
   ResetProgressDisplay();
-  workers_.Start([this] { UploadWorker(); });
+  workers_.Start([this, work = CurrentWorkFolder()] { UploadWorker(); });
 }
 
 bool CUploadDBDlg::SplitDatabase() {
-  fs::path folder = DataFolder();
-  if (folder.empty()) {
-    RejectDatabase(Error{ErrorCode::kIo, "the program's data folder cannot be created"});
-    return false;
-  }
-  // The device files go to the data folder; the paths are kept only once
-  // written, so that the clean-up removes nothing else.
-  DatabaseSplitter splitter(folder);
+  // The device files go to the update's work folder; the paths are kept
+  // only once written, so that the clean-up removes nothing else.
+  DatabaseSplitter splitter(state_.workFolder);
   fs::path ff00, ff01, ff02;
   Result<void> result = splitter.SplitHeader(state_.databasePath, true, ff00);
   if (result) {
@@ -194,10 +184,8 @@ void CUploadDBDlg::UploadWorker() {
   if (!SplitDatabase()) return;
   if (state_.firmware.regionCapable) {
     // Made before the device is touched, so that a failure leaves it as it was.
-    fs::path index = IndexPath();
-    Result<void> made = index.empty()
-                            ? Result<void>(Error{ErrorCode::kIo, "no data folder for Index.bin"})
-                            : MakeReducedIndex(state_.ff01Path, index);
+    fs::path index = state_.workFolder / kIndexFileName;
+    Result<void> made = MakeReducedIndex(state_.ff01Path, index);
     if (!made) return RejectDatabase(std::move(made).TakeError().With(kIndexFileName));
     RemoveQuietly(state_.ff01Path);
     state_.ff01Path = index;

@@ -14,7 +14,6 @@
 #include "page/ControlIds.h"
 #include "page/ProgressDisplay.h"
 #include "page/UpdateServerPages.h"
-#include "platform/ProgramFolder.h"
 #include "platform/ProxySetting.h"
 #include "platform/SystemError.h"
 #include "platform/TextCodec.h"
@@ -268,7 +267,7 @@ bool OnlineUpdate::DownloadFile(const std::string& url) {
   client_->SetProgressCallback(hooks_.showProgress);
   if (!PrepareClient(url)) return false;
 
-  const fs::path folder = DataFolder();
+  const fs::path folder = state_.workFolder;
   if (folder.empty()) {
     failure_ = FlowOutcome::kFileError;
     ShowSystemError(ENOENT);

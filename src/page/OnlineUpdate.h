@@ -1,6 +1,6 @@
 #pragma once
 // The online database update: asks the update server for a newer database
-// for the chosen region, downloads it into "ULDB.bin" of the data folder and
+// for the chosen region, downloads it into "ULDB.bin" of the update's work folder and
 // starts the upload; afterwards reports the success to the server.
 //
 // Runs on the page's connect worker; every request blocks it.

@@ -71,6 +71,8 @@ struct PoiBackup {
 
 struct PageState {
   std::filesystem::path databasePath;  // the database file to upload
+  // The update's own folder for the download and the device files.
+  std::filesystem::path workFolder;
   std::filesystem::path ff00Path, ff01Path, ff02Path;
   DeviceFileRecord records[3];  // 0xFF00, 0xFF01, 0xFF02 as the device listed them
   int fileIndex = 1;

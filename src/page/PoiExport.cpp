@@ -60,7 +60,7 @@ std::string FormatPoiLine(const CameraRecord& r, const UtcTime& t) {
 }
 
 PoiCsvFile::PoiCsvFile(const std::filesystem::path& path) : path_(path) {
-  file_ = OpenStdioFile(path, "ab");
+  file_ = OpenAppendFile(path);
   if (!file_) {
     error_ = LastSystemError();
     return;

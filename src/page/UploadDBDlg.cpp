@@ -17,6 +17,7 @@
 #include "platform/DeviceEnumeration.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TextCodec.h"
+#include "platform/WorkFolder.h"
 
 namespace mzt {
 
@@ -55,7 +56,10 @@ void CUploadDBDlg::ShowPortOpenFailure() {
 
 void CUploadDBDlg::OnInitDialog() {
   // What a killed run was writing is of no use to anyone.
-  if (fs::path folder = DataFolder(); !folder.empty()) AtomicFile::RemoveLeftovers(folder);
+  if (fs::path folder = DataFolder(); !folder.empty()) {
+    AtomicFile::RemoveLeftovers(folder);
+    WorkFolder::RemoveLeftovers(folder);
+  }
   FillPortList();
   SelectPort(L"");
   EnablePageControls(true);
@@ -165,7 +169,16 @@ void CUploadDBDlg::ShowProgress(uint64_t done, uint64_t total) {
   mzt::ShowProgress(surface_, done, total);
 }
 
-bool CUploadDBDlg::StartConversation(bool isQuery) {
+std::shared_ptr<WorkFolder> CUploadDBDlg::CurrentWorkFolder() {
+  std::lock_guard lock(workMutex_);
+  return work_.lock();
+}
+
+void CUploadDBDlg::DiscardWorkFolder() {
+  if (auto work = CurrentWorkFolder()) work->Remove();
+}
+
+bool CUploadDBDlg::StartConversation(bool isQuery, std::shared_ptr<WorkFolder> work) {
   std::string port = SelectedPortName();
   EnablePageControls(false);
   if (!sheet_.OpenPort(port)) {
@@ -187,7 +200,7 @@ bool CUploadDBDlg::StartConversation(bool isQuery) {
   surface_.Enable(kUpdateButton, false);
   state_.portName = port;
   sheet_.SetPagesEnabled(false);
-  workers_.Start([this] { ConnectWorker(); });
+  workers_.Start([this, work = std::move(work)] { ConnectWorker(); });
   return true;
 }
 
@@ -223,10 +236,20 @@ void CUploadDBDlg::OnUpdateButton() {
   if (!offlineDatabase_.empty()) {
     if (auto checked = CheckOfflineDatabase(); !checked) return RejectDatabase(checked.Err());
   }
+  // Each update downloads and splits in a folder of its own.
+  auto data = CheckedDataFolder();
+  auto work = data ? WorkFolder::Create(data.Value())
+                   : Result<std::shared_ptr<WorkFolder>>(std::move(data).TakeError());
+  if (!work) return RejectDatabase(work.Err());
+  {
+    std::lock_guard lock(workMutex_);
+    work_ = work.Value();
+  }
+  state_.workFolder = work.Value()->Path();
   surface_.SetText(kUpdateButton, strings::kUpdating);
   surface_.Enable(kQueryButton, false);
   surface_.Enable(kBrowseButton, true);
-  StartConversation(false);
+  StartConversation(false, std::move(work).Value());
 }
 
 bool CUploadDBDlg::OnCopyData(std::string_view text) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,7 @@ namespace mzt {
 
 class CMZTUtilitySheet;
 class OnlineUpdate;
+class WorkFolder;
 
 class CUploadDBDlg {
  public:
@@ -72,6 +74,9 @@ class CUploadDBDlg {
   // What failed without a message of the page's own (see OnlineUpdate).
   const std::string& SilentFailure() const;
   PageState& State() { return state_; }
+  // Removes the running update's work folder at once (a program that ends
+  // in the middle of a flow); safe from any thread.
+  void DiscardWorkFolder();
 
  private:
   // Counts an action of the page while it runs on the caller's stack: the
@@ -96,8 +101,10 @@ class CUploadDBDlg {
   void Reset();
   void ResetProgressDisplay();
   // Opens the port and starts the connect worker; a query also resets when
-  // the port cannot be opened.
-  bool StartConversation(bool isQuery);
+  // the port cannot be opened. The workers of an update hold its work
+  // folder, which goes when the last of them ends.
+  bool StartConversation(bool isQuery, std::shared_ptr<WorkFolder> work = nullptr);
+  std::shared_ptr<WorkFolder> CurrentWorkFolder();
   std::string SelectedPortName();
   void Finish(FlowOutcome outcome) { outcome_ = outcome; }
   void Message(const std::wstring& text, const std::wstring& caption);
@@ -158,6 +165,8 @@ class CUploadDBDlg {
   bool askBeforeOnlineUpdate_ = false;
   std::atomic<FlowOutcome> outcome_{FlowOutcome::kNone};
   std::atomic<int> actions_{0};
+  std::mutex workMutex_;
+  std::weak_ptr<WorkFolder> work_;
   WorkerThreads workers_;
 };
 

@@ -8,8 +8,11 @@ void WorkerThreads::Start(std::function<void()> body) {
   workers_.emplace_back();
   Worker* worker = &workers_.back();
   ++running_;
-  worker->thread = std::thread([this, worker, body = std::move(body)] {
+  worker->thread = std::thread([this, worker, body = std::move(body)]() mutable {
     body();
+    // What the body held (a flow's work folder) is let go before the
+    // worker counts as ended, so that an idle page holds nothing.
+    body = nullptr;
     std::lock_guard doneLock(mutex_);
     worker->done = true;
     --running_;

@@ -18,26 +18,27 @@ namespace {
 constexpr std::string_view kPartMark = ".part-";
 constexpr size_t kCounterDigits = 8;
 
-// Distinct names for concurrent writers, in this process or another one.
-std::string TemporarySuffix() {
-  static std::atomic<uint64_t> counter{std::random_device{}()};
-  char text[48];
-  std::snprintf(text, sizeof text, "%.*s%lu-%08llx", static_cast<int>(kPartMark.size()),
-                kPartMark.data(), static_cast<unsigned long>(CurrentProcessId()),
-                static_cast<unsigned long long>(counter.fetch_add(0x9E3779B9u) & 0xFFFFFFFFu));
-  return text;
-}
-
 bool IsDecimal(std::string_view text) {
   return !text.empty() && text.size() <= 10 &&
          text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
-// The writer's process id of a temporary file's name, 0 for any other name.
-uint32_t WriterOf(std::string_view name) {
-  size_t mark = name.rfind(kPartMark);
-  if (mark == std::string_view::npos || mark == 0) return 0;
-  std::string_view tail = name.substr(mark + kPartMark.size());
+}  // namespace
+
+std::string WriterSuffix(std::string_view mark) {
+  // Distinct names for concurrent writers, in this process or another one.
+  static std::atomic<uint64_t> counter{std::random_device{}()};
+  char text[48];
+  std::snprintf(text, sizeof text, "%.*s%lu-%08llx", static_cast<int>(mark.size()), mark.data(),
+                static_cast<unsigned long>(CurrentProcessId()),
+                static_cast<unsigned long long>(counter.fetch_add(0x9E3779B9u) & 0xFFFFFFFFu));
+  return text;
+}
+
+uint32_t WriterOf(std::string_view name, std::string_view mark) {
+  size_t at = name.rfind(mark);
+  if (at == std::string_view::npos || at == 0) return 0;
+  std::string_view tail = name.substr(at + mark.size());
   size_t dash = tail.find('-');
   if (dash == std::string_view::npos) return 0;
   std::string_view pid = tail.substr(0, dash);
@@ -49,8 +50,6 @@ uint32_t WriterOf(std::string_view name) {
   return id <= UINT32_MAX ? static_cast<uint32_t>(id) : 0;
 }
 
-}  // namespace
-
 AtomicFile::AtomicFile(std::FILE* file, fs::path target, fs::path temporary)
     : file_(file), target_(std::move(target)), temporary_(std::move(temporary)) {}
 
@@ -58,7 +57,7 @@ Result<AtomicFile> AtomicFile::Create(const fs::path& target) {
   int code = 0;
   for (int attempt = 0; attempt < 16; ++attempt) {
     fs::path temporary = target;
-    temporary += TemporarySuffix();
+    temporary += WriterSuffix(kPartMark);
     bool taken = false;
     if (std::FILE* file = CreateNewStdioFile(temporary, taken)) {
       std::setvbuf(file, nullptr, _IONBF, 0);
@@ -131,7 +130,7 @@ int AtomicFile::RemoveLeftovers(const fs::path& folder) {
   int removed = 0;
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    uint32_t writer = WriterOf(it->path().filename().string());
+    uint32_t writer = WriterOf(it->path().filename().string(), kPartMark);
     if (writer == 0 || writer == CurrentProcessId() || IsProcessRunning(writer)) continue;
     std::error_code ignored;
     if (it->is_regular_file(ignored) && fs::remove(it->path(), ignored)) ++removed;

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <span>
+#include <string>
+#include <string_view>
 
 #include "common/Result.h"
 
@@ -44,5 +46,12 @@ class AtomicFile {
   std::filesystem::path target_;
   std::filesystem::path temporary_;
 };
+
+// "<mark><process id>-<8 hex digits>": a name part of this process's own,
+// distinct from its others, that tells which process made the file or folder.
+std::string WriterSuffix(std::string_view mark);
+// The process id of a name that ends in such a part after a name of its own,
+// 0 for any other name.
+uint32_t WriterOf(std::string_view name, std::string_view mark);
 
 }  // namespace mzt

@@ -52,8 +52,9 @@ class IHttpClient {
   // there and the response is marked `cut`. Bounded by the deadline of a
   // short answer.
   virtual Result<HttpResponse> Get(const std::string& url, size_t limit) = 0;
-  // Streams the body, at most `maxBodyBytes` of it, into `file`, created or
-  // truncated first (no request is made when that fails). Bounded by the
+  // Streams the body, at most `maxBodyBytes` of it, into `file`, a new file
+  // for this user only (no request is made when that name is taken, by a
+  // link or anything else, or the file cannot be made). Bounded by the
   // download's deadline and minimum average rate. A failed transfer leaves a
   // partial file behind.
   virtual Result<HttpResponse> GetToFile(const std::string& url,

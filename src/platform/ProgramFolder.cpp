@@ -1,7 +1,11 @@
 #include "platform/ProgramFolder.h"
 
 #include <mutex>
+#include <string>
 #include <system_error>
+
+#include "platform/FileSystem.h"
+#include "platform/SystemError.h"
 
 namespace mzt {
 namespace fs = std::filesystem;
@@ -10,22 +14,58 @@ namespace {
 std::mutex g_overrideMutex;
 fs::path g_dataOverride;
 
+Result<fs::path> Refused(const fs::path& folder, const std::string& why) {
+  return Error{ErrorCode::kIo, why}.With("refusing " + folder.string());
+}
+
+// Creates what is missing of `folder`, each new folder for this user only.
+Result<void> CreateFolders(const fs::path& folder) {
+  std::error_code ec;
+  if (fs::is_directory(folder, ec)) return Success();
+  if (folder.has_relative_path() && folder.parent_path() != folder) {
+    if (auto parent = CreateFolders(folder.parent_path()); !parent) return parent;
+  }
+  int code = CreatePrivateFolder(folder);
+  if (code != 0 && !fs::is_directory(folder, ec))
+    return Error{ErrorCode::kIo, SystemErrorText(code), code}.With("creating " + folder.string());
+  return Success();
+}
+
 }  // namespace
 
-fs::path DataFolder() {
+Result<fs::path> CheckedDataFolder() {
   fs::path folder;
   {
     std::lock_guard lock(g_overrideMutex);
     folder = g_dataOverride;
   }
   if (folder.empty()) folder = DefaultDataFolder();
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  if (ec) return {};
+  if (folder.empty()) return Error{ErrorCode::kIo, "no home folder is known for this user"};
+  if (auto created = CreateFolders(folder); !created) return std::move(created).TakeError();
+  if (std::string why = UnsafeFolderReason(folder); !why.empty()) return Refused(folder, why);
   return folder;
 }
 
-fs::path SettingsFilePath() { return ConfigFolder() / "MZTConfig.ini"; }
+fs::path DataFolder() {
+  auto folder = CheckedDataFolder();
+  return folder ? folder.Value() : fs::path();
+}
+
+Result<fs::path> CheckedSettingsFile() {
+  fs::path folder = ConfigFolder();
+  if (folder.empty()) return Error{ErrorCode::kIo, "no home folder is known for this user"};
+  std::error_code ec;
+  // A folder not made yet holds no settings: the defaults apply.
+  if (fs::exists(folder, ec)) {
+    if (std::string why = UnsafeFolderReason(folder); !why.empty()) return Refused(folder, why);
+  }
+  return folder / "MZTConfig.ini";
+}
+
+fs::path SettingsFilePath() {
+  auto file = CheckedSettingsFile();
+  return file ? file.Value() : fs::path();
+}
 
 void SetDataFolderOverride(const fs::path& folder) {
   std::lock_guard lock(g_overrideMutex);

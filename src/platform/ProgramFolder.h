@@ -3,11 +3,18 @@
 //
 // $MZT_HOME when set. Otherwise, on Linux: the executable's folder when it
 // holds "MZTConfig.ini" (a portable install); else the settings file in
-// $XDG_CONFIG_HOME/mzt-utility and the data files in $XDG_DATA_HOME/mzt-utility.
-// On Windows: the executable's folder, as the program has always kept them.
+// $XDG_CONFIG_HOME/mzt-utility and the data files in $XDG_DATA_HOME/mzt-utility,
+// under the home folder ($HOME, else the password database's; never a shared
+// place). On Windows: the executable's folder, as the program has always kept
+// them.
+//
+// A folder another user owns or may write in is refused: its settings could
+// choose the port and its files could be links into anyone's files.
 
 #include <filesystem>
 #include <optional>
+
+#include "common/Result.h"
 
 namespace mzt {
 
@@ -16,13 +23,18 @@ std::optional<std::filesystem::path> GetModuleDirectory();
 
 // Folder of "MZTConfig.ini".
 std::filesystem::path ConfigFolder();
-// Folder of "ULDB.bin", "Index.bin" and "POI.csv"; created on first use.
-// Empty when it cannot be created.
+// Folder of "POI.csv" and of the runs' work folders; created on first use,
+// for this user only. kIo when it cannot be created or is refused.
+Result<std::filesystem::path> CheckedDataFolder();
+// The same, empty on failure.
 std::filesystem::path DataFolder();
 // The same without the override below, not created.
 std::filesystem::path DefaultDataFolder();
 
-std::filesystem::path SettingsFilePath();  // ConfigFolder() / "MZTConfig.ini"
+// ConfigFolder() / "MZTConfig.ini"; kIo when that folder is refused.
+Result<std::filesystem::path> CheckedSettingsFile();
+// The same, empty (no settings: the defaults) when refused.
+std::filesystem::path SettingsFilePath();
 
 // Overrides the data folder (the command line's --data-dir); empty restores
 // the rule above.

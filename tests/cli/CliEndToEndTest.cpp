@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -96,7 +97,10 @@ struct CliRow {
   std::vector<std::string> kept{};
   std::vector<std::string> absent{};     // none of these afterwards
   bool diskFull = false;    // files of more than 4 KiB cannot be written
-  bool leftovers = false;   // temporary files of a killed and of a running writer in D/
+  bool leftovers = false;   // temporary files and work folders of a killed and of a running writer in D/
+  // "shared": a data and settings folder anyone may write, its POI.csv and
+  // download linked to the user's "victim" and its settings naming a port.
+  bool planted = false;
   size_t poiCsvFilled = 0;  // POI.csv holds this many bytes of earlier lines, kept byte for byte
 };
 
@@ -168,6 +172,19 @@ TEST_P(CliRunTest, ExitStatusTextAndTheDeviceAfterwards) {
     test::WriteFileBytes(dead, "half");
     test::WriteFileBytes(running, "being written");
     before[running] = "being written";
+    for (pid_t writer : {child, getpid()}) {
+      fs::path work = folder_ / "D" / ("work.run-" + std::to_string(writer) + "-0a1b2c3d");
+      fs::create_directories(work);
+      test::WriteFileBytes(work / "FF00.bin", "being written");
+      if (writer != child) before[work / "FF00.bin"] = "being written";
+    }
+  }
+  if (row.planted) {
+    fs::path shared = folder_ / "shared";
+    fs::create_directories(shared);
+    fs::permissions(shared, fs::perms::all);
+    for (const char* name : {"POI.csv", "ULDB.bin.download"}) fs::create_symlink(folder_ / "victim", shared / name);
+    test::WriteFileBytes(shared / "MZTConfig.ini", "[Comm. Port]\nPortNumber=" + Port() + "\n");
   }
   if (row.diskFull) {
     how.childSetup = [] {
@@ -227,6 +244,7 @@ TEST_P(CliRunTest, ExitStatusTextAndTheDeviceAfterwards) {
   for (const auto& name : row.absent) EXPECT_FALSE(fs::exists(folder_ / name)) << name;
   if (row.leftovers) {
     EXPECT_FALSE(fs::exists(dead));
+    EXPECT_FALSE(fs::exists(dead.parent_path() / ("work.run-" + dead.filename().string().substr(14))));
   }
 }
 
@@ -262,6 +280,18 @@ INSTANTIATE_TEST_SUITE_P(
         CliRow{.name = "DataFolderAlone", .args = {"--data-dir"},
                .says = {"data folder: /", "/home\nsettings file: /", "/home/MZTConfig.ini\n"},
                .deviceUntouched = true},
+        // Without HOME the folders are still the user's own, never a shared place.
+        CliRow{.name = "DataFolderWithoutHome", .args = {"--data-dir"}, .environment = {"MZT_HOME="},
+               .says = {"data folder: " + std::string(getpwuid(geteuid())->pw_dir) + "/.local/share/mzt-utility\n"},
+               .deviceUntouched = true},
+        // A folder others may write in is refused: neither its links nor its settings are used.
+        CliRow{.name = "PlantedSettingsAreNotRead", .args = {"query"},
+               .environment = {"MZT_HOME=@shared"}, .status = 2, .deviceUntouched = true,
+               .kept = {"victim"}, .planted = true},
+        CliRow{.name = "PlantedDataFolderGivenIsRefused",
+               .args = {"update", "--yes", "--data-dir", "@shared", "--port", "PORT", "--server", "SERVER"},
+               .status = 7, .says = {"other users may write in it"}, .deviceUntouched = true,
+               .kept = {"victim"}, .planted = true},
         CliRow{.name = "OneCommandsHelp", .args = {"check", "--help"},
                .says = {"Usage: mzt check [--port PORT]", "10: the server has a newer database"},
                .deviceUntouched = true},
@@ -426,8 +456,11 @@ INSTANTIATE_TEST_SUITE_P(
         CliRow{.name = "FailedSplitOutLeavesNoCopy", .args = {"split", "@d/db.bin", "--out", "@o"}, .status = 7,
                .deviceUntouched = true, .databases = {"d/db.bin"},
                .absent = {"o/.db.bin.split", "o/FF00.bin", "o/FF01.bin", "o/FF02.bin"}, .diskFull = true},
-        CliRow{.name = "UploadOfFF00InTheDataFolder", .args = {"upload", "@D/FF00.bin", "--data-dir", "@D", "--port", "PORT"},
-               .status = 7, .deviceUntouched = true, .databases = {"D/FF00.bin"}},
+        // An update works in a folder of its own: the user's files of its work files' names stay.
+        CliRow{.name = "UpdateBesideTheUsersFilesOfItsNames",
+               .args = {"update", "--yes", "--data-dir", "@D", "--port", "PORT", "--server", "SERVER"},
+               .versionAfter = 12, .databases = {"D/FF00.bin"},
+               .kept = {"D/ULDB.bin", "D/ULDB.bin.download", "D/FF01.bin", "D/Index.bin"}},
         CliRow{.name = "UploadOfTheDataFoldersUldb", .args = {"upload", "@D/ULDB.bin", "--data-dir", "@D", "--port", "PORT"},
                .versionAfter = 12, .databases = {"D/ULDB.bin"},
                .absent = {"D/FF00.bin", "D/FF01.bin", "D/FF02.bin", "D/Index.bin"}},

@@ -75,7 +75,7 @@ class OnlineUpdateTest : public ::testing::Test {
  protected:
   void SetUp() override {
     test::ClearProxyEnvironment();
-    SetDataFolderOverride(data_.Path());
+    state_.workFolder = data_.Path();
     fs::create_directories(databases_ / "tw");
     fs::create_directories(databases_ / "cn");
     test::WriteFileBytes(databases_ / "tw" / "tw.bin", TaiwanFile());
@@ -91,10 +91,7 @@ class OnlineUpdateTest : public ::testing::Test {
     state_.firmware.regionCapable = true;
   }
 
-  void TearDown() override {
-    SetDataFolderOverride({});
-    test::ClearProxyEnvironment();
-  }
+  void TearDown() override { test::ClearProxyEnvironment(); }
 
   OnlineUpdate MakeFlow(HttpClientFactory factory = {}) {
     OnlineUpdateHooks hooks;
@@ -264,10 +261,10 @@ TEST_F(OnlineUpdateTest, UnwritableDatabaseFileIsAFileFailure) {
   expectFileFailure(EISDIR);
   EXPECT_FALSE(PartialLeft());
 
-  // Where the download itself cannot be written, it is not even asked for.
+  // Where the download itself cannot be made new, it is not even asked for.
   fs::remove_all(Database());
   fs::create_directories(data_ / "ULDB.bin.download" / "occupied");
-  expectFileFailure(EISDIR);
+  expectFileFailure(EEXIST);
   EXPECT_EQ(server_.Requests().back(), kAddressTw);
 
   // The disk fills up during the download.

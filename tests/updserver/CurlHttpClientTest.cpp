@@ -169,15 +169,21 @@ TEST_F(CurlHttpClientTest, FailuresSayWhetherAResponseCame) {
   EXPECT_EQ(truncated.Err().code, ErrorCode::kNetwork);
   EXPECT_EQ(client->StatusCode(), 200);
 
-  // A file that cannot be created costs no request.
+  // A file that cannot be made new costs no request, and a link at its name
+  // is never followed.
   fs::create_directories(folder_ / "dir.bin");
+  test::WriteFileBytes(folder_ / "victim", "someone's file");
+  fs::create_symlink(folder_ / "victim", folder_ / "link.bin");
   size_t before = server_.Requests().size();
-  auto unwritable = client->GetToFile(Url("db/tw/db.bin"), folder_ / "dir.bin");
-  ASSERT_FALSE(unwritable);
-  EXPECT_EQ(unwritable.Err().code, ErrorCode::kIo);
-  EXPECT_EQ(unwritable.Err().systemCode, EISDIR);
+  for (const char* name : {"dir.bin", "link.bin", "out.bin"}) {
+    auto unwritable = client->GetToFile(Url("db/tw/db.bin"), folder_ / name);
+    ASSERT_FALSE(unwritable) << name;
+    EXPECT_EQ(unwritable.Err().code, ErrorCode::kIo);
+    EXPECT_EQ(unwritable.Err().systemCode, EEXIST) << name;
+  }
   EXPECT_FALSE(client->StatusCode());
   EXPECT_EQ(server_.Requests().size(), before);
+  EXPECT_EQ(test::ReadFileBytes(folder_ / "victim"), "someone's file");
 
   std::string base = server_.BaseUrl();
   server_.Stop();

@@ -118,7 +118,8 @@ Result<HttpResponse> CurlHttpClient::GetToFile(const std::string& url,
   status_.reset();
   headers_.clear();
   Transfer transfer;
-  transfer.fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // A new file only: whatever already has the name, a link too, is left alone.
+  transfer.fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (transfer.fd < 0) {
     int code = errno;
     return Error{ErrorCode::kIo, "creating " + file.string() + ": " + SystemErrorText(code), code};

@@ -1,7 +1,9 @@
+#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <system_error>
+#include <vector>
 
 #include "platform/ProgramFolder.h"
 
@@ -9,11 +11,25 @@ namespace mzt {
 namespace fs = std::filesystem;
 namespace {
 
+// $HOME, else the password database's: without HOME (a service, `env -u
+// HOME`) the folders must still be this user's own, never a shared place.
+fs::path HomeFolder() {
+  if (const char* home = std::getenv("HOME"); home && *home == '/') return home;
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+      found->pw_dir && *found->pw_dir == '/')
+    return found->pw_dir;
+  return {};
+}
+
+// Empty when the user has no home folder.
 fs::path XdgFolder(const char* variable, const char* fallbackUnderHome) {
   if (const char* value = std::getenv(variable); value && *value == '/')
     return fs::path(value) / "mzt-utility";
-  const char* home = std::getenv("HOME");
-  return fs::path(home && *home ? home : "/tmp") / fallbackUnderHome / "mzt-utility";
+  fs::path home = HomeFolder();
+  return home.empty() ? home : home / fallbackUnderHome / "mzt-utility";
 }
 
 std::optional<fs::path> PortableFolder() {

@@ -153,8 +153,9 @@ Result<HttpResponse> WinHttpClient::GetToFile(const std::string& url,
                                               const std::filesystem::path& file) {
   status_.reset();
   headers_.clear();
-  HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // A new file only: whatever already has the name, a link too, is left alone.
+  HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     int code = static_cast<int>(::GetLastError());
     return Error{ErrorCode::kIo, "creating " + file.string() + ": " + SystemErrorText(code), code};
