@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "page/ReplugWatcher.h"
+
 namespace mzt {
 
 enum class MessageButtons { kOk, kYesNo };
@@ -52,8 +54,9 @@ class IControlSurface {
   virtual void SetWaitCaption(const std::wstring& caption) = 0;
   virtual std::wstring WaitCaption() = 0;
 
-  // Runs the unplug-and-replug prompt; blocks the caller until it ends.
-  virtual ReplugResult RunReplugDialog() = 0;
+  // Runs the unplug-and-replug prompt, watching the device with `probes`;
+  // blocks the caller until it ends.
+  virtual ReplugResult RunReplugDialog(const ReplugWatcher::Probes& probes) = 0;
 
   // The main window's close command (greyed while a flow runs).
   virtual void EnableCloseCommand(bool enabled) = 0;

@@ -14,6 +14,7 @@
 #include "page/UpdateServerPages.h"
 #include "devicelink/PortDiscovery.h"
 #include "platform/AtomicFile.h"
+#include "platform/DeviceAccess.h"
 #include "platform/DeviceEnumeration.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TextCodec.h"
@@ -180,6 +181,8 @@ bool CUploadDBDlg::StartConversation(bool isQuery) {
   // Locked before the worker starts, so that its own unlock cannot come first.
   surface_.Enable(kUpdateButton, false);
   state_.portName = port;
+  // Followed by its USB identity if the transfer fails and it must be replugged.
+  state_.portDevice = UsbSerialPortOf(port);
   sheet_.SetPagesEnabled(false);
   workers_.Start([this] { ConnectWorker(); });
   return true;
@@ -194,6 +197,11 @@ void CUploadDBDlg::OnQueryButton() {
 }
 
 void CUploadDBDlg::OnUpdateButton() {
+  state_.retry = UpdateRetry{};
+  StartUpdate();
+}
+
+void CUploadDBDlg::StartUpdate() {
   for (int id : {kDeviceIdText, kDbVersionText, kFwVersionText, kDbRegionText})
     surface_.SetText(id, L"");
   ForgetDeviceFileRecords();
@@ -219,6 +227,17 @@ void CUploadDBDlg::OnUpdateButton() {
   surface_.Enable(kQueryButton, false);
   surface_.Enable(kBrowseButton, true);
   StartConversation(false);
+}
+
+void CUploadDBDlg::FollowReplugged() {
+  // A link or another name of the node follows the device by itself.
+  if (!state_.portDevice || state_.portDevice->portName != state_.portName) return;
+  auto now = FindUsbSerialPort(*state_.portDevice);
+  if (!now || now->portName == state_.portName) return;
+  FillPortList();
+  std::wstring name = Utf8ToWide(now->portName);
+  for (int i = 0, count = surface_.ListCount(kPortList); i < count; ++i)
+    if (surface_.ListItem(kPortList, i) == name) surface_.SelectListItem(kPortList, i);
 }
 
 bool CUploadDBDlg::OnCopyData(std::string_view text) {

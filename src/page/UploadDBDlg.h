@@ -78,6 +78,11 @@ class CUploadDBDlg {
   // Opens the port and starts the connect worker; a query also resets when
   // the port cannot be opened.
   bool StartConversation(bool isQuery);
+  // The update action, for the user and for its own run after a replug.
+  void StartUpdate();
+  // After a replug: the port list selects the device's port under its new
+  // name when the flow opened it by the name it had.
+  void FollowReplugged();
   std::string SelectedPortName();
   void Finish(FlowOutcome outcome) { outcome_ = outcome; }
   void Message(const std::wstring& text, const std::wstring& caption);
