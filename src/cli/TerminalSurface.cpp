@@ -4,7 +4,6 @@
 #include "common/Timing.h"
 #include "page/ControlIds.h"
 #include "page/ReplugWatcher.h"
-#include "devicelink/PortDiscovery.h"
 #include "platform/Clock.h"
 #include "platform/Terminal.h"
 #include "platform/TextCodec.h"
@@ -193,13 +192,13 @@ std::wstring TerminalSurface::WaitCaption() {
   return waitOpen_ ? waitCaption_ : std::wstring();
 }
 
-ReplugResult TerminalSurface::RunReplugDialog() {
+ReplugResult TerminalSurface::RunReplugDialog(const ReplugWatcher::Probes& probes) {
   auto stopped = [this] { return options_.stopRequested && options_.stopRequested(); };
   if (stopped()) {
     replugAbandoned_ = true;
     return ReplugResult::kNone;
   }
-  ReplugWatcher watcher({IsUsbSerialDeviceGone, IsUsbSerialDevicePresent}, RealClock());
+  ReplugWatcher watcher(probes, RealClock());
   const bool colour = options_.colour;
   auto onPrompt = [&](const ReplugPrompt& prompt) {
     std::string text = WideToUtf8(prompt.text);

@@ -50,7 +50,7 @@ class TerminalSurface : public IControlSurface {
   bool IsWaitDialogOpen() override;
   void SetWaitCaption(const std::wstring& caption) override;
   std::wstring WaitCaption() override;
-  ReplugResult RunReplugDialog() override;
+  ReplugResult RunReplugDialog(const ReplugWatcher::Probes& probes) override;
   void EnableCloseCommand(bool) override {}
 
   // The user stopped the replug prompt with Ctrl-C, or nobody replugged in time.

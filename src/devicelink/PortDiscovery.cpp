@@ -38,6 +38,16 @@ bool FillDeviceList(std::vector<UsbSerialPort>& list, std::string& error) {
   return true;
 }
 
+std::optional<UsbSerialPort> FindUsbSerialPort(const UsbSerialPort& known) {
+  if (known.serialNumber.empty() && known.busPath.empty()) return std::nullopt;
+  for (UsbSerialPort& port : EnumerateUsbSerialPorts().ports) {
+    bool same = known.serialNumber.empty() ? port.busPath == known.busPath
+                                           : port.serialNumber == known.serialNumber;
+    if (same) return std::move(port);
+  }
+  return std::nullopt;
+}
+
 bool IsUsbSerialDeviceGone() { return !FirstUsbSerialPortExists(); }
 
 bool IsUsbSerialDevicePresent() { return FirstUsbSerialPortExists(); }

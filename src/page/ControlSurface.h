@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "page/ReplugWatcher.h"
+
 namespace mzt {
 
 // kYesNoDefaultNo: a question whose Yes cannot be undone, so that a hasty
@@ -54,8 +56,9 @@ class IControlSurface {
   virtual void SetWaitCaption(const std::wstring& caption) = 0;
   virtual std::wstring WaitCaption() = 0;
 
-  // Runs the unplug-and-replug prompt; blocks the caller until it ends.
-  virtual ReplugResult RunReplugDialog() = 0;
+  // Runs the unplug-and-replug prompt, watching the device with `probes`;
+  // blocks the caller until it ends.
+  virtual ReplugResult RunReplugDialog(const ReplugWatcher::Probes& probes) = 0;
 
   // The main window's close command (greyed while a flow runs).
   virtual void EnableCloseCommand(bool enabled) = 0;

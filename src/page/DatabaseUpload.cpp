@@ -15,6 +15,7 @@
 #include "page/MztUtilitySheet.h"
 #include "page/OnlineUpdate.h"
 #include "page/PoiExport.h"
+#include "page/ReplugWatcher.h"
 #include "database/ReducedIndex.h"
 #include "page/UploadDBDlg.h"
 #include "platform/InputFile.h"
@@ -32,6 +33,11 @@ namespace {
 constexpr int kChunkSizeOld = 8192;
 constexpr int kChunkSizeNew = 11264;
 constexpr const wchar_t* kUploadFailed = L"DB 上傳失敗,請重試,請洽經銷商";
+// Another round would fail the same way; the user is told what to do instead.
+constexpr int kTransferAttempts = 2;
+constexpr const wchar_t* kNoCompleteDatabase =
+    L"裝置內目前沒有完整的測速照相資料庫。\n請檢查USB線的連接後再執行一次更新, 若仍失敗請洽經銷商。";
+constexpr const wchar_t* kFailedAgain = L"資料庫再次上傳失敗。";
 
 void RemoveQuietly(const fs::path& path) {
   std::error_code ec;
@@ -252,8 +258,12 @@ void CUploadDBDlg::TransferFailed(const std::wstring& message) {
   state_.deviceChange = DeviceChange::kIncomplete;
   if (!message.empty()) Message(message, strings::kErrorCaption);
   sheet_.ClosePort();
-  Pause(Delay::kReplugClosePause);
-  ReplugResult replug = surface_.RunReplugDialog();
+  const bool retry = ++state_.retry.failedTransfers < kTransferAttempts;
+  ReplugResult replug = ReplugResult::kNone;
+  if (retry) {
+    Pause(Delay::kReplugClosePause);
+    replug = surface_.RunReplugDialog(ReplugProbesFor(state_.portDevice));
+  }
   // The clean-up of this run ends before a new run starts, so that it cannot
   // unlock the controls or delete the files of the new one.
   sheet_.SetPagesEnabled(true);
@@ -263,10 +273,15 @@ void CUploadDBDlg::TransferFailed(const std::wstring& message) {
   DeletePcDeviceFiles();
   surface_.Enable(kRegionList, true);
   Finish(FlowOutcome::kTransferFailed);
-  if (replug == ReplugResult::kNone) return;
+  // Dismissing the prompt stops; a prompt that could not run says nothing.
+  if (!retry || replug == ReplugResult::kCancel)
+    Message((retry ? L"" : kFailedAgain) + std::wstring(kNoCompleteDatabase), strings::kErrorCaption);
+  if (replug != ReplugResult::kOk) return;
+  FollowReplugged();
   state_.skipWarning = true;
+  state_.retry.rerun = true;
   surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
-  OnUpdateButton();
+  StartUpdate();
 }
 
 }  // namespace mzt

@@ -220,11 +220,20 @@ void CUploadDBDlg::UpdateWorkerBody() {
   }
   state_.deviceId = AnsiToWide(sheet_.GetDeviceIdText());
   surface_.SetText(kDeviceIdText, state_.deviceId);
-  // Asked first, the update saves the POIs only after the user's Yes.
-  if (askBeforeOnlineUpdate_ && offlineDatabase_.empty()) CountPois();
-  else BackUpPois();
+  // The run after a failed transfer has saved this device's POIs already
+  // (appending them again would only double POI.csv) and goes on with the
+  // download it checked.
+  const bool again = state_.retry.rerun && state_.retry.poisSavedOf == state_.deviceId;
+  if (!again) {
+    // Asked first, the update saves the POIs only after the user's Yes.
+    if (askBeforeOnlineUpdate_ && offlineDatabase_.empty()) CountPois();
+    else BackUpPois();
+    state_.retry.poisSavedOf = state_.deviceId;
+  }
 
-  bool started = offlineDatabase_.empty() ? online_->Run(state_.waitText) : PrepareOfflineDatabase();
+  bool started = !offlineDatabase_.empty() ? PrepareOfflineDatabase()
+                 : again                   ? online_->UploadAgain() || online_->Run(state_.waitText)
+                                           : online_->Run(state_.waitText);
   if (!started) {
     surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
     surface_.Enable(kUpdateButton, true);

@@ -117,6 +117,7 @@ void OnlineUpdate::SetServerUrl(std::string serverUrl) {
 bool OnlineUpdate::Run(const std::wstring& waitText) {
   failure_ = FlowOutcome::kNetworkFailure;
   silentFailure_.clear();
+  accepted_.reset();
   // Only this run's version check announces the version the download must have.
   state_.newDbDate.clear();
   state_.newDbNumber = 0;
@@ -175,10 +176,26 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
     return false;
   }
   if (!DownloadFile(state_.downloadUrl)) return false;
+  StartUpload();
+  return true;
+}
+
+bool OnlineUpdate::UploadAgain() {
+  if (!accepted_) return false;
+  auto layout = InspectDatabase(state_.databasePath);
+  if (!layout || std::tuple(layout.Value().year, layout.Value().month, layout.Value().day,
+                            int32_t{layout.Value().number}) !=
+                     std::tuple(accepted_->year, accepted_->month, accepted_->day, accepted_->number))
+    return false;
+  surface_.CloseWaitDialog();
+  StartUpload();
+  return true;
+}
+
+void OnlineUpdate::StartUpload() {
   surface_.SetProgressPosition(ids::kProgressBar, 0);
   surface_.SetText(ids::kProgressText, L"");
   if (hooks_.startUpload) hooks_.startUpload();
-  return true;
 }
 
 int OnlineUpdate::ReportSuccess() {
@@ -336,6 +353,7 @@ bool OnlineUpdate::AcceptDownload(const fs::path& file, const std::string& url) 
               VersionText(held.year, held.month, held.day, held.number) + L" 新");
     return false;
   }
+  accepted_ = DatabaseVersion{got.year, got.month, got.day, int32_t{got.number}};
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "common/Result.h"
@@ -46,6 +47,10 @@ class OnlineUpdate {
   // dialog's caption.
   bool Run(const std::wstring& waitText);
 
+  // Starts the upload of the last Run's download again: only while it is
+  // still there, whole and of the version Run accepted. False otherwise.
+  bool UploadAgain();
+
   // Tells the server's success page of the region chosen in list 1142 about
   // the device ID; answers the server's answer code, 0 when there was none.
   int ReportSuccess();
@@ -68,6 +73,7 @@ class OnlineUpdate {
   bool VersionCheck(const std::string& url, bool withMessages);
   int GeneralRequest(const std::string& url);
   bool DownloadFile(const std::string& url);
+  void StartUpload();
   // Whether the downloaded `file` from `url` is a whole database of the
   // announced version, newer than the device's (any version when the region
   // is being replaced); false after a message naming what is wrong.
@@ -86,6 +92,7 @@ class OnlineUpdate {
   OnlineUpdateHooks hooks_;
   std::unique_ptr<IHttpClient> client_;  // of the last request
   bool replacingRegion_ = false;         // this run replaces the device's region
+  std::optional<DatabaseVersion> accepted_;  // of the last download Run accepted
   FlowOutcome failure_ = FlowOutcome::kNone;
   std::string silentFailure_;
 };

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/DeviceEnumeration.h"
+
 namespace mzt {
 
 enum class PageMode { kUpdate, kClearPoi, kQuery, kExportPoi };
@@ -69,6 +71,13 @@ struct PoiBackup {
   bool Complete() const { return CountKnown() && saved == held; }
 };
 
+// What an update keeps across its own runs after a failed transfer.
+struct UpdateRetry {
+  bool rerun = false;        // this run follows a failed transfer and the replug
+  int failedTransfers = 0;   // of this update's database
+  std::wstring poisSavedOf;  // the device whose POIs this update saved
+};
+
 struct PageState {
   std::filesystem::path databasePath;  // the database file to upload
   // The update's own folder for the download and the device files.
@@ -77,6 +86,7 @@ struct PageState {
   DeviceFileRecord records[3];  // 0xFF00, 0xFF01, 0xFF02 as the device listed them
   int fileIndex = 1;
   std::string portName;
+  std::optional<UsbSerialPort> portDevice;  // the opened port's device, as listed then
   DatabaseVersion deviceVersion;  // the default unless the device holds a database
   DeviceDatabase deviceDatabase = DeviceDatabase::kNone;
   std::wstring deviceId;
@@ -92,6 +102,7 @@ struct PageState {
   std::atomic<DeviceChange> deviceChange{DeviceChange::kNone};  // read by front ends at Ctrl-C
   FirmwareFlags firmware;
   bool skipWarning = false;
+  UpdateRetry retry;
   std::wstring waitText;  // the wait dialog's caption as first read by the file listing
 };
 

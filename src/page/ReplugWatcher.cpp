@@ -1,6 +1,7 @@
 #include "page/ReplugWatcher.h"
 
 #include "common/Timing.h"
+#include "devicelink/PortDiscovery.h"
 
 namespace mzt {
 
@@ -10,7 +11,9 @@ ReplugWatcher::ReplugWatcher(Probes probes, IClock& clock)
 ReplugWatcher::Phase ReplugWatcher::Tick() {
   switch (phase_) {
     case Phase::kWaitingForUnplug:
-      if (probes_.isGone()) {
+      // An unplug that came and went while the flow was busy elsewhere has
+      // been seen too late to watch, but it did happen.
+      if (probes_.isGone() || (probes_.wasReplugged && probes_.wasReplugged())) {
         phase_ = Phase::kWaitingForPlug;
         clock_.Sleep(Duration(Delay::kReplugGonePause));
       }
@@ -32,6 +35,18 @@ ReplugWatcher::Phase ReplugWatcher::Tick() {
       break;
   }
   return phase_;
+}
+
+ReplugWatcher::Probes ReplugProbesFor(const std::optional<UsbSerialPort>& opened) {
+  if (!opened || (opened->serialNumber.empty() && opened->busPath.empty()))
+    return {IsUsbSerialDeviceGone, IsUsbSerialDevicePresent};
+  UsbSerialPort known = *opened;
+  return {[known] { return !FindUsbSerialPort(known); },
+          [known] { return FindUsbSerialPort(known).has_value(); },
+          [known] {
+            auto now = FindUsbSerialPort(known);
+            return now && !known.attachment.empty() && now->attachment != known.attachment;
+          }};
 }
 
 bool ReplugWatcher::TakePromptChange() {

@@ -5,9 +5,11 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/Clock.h"
+#include "platform/DeviceEnumeration.h"
 
 namespace mzt {
 
@@ -24,6 +26,8 @@ class ReplugWatcher {
   struct Probes {
     std::function<bool()> isGone;
     std::function<bool()> isPresent;
+    // The device went and came back before the watch began; none: never known.
+    std::function<bool()> wasReplugged{};
   };
 
   static ReplugPrompt UnplugPrompt() { return {L"請拔除USB線", 0, 127, 0}; }
@@ -47,6 +51,13 @@ class ReplugWatcher {
   bool promptPending_ = true;  // the plug-in prompt still has to be shown
   bool promptChanged_ = true;
 };
+
+// The probes for the device whose port a flow opened, `opened` as the
+// enumeration showed it then: gone and back under any name, found by its
+// USB identity; an attachment other than the one the port was opened on
+// counts as replugged already. Without an identity, the first USB serial
+// device.
+ReplugWatcher::Probes ReplugProbesFor(const std::optional<UsbSerialPort>& opened);
 
 // Runs the watcher with its timer until the device is back (OK), `cancelled`
 // answers true (Cancel), or a phase lasts longer than `phaseLimit` when one

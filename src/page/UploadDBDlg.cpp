@@ -14,6 +14,7 @@
 #include "page/UpdateServerPages.h"
 #include "devicelink/PortDiscovery.h"
 #include "platform/AtomicFile.h"
+#include "platform/DeviceAccess.h"
 #include "platform/DeviceEnumeration.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TextCodec.h"
@@ -199,6 +200,8 @@ bool CUploadDBDlg::StartConversation(bool isQuery, std::shared_ptr<WorkFolder> w
   // Locked before the worker starts, so that its own unlock cannot come first.
   surface_.Enable(kUpdateButton, false);
   state_.portName = port;
+  // Followed by its USB identity if the transfer fails and it must be replugged.
+  state_.portDevice = UsbSerialPortOf(port);
   sheet_.SetPagesEnabled(false);
   workers_.Start([this, work = std::move(work)] { ConnectWorker(); });
   return true;
@@ -214,6 +217,11 @@ void CUploadDBDlg::OnQueryButton() {
 }
 
 void CUploadDBDlg::OnUpdateButton() {
+  state_.retry = UpdateRetry{};
+  StartUpdate();
+}
+
+void CUploadDBDlg::StartUpdate() {
   ActionScope action(*this);
   for (int id : {kDeviceIdText, kDbVersionText, kFwVersionText, kDbRegionText})
     surface_.SetText(id, L"");
@@ -236,20 +244,36 @@ void CUploadDBDlg::OnUpdateButton() {
   if (!offlineDatabase_.empty()) {
     if (auto checked = CheckOfflineDatabase(); !checked) return RejectDatabase(checked.Err());
   }
-  // Each update downloads and splits in a folder of its own.
-  auto data = CheckedDataFolder();
-  auto work = data ? WorkFolder::Create(data.Value())
-                   : Result<std::shared_ptr<WorkFolder>>(std::move(data).TakeError());
-  if (!work) return RejectDatabase(work.Err());
-  {
-    std::lock_guard lock(workMutex_);
-    work_ = work.Value();
+  // Each update downloads and splits in a folder of its own; the run after a
+  // replug goes on in its flow's folder, where the checked download is.
+  std::shared_ptr<WorkFolder> work = state_.retry.rerun ? CurrentWorkFolder() : nullptr;
+  if (!work) {
+    auto data = CheckedDataFolder();
+    auto made = data ? WorkFolder::Create(data.Value())
+                     : Result<std::shared_ptr<WorkFolder>>(std::move(data).TakeError());
+    if (!made) return RejectDatabase(made.Err());
+    work = std::move(made).Value();
+    {
+      std::lock_guard lock(workMutex_);
+      work_ = work;
+    }
+    state_.workFolder = work->Path();
   }
-  state_.workFolder = work.Value()->Path();
   surface_.SetText(kUpdateButton, strings::kUpdating);
   surface_.Enable(kQueryButton, false);
   surface_.Enable(kBrowseButton, true);
-  StartConversation(false, std::move(work).Value());
+  StartConversation(false, std::move(work));
+}
+
+void CUploadDBDlg::FollowReplugged() {
+  // A link or another name of the node follows the device by itself.
+  if (!state_.portDevice || state_.portDevice->portName != state_.portName) return;
+  auto now = FindUsbSerialPort(*state_.portDevice);
+  if (!now || now->portName == state_.portName) return;
+  FillPortList();
+  std::wstring name = Utf8ToWide(now->portName);
+  for (int i = 0, count = surface_.ListCount(kPortList); i < count; ++i)
+    if (surface_.ListItem(kPortList, i) == name) surface_.SelectListItem(kPortList, i);
 }
 
 bool CUploadDBDlg::OnCopyData(std::string_view text) {

@@ -105,6 +105,11 @@ class CUploadDBDlg {
   // folder, which goes when the last of them ends.
   bool StartConversation(bool isQuery, std::shared_ptr<WorkFolder> work = nullptr);
   std::shared_ptr<WorkFolder> CurrentWorkFolder();
+  // The update action, for the user and for its own run after a replug.
+  void StartUpdate();
+  // After a replug: the port list selects the device's port under its new
+  // name when the flow opened it by the name it had.
+  void FollowReplugged();
   std::string SelectedPortName();
   void Finish(FlowOutcome outcome) { outcome_ = outcome; }
   void Message(const std::wstring& text, const std::wstring& caption);

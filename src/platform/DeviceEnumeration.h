@@ -16,6 +16,12 @@ struct UsbSerialPort {
   std::string portName;      // "/dev/ttyACM0"
   std::string friendlyName;  // the USB product string, or the interface string
   std::string serialNumber;  // the USB device's serial number; empty when it has none
+  // Where the USB device sits on the bus ("1-1.2"): the same after a replug
+  // into the same socket.
+  std::string busPath;
+  // Changes each time the device is attached (bus and device number, "1:7");
+  // empty where the system does not tell.
+  std::string attachment;
 };
 
 struct UsbSerialPortList {

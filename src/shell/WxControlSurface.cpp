@@ -9,7 +9,6 @@
 
 #include <algorithm>
 
-#include "devicelink/PortDiscovery.h"
 #include "page/ReplugWatcher.h"
 #include "platform/Clock.h"
 #include "shell/UsbReplugDialog.h"
@@ -202,7 +201,7 @@ std::wstring WxControlSurface::WaitCaption() {
 // The worker that asks runs the presence probes and the pauses between them,
 // so the UI thread never waits on the device; the dialog only shows the
 // prompt and takes Escape.
-ReplugResult WxControlSurface::RunReplugDialog() {
+ReplugResult WxControlSurface::RunReplugDialog(const ReplugWatcher::Probes& probes) {
   if (gate_.OnUiThread()) return ReplugResult::kNone;  // someone has to wait for the device
   auto cancelled = std::make_shared<std::atomic<bool>>(false);
   bool shown = gate_.Call<bool>(
@@ -218,7 +217,7 @@ ReplugResult WxControlSurface::RunReplugDialog() {
   // A window that is closing reports that the dialog did not run, so the page
   // does not start the update again behind it.
   if (!shown) return ReplugResult::kNone;
-  ReplugWatcher watcher({IsUsbSerialDeviceGone, IsUsbSerialDevicePresent}, RealClock());
+  ReplugWatcher watcher(probes, RealClock());
   ReplugOutcome outcome = RunReplugWatcher(
       watcher, RealClock(), [&] { return cancelled->load() || gate_.IsShutDown(); },
       [this](const ReplugPrompt& prompt) {

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "common/Timing.h"
-#include "devicelink/PortDiscovery.h"
 #include "page/ReplugWatcher.h"
 #include "platform/Clock.h"
 #include "win32shell/ColorFontStatic.h"
@@ -16,8 +15,9 @@ namespace {
 constexpr UINT_PTR kTimer = 1;
 
 struct DialogState {
+  explicit DialogState(const ReplugWatcher::Probes& probes) : watcher(probes, RealClock()) {}
   std::function<void(HWND)> shown;
-  ReplugWatcher watcher{{IsUsbSerialDeviceGone, IsUsbSerialDevicePresent}, RealClock()};
+  ReplugWatcher watcher;
   CColorFontStatic prompt;
 };
 
@@ -97,8 +97,9 @@ INT_PTR CALLBACK ReplugDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 }  // namespace
 
-ReplugResult RunUsbReplugDialog(const std::function<void(HWND)>& shown) {
-  DialogState state;
+ReplugResult RunUsbReplugDialog(const ReplugWatcher::Probes& probes,
+                                const std::function<void(HWND)>& shown) {
+  DialogState state(probes);
   state.shown = shown;
   INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_USB), nullptr,
                                    ReplugDialogProc, reinterpret_cast<LPARAM>(&state));

@@ -12,9 +12,10 @@
 
 namespace mzt {
 
-// Runs the dialog. `shown` sees its window once it exists (another thread may
+// Runs the dialog, watching the device with `probes`. `shown` sees its window once it exists (another thread may
 // then cancel it with CancelUsbReplugDialog), and null once it has ended.
-ReplugResult RunUsbReplugDialog(const std::function<void(HWND)>& shown);
+ReplugResult RunUsbReplugDialog(const ReplugWatcher::Probes& probes,
+                                const std::function<void(HWND)>& shown);
 // Any thread: ends the dialog as Cancel.
 void CancelUsbReplugDialog(HWND dialog);
 

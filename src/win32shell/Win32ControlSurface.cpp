@@ -195,9 +195,9 @@ std::wstring Win32ControlSurface::WaitCaption() { return waitDialog_.Caption(); 
 
 // A dialog ended by the shutdown did not run to its end: the page must not
 // start the update again behind a window that is going.
-ReplugResult Win32ControlSurface::RunReplugDialog() {
+ReplugResult Win32ControlSurface::RunReplugDialog(const ReplugWatcher::Probes& probes) {
   if (gate_.IsShutDown()) return ReplugResult::kNone;
-  ReplugResult result = RunUsbReplugDialog([this](HWND dialog) {
+  ReplugResult result = RunUsbReplugDialog(probes, [this](HWND dialog) {
     std::lock_guard lock(replugMutex_);
     replugDialog_ = dialog;
     if (dialog && gate_.IsShutDown()) CancelUsbReplugDialog(dialog);

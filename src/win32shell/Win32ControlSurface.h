@@ -55,7 +55,7 @@ class Win32ControlSurface : public IControlSurface {
   bool IsWaitDialogOpen() override;
   void SetWaitCaption(const std::wstring& caption) override;
   std::wstring WaitCaption() override;
-  ReplugResult RunReplugDialog() override;
+  ReplugResult RunReplugDialog(const ReplugWatcher::Probes& probes) override;
   void EnableCloseCommand(bool enabled) override;
 
   bool CloseCommandEnabled() const { return closeEnabled_; }

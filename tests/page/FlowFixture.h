@@ -40,6 +40,7 @@ struct DeviceSetup {
   std::vector<uint16_t> onlyFiles{};  // list only these of the installed files
   std::vector<uint16_t> unplaced{};   // installed files listed at location 0
   bool rawFrames = false;             // frames read blindly (see DeviceParser)
+  bool behindAnother = false;         // another detector stays on ttyACM0; this one is ttyACM1
 };
 
 class FlowFixture : public ::testing::Test {
@@ -64,6 +65,7 @@ class FlowFixture : public ::testing::Test {
     // closes it.
     EXPECT_EQ(unlockedWhileOpen_.load(), 0) << "controls unlocked before the port was closed";
     if (device_) device_->Stop();
+    if (other_) other_->Stop();
     if (server_) server_->Stop();
     for (const char* name : {"MZT_HOME", "MZT_SYSFS_ROOT"}) unsetenv(name);
   }
@@ -81,6 +83,15 @@ class FlowFixture : public ::testing::Test {
     options.pois = devsim::GeneratePois(setup.pois);
     options.linkPath = folder_ / "port";
     options.sysfsRoot = folder_ / "sys";
+    if (setup.behindAnother) {
+      devsim::SimulatedDevice::Options first;
+      first.deviceId = "MZT0000009";
+      first.sysfsRoot = options.sysfsRoot;
+      other_ = std::make_unique<devsim::SimulatedDevice>(first);
+      ASSERT_TRUE(other_->Start());
+      options.ttyName = "ttyACM1";
+      options.usbPath = "1-2";
+    }
     if (setup.database) {
       fs::path installed = folder_ / "installed";
       fs::create_directories(installed);
@@ -155,6 +166,7 @@ class FlowFixture : public ::testing::Test {
   TempFolder folder_;
   RecordingSurface surface_;
   std::unique_ptr<devsim::SimulatedDevice> device_;
+  std::unique_ptr<devsim::SimulatedDevice> other_;
   std::unique_ptr<updserver::UpdateServer> server_;
   std::unique_ptr<CMZTUtilitySheet> sheet_;
   std::atomic<int> unlockedWhileOpen_{0};

@@ -93,6 +93,7 @@ struct Scenario {
   MessageAnswer answer = MessageAnswer::kYes;  // to a Yes/No question
   ReplugResult replug = ReplugResult::kCancel;
   bool tabSwitchAtReplug = false;  // the other tab and back while the prompt shows
+  bool userIdle = false;        // at the replug prompt; else the user pulls and plugs the cable
   FlowOutcome outcome = FlowOutcome::kSuccess;
   std::wstring question{};             // the one Yes/No question; empty: none
   std::vector<std::wstring> shown{};   // among the messages
@@ -102,6 +103,8 @@ struct Scenario {
   int versionAfter = 12;               // the device's database number; -1: any
   std::optional<std::vector<uint16_t>> deleted{};
   size_t replugs = 0;                  // replug prompts
+  std::optional<size_t> serverRequests{};
+  bool poisSavedOnce = false;          // POI.csv holds the device's POIs once
   std::wstring dbVersionShown{};
   size_t block = 0;                    // FF02's frame size; 0: any
   std::optional<bool> reducedIndex{};  // the index the device got
@@ -119,10 +122,10 @@ TEST_P(ScenarioTest, EndsAsTheUserExpects) {
   }
   if (row.page) server_->SetFault(*row.page, row.serverFault);
   surface_.SetDefaultAnswer(MessageButtons::kYesNo, row.answer);
-  // OK on the replug prompt: the user did pull the cable and plug it in again.
-  surface_.SetDefaultReplugResult(row.replug, [this, replug = row.replug] {
-    if (replug != ReplugResult::kOk) return;
-    device_->Unplug(std::chrono::milliseconds(1));
+  // While the prompt watches the device, the user pulls the cable and plugs it in again.
+  surface_.SetDefaultReplugResult(row.replug, [this, act = row.replug == ReplugResult::kOk && !row.userIdle] {
+    if (!act) return;
+    device_->Unplug(std::chrono::milliseconds(50));
     device_->WaitUntilPlugged(true, std::chrono::seconds(5));
   });
   if (row.tabSwitchAtReplug) {
@@ -169,6 +172,14 @@ TEST_P(ScenarioTest, EndsAsTheUserExpects) {
     EXPECT_EQ(deleted, *row.deleted);
   }
   EXPECT_EQ(surface_.EventsOf(SurfaceCall::kRunReplugDialog).size(), row.replugs);
+  if (row.serverRequests) {
+    EXPECT_EQ(server_->Requests().size(), *row.serverRequests);
+  }
+  if (row.poisSavedOnce) {
+    std::string csv = ReadFileBytes(DataFile("POI.csv"));
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'),
+              std::count(PoiCsvHeader().begin(), PoiCsvHeader().end(), '\n') + row.setup.pois);
+  }
   if (!row.dbVersionShown.empty()) {
     auto texts = surface_.EventsOf(SurfaceCall::kSetText);
     EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [&](const SurfaceEvent& e) {
@@ -199,15 +210,18 @@ const std::wstring kOneSaved = L"POI備份不完整: 裝置內共 3 個POI, 只�
 const std::wstring kWarning = L"裝置進入資料上傳模式,所有在裝置上的功能都會被關閉";
 const std::wstring kNews = L"網站上有新的資料庫可做更新, 資料庫版本為:202611300012";
 const std::wstring kUploadFailed = L"DB 上傳失敗,請重試,請洽經銷商";
+const std::wstring kRestart = L"請重新啟動裝置!!";
+const std::wstring kNoCompleteDatabase =
+    L"裝置內目前沒有完整的測速照相資料庫。\n請檢查USB線的連接後再執行一次更新, 若仍失敗請洽經銷商。";
 const Fault kCountRefused{.effect = Fault::Effect::kPoiCount, .times = 0};
 const Fault kGoneAfterFirstPoi{.effect = Fault::Effect::kUnplug, .command = 114, .argument = 1};
 const SentenceCounts kUntouched{{"$PQEL996", 0}, {"$PQEL999", 0}};
 constexpr auto kNo = MessageAnswer::kNo;
 constexpr auto kDeclined = FlowOutcome::kDeclined;
 
-Fault RefusedFrames(uint16_t fileId) {
+Fault RefusedFrames(uint16_t fileId, uint32_t times = 2) {
   return {.effect = Fault::Effect::kFrameStatus2, .trigger = Fault::Trigger::kFrame,
-          .fileId = fileId, .nth = 1, .times = 2};
+          .fileId = fileId, .nth = 1, .times = times};
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -241,11 +255,27 @@ INSTANTIATE_TEST_SUITE_P(
         Scenario{.name = "RefusedRecordsFileShowsNoMessage", .fault = RefusedFrames(0xFF02),
                  .replug = ReplugResult::kNone, .outcome = FlowOutcome::kTransferFailed,
                  .messages = std::vector{kWarning, kNews}, .versionAfter = -1, .replugs = 1},
-        // The second run does not warn again.
-        Scenario{.name = "CancelledReplugRunsTheUpdateAgainToo", .fault = RefusedFrames(0xFF00),
-                 .messages = std::vector<std::wstring>{kWarning, kNews, kUploadFailed, kNews,
-                                                       L"請重新啟動裝置!!"},
-                 .sentences = {{"$PQEL108,2,", 2}}, .replugs = 1},
+        // Dismissing the replug prompt stops, saying what to do.
+        Scenario{.name = "CancelledReplugStops", .fault = RefusedFrames(0xFF00),
+                 .outcome = FlowOutcome::kTransferFailed,
+                 .messages = std::vector{kWarning, kNews, kUploadFailed, kNoCompleteDatabase},
+                 .sentences = {{"$PQEL108,2,", 1}}, .versionAfter = -1, .replugs = 1},
+        // The run after the replug neither saves the POIs again nor downloads
+        // again; the second failure ends the update.
+        Scenario{.name = "TransferThatKeepsFailing", .setup = {.pois = 3},
+                 .fault = RefusedFrames(0xFF00, 0), .replug = ReplugResult::kOk,
+                 .outcome = FlowOutcome::kTransferFailed,
+                 .messages = std::vector{kWarning, kNews, kUploadFailed, kUploadFailed,
+                                         L"資料庫再次上傳失敗。" + kNoCompleteDatabase},
+                 .sentences = {{"$PQEL108,3,", 1}, {"$PQEL108,2,", 2}}, .versionAfter = -1,
+                 .replugs = 1, .serverRequests = 3, .poisSavedOnce = true},
+        // Unplugged and back while the POIs were counted: the prompt that
+        // comes later finds the device replugged already.
+        Scenario{.name = "ReplugBeforeThePrompt", .setup = {.database = false},
+                 .fault = Fault{.effect = Fault::Effect::kUnplug, .command = 108, .argument = 3,
+                                .duration = std::chrono::milliseconds(50)},
+                 .replug = ReplugResult::kOk, .userIdle = true, .question = kUnknownCount,
+                 .replugs = 1},
         // The run after the replug uses the flow's port, whatever the tabs did.
         Scenario{.name = "TabSwitchDuringTheReplugKeepsThePort", .fault = RefusedFrames(0xFF00),
                  .replug = ReplugResult::kOk, .tabSwitchAtReplug = true, .replugs = 1},
@@ -286,20 +316,21 @@ INSTANTIATE_TEST_SUITE_P(
                  .answer = kNo, .outcome = kDeclined, .question = kOneSaved, .sentences = kUntouched,
                  .versionAfter = 3},
         // The device acknowledges FF02's end but lists it unfinished: the
-        // check of its file table fails the transfer, and the rerun mends it.
-        Scenario{.name = "FileLostAfterItsEnd",
+        // check of its file table fails the transfer, and the rerun, with the
+        // same download, mends it. Another detector stays attached meanwhile:
+        // the prompt watches the one being updated.
+        Scenario{.name = "FileLostAfterItsEnd", .setup = {.behindAnother = true},
                  .fault = Fault{.effect = Fault::Effect::kLoseFile, .nth = 3},
-                 .messages = std::vector<std::wstring>{kWarning, kNews, kUploadFailed, kNews,
-                                                       L"請重新啟動裝置!!"},
-                 .replugs = 1, .reducedIndex = true},
+                 .replug = ReplugResult::kOk,
+                 .messages = std::vector{kWarning, kNews, kUploadFailed, kRestart},
+                 .replugs = 1, .serverRequests = 4, .reducedIndex = true},
         // A device reading frames blindly takes a repeated header as frame
         // bytes: the first file fails, and the rerun sends it whole.
         Scenario{.name = "RepeatedHeaderReadAsFrameBytes", .setup = {.rawFrames = true},
                  .fault = Fault{.effect = Fault::Effect::kDelayReply, .command = 999, .argument = 1,
                                 .duration = kMinScaledReply + std::chrono::milliseconds(50)},
                  .replug = ReplugResult::kOk,
-                 .messages = std::vector<std::wstring>{kWarning, kNews, kUploadFailed, kNews,
-                                                       L"請重新啟動裝置!!"},
+                 .messages = std::vector{kWarning, kNews, kUploadFailed, kRestart},
                  .replugs = 1, .reducedIndex = true},
         // One late entry of the file table must not make the device look empty.
         Scenario{.name = "LateFileListingReply",

@@ -1,7 +1,9 @@
 #include "support/RecordingSurface.h"
 
 #include <sstream>
+#include <thread>
 
+#include "platform/Clock.h"
 #include "platform/TextCodec.h"
 
 namespace mzt::test {
@@ -157,13 +159,22 @@ std::wstring RecordingSurface::WaitCaption() {
   return waitCaption_;
 }
 
-ReplugResult RecordingSurface::RunReplugDialog() {
+ReplugResult RecordingSurface::RunReplugDialog(const ReplugWatcher::Probes& probes) {
   std::unique_lock lock(mutex_);
   ReplugResult result = defaultReplug_;
   std::function<void()> action = replugAction_;
   RecordDialog({.call = SurfaceCall::kRunReplugDialog, .value = static_cast<int>(result)}, lock);
-  if (action) action();
-  return result;
+  if (result != ReplugResult::kOk) {
+    if (action) action();
+    return result;
+  }
+  std::thread user([&action] {
+    if (action) action();
+  });
+  ReplugWatcher watcher(probes, RealClock());
+  ReplugOutcome outcome = RunReplugWatcher(watcher, RealClock(), {}, {}, std::chrono::seconds(3));
+  user.join();
+  return outcome == ReplugOutcome::kOk ? ReplugResult::kOk : ReplugResult::kNone;
 }
 
 void RecordingSurface::EnableCloseCommand(bool enabled) {

@@ -90,7 +90,7 @@ class RecordingSurface : public IControlSurface {
   bool IsWaitDialogOpen() override;
   void SetWaitCaption(const std::wstring& caption) override;
   std::wstring WaitCaption() override;
-  ReplugResult RunReplugDialog() override;
+  ReplugResult RunReplugDialog(const ReplugWatcher::Probes& probes) override;
   void EnableCloseCommand(bool enabled) override;
 
   // Script: the next message boxes take these answers in order; once they
@@ -98,7 +98,9 @@ class RecordingSurface : public IControlSurface {
   void QueueAnswers(std::initializer_list<MessageAnswer> answers);
   void SetDefaultAnswer(MessageButtons buttons, MessageAnswer answer);
   // The replug dialog's result (kCancel unless set), and what the user does
-  // while it is open (on the worker's thread).
+  // while it is open. For kOk the prompt watches the device with the page's
+  // probes while the user acts on a thread of its own, and answers kNone
+  // when it does not see the device replugged within seconds.
   void SetDefaultReplugResult(ReplugResult result, std::function<void()> userAction = {});
   // Told (on the caller's thread, without the surface's lock) each time the
   // close command is enabled or greyed.

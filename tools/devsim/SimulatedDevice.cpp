@@ -58,7 +58,8 @@ Result<std::string> SimulatedDevice::Start() {
   firmware_ = std::move(firmware);
   if (!options_.linkPath.empty()) link_ = std::make_unique<PortLink>(options_.linkPath);
   if (!options_.sysfsRoot.empty())
-    sysfs_ = std::make_unique<FakeSysfs>(options_.sysfsRoot, options_.ttyName, options_.deviceId);
+    sysfs_ = std::make_unique<FakeSysfs>(options_.sysfsRoot, options_.ttyName, options_.deviceId,
+                                         options_.usbPath);
 
   auto path = Plug();
   if (!path) {

@@ -56,6 +56,7 @@ class SimulatedDevice {
     std::filesystem::path linkPath;     // a symlink to the current pty; empty for none
     std::filesystem::path sysfsRoot;    // a fake sysfs tree; empty for none
     std::string ttyName = "ttyACM0";
+    std::string usbPath = "1-1";        // the USB device's place on the bus in that tree
     bool record = true;                 // keep what was received for the getters
     std::function<void(const std::string&)> log;
   };

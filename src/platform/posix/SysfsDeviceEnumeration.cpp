@@ -70,7 +70,12 @@ UsbSerialPortList EnumerateUsbSerialPorts() {
     std::string friendly = ReadFirstLine(interface.parent_path() / "product");
     if (friendly.empty()) friendly = ReadFirstLine(interface / "interface");
     if (friendly.empty()) continue;
-    ports.push_back({"/dev/" + name, friendly, ReadFirstLine(interface.parent_path() / "serial")});
+    // The kernel numbers a USB device anew each time it is attached.
+    fs::path usb = interface.parent_path();
+    std::string devnum = ReadFirstLine(usb / "devnum");
+    std::string attachment = devnum.empty() ? std::string() : ReadFirstLine(usb / "busnum") + ":" + devnum;
+    ports.push_back({"/dev/" + name, friendly, ReadFirstLine(usb / "serial"), usb.filename().string(),
+                     attachment});
   }
   return list;
 }

@@ -95,7 +95,11 @@ UsbSerialPortList EnumerateUsbSerialPorts() {
         !ReadProperty(devices, device, SPDRP_DEVICEDESC, description) ||
         !ReadPortName(devices, device, port))
       continue;
-    list.ports.push_back({WideToUtf8(port), WideToUtf8(friendly), ReadSerialNumber(devices, device)});
+    // The first of the location paths names the socket ("...#USBROOT(0)#USB(2)").
+    std::wstring location;
+    ReadProperty(devices, device, SPDRP_LOCATION_PATHS, location);
+    list.ports.push_back({WideToUtf8(port), WideToUtf8(friendly), ReadSerialNumber(devices, device),
+                          WideToUtf8(location), std::string()});
   }
   ::SetupDiDestroyDeviceInfoList(devices);
   return list;
