@@ -6,7 +6,7 @@ MZT_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev libcpp-httplib-dev libinih-dev
   tinyproxy time
-  libwxgtk3.2-dev xvfb xdotool imagemagick fonts-noto-cjk
+  libwxgtk3.2-dev wx3.2-i18n locales xvfb openbox xdotool imagemagick fonts-noto-cjk
   dpkg-dev desktop-file-utils librsvg2-bin
 )
 # Only the Windows pass needs these: the cross compiler and Wine to run its programs.

@@ -33,6 +33,14 @@ constexpr const wchar_t* kDownloading = L"資料下載中,請稍等";
 constexpr const wchar_t* kFileMissing = L"下載的DB檔不存在";
 constexpr const wchar_t* kSystemErrorCaption = L"Error";
 constexpr const wchar_t* kFormatError = L"測速照相資料庫格式錯誤";
+constexpr const wchar_t* kServerUnreachable =
+    L"無法連線到更新伺服器,請檢查網路連線與Proxy設定,或執行 mzt doctor 找出原因。\n系統回報: ";
+constexpr const wchar_t* kMalformedVersion = L"更新伺服器回覆的資料庫版本格式錯誤: ";
+
+bool AllDigits(const std::string& text, size_t length) {
+  return !text.empty() && (length == 0 || text.size() == length) &&
+         text.find_first_not_of("0123456789") == std::string::npos;
+}
 
 constexpr const char* kDatabaseFileName = "ULDB.bin";
 // The download lands here and is renamed to ULDB.bin only when complete.
@@ -236,6 +244,12 @@ bool OnlineUpdate::VersionCheck(const std::string& url, bool withMessages) {
   ServerAnswer answer = TakeAnswer(response.Value().body);
   switch (answer.code) {
     case 3:
+      // No version at all is the short news; a version given must be a date and a number.
+      if (!(answer.fields.empty() || (AllDigits(answer.Field(0), 8) && AllDigits(answer.Field(1), 0)))) {
+        surface_.CloseWaitDialog();
+        ShowError(kMalformedVersion + Utf8ToWide(response.Value().body));
+        return false;
+      }
       state_.newDbDate = BoundedWide(answer.Field(0), kDateTextCapacity);
       state_.newDbNumber = static_cast<int32_t>(ParseDecimal(answer.Field(1)));
       return true;
@@ -372,7 +386,8 @@ void OnlineUpdate::ShowRequestFailure(const Error& error) {
   } else if (error.code != ErrorCode::kTimeout && status) {
     Inform(HttpStatusMessage(*status));
   } else if (error.code != ErrorCode::kTimeout && error.systemCode != 0) {
-    ShowSystemError(error.systemCode);
+    surface_.ShowMessage(kServerUnreachable + Utf8ToWide(SystemErrorText(error.systemCode)),
+                         strings::kErrorCaption, MessageButtons::kOk);
   } else {
     surface_.CloseWaitDialog();
     ShowError(kNetworkUnstable);

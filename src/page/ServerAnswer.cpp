@@ -15,6 +15,11 @@ ServerAnswer ReadServerAnswer(std::string_view text) {
   while (answer.fields.size() < kServerAnswerFields) {
     std::string field = cursor.Next();
     if (!cursor.LastFound()) break;
+    // Servers often end the answer with a line break, or pad a field.
+    const char* blanks = " \t\r\n";
+    size_t first = field.find_first_not_of(blanks);
+    field = first == std::string::npos ? std::string()
+                                       : field.substr(first, field.find_last_not_of(blanks) - first + 1);
     answer.fields.push_back(std::move(field));
   }
   return answer;

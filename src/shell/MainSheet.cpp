@@ -10,6 +10,7 @@
 #include "devicelink/DevicePort.h"
 #include "page/UploadDBDlg.h"
 #include "shell/AboutPage.h"
+#include "shell/ProgramIcon.h"
 #include "shell/SpeedCameraPage.h"
 
 namespace mzt {
@@ -22,6 +23,7 @@ constexpr int kBottomMargin = 12;
 MainSheet::MainSheet(const wxString& title)
     : wxFrame(nullptr, wxID_ANY, title, wxDefaultPosition, wxDefaultSize,
               wxDEFAULT_FRAME_STYLE & ~(wxRESIZE_BORDER | wxMAXIMIZE_BOX)) {
+  SetIcons(ProgramIcons());
   surface_ = std::make_unique<WxControlSurface>(*this);
   auto* panel = new wxPanel(this);
   tabs_ = new wxNotebook(panel, wxID_ANY);

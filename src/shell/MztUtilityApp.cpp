@@ -1,10 +1,14 @@
 // The desktop program: one main sheet; the process ends when it closes.
 
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
 #include <wx/app.h>
+#include <wx/log.h>
+#include <wx/translation.h>
+#include <wx/uilocale.h>
 
 #include "common/ModuleVersion.h"
 #include "common/Timing.h"
@@ -18,6 +22,7 @@ class MztUtilityApp : public wxApp {
  public:
   bool OnInit() override {
     InitTimingFromEnvironment();
+    UseUserLanguage();
     auto* sheet = new MainSheet(wxString::FromUTF8(ProgramTitle()));
     if (StallMeter::Enabled()) stallMeter_ = std::make_unique<StallMeter>();
     if (TestHook::Enabled()) hook_ = std::make_unique<TestHook>(*sheet, stallMeter_.get());
@@ -33,6 +38,17 @@ class MztUtilityApp : public wxApp {
   }
 
  private:
+  // The toolkit's own texts (是/否 on the buttons, the boxes' titles) follow
+  // LANG; numbers keep the point that the page's texts and files use.
+  static void UseUserLanguage() {
+    wxLogNull quiet;  // a locale the system lacks leaves the English texts
+    wxUILocale::UseDefault();
+    std::setlocale(LC_NUMERIC, "C");
+    auto* translations = new wxTranslations;
+    wxTranslations::Set(translations);
+    translations->AddStdCatalog();
+  }
+
   std::unique_ptr<StallMeter> stallMeter_;
   std::unique_ptr<TestHook> hook_;
 };

@@ -1,10 +1,12 @@
 #include "shell/TestHook.h"
 
+#include <cstdlib>
 #include <cstdio>
 #include <sstream>
 #include <thread>
 
 #include <wx/button.h>
+#include <wx/msgdlg.h>
 
 #include "page/UploadDBDlg.h"
 #include "shell/MainSheet.h"
@@ -13,6 +15,29 @@
 
 namespace mzt {
 namespace {
+
+std::string Rect(const wxRect& r) {
+  return std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.width) + "," +
+         std::to_string(r.height);
+}
+
+void AddButtons(const wxWindow& parent, std::string& labels) {
+  for (const wxWindow* child : parent.GetChildren()) {
+    if (auto* button = wxDynamicCast(child, wxButton); button && button->IsShown())
+      labels += (labels.empty() ? "" : ",") + button->GetLabelText().utf8_string();
+    AddButtons(*child, labels);
+  }
+}
+
+const char* IconName(long style) {
+  switch (style & wxICON_MASK) {
+    case wxICON_QUESTION: return "question";
+    case wxICON_ERROR: return "error";
+    case wxICON_WARNING: return "warning";
+    case wxICON_INFORMATION: return "information";
+    default: return "none";
+  }
+}
 
 // How often an answer looks again for a box's modal loop, 10 ms apart.
 constexpr int kModalTries = 500;
@@ -37,7 +62,8 @@ std::string TestHook::Run(MainSheet& sheet, StallMeter* stallMeter, const std::s
   words >> verb;
   int id = 0;
   std::string argument;
-  if (verb == "click" || verb == "text" || verb == "enabled" || verb == "tab") words >> id;
+  if (verb == "click" || verb == "text" || verb == "enabled" || verb == "tab" || verb == "focus")
+    words >> id;
   if (verb == "answer") words >> argument;
   UiCallGate& gate = sheet.Surface().Gate();
   auto onUi = [&](std::function<std::string()> body) {
@@ -111,6 +137,45 @@ std::string TestHook::Run(MainSheet& sheet, StallMeter* stallMeter, const std::s
     return onUi([] {
       auto* bar = wxDynamicCast(wxWindow::FindWindowById(WaitDialog::kBarId), wxGauge);
       return bar ? "bar\t" + std::to_string(bar->GetValue()) : std::string("bar\tnone");
+    });
+  // The open box: its icon, its buttons' labels and its size in pixels.
+  if (verb == "box")
+    return onUi([&] {
+      auto* box = dynamic_cast<wxMessageDialogBase*>(sheet.Surface().OpenMessageBox());
+      if (!box) return std::string("box\tnone");
+      std::string labels;
+      AddButtons(*box, labels);
+      return std::string("box\t") + IconName(box->GetMessageDialogStyle()) + "\t" + labels + "\t" +
+             std::to_string(box->GetSize().x) + "," + std::to_string(box->GetSize().y) + "\t" +
+             (box->GetIcons().IsEmpty() ? "default-icon" : "program-icon");
+    });
+  // "focus" names the control that has the keyboard focus; "focus ID" gives it.
+  if (verb == "focus")
+    return onUi([&] {
+      if (wxWindow* control = sheet.Surface().Control(id)) control->SetFocus();
+      wxWindow* focus = wxWindow::FindFocus();
+      return "focus\t" + std::to_string(focus ? focus->GetId() : 0);
+    });
+  // The please-wait dialog: title, client area, the bar (in its client area),
+  // the dialog units' base (pixels for 400 x 800), whether it resizes or
+  // minimises, and its centre's distance from the main window's.
+  if (verb == "wait")
+    return onUi([&] {
+      wxWindow* bar = wxWindow::FindWindowById(WaitDialog::kBarId);
+      auto* dialog = bar ? wxDynamicCast(bar->GetParent(), wxDialog) : nullptr;
+      if (!dialog) return std::string("wait\tnone");
+      wxSize base = dialog->ConvertDialogToPixels(wxSize(400, 800));
+      long style = dialog->GetWindowStyle();
+      wxPoint offset = dialog->GetScreenRect().GetPosition() +
+                       wxPoint(dialog->GetSize().x / 2, dialog->GetSize().y / 2) -
+                       (sheet.GetScreenRect().GetPosition() +
+                        wxPoint(sheet.GetSize().x / 2, sheet.GetSize().y / 2));
+      return "wait\t" + dialog->GetTitle().utf8_string() + "\t" +
+             Rect(wxRect(wxPoint(), dialog->GetClientSize())) + "\t" + Rect(bar->GetRect()) +
+             "\t" + std::to_string(base.x) + "," + std::to_string(base.y) + "\t" +
+             ((style & (wxRESIZE_BORDER | wxMINIMIZE_BOX | wxMAXIMIZE_BOX)) ? "sizable" : "fixed") +
+             "\t" + std::to_string(std::abs(offset.x)) + "," + std::to_string(std::abs(offset.y)) +
+             "\t" + (dialog->GetIcons().IsEmpty() ? "default-icon" : "program-icon");
     });
   if (verb == "stall")
     return onUi([&] {

@@ -4,6 +4,8 @@
 #include <wx/dcclient.h>
 #include <wx/stattext.h>
 
+#include "shell/ProgramIcon.h"
+
 namespace mzt {
 
 // Template 141: 103 x 19 dialog units; OK (hidden, disabled), the hidden
@@ -12,6 +14,7 @@ UsbReplugDialog::UsbReplugDialog(wxWindow* parent, std::shared_ptr<std::atomic<b
     : wxDialog(parent, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
                wxSTAY_ON_TOP | wxBORDER_RAISED),
       cancelled_(std::move(cancelled)) {
+  SetIcons(ProgramIcons());
   SetClientSize(ConvertDialogToPixels(wxSize(103, 19)));
   auto* ok = new wxButton(this, wxID_OK, "OK", wxPoint(0, 0), ConvertDialogToPixels(wxSize(91, 19)));
   ok->Disable();

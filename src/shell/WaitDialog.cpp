@@ -1,5 +1,9 @@
 #include "shell/WaitDialog.h"
 
+#include <wx/sizer.h>
+
+#include "shell/ProgramIcon.h"
+
 namespace mzt {
 
 // Template 131: 175 x 40 dialog units, the bar 1045 at (0,12) 175 x 17.
@@ -7,10 +11,17 @@ WaitDialog::WaitDialog(wxWindow* parent)
     : wxDialog(parent, wxID_ANY, kCaption, wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxSTAY_ON_TOP),
       timer_(this) {
+  SetIcons(ProgramIcons());
   SetClientSize(ConvertDialogToPixels(wxSize(175, 40)));
   bar_ = new wxGauge(this, kBarId, WaitSweep::kRangeHigh, ConvertDialogToPixels(wxPoint(0, 12)),
                      ConvertDialogToPixels(wxSize(175, 17)));
   bar_->SetValue(0);
+  // A sizer of its own, or the dialog would stretch its only child over it all.
+  auto* layout = new wxBoxSizer(wxVERTICAL);
+  layout->AddSpacer(ConvertDialogToPixels(wxSize(0, 12)).y);
+  layout->Add(bar_);
+  SetSizer(layout);
+  bar_->SetMinSize(ConvertDialogToPixels(wxSize(175, 17)));
   Bind(wxEVT_TIMER, &WaitDialog::OnTick, this);
   // Closing is the worker's business, not the user's.
   Bind(wxEVT_CLOSE_WINDOW, [](wxCloseEvent& event) {

@@ -9,12 +9,61 @@
 
 #include <algorithm>
 
+#include "devicelink/PortDiscovery.h"
+#include "page/ControlIds.h"
 #include "page/ReplugWatcher.h"
 #include "platform/Clock.h"
+#include "shell/ProgramIcon.h"
 #include "shell/UsbReplugDialog.h"
 #include "shell/WaitDialog.h"
 
 namespace mzt {
+namespace {
+
+// The page names no kind of box; its captions and texts tell the meaning.
+long IconFor(const std::wstring& text, const std::wstring& caption, MessageButtons buttons) {
+  if (buttons != MessageButtons::kOk) return wxICON_QUESTION;
+  if (caption == strings::kErrorCaption || caption == L"Error") return wxICON_ERROR;
+  if (text == strings::kUploadModeWarning) return wxICON_WARNING;
+  return wxICON_INFORMATION;
+}
+
+// Long texts wrap at this width, as the platform's own boxes do.
+constexpr int kMessageWidth = 420;
+
+// Breaks each paragraph where it would pass `width` pixels: at its last blank
+// when the line has one, else between characters (Chinese has no blanks).
+wxString WrapToWidth(const wxString& text, const wxWindow& measure, int width) {
+  wxString wrapped, line;
+  auto flush = [&](bool paragraphEnd) {
+    wrapped += line;
+    if (paragraphEnd) wrapped += '\n';
+    line.clear();
+  };
+  for (wxUniChar c : text) {
+    if (c == '\n') {
+      flush(true);
+      continue;
+    }
+    line += c;
+    if (line.length() < 2 || measure.GetTextExtent(line).x <= width) continue;
+    size_t blank = line.find_last_of(' ', line.length() - 2);
+    wxString rest;
+    if (blank != wxString::npos && blank > 0) {
+      rest = line.Mid(blank + 1);
+      line.Truncate(blank);
+    } else {
+      rest = line.Last();
+      line.RemoveLast();
+    }
+    flush(true);
+    line = rest;
+  }
+  flush(false);
+  return wrapped;
+}
+
+}  // namespace
 
 WxControlSurface::WxControlSurface(wxFrame& frame)
     : frame_(frame), gate_([&frame](std::function<void()> task) { frame.CallAfter(std::move(task)); }) {}
@@ -49,9 +98,18 @@ std::wstring WxControlSurface::GetText(int id) {
       std::wstring());
 }
 
+// A flow greys the button that started it, and the toolkit drops the focus
+// with it: it comes back with the button, so Enter works again.
 void WxControlSurface::Enable(int id, bool enabled) {
   gate_.Call([&] {
-    if (wxWindow* control = Control(id)) control->Enable(enabled);
+    wxWindow* control = Control(id);
+    if (!control) return;
+    if (!enabled && wxWindow::FindFocus() == control) focusBack_ = id;
+    control->Enable(enabled);
+    if (enabled && focusBack_ == id) {
+      focusBack_ = 0;
+      if (control->IsShownOnScreen()) control->SetFocus();
+    }
   });
 }
 
@@ -135,10 +193,12 @@ MessageAnswer WxControlSurface::ShowMessage(const std::wstring& text, const std:
       buttons != MessageButtons::kOk ? MessageAnswer::kNo : MessageAnswer::kCancel;
   return gate_.Call<MessageAnswer>(
       [this, text, caption, buttons, unanswered] {
-        long style = buttons == MessageButtons::kOk ? (wxOK | wxICON_INFORMATION)
-                                                    : (wxYES_NO | wxICON_QUESTION);
+        long style = (buttons == MessageButtons::kOk ? wxOK : wxYES_NO) |
+                     IconFor(text, caption, buttons);
         if (buttons == MessageButtons::kYesNoDefaultNo) style |= wxNO_DEFAULT;
-        wxGenericMessageDialog box(&frame_, text, caption, style);
+        wxGenericMessageDialog box(&frame_, WrapToWidth(text, frame_, frame_.FromDIP(kMessageWidth)),
+                                   caption, style);
+        box.SetIcons(ProgramIcons());
         // Without a Cancel button a dialog takes Escape and its close box as
         // its affirmative button, Yes: only the Yes button says Yes.
         if (buttons != MessageButtons::kOk) box.SetEscapeId(wxID_NO);

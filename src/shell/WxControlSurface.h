@@ -77,6 +77,7 @@ class WxControlSurface : public IControlSurface {
   std::atomic<bool> closeEnabled_{true};
   wxDialog* messageBox_ = nullptr;
   WaitDialog* waitDialog_ = nullptr;
+  int focusBack_ = 0;  // the control that had the focus when a flow greyed it
   UsbReplugDialog* replugDialog_ = nullptr;
   std::shared_ptr<std::atomic<bool>> replugCancelled_;
   MessageObserver messageObserver_;

@@ -208,6 +208,8 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerRow{"CheckCode4", kCheck, {.body = "4"}, {{L"網站上沒有測數照像資料庫", kInfo}}},
         AnswerRow{"CheckCode6", kCheck, {.body = "6"}, {}, "version check (http://"},
         AnswerRow{"CheckCode7", kCheck, {.body = "7"}, {}, "answered code 7"},
+        AnswerRow{"CheckMalformedVersion", kCheck, {.body = "3,1"},
+                  {{L"更新伺服器回覆的資料庫版本格式錯誤: 3,1", kError}}},
         AnswerRow{"CheckNonNumericCode", kCheck, {.body = "X3,20240105,12"}, {},
                   "not an answer code: \"X3,20240105,12\""},
         AnswerRow{"CheckGarbage", kCheck, {.body = std::string("\x89GARBAGE\r\n\xff\xfe<html>", 18)}, {},
@@ -396,7 +398,8 @@ INSTANTIATE_TEST_SUITE_P(
         SetupRow{.name = "RefusedProxyMakesNoRequest", .proxy = "http://bad host:3128/",
                  .messages = {{L"Proxy設定失敗", kError}}},
         SetupRow{.name = "UnreachableServerShowsTheSystemsText", .serverDown = true,
-                 .messages = {{Utf8ToWide(SystemErrorText(ECONNREFUSED)), L"Error"}}}),
+                 .messages = {{L"無法連線到更新伺服器,請檢查網路連線與Proxy設定,或執行 mzt doctor 找出原因。\n系統回報: " +
+                                   Utf8ToWide(SystemErrorText(ECONNREFUSED)), kError}}}),
     test::RowName());
 
 TEST_F(OnlineUpdateTest, SuccessReportGoesToTheChosenRegionsPage) {

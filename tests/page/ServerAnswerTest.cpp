@@ -29,6 +29,8 @@ INSTANTIATE_TEST_SUITE_P(
                       AnswerRow{"AsteriskEndsAField", "3,http://h/x.bin*junk", 3,
                                 {"http://h/x.bin", "junk"}},
                       AnswerRow{"EmptyFieldKept", "3,,7", 3, {"", "7"}},
+                      AnswerRow{"BlanksAndLineBreaksTrimmed", "3, http://h/x.bin\r\n", 3,
+                                {"http://h/x.bin"}},
                       AnswerRow{"OnlyTheFieldsUsedAreRead", "3,20240105,12,x,,y", 3,
                                 {"20240105", "12"}},
                       AnswerRow{"NonNumericCodeIsZero", "X3,20240105", 0, {"20240105"}},

@@ -66,10 +66,11 @@ class XServer {
     return server.display_;
   }
   ~XServer() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      WaitExit(pid_);
-    }
+    for (pid_t pid : {windowManager_, pid_})
+      if (pid > 0) {
+        kill(pid, SIGTERM);
+        WaitExit(pid);
+      }
   }
 
  private:
@@ -90,11 +91,40 @@ class XServer {
     char c;
     while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
     close(fds[0]);
-    if (!number.empty()) display_ = ":" + number;
+    if (number.empty()) return;
+    display_ = ":" + number;
+    // Title bars, focus and placement as on a desktop.
+    windowManager_ = Spawn({"/usr/bin/openbox"}, {"DISPLAY=" + display_, "PATH=/usr/bin:/bin"}, -1, -1);
+    std::this_thread::sleep_for(1s);
   }
   pid_t pid_ = -1;
+  pid_t windowManager_ = -1;
   std::string display_;
 };
+
+// zh_TW built into a folder of the suite's own (LOCPATH), as a fresh machine has only C.
+std::string TaiwanLocaleFolder() {
+  static TempFolder folder;
+  static bool built =
+      WaitExit(Spawn({"/usr/bin/localedef", "-i", "zh_TW", "-f", "UTF-8",
+                      (folder / "zh_TW.UTF-8").string()},
+                     {"PATH=/usr/bin:/bin"}, -1, -1)) == 0;
+  return built ? folder.Path().string() : std::string();
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> fields;
+  std::istringstream in(line);
+  for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
+  return fields;
+}
+
+std::vector<int> Numbers(const std::string& list) {
+  std::vector<int> numbers;
+  std::istringstream in(list);
+  for (std::string n; std::getline(in, n, ',');) numbers.push_back(std::stoi(n));
+  return numbers;
+}
 
 class GuiSmokeTest : public ::testing::Test {
  protected:
@@ -123,6 +153,9 @@ class GuiSmokeTest : public ::testing::Test {
     ASSERT_TRUE(server_->Start());
     test::WriteFileBytes(folder_ / "home" / "MZTConfig.ini",
                          "[Comm. Port]\nPortNumber=" + (folder_ / "port").string() + "\n");
+    if (language_ != "C.UTF-8") {
+      ASSERT_FALSE(TaiwanLocaleFolder().empty()) << "localedef failed (is the locales package installed?)";
+    }
     StartProgram();
   }
 
@@ -149,7 +182,8 @@ class GuiSmokeTest : public ::testing::Test {
             "XDG_RUNTIME_DIR=" + folder_.Path().string(),
             "NO_AT_BRIDGE=1",
             "PATH=/usr/bin:/bin",
-            "LANG=C.UTF-8"};
+            "LOCPATH=" + TaiwanLocaleFolder(),
+            "LANG=" + language_};
   }
 
   void StartProgram() {
@@ -177,13 +211,15 @@ class GuiSmokeTest : public ::testing::Test {
   }
 
   // The next line from the program that `accept` takes, after those already seen.
-  std::string NextLine(const std::function<bool(const std::string&)>& accept) {
+  // Replies and message lines are read with cursors of their own, so that a
+  // box announced while a command waits for its reply is not passed over.
+  std::string NextLine(const std::function<bool(const std::string&)>& accept, size_t& seen) {
     std::unique_lock lock(mutex_);
     std::string found;
     changed_.wait_for(lock, kPatience, [&] {
-      for (; seen_ < lines_.size(); ++seen_)
-        if (accept(lines_[seen_])) {
-          found = lines_[seen_++];
+      for (; seen < lines_.size(); ++seen)
+        if (accept(lines_[seen])) {
+          found = lines_[seen++];
           return true;
         }
       return false;
@@ -198,7 +234,7 @@ class GuiSmokeTest : public ::testing::Test {
     std::string verb = command.substr(0, command.find(' '));
     return NextLine([&](const std::string& l) {
       return l.rfind(verb + "\t", 0) == 0 || l == "closed" || l.rfind("unknown", 0) == 0;
-    });
+    }, seenReplies_);
   }
 
   std::string Text(int id) {
@@ -219,7 +255,7 @@ class GuiSmokeTest : public ::testing::Test {
   // The next message box: {caption, text, buttons}.
   std::vector<std::string> NextMessage() {
     std::istringstream line(
-        NextLine([](const std::string& l) { return l.rfind("message\t", 0) == 0; }));
+        NextLine([](const std::string& l) { return l.rfind("message\t", 0) == 0; }, seenMessages_));
     std::vector<std::string> fields(4);
     for (auto& field : fields) std::getline(line, field, '\t');
     return {fields.begin() + 1, fields.end()};
@@ -269,6 +305,7 @@ class GuiSmokeTest : public ::testing::Test {
 
   TempFolder folder_;
   std::string display_;
+  std::string language_ = "C.UTF-8";
   std::unique_ptr<devsim::SimulatedDevice> device_;
   std::unique_ptr<updserver::UpdateServer> server_;
   pid_t pid_ = -1;
@@ -277,7 +314,8 @@ class GuiSmokeTest : public ::testing::Test {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::string> lines_;
-  size_t seen_ = 0;
+  size_t seenReplies_ = 0;
+  size_t seenMessages_ = 0;
 };
 
 constexpr const char* kUploadModeWarning = "裝置進入資料上傳模式,所有在裝置上的功能都會被關閉";
@@ -294,15 +332,23 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
     // Its box may be announced before the click's own reply: not waited for.
     ASSERT_EQ(write(toProgram_, "click 1067\n", 11), 11);
     EXPECT_EQ(NextMessage()[1], "程式將刪除裝置內POI資料,請問是否刪除?");
+    auto box = Fields(Command("box"));
+    ASSERT_EQ(box.size(), 5u);
+    EXPECT_EQ(box[1], "question");
+    EXPECT_EQ(box[2], "No,Yes");  // in the toolkit's order
+    EXPECT_EQ(box[4], "program-icon");
     EXPECT_EQ(Command("answer " + way), "answer\t" + way);
     ASSERT_TRUE(Until([&] { return Command("enabled 1067") == "enabled\t1067\t1"; }));
   }
 
+  // The button that started a flow has the keyboard focus again after it.
+  EXPECT_EQ(Command("focus 1117"), "focus\t1117");
   Command("click 1117");
   EXPECT_TRUE(Until([&] { return Text(1064) == "202501150003"; }));
   EXPECT_EQ(Text(1146), "1.4.0.7");
   EXPECT_EQ(Text(1148), "台灣");
   ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(Command("focus"), "focus\t1117");
   EXPECT_EQ(device_->PoiCount(), 2u) << "the POIs were cleared without a Yes";
   Screenshot("2-query");
   Command("tab 1");
@@ -315,13 +361,34 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   auto warning = NextMessage();
   EXPECT_EQ(warning[0], "MZT Utility");
   EXPECT_EQ(warning[1], kUploadModeWarning);
-  Screenshot("4-warning");
+  Screenshot("5-warning");
   Command("answer ok");
   // Once the box has returned the update runs, and the please-wait bar sweeps.
   EXPECT_TRUE(Until([&] { return Command("bar").find_first_of("123456789") != std::string::npos; }, 20ms));
+  // Laid out in dialog units: 175 x 40, the bar at (0,12) 175 x 17; fixed in
+  // size, over the middle of the main window.
+  auto wait = Fields(Command("wait"));
+  ASSERT_EQ(wait.size(), 8u) << Command("wait");
+  EXPECT_EQ(wait[1], "請稍候");
+  auto base = Numbers(wait[4]);
+  auto pixels = [&](int units, bool across) {
+    return across ? units * base[0] / 400 : units * base[1] / 800;
+  };
+  auto client = Numbers(wait[2]), bar = Numbers(wait[3]), offset = Numbers(wait[6]);
+  EXPECT_NEAR(client[2], pixels(175, true), 1);
+  EXPECT_NEAR(client[3], pixels(40, false), 1);
+  EXPECT_NEAR(bar[0], 0, 1);
+  EXPECT_NEAR(bar[1], pixels(12, false), 1);
+  EXPECT_NEAR(bar[2], pixels(175, true), 1);
+  EXPECT_NEAR(bar[3], pixels(17, false), 1);
+  EXPECT_EQ(wait[5], "fixed");
+  EXPECT_LE(offset[0], 2);
+  EXPECT_LE(offset[1], 30) << "a title bar may shift it down";
+  EXPECT_EQ(wait[7], "program-icon");
+  Screenshot("4-wait");
   EXPECT_EQ(Close(), -1) << "the close box must be refused while the update runs";
   ASSERT_TRUE(AnswerUntil(kRestartDevice));
-  Screenshot("5-restart");
+  Screenshot("6-restart");
   Command("answer ok");
 
   // The device now holds the server's database.
@@ -332,8 +399,18 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   EXPECT_EQ(Close(), 0);
 }
 
-TEST_F(GuiSmokeTest, CopyDataRequestStartsAnUpdate) {
+// In the user's language: the toolkit's buttons read 是/否 and 確定.
+class GuiSmokeTestInTaiwanese : public GuiSmokeTest {
+ protected:
+  GuiSmokeTestInTaiwanese() { language_ = "zh_TW.UTF-8"; }
+};
+
+TEST_F(GuiSmokeTestInTaiwanese, CopyDataRequestStartsAnUpdate) {
   ASSERT_EQ(Command("title").rfind("title\t", 0), 0u);  // the window is up
+  ASSERT_EQ(write(toProgram_, "click 1067\n", 11), 11);
+  EXPECT_EQ(NextMessage()[1], "程式將刪除裝置內POI資料,請問是否刪除?");
+  EXPECT_EQ(Fields(Command("box"))[2], "否(N),是(Y)");
+  Command("answer no");
   std::string text = "C:\\ULDB.bin," + (folder_ / "port").string();
   auto refused = SendCopyData(folder_ / "mzt-utility.sock", 2,
                               {reinterpret_cast<const uint8_t*>(text.c_str()), text.size() + 1});
@@ -342,12 +419,28 @@ TEST_F(GuiSmokeTest, CopyDataRequestStartsAnUpdate) {
   auto warning = NextMessage();
   EXPECT_EQ(WaitExit(sender), 0) << "mzt send-copydata reports the request refused";
   EXPECT_EQ(warning[1], kUploadModeWarning);
+  auto box = Fields(Command("box"));
+  EXPECT_EQ(box[1], "warning");
+  EXPECT_EQ(box[2], "確認(O)");
   Command("answer ok");
   ASSERT_TRUE(AnswerUntil(kRestartDevice));
-  Screenshot("6-copydata-restart");
+  EXPECT_EQ(Fields(Command("box"))[1], "information");
   Command("answer ok");
   ASSERT_TRUE(WaitForIdle());
   EXPECT_EQ(Text(1001), "更新資料庫");
+
+  // A device that stopped answering: an error box, with the error's icon.
+  ASSERT_TRUE(device_->AddFault({.effect = devsim::Fault::Effect::kStopAnswering}));
+  Command("click 1117");
+  auto error = NextMessage();
+  EXPECT_EQ(error[0], "錯誤");
+  box = Fields(Command("box"));
+  EXPECT_EQ(box[1], "error");
+  EXPECT_EQ(box[2], "確認(O)");
+  EXPECT_LE(Numbers(box[3])[0], 600) << "long texts wrap";
+  Screenshot("7-error-zh_TW");
+  Command("answer ok");
+  ASSERT_TRUE(WaitForIdle());
   EXPECT_EQ(Close(), 0);
 }
 
