@@ -98,7 +98,7 @@ figure_conversation() {
   # connect: start, 113 query (answered 0), retry pause, 113,1, start, 113 query
   # firmware: 108,1 and the pause after it
   # file listing: three entries, each a 995 and a step pause, then a 995
-  #   that is not answered and its time-out
+  #   that is not answered, asked once more, each with its time-out
   # version, region, device ID, POI count: five 108
   # POI export: 99 times 114
   # after the version check, the download address, the download and the
@@ -106,14 +106,16 @@ figure_conversation() {
   # deletion: three 996
   # transfer, three files: start, chunk pause, header, frame, end pause, end;
   #   and the pause before the second and the third file
+  # the file listing again, to see the three files whole
   local prescribed_ms=$((1000 + 10 + 1000 + 10 + 1000 + 10 \
     + 10 + 100 \
-    + 3 * (10 + 50) + 10 + 1000 \
+    + 3 * (10 + 50) + 2 * (10 + 1000) \
     + 5 * 10 \
     + 99 * 10 \
     + 4 * 100 \
     + 3 * 10 \
-    + 3 * (10 + 10 + 10 + 10 + 100 + 10) + 2 * 100))
+    + 3 * (10 + 10 + 10 + 10 + 100 + 10) + 2 * 100 \
+    + 3 * (10 + 50) + 2 * (10 + 1000)))
   local start end
   start=$(now)
   MZT_HOME="$work/home-conversation" "$build/mzt" update --yes --port "$work/port-conversation" \
