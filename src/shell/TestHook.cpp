@@ -11,6 +11,7 @@
 #include "page/UploadDBDlg.h"
 #include "shell/MainSheet.h"
 #include "shell/StallMeter.h"
+#include "shell/UsbReplugDialog.h"
 #include "shell/WaitDialog.h"
 
 namespace mzt {
@@ -176,6 +177,12 @@ std::string TestHook::Run(MainSheet& sheet, StallMeter* stallMeter, const std::s
              ((style & (wxRESIZE_BORDER | wxMINIMIZE_BOX | wxMAXIMIZE_BOX)) ? "sizable" : "fixed") +
              "\t" + std::to_string(std::abs(offset.x)) + "," + std::to_string(std::abs(offset.y)) +
              "\t" + (dialog->GetIcons().IsEmpty() ? "default-icon" : "program-icon");
+    });
+  // The replug dialog's prompt, or none while it does not show.
+  if (verb == "replug")
+    return onUi([&] {
+      const UsbReplugDialog* dialog = sheet.Surface().OpenReplugDialog();
+      return "replug\t" + (dialog ? dialog->PromptText().utf8_string() : std::string("none"));
     });
   if (verb == "stall")
     return onUi([&] {

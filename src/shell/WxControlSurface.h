@@ -70,6 +70,9 @@ class WxControlSurface : public IControlSurface {
   // Cancel and closes the dialogs.
   void Shutdown();
 
+  // The replug dialog while it shows (UI thread only), for the test hook.
+  const UsbReplugDialog* OpenReplugDialog() const { return replugDialog_; }
+
  private:
   wxFrame& frame_;
   UiCallGate gate_;

@@ -356,7 +356,10 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   Command("tab 0");
 
   // A device slow to take upload mode: the please-wait bar sweeps meanwhile.
+  // It then refuses FF00, so that the replug dialog leads to the second run.
   ASSERT_TRUE(device_->AddFault({.effect = devsim::Fault::Effect::kAnswerZero, .command = 113, .argument = 0, .times = 4}));
+  ASSERT_TRUE(device_->AddFault({.effect = devsim::Fault::Effect::kFrameStatus2,
+                                 .trigger = devsim::Fault::Trigger::kFrame, .fileId = 0xFF00, .times = 2}));
   Command("click 1001");
   auto warning = NextMessage();
   EXPECT_EQ(warning[0], "MZT Utility");
@@ -387,6 +390,13 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   EXPECT_EQ(wait[7], "program-icon");
   Screenshot("4-wait");
   EXPECT_EQ(Close(), -1) << "the close box must be refused while the update runs";
+  ASSERT_TRUE(AnswerUntil("DB 上傳失敗,請重試,請洽經銷商"));
+  Command("answer ok");
+  // The prompt follows the cable: out, then in again.
+  EXPECT_TRUE(Until([&] { return Command("replug") == "replug\t請拔除USB線"; }));
+  device_->Unplug(0ms);
+  EXPECT_TRUE(Until([&] { return Command("replug") == "replug\t請插入USB線"; }));
+  ASSERT_TRUE(device_->Replug());
   ASSERT_TRUE(AnswerUntil(kRestartDevice));
   Screenshot("6-restart");
   Command("answer ok");
