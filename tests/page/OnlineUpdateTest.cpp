@@ -132,9 +132,17 @@ TEST_F(OnlineUpdateTest, NewerDatabaseIsDownloadedAndTheUploadStarted) {
   EXPECT_EQ(state_.newDbDate, L"20240105");
   EXPECT_EQ(state_.newDbNumber, 12);
 
-  EXPECT_EQ(surface_.WaitCaption(), L"檢查網路更新,wait");
+  // Each request is shown, in the status line and the wait dialog, while it runs.
+  std::wstring shown;
+  for (const auto& e : surface_.Events())
+    if (e.call == SurfaceCall::kSetWaitCaption || e.call == SurfaceCall::kOpenWaitDialog ||
+        e.call == SurfaceCall::kCloseWaitDialog || (e.call == SurfaceCall::kSetText && e.id == ids::kStatusText))
+      shown += (e.call == SurfaceCall::kOpenWaitDialog    ? L"open"
+                : e.call == SurfaceCall::kCloseWaitDialog ? L"closed"
+                                                          : e.text) + L"|";
+  EXPECT_EQ(shown, L"open|檢查網路更新,wait|檢查網路更新,wait|open|取得下載位址,wait|取得下載位址,wait|"
+                   L"closed|closed|open|資料下載中,請稍等|資料下載中,請稍等|closed|closed|");
   EXPECT_FALSE(surface_.IsWaitDialogOpen());
-  EXPECT_EQ(surface_.Control(ids::kStatusText).text, L"資料下載中,請稍等");
   EXPECT_EQ(surface_.Control(ids::kProgressText).text, L"");
   EXPECT_EQ(surface_.Control(ids::kProgressBar).position, 0);
 
