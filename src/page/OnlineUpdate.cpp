@@ -417,7 +417,10 @@ void OnlineUpdate::Inform(const std::wstring& text) { Say(text, strings::kAppCap
 void OnlineUpdate::ShowError(const std::wstring& text) { Say(text, strings::kErrorCaption, MessageButtons::kOk); }
 
 void OnlineUpdate::ShowSystemError(int code) {
-  Say(Utf8ToWide(SystemErrorText(code)), kSystemErrorCaption, MessageButtons::kOk);
+  // The system's text alone does not say where: the folder the download goes to.
+  std::wstring text = Utf8ToWide(SystemErrorText(code));
+  if (!state_.workFolder.empty()) text += L"\n資料夾: " + state_.workFolder.wstring();
+  Say(text, kSystemErrorCaption, MessageButtons::kOk);
 }
 
 }  // namespace mzt

@@ -264,7 +264,8 @@ TEST_F(OnlineUpdateTest, UnwritableDatabaseFileIsAFileFailure) {
     EXPECT_FALSE(flow.Run(L"wait"));
     EXPECT_EQ(flow.FailureOutcome(), FlowOutcome::kFileError);
     EXPECT_EQ(Messages().back(),
-              std::pair(Utf8ToWide(SystemErrorText(code)), std::wstring(L"Error")));
+              std::pair(Utf8ToWide(SystemErrorText(code)) + L"\n資料夾: " + data_.Path().wstring(),
+                        std::wstring(L"Error")));
     EXPECT_EQ(uploads_, 0);
   };
   fs::create_directories(Database() / "occupied");
