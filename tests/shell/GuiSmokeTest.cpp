@@ -387,6 +387,8 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   EXPECT_EQ(wait[7], "program-icon");
   Screenshot("4-wait");
   EXPECT_EQ(Close(), -1) << "the close box must be refused while the update runs";
+  ASSERT_TRUE(AnswerUntil("更新進行中, 請等待完成後再關閉"));
+  Command("answer ok");
   ASSERT_TRUE(AnswerUntil(kRestartDevice));
   Screenshot("6-restart");
   Command("answer ok");
