@@ -38,8 +38,10 @@ void TerminalSurface::SetText(int id, const std::wstring& text) {
   std::lock_guard lock(mutex_);
   bool changed = texts_[id] != text;
   texts_[id] = text;
-  // The status line reports the steps of a download or an upload.
-  if (id == ids::kStatusText && changed && !text.empty()) PrintLocked(EscapeControls(WideToUtf8(text)));
+  // The status line reports the steps of a download or an upload, once: a
+  // step the wait caption has just shown is not repeated.
+  if (id == ids::kStatusText && changed && !text.empty() && !(waitOpen_ && text == waitCaption_))
+    PrintLocked(EscapeControls(WideToUtf8(text)));
   // The progress text is set only for byte counts (not for the POI export's percent).
   if (id == ids::kProgressText && !text.empty()) countsBytes_ = true;
 }

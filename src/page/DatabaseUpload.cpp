@@ -38,6 +38,9 @@ constexpr int kTransferAttempts = 2;
 constexpr const wchar_t* kNoCompleteDatabase =
     L"裝置內目前沒有完整的測速照相資料庫。\n請檢查USB線的連接後再執行一次更新, 若仍失敗請洽經銷商。";
 constexpr const wchar_t* kFailedAgain = L"資料庫再次上傳失敗。";
+constexpr const wchar_t* kDeletionFailed =
+    L"刪除DB失敗,請重試!!\n裝置內可能已沒有測速照相資料庫, 請檢查USB線的連接後再執行一次更新, 若仍失敗請洽經銷商。";
+constexpr const wchar_t* kUploadDone = L"測試照像資料庫上傳完成";
 
 void RemoveQuietly(const fs::path& path) {
   std::error_code ec;
@@ -207,7 +210,7 @@ void CUploadDBDlg::UploadWorker() {
     surface_.Enable(kUpdateButton, true);
     DeletePcDeviceFiles();
     Reset();
-    Message(L"刪除DB失敗,請重試!!", strings::kErrorCaption);
+    Message(kDeletionFailed, strings::kErrorCaption);
     Finish(FlowOutcome::kTransferFailed);
     return;
   }
@@ -236,7 +239,6 @@ void CUploadDBDlg::UploadWorker() {
     return TransferFailed(kUploadFailed);
   state_.deviceChange = DeviceChange::kDone;
 
-  surface_.SetText(kStatusText, L"測試照像資料庫上傳完成");
   surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
   sheet_.SetPagesEnabled(true);
   DeletePcDeviceFiles();
@@ -245,6 +247,12 @@ void CUploadDBDlg::UploadWorker() {
   sheet_.SetPagesEnabled(true);
   surface_.Enable(kRegionList, true);
   Reset();
+  // The outcome stays in sight until the user starts something else.
+  surface_.SetText(kStatusText, kUploadDone);
+  if (auto installed = InspectDatabase(state_.databasePath)) {
+    const DatabaseLayout& l = installed.Value();
+    surface_.SetText(kDbVersionText, DatabaseVersionText({l.year, l.month, l.day, int32_t{l.number}}));
+  }
   // The download is the program's own; an offline database is the user's.
   if (offlineDatabase_.empty()) {
     RemoveQuietly(state_.databasePath);
@@ -273,8 +281,8 @@ void CUploadDBDlg::TransferFailed(const std::wstring& message) {
   DeletePcDeviceFiles();
   surface_.Enable(kRegionList, true);
   Finish(FlowOutcome::kTransferFailed);
-  // Dismissing the prompt stops; a prompt that could not run says nothing.
-  if (!retry || replug == ReplugResult::kCancel)
+  // Whatever ended the prompt, the device is left without a whole database.
+  if (replug != ReplugResult::kOk)
     Message((retry ? L"" : kFailedAgain) + std::wstring(kNoCompleteDatabase), strings::kErrorCaption);
   if (replug != ReplugResult::kOk) return;
   FollowReplugged();

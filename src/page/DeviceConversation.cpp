@@ -23,12 +23,6 @@ constexpr const wchar_t* kNoDatabaseInDevice = L"裝置內無測速照相資料�
 constexpr const wchar_t* kIncompleteDatabase = L"裝置內測速照相資料庫不完整";
 constexpr const wchar_t* kListingCut = L" (檔案清單未讀完)";
 
-std::wstring VersionText(const DatabaseVersion& v) {
-  char text[48];
-  std::snprintf(text, sizeof text, "%d%02d%02d%04d", v.year, v.month, v.day, v.number);
-  return Utf8ToWide(text);
-}
-
 }  // namespace
 
 void CUploadDBDlg::ConnectWorker() {
@@ -171,8 +165,8 @@ bool CUploadDBDlg::VersionDisplay(bool withRecords) {
                              : DatabaseVersion{};
   std::wstring text;
   switch (held) {
-    case DeviceDatabase::kComplete: text = VersionText(reported); break;
-    case DeviceDatabase::kUnknown: text = VersionText(reported) + kListingCut; break;
+    case DeviceDatabase::kComplete: text = DatabaseVersionText(reported); break;
+    case DeviceDatabase::kUnknown: text = DatabaseVersionText(reported) + kListingCut; break;
     case DeviceDatabase::kIncomplete: text = kIncompleteDatabase; break;
     case DeviceDatabase::kNone: text = withRecords ? kNoDatabaseInDevice : L"無測速照相資料庫"; break;
   }
@@ -180,7 +174,7 @@ bool CUploadDBDlg::VersionDisplay(bool withRecords) {
   surface_.SetText(kDbVersionText, text);
   if (!withRecords) Reset();
   if (withRecords && held == DeviceDatabase::kUnknown)
-    Message(L"裝置的檔案清單未能完整讀取, 以裝置回報的資料庫版本 " + VersionText(reported) +
+    Message(L"裝置的檔案清單未能完整讀取, 以裝置回報的資料庫版本 " + DatabaseVersionText(reported) +
                 L" 為準。",
             strings::kAppCaption);
   return true;

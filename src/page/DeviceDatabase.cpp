@@ -1,6 +1,7 @@
 #include "page/DeviceDatabase.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace mzt {
 
@@ -14,6 +15,12 @@ DeviceDatabase JudgeDeviceDatabase(std::span<const DeviceFileRecord, 3> records,
   // The header holds the version: with no file listed, the listing was cut
   // short rather than the device empty.
   return versionReported ? DeviceDatabase::kUnknown : DeviceDatabase::kNone;
+}
+
+std::wstring DatabaseVersionText(const DatabaseVersion& v) {
+  wchar_t text[48];
+  std::swprintf(text, 48, L"%d%02d%02d%04d", v.year, v.month, v.day, v.number);
+  return text;
 }
 
 const char* DeviceDatabaseName(DeviceDatabase held) {

@@ -4,6 +4,7 @@
 // reports.
 
 #include <span>
+#include <string>
 
 #include "page/PageState.h"
 
@@ -13,6 +14,9 @@ namespace mzt {
 // (identifier 0: not listed; location 0: listed but never finished).
 DeviceDatabase JudgeDeviceDatabase(std::span<const DeviceFileRecord, 3> records,
                                    bool versionReported);
+
+// The version as the user reads it: date and number, "202611300012".
+std::wstring DatabaseVersionText(const DatabaseVersion& version);
 
 // "none", "complete", "incomplete" or "unknown", for machine-readable output.
 const char* DeviceDatabaseName(DeviceDatabase held);

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <system_error>
 #include <tuple>
+#include <utility>
 
 #include "common/FieldReader.h"
 #include "common/Timing.h"
@@ -30,6 +31,7 @@ constexpr const wchar_t* kNewDatabaseVersion = L"網站上有新的資料庫可�
 constexpr const wchar_t* kProxyFailed = L"Proxy設定失敗";
 constexpr const wchar_t* kNetworkUnstable = L"網路可能不穩定,請稍後再試";
 constexpr const wchar_t* kDownloading = L"資料下載中,請稍等";
+constexpr const wchar_t* kAddressCaption = L"取得下載位址,";
 constexpr const wchar_t* kFileMissing = L"下載的DB檔不存在";
 constexpr const wchar_t* kSystemErrorCaption = L"Error";
 constexpr const wchar_t* kFormatError = L"測速照相資料庫格式錯誤";
@@ -129,8 +131,6 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
   // Only this run's version check announces the version the download must have.
   state_.newDbDate.clear();
   state_.newDbNumber = 0;
-  surface_.SetWaitCaption(kCheckingCaption + waitText);
-  if (surface_.IsWaitDialogOpen()) surface_.CloseWaitDialog();
 
   const int chosen = ChosenRegion();
   const bool regionCapable = state_.firmware.regionCapable;
@@ -141,6 +141,9 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
   }
   const std::string checkUrl = VersionCheckUrl(serverUrl_, checkRegion, state_.deviceVersion);
 
+  ShowStep(kCheckingCaption + waitText);
+  // The bar still shows the POI export's end.
+  surface_.SetProgressPosition(ids::kProgressBar, 0);
   const std::wstring deviceName = DeviceRegionName(state_.deviceRegionCode);
   const std::wstring chosenName = RegionName(chosen);
   replacingRegion_ = deviceName != chosenName && regionCapable;
@@ -151,8 +154,8 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
     (void)VersionCheck(checkUrl, false);
     failure_ = FlowOutcome::kNetworkFailure;  // whatever that check answered
     silentFailure_.clear();
-    if (surface_.ShowMessage(ReplaceQuestion(deviceName, chosenName), strings::kAppCaption,
-                             MessageButtons::kYesNo) != MessageAnswer::kYes) {
+    if (Say(ReplaceQuestion(deviceName, chosenName), strings::kAppCaption, MessageButtons::kYesNo) !=
+        MessageAnswer::kYes) {
       failure_ = FlowOutcome::kDeclined;
       return false;
     }
@@ -165,6 +168,7 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
 
   const std::string addressUrl =
       DeviceIdUrl(serverUrl_, ServerPage::kDownloadAddress, ChosenRegion(), state_.deviceId);
+  ShowStep(kAddressCaption + waitText);
   if (int code = GeneralRequest(addressUrl); code != 3) {
     // The address page's "nothing newer" is the version check's.
     if (code == 2) failure_ = FlowOutcome::kUpToDate;
@@ -179,6 +183,7 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
     Inform(kNewDatabaseVersion + state_.newDbDate + number);
   }
 
+  surface_.CloseWaitDialog();
   if (hooks_.beforeDownload && !hooks_.beforeDownload()) {
     failure_ = FlowOutcome::kDeclined;
     return false;
@@ -195,12 +200,12 @@ bool OnlineUpdate::UploadAgain() {
                             int32_t{layout.Value().number}) !=
                      std::tuple(accepted_->year, accepted_->month, accepted_->day, accepted_->number))
     return false;
-  surface_.CloseWaitDialog();
   StartUpload();
   return true;
 }
 
 void OnlineUpdate::StartUpload() {
+  surface_.CloseWaitDialog();
   surface_.SetProgressPosition(ids::kProgressBar, 0);
   surface_.SetText(ids::kProgressText, L"");
   if (hooks_.startUpload) hooks_.startUpload();
@@ -246,7 +251,6 @@ bool OnlineUpdate::VersionCheck(const std::string& url, bool withMessages) {
     case 3:
       // No version at all is the short news; a version given must be a date and a number.
       if (!(answer.fields.empty() || (AllDigits(answer.Field(0), 8) && AllDigits(answer.Field(1), 0)))) {
-        surface_.CloseWaitDialog();
         ShowError(kMalformedVersion + Utf8ToWide(response.Value().body));
         return false;
       }
@@ -256,7 +260,6 @@ bool OnlineUpdate::VersionCheck(const std::string& url, bool withMessages) {
     case 2:
     case 4:
       if (answer.code == 2) failure_ = FlowOutcome::kUpToDate;
-      surface_.CloseWaitDialog();
       if (withMessages) Inform(ServerAnswerMessage(answer.code));
       return false;
     default:
@@ -294,8 +297,12 @@ int OnlineUpdate::GeneralRequest(const std::string& url) {
 bool OnlineUpdate::DownloadFile(const std::string& url) {
   client_.reset();
   client_ = clientFactory_();
-  surface_.SetText(ids::kStatusText, kDownloading);
-  client_->SetProgressCallback(hooks_.showProgress);
+  ShowStep(kDownloading);
+  // From the first bytes on, the bar shows the download.
+  client_->SetProgressCallback([this, waiting = true](uint64_t done, uint64_t total) mutable {
+    if (std::exchange(waiting, false)) surface_.CloseWaitDialog();
+    hooks_.showProgress(done, total);
+  });
   if (!PrepareClient(url)) return false;
 
   const fs::path folder = state_.workFolder;
@@ -386,25 +393,34 @@ void OnlineUpdate::ShowRequestFailure(const Error& error) {
   } else if (error.code != ErrorCode::kTimeout && status) {
     Inform(HttpStatusMessage(*status));
   } else if (error.code != ErrorCode::kTimeout && error.systemCode != 0) {
-    surface_.ShowMessage(kServerUnreachable + Utf8ToWide(SystemErrorText(error.systemCode)),
-                         strings::kErrorCaption, MessageButtons::kOk);
+    Say(kServerUnreachable + Utf8ToWide(SystemErrorText(error.systemCode)), strings::kErrorCaption,
+        MessageButtons::kOk);
   } else {
-    surface_.CloseWaitDialog();
     ShowError(kNetworkUnstable);
   }
 }
 
-void OnlineUpdate::Inform(const std::wstring& text) {
-  surface_.ShowMessage(text, strings::kAppCaption, MessageButtons::kOk);
+void OnlineUpdate::ShowStep(const std::wstring& text) {
+  surface_.OpenWaitDialog();
+  surface_.SetWaitCaption(text);
+  surface_.SetText(ids::kStatusText, text);
 }
 
-void OnlineUpdate::ShowError(const std::wstring& text) {
-  surface_.ShowMessage(text, strings::kErrorCaption, MessageButtons::kOk);
+MessageAnswer OnlineUpdate::Say(const std::wstring& text, const wchar_t* caption,
+                                MessageButtons buttons) {
+  surface_.CloseWaitDialog();
+  return surface_.ShowMessage(text, caption, buttons);
 }
+
+void OnlineUpdate::Inform(const std::wstring& text) { Say(text, strings::kAppCaption, MessageButtons::kOk); }
+
+void OnlineUpdate::ShowError(const std::wstring& text) { Say(text, strings::kErrorCaption, MessageButtons::kOk); }
 
 void OnlineUpdate::ShowSystemError(int code) {
-  surface_.ShowMessage(Utf8ToWide(SystemErrorText(code)), kSystemErrorCaption,
-                       MessageButtons::kOk);
+  // The system's text alone does not say where: the folder the download goes to.
+  std::wstring text = Utf8ToWide(SystemErrorText(code));
+  if (!state_.workFolder.empty()) text += L"\n資料夾: " + state_.workFolder.wstring();
+  Say(text, kSystemErrorCaption, MessageButtons::kOk);
 }
 
 }  // namespace mzt

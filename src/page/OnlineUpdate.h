@@ -81,6 +81,10 @@ class OnlineUpdate {
   // Reads an answer and keeps the download address of a code-3 answer.
   ServerAnswer TakeAnswer(std::string_view text);
   void ShowRequestFailure(const Error& error);
+  // A request may take long against a slow server: what it does is shown
+  // until its answer or the next message.
+  void ShowStep(const std::wstring& text);
+  MessageAnswer Say(const std::wstring& text, const wchar_t* caption, MessageButtons buttons);
   void Inform(const std::wstring& text);
   void ShowError(const std::wstring& text);
   void ShowSystemError(int code);

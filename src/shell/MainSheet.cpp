@@ -8,6 +8,7 @@
 #include <wx/sizer.h>
 
 #include "devicelink/DevicePort.h"
+#include "page/ControlIds.h"
 #include "page/UploadDBDlg.h"
 #include "shell/AboutPage.h"
 #include "shell/ProgramIcon.h"
@@ -65,6 +66,14 @@ MainSheet::~MainSheet() {
 void MainSheet::OnClose(wxCloseEvent& event) {
   if (event.CanVeto() && !surface_->CloseCommandEnabled()) {
     event.Veto();
+    // Said once at a time, after this handler, so that the refusal itself returns at once.
+    if (!closeRefusalShown_) {
+      closeRefusalShown_ = true;
+      CallAfter([this] {
+        surface_->ShowMessage(L"更新進行中, 請等待完成後再關閉", strings::kAppCaption, MessageButtons::kOk);
+        closeRefusalShown_ = false;
+      });
+    }
     return;
   }
   if (surface_->OpenMessageBox()) {

@@ -38,6 +38,7 @@ class MainSheet : public wxFrame {
   std::unique_ptr<CMZTUtilitySheet> sheet_;
   CopyDataServer copyData_;
   bool hostsCopyData_ = false;
+  bool closeRefusalShown_ = false;  // the box saying why the window stays open
 };
 
 }  // namespace mzt

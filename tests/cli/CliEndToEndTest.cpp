@@ -548,7 +548,7 @@ INSTANTIATE_TEST_SUITE_P(
         InterruptRow{"AtTheQuestion", InterruptRow::kElsewhere, {"(y/N)"}, 130, {"mzt: stopped."}, true,
                      {}, "clear-poi"},
         // Once the first piece is in the partial file (its progress line shows).
-        InterruptRow{"TerminatedDuringTheDownload", InterruptRow::kElsewhere, {"資料下載中,請稍等\n["}, 130,
+        InterruptRow{"TerminatedDuringTheDownload", InterruptRow::kElsewhere, {"資料下載中,請稍等...\n["}, 130,
                      {"mzt: stopped."}, false, {}, "update", SIGTERM},
         InterruptRow{"OnceDuringTheChange", InterruptRow::kDuringTheChange, {"FF02.bin 上傳中, 請等待\r\n\r["},
                      0, {"Press Ctrl-C again", "the device now holds the new speed-camera database. 請重新啟動裝置!!"},

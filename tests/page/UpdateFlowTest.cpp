@@ -49,7 +49,7 @@ TEST_F(UpdateFlowTest, RegionCapableFirmwareGetsTheNewDatabaseAndIndexBin) {
       << Transcript();
   ASSERT_EQ(server_->SuccessReports().size(), 1u);
   EXPECT_EQ(server_->SuccessReports()[0].deviceId, "MZT0000001");
-  EXPECT_EQ(surface_.Control(ids::kStatusText).text, L"");  // reset after the report
+  EXPECT_EQ(surface_.Control(ids::kStatusText).text, L"測試照像資料庫上傳完成");  // kept after the report
 
   // The device's three generated POIs were saved, as the export prints them
   // after the two time columns, before the server was asked.
@@ -227,7 +227,7 @@ Fault RefusedFrames(uint16_t fileId, uint32_t times = 2) {
 INSTANTIATE_TEST_SUITE_P(
     Updates, ScenarioTest,
     ::testing::Values(
-        Scenario{.name = "NoPoisGoStraightToTheServer", .block = 11264, .reducedIndex = true},
+        Scenario{.name = "NoPoisGoStraightToTheServer", .dbVersionShown = L"202611300012", .block = 11264, .reducedIndex = true},
         // The frame size and the index follow the firmware.
         Scenario{.name = "Firmware1109", .setup = {.firmware = "1.1.0.9"}, .block = 8192, .reducedIndex = false},
         Scenario{.name = "Firmware1003", .setup = {.firmware = "1.0.0.3"}, .block = 8192, .reducedIndex = false},
@@ -252,9 +252,10 @@ INSTANTIATE_TEST_SUITE_P(
         Scenario{.name = "FileTableThatNeverEnds",
                  .fault = Fault{.effect = Fault::Effect::kEndlessFileTable, .times = 300},
                  .fileQueriesAtMost = 256},
-        Scenario{.name = "RefusedRecordsFileShowsNoMessage", .fault = RefusedFrames(0xFF02),
+        // A prompt that could not run (a closing window, nobody at the terminal) still says what to do.
+        Scenario{.name = "RefusedRecordsFileWithoutPrompt", .fault = RefusedFrames(0xFF02),
                  .replug = ReplugResult::kNone, .outcome = FlowOutcome::kTransferFailed,
-                 .messages = std::vector{kWarning, kNews}, .versionAfter = -1, .replugs = 1},
+                 .messages = std::vector{kWarning, kNews, kNoCompleteDatabase}, .versionAfter = -1, .replugs = 1},
         // Dismissing the replug prompt stops, saying what to do.
         Scenario{.name = "CancelledReplugStops", .fault = RefusedFrames(0xFF00),
                  .outcome = FlowOutcome::kTransferFailed,
@@ -289,7 +290,8 @@ INSTANTIATE_TEST_SUITE_P(
                  .sentences = kUntouched, .versionAfter = 3},
         Scenario{.name = "RefusedDeletionStopsBeforeAnyTransfer",
                  .fault = Fault{.effect = Fault::Effect::kRefuseDeletion, .command = 996, .nth = 1, .times = 0},
-                 .outcome = FlowOutcome::kTransferFailed, .shown = {L"刪除DB失敗,請重試!!"},
+                 .outcome = FlowOutcome::kTransferFailed,
+                 .shown = {L"刪除DB失敗,請重試!!\n裝置內可能已沒有測速照相資料庫, 請檢查USB線的連接後再執行一次更新, 若仍失敗請洽經銷商。"},
                  .sentences = {{"$PQEL999", 0}}, .versionAfter = -1},
         Scenario{.name = "BadDownloadTouchesTheDeviceNotAtAll", .page = updserver::Page::kDownload,
                  .serverFault = {.body = std::string(100, 'x')}, .outcome = FlowOutcome::kInvalidDatabase,

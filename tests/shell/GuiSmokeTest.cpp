@@ -390,6 +390,8 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   EXPECT_EQ(wait[7], "program-icon");
   Screenshot("4-wait");
   EXPECT_EQ(Close(), -1) << "the close box must be refused while the update runs";
+  ASSERT_TRUE(AnswerUntil("更新進行中, 請等待完成後再關閉"));
+  Command("answer ok");
   ASSERT_TRUE(AnswerUntil("DB 上傳失敗,請重試,請洽經銷商"));
   Command("answer ok");
   // The prompt follows the cable: out, then in again.
