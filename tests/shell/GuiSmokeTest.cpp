@@ -18,12 +18,8 @@
 #include <thread>
 #include <vector>
 
-#include "dbgen/SyntheticDatabase.h"
-#include "devsim/SimulatedDevice.h"
 #include "platform/CopyDataChannel.h"
-#include "support/TempFolder.h"
-#include "support/TestDatabase.h"
-#include "updserver/UpdateServer.h"
+#include "reliability/MztChild.h"
 
 namespace mzt {
 namespace {
@@ -126,31 +122,13 @@ std::vector<int> Numbers(const std::string& list) {
   return numbers;
 }
 
-class GuiSmokeTest : public ::testing::Test {
+class GuiSmokeTest : public test::MztChildTest {
  protected:
   void SetUp() override {
+    test::MztChildTest::SetUp();
+    if (HasFatalFailure()) return;
     display_ = XServer::Display();
     ASSERT_FALSE(display_.empty()) << "Xvfb did not start (is the xvfb package installed?)";
-    fs::create_directories(folder_ / "home");
-    fs::create_directories(folder_ / "server" / "tw");
-    fs::create_directories(folder_ / "installed");
-    fs::path installed = folder_ / "installed" / "ULDB.bin";
-    ASSERT_TRUE(dbgen::SyntheticDatabase({2025, 1, 15, 3, 4, 4, 200, 7}).WriteTo(installed));
-    ASSERT_TRUE(test::SplitBeside(installed));
-    ASSERT_TRUE(dbgen::SyntheticDatabase({2026, 11, 30, 12, 4, 8, 700, 21})
-                    .WriteTo(folder_ / "server" / "tw" / "DB.bin"));
-
-    devsim::SimulatedDevice::Options options;
-    options.pois = devsim::GeneratePois(2);
-    options.databaseFolder = folder_ / "installed";
-    options.linkPath = folder_ / "port";
-    options.sysfsRoot = folder_ / "sys";
-    device_ = std::make_unique<devsim::SimulatedDevice>(options);
-    ASSERT_TRUE(device_->Start());
-    updserver::UpdateServerOptions serverOptions;
-    serverOptions.databaseFolder = folder_ / "server";
-    server_ = std::make_unique<updserver::UpdateServer>(serverOptions);
-    ASSERT_TRUE(server_->Start());
     test::WriteFileBytes(folder_ / "home" / "MZTConfig.ini",
                          "[Comm. Port]\nPortNumber=" + (folder_ / "port").string() + "\n");
     if (language_ != "C.UTF-8") {
@@ -167,8 +145,7 @@ class GuiSmokeTest : public ::testing::Test {
       WaitExit(pid_);
     }
     if (reader_.joinable()) reader_.join();
-    device_->Stop();
-    server_->Stop();
+    test::MztChildTest::TearDown();
   }
 
   std::vector<std::string> Environment() const {
@@ -303,11 +280,8 @@ class GuiSmokeTest : public ::testing::Test {
     return all;
   }
 
-  TempFolder folder_;
   std::string display_;
   std::string language_ = "C.UTF-8";
-  std::unique_ptr<devsim::SimulatedDevice> device_;
-  std::unique_ptr<updserver::UpdateServer> server_;
   pid_t pid_ = -1;
   int toProgram_ = -1;
   std::thread reader_;
@@ -349,7 +323,7 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   EXPECT_EQ(Text(1148), "台灣");
   ASSERT_TRUE(WaitForIdle());
   EXPECT_EQ(Command("focus"), "focus\t1117");
-  EXPECT_EQ(device_->PoiCount(), 2u) << "the POIs were cleared without a Yes";
+  EXPECT_EQ(device_->PoiCount(), test::kPois) << "the POIs were cleared without a Yes";
   Screenshot("2-query");
   Command("tab 1");
   Screenshot("3-about");
