@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
-#include <pty.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/file.h>

@@ -14,7 +14,6 @@
 #include "page/OnlineUpdate.h"
 #include "page/ProgressDisplay.h"
 #include "page/UpdateServerPages.h"
-#include "platform/ProgramFolder.h"
 #include "platform/SystemError.h"
 #include "platform/TextCodec.h"
 #include "support/ParamName.h"
