@@ -190,8 +190,19 @@ INSTANTIATE_TEST_SUITE_P(
                       RejectedRow{"CellInsideARecord", SetEntry(1, 12, 181), "inside a 36-byte record"}),
     test::RowName());
 
-TEST_F(SplitTest, ADeviceFileThatCannotBeReplacedFailsWithTheSystemText) {
+// A device file that cannot be made, or cannot be replaced, fails with the
+// system's text for it and leaves no temporary file behind.
+TEST_F(SplitTest, AnUnwritableDeviceFileFailsWithTheSystemText) {
   WriteDatabase(Database(1));
+  DatabaseSplitter elsewhere(folder_ / "absent");
+  auto missing = elsewhere.SplitHeader(db_, true, ff00_);
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.Err().code, ErrorCode::kIo);
+  ASSERT_NE(missing.Err().systemCode, 0);
+  EXPECT_EQ(missing.Err().message, "creating " + (folder_ / "absent" / "FF00.bin").string() + ": " +
+                                       SystemErrorText(missing.Err().systemCode));
+  EXPECT_EQ(FolderNames(), std::set<std::string>{"ULDB.bin"});
+
   fs::create_directories(folder_ / "FF01.bin" / "in-the-way");
   ASSERT_TRUE(splitter_.SplitHeader(db_, true, ff00_));
   auto result = splitter_.SplitIndex(db_, true, ff01_);
@@ -201,20 +212,7 @@ TEST_F(SplitTest, ADeviceFileThatCannotBeReplacedFailsWithTheSystemText) {
   EXPECT_NE(result.Err().message.find("FF01.bin"), std::string::npos) << result.Err().message;
   EXPECT_NE(result.Err().message.find(SystemErrorText(result.Err().systemCode)), std::string::npos)
       << result.Err().message;
-  // No temporary file stays behind.
   EXPECT_EQ(FolderNames(), (std::set<std::string>{"ULDB.bin", "FF00.bin", "FF01.bin"}));
-}
-
-TEST_F(SplitTest, AMissingOutputFolderFailsWithTheSystemTextForTheFile) {
-  WriteDatabase(Database(1));
-  DatabaseSplitter splitter(folder_ / "absent");
-  auto result = splitter.SplitHeader(db_, true, ff00_);
-  ASSERT_FALSE(result);
-  EXPECT_EQ(result.Err().code, ErrorCode::kIo);
-  ASSERT_NE(result.Err().systemCode, 0);
-  EXPECT_EQ(result.Err().message, "creating " + (folder_ / "absent" / "FF00.bin").string() + ": " +
-                                      SystemErrorText(result.Err().systemCode));
-  EXPECT_EQ(FolderNames(), std::set<std::string>{"ULDB.bin"});
 }
 
 }  // namespace

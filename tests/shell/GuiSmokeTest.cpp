@@ -108,17 +108,16 @@ std::string TaiwanLocaleFolder() {
   return built ? folder.Path().string() : std::string();
 }
 
-std::vector<std::string> Fields(const std::string& line) {
+std::vector<std::string> Fields(const std::string& line, char separator = '\t') {
   std::vector<std::string> fields;
   std::istringstream in(line);
-  for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
+  for (std::string field; std::getline(in, field, separator);) fields.push_back(field);
   return fields;
 }
 
 std::vector<int> Numbers(const std::string& list) {
   std::vector<int> numbers;
-  std::istringstream in(list);
-  for (std::string n; std::getline(in, n, ',');) numbers.push_back(std::stoi(n));
+  for (const auto& n : Fields(list, ',')) numbers.push_back(std::stoi(n));
   return numbers;
 }
 
@@ -231,10 +230,8 @@ class GuiSmokeTest : public test::MztChildTest {
 
   // The next message box: {caption, text, buttons}.
   std::vector<std::string> NextMessage() {
-    std::istringstream line(
-        NextLine([](const std::string& l) { return l.rfind("message\t", 0) == 0; }, seenMessages_));
-    std::vector<std::string> fields(4);
-    for (auto& field : fields) std::getline(line, field, '\t');
+    auto fields = Fields(NextLine([](const std::string& l) { return l.rfind("message\t", 0) == 0; }, seenMessages_));
+    fields.resize(4);
     return {fields.begin() + 1, fields.end()};
   }
 
