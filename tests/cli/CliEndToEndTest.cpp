@@ -241,9 +241,7 @@ TEST_P(CliRunTest, ExitStatusTextAndTheDeviceAfterwards) {
     EXPECT_TRUE(test::ReadFileBytes(path) == bytes) << path;
   }
   for (const auto& name : row.absent) EXPECT_FALSE(fs::exists(folder_ / name)) << name;
-  // No download, work folder or temporary file of the run stays in the data folder.
-  for (const auto& entry : fs::directory_iterator(folder_ / "home"))
-    EXPECT_EQ(entry.path().filename(), "POI.csv") << entry.path();
+  ExpectCleanDataFolder(false);  // no download, work folder or temporary file of the run
   if (row.leftovers) {
     EXPECT_FALSE(fs::exists(dead));
     EXPECT_FALSE(fs::exists(dead.parent_path() / ("work.run-" + dead.filename().string().substr(14))));
@@ -522,9 +520,7 @@ TEST_P(CliInterruptTest, StopsAndCleansUp) {
                     row.environment);
   EXPECT_EQ(run.status, row.status) << run.output;
   for (const auto& text : row.says) EXPECT_TRUE(Has(run, text)) << text << "\n" << run.output;
-  // No download, device file or temporary of this run is left in the data folder.
-  for (const auto& entry : fs::directory_iterator(folder_ / "home"))
-    EXPECT_EQ(entry.path().filename(), "POI.csv") << entry.path();
+  ExpectCleanDataFolder(false);  // no download, device file or temporary of this run
   if (row.step == InterruptRow::kElsewhere) {
     EXPECT_FALSE(Has(run, "Press Ctrl-C again")) << run.output;
     EXPECT_EQ(device_->Version().number, 3);
