@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
-#include <pty.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -242,6 +241,7 @@ TEST_P(CliRunTest, ExitStatusTextAndTheDeviceAfterwards) {
     EXPECT_TRUE(test::ReadFileBytes(path) == bytes) << path;
   }
   for (const auto& name : row.absent) EXPECT_FALSE(fs::exists(folder_ / name)) << name;
+  ExpectCleanDataFolder(false);  // no download, work folder or temporary file of the run
   if (row.leftovers) {
     EXPECT_FALSE(fs::exists(dead));
     EXPECT_FALSE(fs::exists(dead.parent_path() / ("work.run-" + dead.filename().string().substr(14))));
@@ -341,6 +341,9 @@ INSTANTIATE_TEST_SUITE_P(
                .csvLines = -1, .serverRequests = 2},
         CliRow{.name = "UpdateTypedYes", .args = kUpdate, .how = {.onTerminal = true, .typed = "y\n"},
                .says = {"請問是否更新? (y/n)"}, .versionAfter = 12, .csvLines = 4},
+        // The disk fills up during the download: nothing of it stays.
+        CliRow{.name = "DownloadIntoAFullDisk", .args = kUpdateYes, .status = 7, .says = {"File too large"},
+               .csvLines = 4, .serverRequests = 3, .diskFull = true},
         CliRow{.name = "UpdateWithoutTerminalAsksNothing", .args = kUpdate, .versionAfter = 12, .csvLines = 4},
         CliRow{.name = "NothingNewer", .args = kUpdate, .page = Page::kVersionCheck,
                .serverFault = {.body = "2"}, .says = {"網站無新的資料庫可供更新"}},
@@ -517,9 +520,7 @@ TEST_P(CliInterruptTest, StopsAndCleansUp) {
                     row.environment);
   EXPECT_EQ(run.status, row.status) << run.output;
   for (const auto& text : row.says) EXPECT_TRUE(Has(run, text)) << text << "\n" << run.output;
-  // No download, device file or temporary of this run is left in the data folder.
-  for (const auto& entry : fs::directory_iterator(folder_ / "home"))
-    EXPECT_EQ(entry.path().filename(), "POI.csv") << entry.path();
+  ExpectCleanDataFolder(false);  // no download, device file or temporary of this run
   if (row.step == InterruptRow::kElsewhere) {
     EXPECT_FALSE(Has(run, "Press Ctrl-C again")) << run.output;
     EXPECT_EQ(device_->Version().number, 3);

@@ -77,32 +77,26 @@ class SplitTest : public ::testing::Test {
 };
 
 // Header and record fields turn big-endian, the record ID's halves swapped in
-// place; index entries swap and their record offsets count from the first record.
+// place, index entries swap; without the swap bytes stay. Either way the
+// index's record offsets count from the first record.
 TEST_F(SplitTest, WritesTheThreeDeviceFilesNextToTheDatabaseInDeviceOrder) {
   test::WriteFileBytes(folder_ / "FF02.bin", std::string(5000, 'x'));  // an earlier split's
-  WriteDatabase(Database(1));
-  ASSERT_TRUE(SplitAll());
-  EXPECT_EQ(ff00_, folder_ / "FF00.bin");
-  EXPECT_EQ(ff01_, folder_ / "FF01.bin");
-  EXPECT_EQ(ff02_, folder_ / "FF02.bin");
-  EXPECT_EQ(FolderNames(), (std::set<std::string>{"ULDB.bin", "FF00.bin", "FF01.bin", "FF02.bin"}));
-  EXPECT_EQ(splitter_.GridA(), 2);
-  EXPECT_EQ(splitter_.GridB(), 3);
-
-  // The field tables cover every byte of the header and of a record.
-  EXPECT_EQ(Read(ff00_), GoldenHeader(true));
-  EXPECT_EQ(Read(ff01_), GridIndex(1, true, true));
-  EXPECT_EQ(Read(ff02_), Record(true));
-}
-
-TEST_F(SplitTest, WithoutSwapBytesStayButOffsetsAreStillRebased) {
   WriteDatabase(Database(2));
-  ASSERT_TRUE(SplitAll(false));
-  EXPECT_EQ(Read(ff00_), GoldenHeader(false));
-  EXPECT_EQ(Read(ff01_), GridIndex(2, false, true));
-  Bytes expected = Record(false);
-  Append(expected, Record(false));
-  EXPECT_EQ(Read(ff02_), expected);
+  for (bool swap : {true, false}) {
+    ASSERT_TRUE(SplitAll(swap));
+    EXPECT_EQ(ff00_, folder_ / "FF00.bin");
+    EXPECT_EQ(ff01_, folder_ / "FF01.bin");
+    EXPECT_EQ(ff02_, folder_ / "FF02.bin");
+    EXPECT_EQ(FolderNames(), (std::set<std::string>{"ULDB.bin", "FF00.bin", "FF01.bin", "FF02.bin"}));
+    EXPECT_EQ(splitter_.GridA(), 2);
+    EXPECT_EQ(splitter_.GridB(), 3);
+    // The field tables cover every byte of the header and of a record.
+    EXPECT_EQ(Read(ff00_), GoldenHeader(swap));
+    EXPECT_EQ(Read(ff01_), GridIndex(2, swap, true));
+    Bytes records = Record(swap);
+    Append(records, Record(swap));
+    EXPECT_EQ(Read(ff02_), records);
+  }
 }
 
 // The later steps go on reading the file the header step opened: one
@@ -196,8 +190,19 @@ INSTANTIATE_TEST_SUITE_P(
                       RejectedRow{"CellInsideARecord", SetEntry(1, 12, 181), "inside a 36-byte record"}),
     test::RowName());
 
-TEST_F(SplitTest, ADeviceFileThatCannotBeReplacedFailsWithTheSystemText) {
+// A device file that cannot be made, or cannot be replaced, fails with the
+// system's text for it and leaves no temporary file behind.
+TEST_F(SplitTest, AnUnwritableDeviceFileFailsWithTheSystemText) {
   WriteDatabase(Database(1));
+  DatabaseSplitter elsewhere(folder_ / "absent");
+  auto missing = elsewhere.SplitHeader(db_, true, ff00_);
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.Err().code, ErrorCode::kIo);
+  ASSERT_NE(missing.Err().systemCode, 0);
+  EXPECT_EQ(missing.Err().message, "creating " + (folder_ / "absent" / "FF00.bin").string() + ": " +
+                                       SystemErrorText(missing.Err().systemCode));
+  EXPECT_EQ(FolderNames(), std::set<std::string>{"ULDB.bin"});
+
   fs::create_directories(folder_ / "FF01.bin" / "in-the-way");
   ASSERT_TRUE(splitter_.SplitHeader(db_, true, ff00_));
   auto result = splitter_.SplitIndex(db_, true, ff01_);
@@ -207,20 +212,7 @@ TEST_F(SplitTest, ADeviceFileThatCannotBeReplacedFailsWithTheSystemText) {
   EXPECT_NE(result.Err().message.find("FF01.bin"), std::string::npos) << result.Err().message;
   EXPECT_NE(result.Err().message.find(SystemErrorText(result.Err().systemCode)), std::string::npos)
       << result.Err().message;
-  // No temporary file stays behind.
   EXPECT_EQ(FolderNames(), (std::set<std::string>{"ULDB.bin", "FF00.bin", "FF01.bin"}));
-}
-
-TEST_F(SplitTest, AMissingOutputFolderFailsWithTheSystemTextForTheFile) {
-  WriteDatabase(Database(1));
-  DatabaseSplitter splitter(folder_ / "absent");
-  auto result = splitter.SplitHeader(db_, true, ff00_);
-  ASSERT_FALSE(result);
-  EXPECT_EQ(result.Err().code, ErrorCode::kIo);
-  ASSERT_NE(result.Err().systemCode, 0);
-  EXPECT_EQ(result.Err().message, "creating " + (folder_ / "absent" / "FF00.bin").string() + ": " +
-                                      SystemErrorText(result.Err().systemCode));
-  EXPECT_EQ(FolderNames(), std::set<std::string>{"ULDB.bin"});
 }
 
 }  // namespace

@@ -18,7 +18,6 @@
 #include "page/UploadDBDlg.h"
 #include "devicelink/DevicePort.h"
 #include "devsim/SimulatedDevice.h"
-#include "platform/ProgramFolder.h"
 #include "platform/TextCodec.h"
 #include "support/RecordingSurface.h"
 #include "support/TempFolder.h"

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -14,7 +12,6 @@
 #include "page/OnlineUpdate.h"
 #include "page/ProgressDisplay.h"
 #include "page/UpdateServerPages.h"
-#include "platform/ProgramFolder.h"
 #include "platform/SystemError.h"
 #include "platform/TextCodec.h"
 #include "support/ParamName.h"
@@ -48,28 +45,6 @@ const std::string kFileCn = "/db/cn/cn.bin";
 
 std::string TaiwanFile() { return test::TestDatabaseBytes(2024, 1, 5, 12, kTaiwanSize); }
 std::string ChinaFile() { return test::TestDatabaseBytes(2024, 2, 1, 3, 2000); }
-
-// Writes that would make a file longer than `bytes` fail with EFBIG, as on a full disk.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    previous_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, previous_);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  rlimit saved_{};
-  void (*previous_)(int) = SIG_DFL;
-};
 
 class OnlineUpdateTest : public ::testing::Test {
  protected:
@@ -278,16 +253,6 @@ TEST_F(OnlineUpdateTest, UnwritableDatabaseFileIsAFileFailure) {
   fs::create_directories(data_ / "ULDB.bin.download" / "occupied");
   expectFileFailure(EEXIST);
   EXPECT_EQ(server_.Requests().back(), kAddressTw);
-
-  // The disk fills up during the download.
-  fs::remove_all(data_ / "ULDB.bin.download");
-  {
-    FileSizeLimit full(kTaiwanSize / 4);
-    expectFileFailure(EFBIG);
-  }
-  EXPECT_EQ(server_.Requests().back(), kFileTw);
-  EXPECT_FALSE(fs::exists(Database()));
-  EXPECT_FALSE(PartialLeft());
 }
 
 struct HugeRow {

@@ -13,7 +13,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <string>
 
 #include "platform/SerialPort.h"

@@ -4,7 +4,6 @@
 // of two devices on one data folder keep to their own files.
 
 #include <signal.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <iostream>

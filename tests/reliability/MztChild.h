@@ -3,9 +3,6 @@
 // server, its output watched as it grows so that a test acts on markers.
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>

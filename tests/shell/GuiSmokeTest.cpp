@@ -18,12 +18,8 @@
 #include <thread>
 #include <vector>
 
-#include "dbgen/SyntheticDatabase.h"
-#include "devsim/SimulatedDevice.h"
 #include "platform/CopyDataChannel.h"
-#include "support/TempFolder.h"
-#include "support/TestDatabase.h"
-#include "updserver/UpdateServer.h"
+#include "reliability/MztChild.h"
 
 namespace mzt {
 namespace {
@@ -112,45 +108,26 @@ std::string TaiwanLocaleFolder() {
   return built ? folder.Path().string() : std::string();
 }
 
-std::vector<std::string> Fields(const std::string& line) {
+std::vector<std::string> Fields(const std::string& line, char separator = '\t') {
   std::vector<std::string> fields;
   std::istringstream in(line);
-  for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
+  for (std::string field; std::getline(in, field, separator);) fields.push_back(field);
   return fields;
 }
 
 std::vector<int> Numbers(const std::string& list) {
   std::vector<int> numbers;
-  std::istringstream in(list);
-  for (std::string n; std::getline(in, n, ',');) numbers.push_back(std::stoi(n));
+  for (const auto& n : Fields(list, ',')) numbers.push_back(std::stoi(n));
   return numbers;
 }
 
-class GuiSmokeTest : public ::testing::Test {
+class GuiSmokeTest : public test::MztChildTest {
  protected:
   void SetUp() override {
+    test::MztChildTest::SetUp();
+    if (HasFatalFailure()) return;
     display_ = XServer::Display();
     ASSERT_FALSE(display_.empty()) << "Xvfb did not start (is the xvfb package installed?)";
-    fs::create_directories(folder_ / "home");
-    fs::create_directories(folder_ / "server" / "tw");
-    fs::create_directories(folder_ / "installed");
-    fs::path installed = folder_ / "installed" / "ULDB.bin";
-    ASSERT_TRUE(dbgen::SyntheticDatabase({2025, 1, 15, 3, 4, 4, 200, 7}).WriteTo(installed));
-    ASSERT_TRUE(test::SplitBeside(installed));
-    ASSERT_TRUE(dbgen::SyntheticDatabase({2026, 11, 30, 12, 4, 8, 700, 21})
-                    .WriteTo(folder_ / "server" / "tw" / "DB.bin"));
-
-    devsim::SimulatedDevice::Options options;
-    options.pois = devsim::GeneratePois(2);
-    options.databaseFolder = folder_ / "installed";
-    options.linkPath = folder_ / "port";
-    options.sysfsRoot = folder_ / "sys";
-    device_ = std::make_unique<devsim::SimulatedDevice>(options);
-    ASSERT_TRUE(device_->Start());
-    updserver::UpdateServerOptions serverOptions;
-    serverOptions.databaseFolder = folder_ / "server";
-    server_ = std::make_unique<updserver::UpdateServer>(serverOptions);
-    ASSERT_TRUE(server_->Start());
     test::WriteFileBytes(folder_ / "home" / "MZTConfig.ini",
                          "[Comm. Port]\nPortNumber=" + (folder_ / "port").string() + "\n");
     if (language_ != "C.UTF-8") {
@@ -167,8 +144,7 @@ class GuiSmokeTest : public ::testing::Test {
       WaitExit(pid_);
     }
     if (reader_.joinable()) reader_.join();
-    device_->Stop();
-    server_->Stop();
+    test::MztChildTest::TearDown();
   }
 
   std::vector<std::string> Environment() const {
@@ -254,10 +230,8 @@ class GuiSmokeTest : public ::testing::Test {
 
   // The next message box: {caption, text, buttons}.
   std::vector<std::string> NextMessage() {
-    std::istringstream line(
-        NextLine([](const std::string& l) { return l.rfind("message\t", 0) == 0; }, seenMessages_));
-    std::vector<std::string> fields(4);
-    for (auto& field : fields) std::getline(line, field, '\t');
+    auto fields = Fields(NextLine([](const std::string& l) { return l.rfind("message\t", 0) == 0; }, seenMessages_));
+    fields.resize(4);
     return {fields.begin() + 1, fields.end()};
   }
 
@@ -303,11 +277,8 @@ class GuiSmokeTest : public ::testing::Test {
     return all;
   }
 
-  TempFolder folder_;
   std::string display_;
   std::string language_ = "C.UTF-8";
-  std::unique_ptr<devsim::SimulatedDevice> device_;
-  std::unique_ptr<updserver::UpdateServer> server_;
   pid_t pid_ = -1;
   int toProgram_ = -1;
   std::thread reader_;
@@ -349,7 +320,7 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   EXPECT_EQ(Text(1148), "台灣");
   ASSERT_TRUE(WaitForIdle());
   EXPECT_EQ(Command("focus"), "focus\t1117");
-  EXPECT_EQ(device_->PoiCount(), 2u) << "the POIs were cleared without a Yes";
+  EXPECT_EQ(device_->PoiCount(), test::kPois) << "the POIs were cleared without a Yes";
   Screenshot("2-query");
   Command("tab 1");
   Screenshot("3-about");

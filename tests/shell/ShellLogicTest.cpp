@@ -11,7 +11,6 @@
 #include <functional>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 #include "shell/UiCallGate.h"
 #include "shell/WaitSweep.h"

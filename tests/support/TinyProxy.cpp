@@ -33,8 +33,7 @@ bool Accepts(int port) {
   return ok;
 }
 
-}  // namespace
-
+// A loopback port that was free a moment ago.
 int FreeLoopbackPort() {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address = Loopback(0);
@@ -46,6 +45,8 @@ int FreeLoopbackPort() {
   if (fd >= 0) ::close(fd);
   return port;
 }
+
+}  // namespace
 
 void ClearProxyEnvironment() {
   for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy",
@@ -115,8 +116,6 @@ TinyProxy::~TinyProxy() {
     ::waitpid(pid_, nullptr, 0);
   }
 }
-
-std::string TinyProxy::Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
 
 std::string TinyProxy::Log() const { return ReadFileBytes(folder_ / "tinyproxy.log"); }
 

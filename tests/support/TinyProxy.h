@@ -26,8 +26,6 @@ class TinyProxy {
   bool Running() const { return running_; }
   const std::string& Problem() const { return problem_; }
   int Port() const { return port_; }
-  // "http://127.0.0.1:PORT/", the usual form of a proxy setting.
-  std::string Url() const;
   std::string Log() const;
   // Waits until the log holds `text`, as it writes each request when it handles it.
   bool LogContains(const std::string& text, std::chrono::milliseconds timeout) const;
@@ -39,9 +37,6 @@ class TinyProxy {
   bool running_ = false;
   std::string problem_;
 };
-
-// A loopback port that was free a moment ago.
-int FreeLoopbackPort();
 
 // Unsets the proxy variables, so that requests go straight to loopback servers.
 void ClearProxyEnvironment();
