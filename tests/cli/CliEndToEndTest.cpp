@@ -367,6 +367,11 @@ INSTANTIATE_TEST_SUITE_P(
                .versionAfter = 12, .serverRequests = 0, .databases = {"資料 中文/新.bin"}},
         CliRow{.name = "UploadOfAnOlderDatabaseAsks", .args = {"upload", "@old.bin", "--port", "PORT"},
                .status = 5, .says = {"資料庫檔案的版本 202406010002 比裝置內的 202501150003 舊", "(y/n) n"}},
+        // A file table that cannot be read is no empty device: the version it
+        // reports stands, and the older database is still asked about.
+        CliRow{.name = "UnreadFileTableStillGuardsTheVersion", .args = {"upload", "@old.bin", "--port", "PORT"},
+               .fault = devsim::Fault{.effect = devsim::Fault::Effect::kDropReply, .command = 995, .times = 0},
+               .status = 5, .says = {"以裝置回報的資料庫版本 202501150003 為準", "比裝置內的 202501150003 舊"}},
         CliRow{.name = "UploadOfAnOlderDatabaseWithYes", .args = {"upload", "@old.bin", "--yes", "--port", "PORT"},
                .says = {"(y/n) y"}, .versionAfter = 2},
         CliRow{.name = "UploadOfAMissingFile", .args = {"upload", "@missing.bin", "--port", "PORT"},

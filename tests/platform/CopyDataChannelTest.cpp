@@ -194,8 +194,9 @@ TEST_F(CopyDataChannelTest, ALiveServerIsNotStolenNorHeldAndAMissingOneIsReporte
   ASSERT_TRUE(sent) << sent.Err().message;
   EXPECT_TRUE(sent.Value());
   trickle.join();
+  // No answer: the end of the stream, or a reset when bytes were still unread.
   char answer = 0;
-  EXPECT_EQ(::read(slow, &answer, 1), 0);
+  EXPECT_LE(::read(slow, &answer, 1), 0);
   ::close(slow);
   // While one request is handled, another is told that the program is busy.
   std::jthread holder([&] { (void)SendCopyData(path_, 1, Bytes("hold")); });
