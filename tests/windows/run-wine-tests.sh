@@ -66,6 +66,9 @@ echo "== Wine prefix (the first start takes a while)"
 started=$SECONDS
 wineboot --init >/dev/null 2>&1
 wineserver -w
+# One server for the whole run, instead of one that exits a few seconds
+# after each program and starts again with the next.
+wineserver -p
 echo "   ready after $((SECONDS - started)) s"
 
 echo "== Simulated device and update server"
