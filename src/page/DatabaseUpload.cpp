@@ -2,10 +2,8 @@
 // send the new files, then report; a failed transfer leads to the replug and
 // a new run of the update.
 
-#include <cstdio>
 #include <filesystem>
 #include <system_error>
-#include <tuple>
 
 #include "common/Timing.h"
 #include "page/ControlIds.h"
@@ -71,14 +69,10 @@ bool CUploadDBDlg::PrepareOfflineDatabase() {
   // Going back to an older database is allowed, but never by accident.
   auto layout = InspectDatabase(offlineDatabase_);
   const DatabaseVersion& held = state_.deviceVersion;
-  if (layout && std::tuple(layout.Value().year, layout.Value().month, layout.Value().day,
-                           int32_t{layout.Value().number}) <
-                    std::tuple(held.year, held.month, held.day, held.number)) {
-    char text[160];
-    std::snprintf(text, sizeof text, "資料庫檔案的版本 %d%02d%02d%04d 比裝置內的 %d%02d%02d%04d 舊,"
-                  "請問是否仍要更新?", layout.Value().year, layout.Value().month, layout.Value().day,
-                  layout.Value().number, held.year, held.month, held.day, held.number);
-    if (surface_.ShowMessage(Utf8ToWide(text), strings::kAppCaption, MessageButtons::kYesNo) !=
+  if (layout && VersionOf(layout.Value()) < held) {
+    std::wstring text = L"資料庫檔案的版本 " + DatabaseVersionText(VersionOf(layout.Value())) +
+                        L" 比裝置內的 " + DatabaseVersionText(held) + L" 舊,請問是否仍要更新?";
+    if (surface_.ShowMessage(text, strings::kAppCaption, MessageButtons::kYesNo) !=
         MessageAnswer::kYes) {
       Finish(FlowOutcome::kDeclined);
       return false;
@@ -251,7 +245,7 @@ void CUploadDBDlg::UploadWorker() {
   surface_.SetText(kStatusText, kUploadDone);
   if (auto installed = InspectDatabase(state_.databasePath)) {
     const DatabaseLayout& l = installed.Value();
-    surface_.SetText(kDbVersionText, DatabaseVersionText({l.year, l.month, l.day, int32_t{l.number}}));
+    surface_.SetText(kDbVersionText, DatabaseVersionText(VersionOf(l)));
   }
   // The download is the program's own; an offline database is the user's.
   if (offlineDatabase_.empty()) {

@@ -182,7 +182,6 @@ bool CUploadDBDlg::VersionDisplay(bool withRecords) {
 
 void CUploadDBDlg::UpdateWorkerBody() {
   surface_.OpenWaitDialog();
-  ForgetDeviceFileRecords();
   ReadFirmwareFlags();
   Pause(Delay::kAfterFirmwareFlags);
 

@@ -17,6 +17,10 @@ DeviceDatabase JudgeDeviceDatabase(std::span<const DeviceFileRecord, 3> records,
   return versionReported ? DeviceDatabase::kUnknown : DeviceDatabase::kNone;
 }
 
+DatabaseVersion VersionOf(const DatabaseLayout& layout) {
+  return {layout.year, layout.month, layout.day, int32_t{layout.number}};
+}
+
 std::wstring DatabaseVersionText(const DatabaseVersion& v) {
   wchar_t text[48];
   std::swprintf(text, 48, L"%d%02d%02d%04d", v.year, v.month, v.day, v.number);

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 
+#include "database/DatabaseLayout.h"
 #include "page/PageState.h"
 
 namespace mzt {
@@ -14,6 +15,9 @@ namespace mzt {
 // (identifier 0: not listed; location 0: listed but never finished).
 DeviceDatabase JudgeDeviceDatabase(std::span<const DeviceFileRecord, 3> records,
                                    bool versionReported);
+
+// The version a database file's header gives.
+DatabaseVersion VersionOf(const DatabaseLayout& layout);
 
 // The version as the user reads it: date and number, "202611300012".
 std::wstring DatabaseVersionText(const DatabaseVersion& version);

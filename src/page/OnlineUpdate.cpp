@@ -6,13 +6,13 @@
 #include <fstream>
 #include <iterator>
 #include <system_error>
-#include <tuple>
 #include <utility>
 
 #include "common/FieldReader.h"
 #include "common/Timing.h"
 #include "database/DatabaseLayout.h"
 #include "page/ControlIds.h"
+#include "page/DeviceDatabase.h"
 #include "page/ProgressDisplay.h"
 #include "page/UpdateServerPages.h"
 #include "platform/ProxySetting.h"
@@ -88,13 +88,6 @@ std::string UnansweredText(const std::string& page, int code, std::string_view b
   for (char& c : shown)
     if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) c = '.';
   return page + " answered something that is not an answer code: \"" + shown + "\"";
-}
-
-// The version as the user reads it: "%d%02d%02d%04d".
-std::wstring VersionText(int year, int month, int day, int number) {
-  wchar_t text[32];
-  std::swprintf(text, 32, L"%d%02d%02d%04d", year, month, day, number);
-  return text;
 }
 
 std::string ReadSmallFile(const fs::path& path) {
@@ -196,9 +189,7 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
 bool OnlineUpdate::UploadAgain() {
   if (!accepted_) return false;
   auto layout = InspectDatabase(state_.databasePath);
-  if (!layout || std::tuple(layout.Value().year, layout.Value().month, layout.Value().day,
-                            int32_t{layout.Value().number}) !=
-                     std::tuple(accepted_->year, accepted_->month, accepted_->day, accepted_->number))
+  if (!layout || VersionOf(layout.Value()) != *accepted_)
     return false;
   StartUpload();
   return true;
@@ -356,7 +347,7 @@ bool OnlineUpdate::AcceptDownload(const fs::path& file, const std::string& url) 
     return false;
   }
   const DatabaseLayout& got = layout.Value();
-  const std::wstring version = VersionText(got.year, got.month, got.day, got.number);
+  const std::wstring version = DatabaseVersionText(VersionOf(got));
   // The version the check announced, as the news of the newer database showed it.
   if (!state_.newDbDate.empty() || state_.newDbNumber != 0) {
     wchar_t number[16];
@@ -368,13 +359,12 @@ bool OnlineUpdate::AcceptDownload(const fs::path& file, const std::string& url) 
   }
   // Replacing one region's data by the other's may go to any version.
   const DatabaseVersion& held = state_.deviceVersion;
-  if (!replacingRegion_ && std::tuple(got.year, got.month, got.day, int32_t{got.number}) <=
-                               std::tuple(held.year, held.month, held.day, held.number)) {
+  if (!replacingRegion_ && VersionOf(got) <= held) {
     ShowError(L"下載的資料庫版本 " + version + L" 不比裝置內的 " +
-              VersionText(held.year, held.month, held.day, held.number) + L" 新");
+              DatabaseVersionText(held) + L" 新");
     return false;
   }
-  accepted_ = DatabaseVersion{got.year, got.month, got.day, int32_t{got.number}};
+  accepted_ = VersionOf(got);
   return true;
 }
 

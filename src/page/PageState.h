@@ -3,6 +3,7 @@
 // reported, what the server offers, and where the files are.
 
 #include <atomic>
+#include <compare>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -44,6 +45,9 @@ struct DatabaseVersion {
   uint8_t month = 1;
   uint8_t day = 1;
   int32_t number = 1;  // 2008-01-01 number 1 stands for "no database"
+
+  // Older before newer: date, then number.
+  auto operator<=>(const DatabaseVersion&) const = default;
 };
 
 struct DeviceFileRecord {
