@@ -1,7 +1,7 @@
 #include "common/Timing.h"
 
 #include <algorithm>
-#include <array>
+#include <iterator>
 #include <atomic>
 #include <cstdlib>
 #include <thread>
@@ -9,42 +9,57 @@
 namespace mzt {
 namespace {
 
-constexpr std::array<int, static_cast<size_t>(Delay::kCount)> kProduction = {
-    10,      // kWritePause
-    1000,    // kWriteDeadline
-    50,      // kReaderPoll
-    50,      // kReaderBackoff
-    5000,    // kReply108
-    2000,    // kReply109
-    1000,    // kReply113
-    2000,    // kReply114
-    1000,    // kReply995
-    2000,    // kReply996
-    500,     // kReply999Data
-    2000,    // kReply999Control
-    1000,    // kEnterUploadRetry
-    10,      // kChunkPause
-    1000,    // kResendPause
-    100,     // kEndTransferPause
-    1000,    // kConnectStart
-    1000,    // kUploadModeRetry
-    100,     // kAfterFirmwareFlags
-    200,     // kAfterVersionDisplay
-    50,      // kFileListingStep
-    100,     // kAfterHttpResponse
-    100,     // kBeforeFileUpload
-    100,     // kReplugClosePause
-    500,     // kReplugTick
-    1000,    // kReplugGonePause
-    500,     // kReplugPresentPause
-    100,     // kWaitDialogTick
-    120000,  // kUnattendedReplugPhase
-    30000,   // kHttpConnectTimeout
-    60000,   // kHttpLowSpeedTime
-    60000,   // kHttpAnswerDeadline
-    3600000, // kHttpDownloadDeadline
-    60000,   // kHttpRateGrace
+struct DelayRow {
+  Delay delay;
+  int milliseconds;
 };
+
+// Each row names its delay, so a missing or misplaced row fails the build
+// instead of reading as 0 ms.
+constexpr DelayRow kProduction[] = {
+    {Delay::kWritePause, 10},
+    {Delay::kWriteDeadline, 1000},
+    {Delay::kReaderPoll, 50},
+    {Delay::kReaderBackoff, 50},
+    {Delay::kReply108, 5000},
+    {Delay::kReply109, 2000},
+    {Delay::kReply113, 1000},
+    {Delay::kReply114, 2000},
+    {Delay::kReply995, 1000},
+    {Delay::kReply996, 2000},
+    {Delay::kReply999Data, 500},
+    {Delay::kReply999Control, 2000},
+    {Delay::kEnterUploadRetry, 1000},
+    {Delay::kChunkPause, 10},
+    {Delay::kResendPause, 1000},
+    {Delay::kEndTransferPause, 100},
+    {Delay::kConnectStart, 1000},
+    {Delay::kUploadModeRetry, 1000},
+    {Delay::kAfterFirmwareFlags, 100},
+    {Delay::kAfterVersionDisplay, 200},
+    {Delay::kFileListingStep, 50},
+    {Delay::kAfterHttpResponse, 100},
+    {Delay::kBeforeFileUpload, 100},
+    {Delay::kReplugClosePause, 100},
+    {Delay::kReplugTick, 500},
+    {Delay::kReplugGonePause, 1000},
+    {Delay::kReplugPresentPause, 500},
+    {Delay::kWaitDialogTick, 100},
+    {Delay::kUnattendedReplugPhase, 120000},
+    {Delay::kHttpConnectTimeout, 30000},
+    {Delay::kHttpLowSpeedTime, 60000},
+    {Delay::kHttpAnswerDeadline, 60000},
+    {Delay::kHttpDownloadDeadline, 3600000},
+    {Delay::kHttpRateGrace, 60000},
+};
+
+consteval bool EveryDelayInItsRow() {
+  if (std::size(kProduction) != static_cast<size_t>(Delay::kCount)) return false;
+  for (size_t i = 0; i < std::size(kProduction); ++i)
+    if (static_cast<size_t>(kProduction[i].delay) != i || kProduction[i].milliseconds <= 0) return false;
+  return true;
+}
+static_assert(EveryDelayInItsRow(), "kProduction needs one row per Delay, in the enum's order");
 
 std::atomic<double> g_scale{1.0};
 
@@ -62,7 +77,9 @@ std::chrono::milliseconds Scaled(double production, bool floored) {
 
 }  // namespace
 
-int ProductionMilliseconds(Delay delay) { return kProduction[static_cast<size_t>(delay)]; }
+int ProductionMilliseconds(Delay delay) {
+  return kProduction[static_cast<size_t>(delay)].milliseconds;
+}
 
 std::chrono::milliseconds Duration(Delay delay) {
   return Scaled(ProductionMilliseconds(delay), IsTimeout(delay));
