@@ -9,17 +9,29 @@
 #include <emmintrin.h>
 #endif
 
-#include "common/ByteSwap.h"
+#include "common/ByteOrder.h"
 
 namespace mzt {
 namespace {
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
+// Where each field starts in the file's 36 bytes.
+enum Offset : size_t {
+  kCameraLatitude = 0,
+  kCameraLongitude = 4,
+  kWarningLatitude = 8,
+  kWarningLongitude = 12,
+  kWarningHeading = 16,
+  kCameraHeading = 18,
+  kSpeedLimit = 20,
+  kRecordValue = 24,
+  kCameraId = 26,
+  kVoiceCode = 30,
+  kAngleCode = 32,
+  kWarningDistance = 34,
+};
+
 float LeFloat(const uint8_t* p) { return std::bit_cast<float>(Le32(p)); }
+void PutLeFloat(uint8_t* p, float value) { PutLe32(p, std::bit_cast<uint32_t>(value)); }
 
 }  // namespace
 
@@ -69,18 +81,36 @@ void CameraRecord::ConvertInPlace(uint8_t* p, size_t count) {
 
 void CameraRecord::Convert(std::span<const uint8_t, kSize> b, bool swap) {
   const uint8_t* p = b.data();
-  cameraPoint_ = {LeFloat(p + 0), LeFloat(p + 4)};
-  warningPoint_ = {LeFloat(p + 8), LeFloat(p + 12)};
-  warningHeading_ = Le16(p + 16);
-  cameraHeading_ = Le16(p + 18);
-  speedLimit_ = LeFloat(p + 20);
-  recordValue_ = Le16(p + 24);
-  cameraId_ = Le32(p + 26);
-  voiceCode_ = Le16(p + 30);
-  angleCode_ = Le16(p + 32);
-  warningDistance_ = Le16(p + 34);
+  cameraPoint_ = {LeFloat(p + kCameraLatitude), LeFloat(p + kCameraLongitude)};
+  warningPoint_ = {LeFloat(p + kWarningLatitude), LeFloat(p + kWarningLongitude)};
+  warningHeading_ = Le16(p + kWarningHeading);
+  cameraHeading_ = Le16(p + kCameraHeading);
+  speedLimit_ = LeFloat(p + kSpeedLimit);
+  recordValue_ = Le16(p + kRecordValue);
+  cameraId_ = Le32(p + kCameraId);
+  voiceCode_ = Le16(p + kVoiceCode);
+  angleCode_ = Le16(p + kAngleCode);
+  warningDistance_ = Le16(p + kWarningDistance);
   std::copy(b.begin(), b.end(), converted_.begin());
   if (swap) ConvertInPlace(converted_.data());
+}
+
+std::array<uint8_t, CameraRecord::kSize> CameraRecord::FileBytes() const {
+  std::array<uint8_t, kSize> bytes{};
+  uint8_t* p = bytes.data();
+  PutLeFloat(p + kCameraLatitude, cameraPoint_.latitude);
+  PutLeFloat(p + kCameraLongitude, cameraPoint_.longitude);
+  PutLeFloat(p + kWarningLatitude, warningPoint_.latitude);
+  PutLeFloat(p + kWarningLongitude, warningPoint_.longitude);
+  PutLe16(p + kWarningHeading, warningHeading_);
+  PutLe16(p + kCameraHeading, cameraHeading_);
+  PutLeFloat(p + kSpeedLimit, speedLimit_);
+  PutLe16(p + kRecordValue, recordValue_);
+  PutLe32(p + kCameraId, cameraId_);
+  PutLe16(p + kVoiceCode, voiceCode_);
+  PutLe16(p + kAngleCode, angleCode_);
+  PutLe16(p + kWarningDistance, warningDistance_);
+  return bytes;
 }
 
 }  // namespace mzt

@@ -24,6 +24,8 @@ class CameraRecord {
   // big-endian when `swap` is set (the camera ID's two 16-bit halves each
   // swapped in place), an unchanged copy otherwise.
   void Convert(std::span<const uint8_t, kSize> fileBytes, bool swap);
+  // The 36 file bytes of the fields, little-endian: Convert's inverse.
+  std::array<uint8_t, kSize> FileBytes() const;
   // Converts 36 little-endian file bytes into device bytes in place.
   static void ConvertInPlace(uint8_t* bytes);
   // The same for `count` records one after the other.

@@ -6,17 +6,13 @@
 #include <system_error>
 #include <vector>
 
+#include "common/ByteOrder.h"
 #include "common/CameraRecord.h"
 #include "platform/InputFile.h"
 
 namespace mzt {
 namespace {
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 Error FormatError(const std::filesystem::path& path, std::string reason) {
   return Error{ErrorCode::kFormat, std::move(reason)}.With(path.string());
@@ -44,8 +40,8 @@ Result<void> CheckRecordArea(InputFile& file, const DatabaseLayout& layout,
     if (auto read = file.ReadExact({piece.data(), count * kIndexEntrySize}); !read) return read;
     for (size_t i = 0; i < count; ++i, ++cell) {
       const uint8_t* entry = piece.data() + i * kIndexEntrySize;
-      const uint64_t records = Le32(entry + 8);
-      const uint64_t offset = Le32(entry + 12);
+      const uint64_t records = Le32(entry + index_field::kRecordCount.offset);
+      const uint64_t offset = Le32(entry + index_field::kRecordOffset.offset);
       const uint64_t cellEnd = offset + records * kRecord;
       auto refuse = [&](const std::string& why) {
         return FormatError(path, "grid cell " + std::to_string(cell) + " puts " +
@@ -94,12 +90,12 @@ Result<CheckedDatabase> OpenDatabase(const std::filesystem::path& databasePath) 
     return FormatError(databasePath, "not a speed-camera database (no \"%CDB\" header)");
 
   DatabaseLayout layout;
-  layout.year = Le16(&header[4]);
-  layout.month = header[6];
-  layout.day = header[7];
-  layout.number = Le16(&header[8]);
-  layout.gridA = Le16(&header[28]);
-  layout.gridB = Le16(&header[30]);
+  layout.year = Le16(&header[header_field::kYear.offset]);
+  layout.month = header[header_field::kMonth.offset];
+  layout.day = header[header_field::kDay.offset];
+  layout.number = Le16(&header[header_field::kNumber.offset]);
+  layout.gridA = Le16(&header[header_field::kGridA.offset]);
+  layout.gridB = Le16(&header[header_field::kGridB.offset]);
   layout.fileSize = size;
   layout.indexLength = IndexLength(layout.gridA, layout.gridB);
   if (size < layout.RecordsOffset())

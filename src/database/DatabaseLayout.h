@@ -4,6 +4,7 @@
 // 36-byte camera records, little-endian, without gaps.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -17,6 +18,28 @@ inline constexpr uint64_t kDatabaseHeaderSize = 44;
 inline constexpr uint64_t kIndexEntrySize = 16;
 inline constexpr uint64_t kIndexTrailerSize = 4;
 inline constexpr char kDatabaseMagic[4] = {'%', 'C', 'D', 'B'};
+
+// A field of the file: where it starts and how many bytes it takes.
+struct FileField {
+  size_t offset;
+  size_t width;
+};
+
+// The header's fields after the magic; multi-byte ones are little-endian.
+namespace header_field {
+inline constexpr FileField kYear{4, 2}, kMonth{6, 1}, kDay{7, 1}, kNumber{8, 2},
+    kLayoutRevision{10, 2}, kSouth{12, 4}, kWest{16, 4}, kNorth{20, 4}, kEast{24, 4},
+    kGridA{28, 2}, kGridB{30, 2}, kCellHeight{32, 4}, kCellWidth{36, 4}, kRecordCount{40, 4};
+inline constexpr FileField kAll[] = {kYear, kMonth, kDay, kNumber, kLayoutRevision, kSouth,
+                                     kWest, kNorth, kEast, kGridA, kGridB, kCellHeight,
+                                     kCellWidth, kRecordCount};
+}  // namespace header_field
+
+// An index entry: four 32-bit values; the record offset counts from the
+// start of the file.
+namespace index_field {
+inline constexpr FileField kRow{0, 4}, kColumn{4, 4}, kRecordCount{8, 4}, kRecordOffset{12, 4};
+}  // namespace index_field
 
 // Identifiers under which the device stores the database's three files.
 inline constexpr uint16_t kHeaderFileId = 0xFF00;

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/ByteSwap.h"
+#include "common/ByteOrder.h"
 #include "common/CameraRecord.h"
 #include "platform/AtomicFile.h"
 
@@ -23,24 +23,19 @@ void Swap32At(uint8_t* p) {
   std::swap(p[1], p[2]);
 }
 
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-void PutLe32(uint8_t* p, uint32_t value) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
-}
 
 void ConvertHeader(uint8_t* h) {
-  // 0..3 magic and 6, 7 month and day are single bytes.
-  for (size_t offset : {4, 8, 10, 28, 30}) Swap16At(h + offset);
-  for (size_t offset : {12, 16, 20, 24, 32, 36, 40}) Swap32At(h + offset);
+  for (FileField field : header_field::kAll) {
+    if (field.width == 2) Swap16At(h + field.offset);
+    if (field.width == 4) Swap32At(h + field.offset);
+  }
 }
 
 // `rebase` is 44 + L: the record offset then counts from the first record.
 // The subtraction is modulo 2^32, as the device's 32-bit field is.
 void ConvertIndexEntry(uint8_t* entry, uint32_t rebase, bool swap) {
-  PutLe32(entry + 12, Le32(entry + 12) - rebase);
+  uint8_t* recordOffset = entry + index_field::kRecordOffset.offset;
+  PutLe32(recordOffset, Le32(recordOffset) - rebase);
   if (!swap) return;
   for (size_t offset = 0; offset < kIndexEntrySize; offset += 4) Swap32At(entry + offset);
 }

@@ -7,6 +7,8 @@
 #include <numbers>
 #include <vector>
 
+#include "common/ByteOrder.h"
+#include "database/DatabaseLayout.h"
 #include "platform/AtomicFile.h"
 
 namespace mzt::dbgen {
@@ -36,46 +38,27 @@ class Mixer {
   uint64_t state_;
 };
 
-void PutLe16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void PutLe32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 void PutLeFloat(uint8_t* p, float v) { PutLe32(p, std::bit_cast<uint32_t>(v)); }
 
-void EncodeRecord(const CameraRecord& r, uint8_t* p) {
-  PutLeFloat(p + 0, r.CameraPoint().latitude);
-  PutLeFloat(p + 4, r.CameraPoint().longitude);
-  PutLeFloat(p + 8, r.WarningPoint().latitude);
-  PutLeFloat(p + 12, r.WarningPoint().longitude);
-  PutLe16(p + 16, r.WarningHeading());
-  PutLe16(p + 18, r.CameraHeading());
-  PutLeFloat(p + 20, r.SpeedLimit());
-  PutLe16(p + 24, r.RecordValue());
-  PutLe32(p + 26, r.CameraId());
-  PutLe16(p + 30, r.VoiceCode());
-  PutLe16(p + 32, r.AngleCode());
-  PutLe16(p + 34, r.WarningDistance());
-}
 
-std::array<uint8_t, 44> EncodeHeader(const HeaderValues& h) {
-  std::array<uint8_t, 44> b{'%', 'C', 'D', 'B'};
-  PutLe16(&b[4], h.year);
-  b[6] = h.month;
-  b[7] = h.day;
-  PutLe16(&b[8], h.number);
-  PutLe16(&b[10], h.layoutRevision);
-  PutLeFloat(&b[12], h.south);
-  PutLeFloat(&b[16], h.west);
-  PutLeFloat(&b[20], h.north);
-  PutLeFloat(&b[24], h.east);
-  PutLe16(&b[28], h.gridA);
-  PutLe16(&b[30], h.gridB);
-  PutLeFloat(&b[32], h.cellHeight);
-  PutLeFloat(&b[36], h.cellWidth);
-  PutLe32(&b[40], h.recordCount);
+std::array<uint8_t, kDatabaseHeaderSize> EncodeHeader(const HeaderValues& h) {
+  namespace f = header_field;
+  std::array<uint8_t, kDatabaseHeaderSize> b{};
+  std::copy(std::begin(kDatabaseMagic), std::end(kDatabaseMagic), b.begin());
+  PutLe16(&b[f::kYear.offset], h.year);
+  b[f::kMonth.offset] = h.month;
+  b[f::kDay.offset] = h.day;
+  PutLe16(&b[f::kNumber.offset], h.number);
+  PutLe16(&b[f::kLayoutRevision.offset], h.layoutRevision);
+  PutLeFloat(&b[f::kSouth.offset], h.south);
+  PutLeFloat(&b[f::kWest.offset], h.west);
+  PutLeFloat(&b[f::kNorth.offset], h.north);
+  PutLeFloat(&b[f::kEast.offset], h.east);
+  PutLe16(&b[f::kGridA.offset], h.gridA);
+  PutLe16(&b[f::kGridB.offset], h.gridB);
+  PutLeFloat(&b[f::kCellHeight.offset], h.cellHeight);
+  PutLeFloat(&b[f::kCellWidth.offset], h.cellWidth);
+  PutLe32(&b[f::kRecordCount.offset], h.recordCount);
   return b;
 }
 
@@ -177,21 +160,21 @@ Result<void> SyntheticDatabase::WriteTo(const std::filesystem::path& path) const
   };
   for (uint64_t cell = 0; cell < CellCount(); ++cell) {
     IndexEntry e = Entry(cell);
+    namespace f = index_field;
     size_t at = buffer.size();
-    buffer.resize(at + 16);
-    PutLe32(&buffer[at], e.row);
-    PutLe32(&buffer[at + 4], e.column);
-    PutLe32(&buffer[at + 8], e.recordCount);
-    PutLe32(&buffer[at + 12], e.recordOffset);
+    buffer.resize(at + kIndexEntrySize);
+    PutLe32(&buffer[at + f::kRow.offset], e.row);
+    PutLe32(&buffer[at + f::kColumn.offset], e.column);
+    PutLe32(&buffer[at + f::kRecordCount.offset], e.recordCount);
+    PutLe32(&buffer[at + f::kRecordOffset.offset], e.recordOffset);
     if (auto flushed = flushIfFull(false); !flushed) return flushed;
   }
   size_t at = buffer.size();
   buffer.resize(at + 4);
   PutLe32(&buffer[at], TrailingValue());
   for (uint64_t i = 0; i < options_.records; ++i) {
-    at = buffer.size();
-    buffer.resize(at + CameraRecord::kSize);
-    EncodeRecord(Record(i), &buffer[at]);
+    auto record = Record(i).FileBytes();
+    buffer.insert(buffer.end(), record.begin(), record.end());
     if (auto flushed = flushIfFull(false); !flushed) return flushed;
   }
   if (auto flushed = flushIfFull(true); !flushed) return flushed;

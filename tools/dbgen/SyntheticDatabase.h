@@ -9,6 +9,7 @@
 
 #include "common/CameraRecord.h"
 #include "common/Result.h"
+#include "database/DatabaseLayout.h"
 
 namespace mzt::dbgen {
 
@@ -50,8 +51,8 @@ class SyntheticDatabase {
   const DatabaseOptions& Options() const { return options_; }
   HeaderValues Header() const;
   uint64_t CellCount() const { return uint64_t{options_.gridA} * options_.gridB; }
-  uint64_t IndexLength() const { return CellCount() * 16 + 4; }
-  uint64_t RecordsOffset() const { return 44 + IndexLength(); }
+  uint64_t IndexLength() const { return mzt::IndexLength(options_.gridA, options_.gridB); }
+  uint64_t RecordsOffset() const { return kDatabaseHeaderSize + IndexLength(); }
   uint64_t FileSize() const { return RecordsOffset() + options_.records * CameraRecord::kSize; }
 
   IndexEntry Entry(uint64_t cell) const;  // cell = row * gridA + column

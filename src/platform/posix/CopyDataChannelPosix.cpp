@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/ByteOrder.h"
 #include "platform/CopyDataChannel.h"
 #include "common/Timing.h"
 #include "platform/SystemError.h"
@@ -159,11 +160,6 @@ void SendAnswer(int connection, uint8_t answer) {
   (void)::send(connection, &answer, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
 // A client whose request is still arriving.
 struct Client {
   int fd;
@@ -198,10 +194,6 @@ Reading ReadArrived(Client& client) {
 Error BusyProgram(const fs::path& path, const std::string& why) {
   return Error{ErrorCode::kBusy,
                "the desktop program at " + path.string() + " is busy (" + why + "); try again"};
-}
-
-void PutLe32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 }  // namespace
