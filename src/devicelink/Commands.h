@@ -7,4 +7,4 @@
 #include "devicelink/Cmd995.h"
 #include "devicelink/Cmd996.h"
 #include "devicelink/Cmd999.h"
-#include "deviceinfo/Cmd108.h"
+#include "devicelink/Cmd108.h"

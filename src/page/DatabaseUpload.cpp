@@ -136,7 +136,9 @@ bool CUploadDBDlg::DeleteDeviceDatabase() {
   for (int i = 2; i >= 0; --i) {
     const DeviceFileRecord& record = state_.records[i];
     if (record.identifier == 0) continue;
-    int location = record.location == 0 ? 44 : record.location;
+    // A file listed without a location is deleted with the header's size as
+    // its location value.
+    int location = record.location == 0 ? static_cast<int>(kDatabaseHeaderSize) : record.location;
     if (!sheet_.DeleteDeviceFile(record.identifier, location)) return false;
   }
   ForgetDeviceFileRecords();
@@ -218,7 +220,7 @@ void CUploadDBDlg::UploadWorker() {
 
   surface_.SetText(kStatusText, L"FF01.bin 上傳中, 請等待");
   Pause(Delay::kBeforeFileUpload);
-  bool sent = state_.firmware.regionCapable ? sheet_.SendFileById(0xFF01, state_.ff01Path)
+  bool sent = state_.firmware.regionCapable ? sheet_.SendFileById(kIndexFileId, state_.ff01Path)
                                             : sheet_.SendFile(state_.ff01Path);
   if (!sent) return TransferFailed(kUploadFailed);
 

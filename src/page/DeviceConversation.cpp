@@ -6,6 +6,7 @@
 #include "common/FieldReader.h"
 #include "common/Timing.h"
 #include "database/DatabaseLayout.h"
+#include "devicelink/Cmd108.h"
 #include "page/ControlIds.h"
 #include "page/DeviceDatabase.h"
 #include "page/MztUtilitySheet.h"
@@ -90,7 +91,7 @@ void CUploadDBDlg::ReadFirmwareFlags() {
   flags.block8192 = true;
   flags.exact1003 = false;
   sheet_.SetExactMode(false);
-  if (!sheet_.QueryDeviceInfo(1)) return;
+  if (!sheet_.QueryDeviceInfo(Cmd108::kFirmwareVersion)) return;
   std::string version = sheet_.GetVersionText();
   surface_.SetText(kFwVersionText, AnsiToWide(version));
   if (version == "1.0.0.3") {
@@ -107,7 +108,7 @@ void CUploadDBDlg::ReadFirmwareFlags() {
 
 bool CUploadDBDlg::RegionQueryStep() {
   if (!state_.firmware.regionQuery) return true;
-  return sheet_.QueryDeviceInfo(7);
+  return sheet_.QueryDeviceInfo(Cmd108::kRegion);
 }
 
 std::string CUploadDBDlg::AskedRegionCode() {
@@ -146,7 +147,7 @@ void CUploadDBDlg::ListDeviceFiles() {
 }
 
 bool CUploadDBDlg::VersionDisplay(bool withRecords) {
-  if (!sheet_.QueryDeviceInfo(4) || !RegionQueryStep()) {
+  if (!sheet_.QueryDeviceInfo(Cmd108::kDatabaseVersion) || !RegionQueryStep()) {
     surface_.CloseWaitDialog();
     sheet_.SetPagesEnabled(true);
     Message(L"DB版本查詢失敗,請重試!!", strings::kErrorCaption);
@@ -199,7 +200,7 @@ void CUploadDBDlg::UpdateWorkerBody() {
     surface_.Enable(kClearPoiButton, true);
   }
 
-  if (!sheet_.QueryDeviceInfo(2)) {
+  if (!sheet_.QueryDeviceInfo(Cmd108::kDeviceId)) {
     surface_.CloseWaitDialog();
     sheet_.SetPagesEnabled(true);
     Message(L"裝置識別碼查詢失敗,請重試!!", strings::kErrorCaption);

@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "common/CameraRecord.h"
+#include "devicelink/Cmd108.h"
 #include "page/ControlIds.h"
 #include "page/MztUtilitySheet.h"
 #include "page/PoiExport.h"
@@ -53,7 +54,7 @@ PoiBackup CUploadDBDlg::ExportPois() {
 
 void CUploadDBDlg::CountPois() {
   // A refused count (the device does not tell 100 or more) is no count of 0.
-  bool counted = sheet_.QueryDeviceInfo(3);
+  bool counted = sheet_.QueryDeviceInfo(Cmd108::kPoiCount);
   state_.poiCount = counted ? sheet_.GetPoiCount() : 0;
   state_.poiBackup = PoiBackup{.held = counted ? state_.poiCount : -1};
 }

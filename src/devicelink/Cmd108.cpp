@@ -1,4 +1,4 @@
-#include "deviceinfo/Cmd108.h"
+#include "devicelink/Cmd108.h"
 
 #include <string>
 
@@ -15,7 +15,7 @@ std::string Cut(std::string text, size_t length) {
 }  // namespace
 
 bool Cmd108::SetSelector(int selector) {
-  if (selector < 0 || selector > 7) return false;
+  if (selector < 0 || selector > kRegion) return false;
   selector_ = selector;
   Build();
   return true;
@@ -30,25 +30,25 @@ bool Cmd108::ParseReply(std::span<const uint8_t> sentence) {
   // A late reply to another query must not end this one's wait.
   if (selector != selector_) return false;
   switch (selector) {
-    case 1: {
+    case kFirmwareVersion: {
       std::string text = Cut(fields.Text(), kMaxText);
       std::lock_guard lock(mutex_);
       version_ = std::move(text);
       break;
     }
-    case 2: {
+    case kDeviceId: {
       std::string text = Cut(fields.Text(), kMaxText);
       std::lock_guard lock(mutex_);
       deviceId_ = std::move(text);
       break;
     }
-    case 3:
+    case kPoiCount:
       if (!DecodeParameters(fields)) return false;
       break;
-    case 4:
+    case kDatabaseVersion:
       DecodeDatabaseVersion(fields);
       break;
-    case 7: {
+    case kRegion: {
       std::string field = fields.Text();
       // The device sends the two characters reversed: "WT" is "TW".
       std::string region = field.size() >= 2 ? std::string{field[1], field[0]} : std::string();

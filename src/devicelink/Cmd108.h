@@ -1,6 +1,5 @@
 #pragma once
-// The device-information query and the results it keeps per selector:
-// 1 firmware version, 2 device ID, 3 POI count, 4 database version, 7 region.
+// The device-information query and the results it keeps per selector.
 
 #include <atomic>
 #include <cstdint>
@@ -22,6 +21,15 @@ class Cmd108 : public CMZTCmd {
  public:
   static constexpr size_t kMaxText = 19;  // version and device ID texts
   static constexpr int kMaxPoiCount = 99;
+
+  // What a query asks for; the device has no selectors 5 and 6.
+  enum Selector : int {
+    kFirmwareVersion = 1,
+    kDeviceId = 2,
+    kPoiCount = 3,
+    kDatabaseVersion = 4,
+    kRegion = 7,
+  };
 
   Cmd108() : CMZTCmd(108) {}
 
