@@ -1,12 +1,11 @@
 #include "devicelink/Nmea.h"
 
-#include <algorithm>
 #include <string_view>
-#include <vector>
 
 #include "common/FieldReader.h"
 #include "devicelink/Checksum.h"
 #include "devicelink/MztCmd.h"
+#include "devicelink/SentenceFramer.h"
 
 namespace mzt {
 
@@ -26,36 +25,22 @@ void CNMEA::SetNotification(Notification notification) {
 }
 
 int CNMEA::ProcessBlock(std::span<const uint8_t> block) {
-  static constexpr uint8_t kMarker[] = {'$', 'L', 'O', 'G'};
-  std::vector<uint8_t> sentence;
-  // The port hands over one short reply at a time: reserve no more than the block holds.
-  sentence.reserve(std::min(kMaxSentence, block.size()));
-  bool inSentence = false;
-  size_t dispatched = 0;
-  size_t i = 0;
-  while (i < block.size()) {
-    if (!inSentence) {
-      auto found = std::search(block.begin() + static_cast<std::ptrdiff_t>(i), block.end(),
-                               std::begin(kMarker), std::end(kMarker));
-      if (found == block.end()) break;
-      sentence.assign(1, '$');
-      inSentence = true;
-      i = static_cast<size_t>(found - block.begin()) + 1;
-      continue;
+  // Each block is framed on its own: the port's framer hands over whole
+  // sentences, and a block's leftovers are not kept for the next one.
+  SentenceFramer framer;
+  int dispatched = 0;
+  bool rejected = false;
+  framer.Feed(block, [&](std::span<const uint8_t> framed) {
+    if (rejected) return;
+    auto sentence = framed.first(framed.size() - 2);  // without CR LF
+    if (!HasValidChecksum(sentence)) {
+      rejected = true;  // the rest of the block is dropped
+      return;
     }
-    uint8_t byte = block[i++];
-    if (byte == '\r' && EndsWithChecksumSuffix(sentence)) {
-      if (!HasValidChecksum(sentence)) break;  // the rest of the block is dropped
-      Dispatch(sentence);
-      ++dispatched;
-      sentence.clear();
-      inSentence = false;
-      if (i < block.size() && block[i] == '\n') ++i;
-      continue;
-    }
-    if (sentence.size() < kMaxSentence) sentence.push_back(byte);
-  }
-  return static_cast<int>(dispatched);
+    Dispatch(sentence);
+    ++dispatched;
+  });
+  return dispatched;
 }
 
 int CNMEA::CommandNumber(std::span<const uint8_t> sentence) {

@@ -16,8 +16,6 @@ class CMZTCmd;
 
 class CNMEA : public CProtocol {
  public:
-  static constexpr size_t kMaxSentence = 4196;
-
   // Called on the reader thread after every accepted reply, routed or not.
   using Notification = std::function<void(int commandNumber)>;
 
@@ -25,9 +23,9 @@ class CNMEA : public CProtocol {
   void Attach(CMZTCmd& command);
   void SetNotification(Notification notification);
 
-  // Checks and dispatches every reply sentence in the block. A carriage
-  // return ends a sentence only after '*' and two hexadecimal digits; a
-  // sentence that fails its check drops the rest of the block.
+  // Checks and dispatches every reply sentence in the block, framed as
+  // SentenceFramer frames the stream; a sentence that fails its check drops
+  // the rest of the block.
   int ProcessBlock(std::span<const uint8_t> block) override;
 
   // The command number of a checked sentence: the digits after "LOG" in its
