@@ -306,7 +306,7 @@ command icon
 check "the program's icon on the replug dialog too" $'icon\t2' "$line"
 command close
 check "close refused while the replug dialog waits" $'close\tvetoed' "$line"
-next_message
+next_message || true
 check "the refusal says why" $'MZT Utility\t更新進行中, 請等待完成後再關閉\tok' "$line"
 command "answer ok"
 shot 8-unplug
