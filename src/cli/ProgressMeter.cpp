@@ -32,6 +32,12 @@ int ProgressMeter::Percent() const {
 }
 
 std::string ProgressMeter::Render(int width, bool bytes) const {
+  double seconds = std::chrono::duration<double>(last_ - start_).count();
+  if (bytes && total_ <= 0) {
+    std::string line = Amount(static_cast<double>(done_)) + " received";
+    if (seconds > 0.2 && done_ > 0) line += "  " + Amount(static_cast<double>(done_) / seconds) + "/s";
+    return line;
+  }
   int filled = Percent() * width / 100;
   std::string line = "[" + std::string(static_cast<size_t>(filled), '#') +
                      std::string(static_cast<size_t>(width - filled), '-') + "]";
@@ -40,7 +46,6 @@ std::string ProgressMeter::Render(int width, bool bytes) const {
   line += percent;
   if (!bytes) return line;
   line += "  " + Amount(static_cast<double>(done_)) + " / " + Amount(static_cast<double>(total_));
-  double seconds = std::chrono::duration<double>(last_ - start_).count();
   if (seconds > 0.2 && done_ > 0) {
     double rate = static_cast<double>(done_) / seconds;
     line += "  " + Amount(rate) + "/s";

@@ -20,7 +20,8 @@ class ProgressMeter {
   int Percent() const;
 
   // "[#####-----]  50%  512.0 KB / 1024.0 KB  100.0 KB/s  00:05 left"; the
-  // amounts, rate and time left only when the meter counts bytes.
+  // amounts, rate and time left only when the meter counts bytes. Bytes
+  // without a total (no Content-Length): "3.7 KB received  1.2 KB/s".
   std::string Render(int width = 30, bool bytes = true) const;
 
  private:

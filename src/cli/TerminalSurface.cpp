@@ -1,5 +1,7 @@
 #include "cli/TerminalSurface.h"
 
+#include <algorithm>
+
 #include "cli/JsonText.h"
 #include "common/Timing.h"
 #include "page/ControlIds.h"
@@ -94,11 +96,7 @@ void TerminalSurface::SetProgressRange(int id, int low, int high) {
   int64_t total = static_cast<int64_t>(high) - low;
   // The POI export counts in percent on 0..100; downloads and uploads in bytes.
   countsBytes_ = !(low == 0 && high == 100);
-  if (total != meter_.Total()) {
-    EndProgressLineLocked();
-    meter_.Start(total, ProgressMeter::Clock::now());
-    lastPrintedPercent_ = -1;
-  }
+  if (total != meter_.Total()) NewMeasurementLocked(total);
 }
 
 void TerminalSurface::SetProgressPosition(int id, int position) {
@@ -106,26 +104,41 @@ void TerminalSurface::SetProgressPosition(int id, int position) {
   std::lock_guard lock(mutex_);
   if (position < meter_.Done() || position == 0) {
     // A reset, or the next file: a new measurement, nothing to show yet.
-    EndProgressLineLocked();
-    meter_.Start(meter_.Total(), ProgressMeter::Clock::now());
-    lastPrintedPercent_ = -1;
+    NewMeasurementLocked(meter_.Total());
     if (position == 0) return;
   }
-  if (position == meter_.Done() && lastPrintedPercent_ >= 0) return;  // nothing new
+  if (position == meter_.Done() && lastPrinted_ >= 0) return;  // nothing new
   meter_.Update(position, ProgressMeter::Clock::now());
   DrawProgressLocked();
 }
 
+void TerminalSurface::NewMeasurementLocked(int64_t total) {
+  // Plain lines of an amount without a total end on the whole amount.
+  if (!options_.interactiveOutput && Unsized() && meter_.Done() > std::max<int64_t>(lastPrinted_, 0)) {
+    lastPrinted_ = meter_.Done();
+    std::fprintf(options_.out, "%s\n", meter_.Render(30, true).c_str());
+  }
+  EndProgressLineLocked();
+  meter_.Start(total, ProgressMeter::Clock::now());
+  lastPrinted_ = -1;
+}
+
 void TerminalSurface::DrawProgressLocked() {
-  if (meter_.Total() <= 0) return;
+  if (meter_.Total() <= 0 && !Unsized()) return;
   if (options_.interactiveOutput) {
     std::fprintf(options_.out, "\r%s\x1b[K", meter_.Render(30, countsBytes_).c_str());
     progressLineOpen_ = true;
   } else {
-    // Plain lines: one per tenth.
-    int step = meter_.Percent() / 10 * 10;
-    if (step == lastPrintedPercent_) return;
-    lastPrintedPercent_ = step;
+    // Plain lines: one per tenth, or without a total each time the amount
+    // has doubled.
+    if (Unsized()) {
+      if (lastPrinted_ > 0 && meter_.Done() < 2 * lastPrinted_) return;
+      lastPrinted_ = meter_.Done();
+    } else {
+      int step = meter_.Percent() / 10 * 10;
+      if (step == lastPrinted_) return;
+      lastPrinted_ = step;
+    }
     std::fprintf(options_.out, "%s\n", meter_.Render(30, countsBytes_).c_str());
   }
   std::fflush(options_.out);

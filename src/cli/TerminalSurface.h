@@ -68,6 +68,10 @@ class TerminalSurface : public IControlSurface {
   void PrintLocked(const std::string& line);
   void EndProgressLineLocked();
   void DrawProgressLocked();
+  // Ends the progress of one transfer (its last plain line) and starts the next.
+  void NewMeasurementLocked(int64_t total);
+  // Bytes of a download without a Content-Length.
+  bool Unsized() const { return countsBytes_ && meter_.Total() <= 0; }
 
   Options options_;
   std::mutex mutex_;
@@ -77,7 +81,8 @@ class TerminalSurface : public IControlSurface {
   std::wstring waitCaption_;
   ProgressMeter meter_;
   bool progressLineOpen_ = false;
-  int lastPrintedPercent_ = -1;
+  // The last plain line's tenth, or its amount when there is no total.
+  int64_t lastPrinted_ = -1;
   bool countsBytes_ = false;
   std::atomic<bool> replugAbandoned_{false};
   std::atomic<bool> inReplugPrompt_{false};

@@ -47,5 +47,9 @@ inline constexpr const wchar_t* kAppCaption = L"MZT Utility";
 inline constexpr const wchar_t* kErrorCaption = L"錯誤";
 inline constexpr const wchar_t* kTaiwan = L"台灣";
 inline constexpr const wchar_t* kChina = L"中國";
+// Why the window does not close while a flow runs.
+inline constexpr const wchar_t* kCloseRefused = L"更新進行中, 請等待完成後再關閉";
+// The About tab's caption of the folders that hold the program's files.
+inline constexpr const wchar_t* kFoldersLabel = L"程式檔案資料夾 (POI.csv、MZTConfig.ini):";
 
 }  // namespace mzt::strings

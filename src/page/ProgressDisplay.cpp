@@ -11,7 +11,13 @@ namespace mzt {
 
 std::wstring ProgressText(uint64_t done, uint64_t total) {
   char text[96];
-  if (total >= 1024) {
+  if (total == 0) {
+    // No Content-Length: the bytes received, as no total is known.
+    if (done >= 1024)
+      std::snprintf(text, sizeof text, "%.1f KB", static_cast<double>(done) / 1024.0);
+    else
+      std::snprintf(text, sizeof text, "%.1f Bytes", static_cast<double>(done));
+  } else if (total >= 1024) {
     std::snprintf(text, sizeof text, "%.1f KB / %.1f KB", static_cast<double>(done) / 1024.0,
                   static_cast<double>(total) / 1024.0);
   } else {

@@ -5,6 +5,7 @@
 #include <wx/textctrl.h>
 
 #include "common/ModuleVersion.h"
+#include "page/ControlIds.h"
 #include "platform/ProgramFolder.h"
 
 namespace mzt {
@@ -20,7 +21,7 @@ AboutPage::AboutPage(wxWindow* parent) : wxPanel(parent, wxID_ANY) {
                    wxST_NO_AUTORESIZE);
   new wxStaticText(this, wxID_ANY, L"Copyright (C) 2026 MZT Utility", at(19, 30), size(162, 8),
                    wxST_NO_AUTORESIZE);
-  new wxStaticText(this, wxID_ANY, L"程式檔案資料夾 (POI.csv、MZTConfig.ini):", at(19, 52),
+  new wxStaticText(this, wxID_ANY, strings::kFoldersLabel, at(19, 52),
                    size(240, 8), wxST_NO_AUTORESIZE);
   wxString folders = DataFolder().wstring();
   if (ConfigFolder() != DataFolder()) folders += L"\n" + ConfigFolder().wstring();

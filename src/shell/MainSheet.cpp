@@ -70,7 +70,7 @@ void MainSheet::OnClose(wxCloseEvent& event) {
     if (!closeRefusalShown_) {
       closeRefusalShown_ = true;
       CallAfter([this] {
-        surface_->ShowMessage(L"更新進行中, 請等待完成後再關閉", strings::kAppCaption, MessageButtons::kOk);
+        surface_->ShowMessage(strings::kCloseRefused, strings::kAppCaption, MessageButtons::kOk);
         closeRefusalShown_ = false;
       });
     }

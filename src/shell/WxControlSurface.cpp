@@ -176,7 +176,7 @@ std::wstring WxControlSurface::ListItem(int id, int index) {
 // A gauge runs from 0; a range low above 0 is shifted away.
 void WxControlSurface::SetProgressRange(int id, int low, int high) {
   gate_.Call([&] {
-    if (auto* bar = wxDynamicCast(Control(id), wxGauge)) bar->SetRange(std::max(1, high - low));
+    if (auto* bar = wxDynamicCast(Control(id), wxGauge)) bar->SetRange(std::max(0, high - low));  // empty: no total
   });
 }
 

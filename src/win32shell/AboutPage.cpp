@@ -1,6 +1,8 @@
 #include "win32shell/AboutPage.h"
 
 #include "common/ModuleVersion.h"
+#include "page/ControlIds.h"
+#include "platform/ProgramFolder.h"
 #include "platform/TextCodec.h"
 #include "win32shell/ResourceIds.h"
 
@@ -9,6 +11,10 @@ namespace mzt {
 INT_PTR CALLBACK AboutPageProc(HWND page, UINT message, WPARAM, LPARAM) {
   if (message != WM_INITDIALOG) return FALSE;
   SetDlgItemTextW(page, IDC_VERSION_TEXT, Utf8ToWide(ProgramTitle()).c_str());
+  SetDlgItemTextW(page, IDC_FOLDERS_LABEL, strings::kFoldersLabel);
+  std::wstring folders = DataFolder().wstring();
+  if (ConfigFolder() != DataFolder()) folders += L"\r\n" + ConfigFolder().wstring();
+  SetDlgItemTextW(page, IDC_FOLDERS, folders.c_str());
   return TRUE;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// The About page (template 100): the program's name and version.
+// The About page (template 100): the program's name and version, and the
+// folders that hold its files and settings.
 
 #include <windows.h>
 

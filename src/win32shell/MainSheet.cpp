@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "devicelink/DevicePort.h"
+#include "page/ControlIds.h"
 #include "page/UploadDBDlg.h"
 #include "platform/CopyDataChannel.h"
 #include "win32shell/AboutPage.h"
+#include "win32shell/ProgramIcon.h"
 #include "win32shell/ResourceIds.h"
 #include "win32shell/SpeedCameraPage.h"
 #include "win32shell/TestHook.h"
@@ -26,9 +28,7 @@ MainSheet* gRunning = nullptr;
 
 }  // namespace
 
-MainSheet::MainSheet(std::wstring title)
-    : title_(std::move(title)),
-      icon_(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))) {}
+MainSheet::MainSheet(std::wstring title) : title_(std::move(title)) {}
 
 MainSheet::~MainSheet() {
   hook_.reset();
@@ -51,10 +51,8 @@ bool MainSheet::Run() {
 
   PROPSHEETHEADERW header = {};
   header.dwSize = sizeof header;
-  header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW | PSH_NOCONTEXTHELP | PSH_USECALLBACK |
-                   PSH_USEHICON;
+  header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW | PSH_NOCONTEXTHELP | PSH_USECALLBACK;
   header.hInstance = instance;
-  header.hIcon = icon_;
   header.pszCaption = title_.c_str();
   header.nPages = 2;
   header.nStartPage = 0;
@@ -77,6 +75,7 @@ int CALLBACK MainSheet::SheetCallback(HWND sheet, UINT message, LPARAM) {
 void MainSheet::OnSheetInitialized(HWND sheet) {
   window_ = sheet;
   SetWindowSubclass(sheet, SheetProc, 0, reinterpret_cast<DWORD_PTR>(this));
+  SetProgramIcon(sheet);
   for (int id : {IDOK, IDCANCEL, kApplyButton, IDHELP}) {
     if (HWND button = GetDlgItem(sheet, id)) {
       ShowWindow(button, SW_HIDE);
@@ -110,7 +109,10 @@ void MainSheet::ShrinkToPage() {
 bool MainSheet::Close() {
   if (closing_) return true;
   if (surface_) {
-    if (!surface_->CloseCommandEnabled()) return false;  // a flow runs
+    if (!surface_->CloseCommandEnabled()) {  // a flow runs
+      RefuseClose();
+      return false;
+    }
     if (surface_->AnyMessageBoxOpen()) {
       // A handler below us on this thread still uses the page: end its boxes
       // and close once they have returned.
@@ -125,6 +127,17 @@ bool MainSheet::Close() {
   closeAccepted_ = true;
   PropSheet_PressButton(window_, PSBTN_CANCEL);
   return true;
+}
+
+// Said once at a time, after the close command's handler, so that the
+// refusal itself returns at once.
+void MainSheet::RefuseClose() {
+  if (closeRefusalShown_) return;
+  closeRefusalShown_ = true;
+  surface_->Gate().Post([this] {
+    surface_->ShowMessage(strings::kCloseRefused, strings::kAppCaption, MessageButtons::kOk);
+    closeRefusalShown_ = false;
+  });
 }
 
 LRESULT MainSheet::OnCopyData(const COPYDATASTRUCT* data) {
@@ -153,6 +166,14 @@ LRESULT CALLBACK MainSheet::SheetProc(HWND window, UINT message, WPARAM wParam, 
     case WM_CLOSE:
       self->Close();
       return 0;
+    case WM_SYSCOMMAND:
+      // The close box and Alt+F4 while greyed out: refused with the reason,
+      // not ignored.
+      if ((wParam & 0xFFF0) == SC_CLOSE) {
+        self->Close();
+        return 0;
+      }
+      break;
     case WM_COMMAND:
       // The hidden buttons' commands (Escape sends Cancel's) go through the
       // close rules; nothing else may end the sheet.

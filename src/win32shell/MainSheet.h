@@ -4,7 +4,7 @@
 // and the toolkit-free sheet with the device link, takes other programs'
 // requests (WM_COPYDATA, identifier 1) and runs the worker's calls posted to
 // it. Its close command follows the sheet's: a close while it is greyed is
-// refused; any other answers every waiting call, waits for the workers and
+// refused with the reason in a message box; any other answers every waiting call, waits for the workers and
 // ends the sheet.
 
 #include <windows.h>
@@ -34,7 +34,8 @@ class MainSheet {
   CMZTUtilitySheet* Sheet() { return sheet_.get(); }
   Win32ControlSurface* Surface() { return surface_.get(); }
 
-  // UI thread: closes as the title bar's close box does. False when refused.
+  // UI thread: closes as the title bar's close box does. False when refused
+  // (a flow runs; the user is told why).
   bool Close();
   // Whether a close was accepted (the sheet ends, or will once its message
   // boxes have returned).
@@ -49,16 +50,17 @@ class MainSheet {
                                     UINT_PTR id, DWORD_PTR self);
   void OnSheetInitialized(HWND sheet);
   void ShrinkToPage();
+  void RefuseClose();
   LRESULT OnCopyData(const COPYDATASTRUCT* data);
 
   std::wstring title_;
   HWND window_ = nullptr;
-  HICON icon_ = nullptr;
   std::unique_ptr<Win32ControlSurface> surface_;
   std::unique_ptr<CMZTUtilitySheet> sheet_;
   std::unique_ptr<TestHook> hook_;
   bool closing_ = false;
   bool closeAccepted_ = false;
+  bool closeRefusalShown_ = false;
 };
 
 }  // namespace mzt

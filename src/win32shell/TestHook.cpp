@@ -4,14 +4,79 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <algorithm>
 #include <sstream>
+#include <utility>
 
 #include "page/UploadDBDlg.h"
 #include "platform/TextCodec.h"
 #include "win32shell/MainSheet.h"
+#include "win32shell/ProgramIcon.h"
 #include "win32shell/WindowText.h"
 
 namespace mzt {
+namespace {
+
+// A control of the speed-camera page, else of the About page once shown.
+HWND FindControl(MainSheet& sheet, int id) {
+  if (HWND control = sheet.Surface()->Control(id)) return control;
+  HWND about = PropSheet_IndexToHwnd(sheet.Window(), 1);
+  return about ? GetDlgItem(about, id) : nullptr;
+}
+
+// The width the widest line of `text` needs in the control's font, and the
+// width the control gives its text (an edit's formatting rectangle).
+std::pair<int, int> TextWidths(HWND control, const std::wstring& text) {
+  HDC dc = GetDC(control);
+  auto font = reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0));
+  HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(SYSTEM_FONT));
+  int needed = 0;
+  std::wistringstream lines(text);
+  for (std::wstring line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == L'\r') line.pop_back();
+    SIZE size{};
+    GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size);
+    needed = std::max<int>(needed, size.cx);
+  }
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  wchar_t className[16] = {};
+  GetClassNameW(control, className, 16);
+  RECT area{};
+  if (lstrcmpiW(className, L"Edit") == 0)
+    SendMessageW(control, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&area));
+  else
+    GetClientRect(control, &area);
+  return {needed, area.right - area.left};
+}
+
+// The visible windows of this process that do not carry the program's icon
+// in both sizes.
+std::string WindowsWithoutIcon(int& count) {
+  struct Search {
+    int count = 0;
+    std::string missing;
+  } search;
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+        auto& found = *reinterpret_cast<Search*>(data);
+        ++found.count;
+        auto icon = [window](WPARAM which) {
+          return reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, which, 0));
+        };
+        if (icon(ICON_BIG) != ProgramIcon(false) || icon(ICON_SMALL) != ProgramIcon(true))
+          found.missing += "\t" + WideToUtf8(WindowText(window));
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  count = search.count;
+  return search.missing;
+}
+
+}  // namespace
 
 TestHook::TestHook(MainSheet& sheet)
     : channel_([&sheet](const std::string& command) { return Run(sheet, command); }) {
@@ -29,12 +94,17 @@ std::string TestHook::Run(MainSheet& sheet, const std::string& command) {
   words >> verb;
   int id = 0;
   std::string argument;
-  if (verb == "click" || verb == "text" || verb == "enabled" || verb == "tab") words >> id;
+  if (verb == "click" || verb == "text" || verb == "enabled" || verb == "tab" || verb == "fits")
+    words >> id;
   if (verb == "answer") words >> argument;
+  if (verb == "fits" && std::getline(words >> std::ws, argument)) argument = " " + argument;
   Win32ControlSurface& surface = *sheet.Surface();
   UiCallGate& gate = surface.Gate();
   auto onUi = [&](std::function<std::string()> body) {
     return gate.Call<std::string>(std::move(body), "closed");
+  };
+  auto onUiWide = [&](std::function<std::wstring()> body) {
+    return gate.Call<std::wstring>(std::move(body), std::wstring());
   };
   HWND window = sheet.Window();
   if (verb == "title") return onUi([&] { return "title\t" + WideToUtf8(WindowText(window)); });
@@ -58,7 +128,32 @@ std::string TestHook::Run(MainSheet& sheet, const std::string& command) {
       PropSheet_SetCurSel(window, nullptr, id);
       return "tab\t" + std::to_string(id);
     });
-  if (verb == "text") return "text\t" + std::to_string(id) + "\t" + WideToUtf8(surface.GetText(id));
+  if (verb == "text") {
+    std::wstring text = surface.Control(id) ? surface.GetText(id) : onUiWide([&] {
+      HWND control = FindControl(sheet, id);
+      return control ? WindowText(control) : std::wstring();
+    });
+    return "text\t" + std::to_string(id) + "\t" + WideToUtf8(text);
+  }
+  // Whether TEXT (else the control's own) fits the control in its font:
+  // "fits<TAB>ID<TAB>1|0<TAB>needed/available" in pixels.
+  if (verb == "fits")
+    return onUi([&] {
+      HWND control = FindControl(sheet, id);
+      if (!control) return "fits\t" + std::to_string(id) + "\tnone";
+      std::wstring text = argument.empty() ? WindowText(control) : Utf8ToWide(argument.substr(1));
+      auto [needed, available] = TextWidths(control, text);
+      return "fits\t" + std::to_string(id) + "\t" + (needed <= available ? "1" : "0") + "\t" +
+             std::to_string(needed) + "/" + std::to_string(available);
+    });
+  // How many windows this process shows, and the captions of those without
+  // the program's icon: "icon<TAB>N[<TAB>caption...]".
+  if (verb == "icon")
+    return onUi([&] {
+      int count = 0;
+      std::string missing = WindowsWithoutIcon(count);
+      return "icon\t" + std::to_string(count) + missing;
+    });
   if (verb == "enabled")
     return onUi([&] {
       return "enabled\t" + std::to_string(id) + "\t" + (IsWindowEnabled(surface.Control(id)) ? "1" : "0");

@@ -3,7 +3,8 @@
 // on standard input, one answer a line on standard output, and a line for
 // each message box as it opens ("message<TAB>caption<TAB>text<TAB>ok|yesno"). Commands:
 //   title | tabs | tab N | click ID | text ID | enabled ID | closebox | replug |
-//   answer ok|yes|no | idle | close
+//   answer ok|yes|no | idle | close | fits ID [TEXT] | icon
+// (text and fits find the About page's controls once it has been shown).
 // Without the variable nothing reads standard input.
 
 #include <string>

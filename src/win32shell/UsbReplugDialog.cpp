@@ -7,6 +7,7 @@
 #include "page/ReplugWatcher.h"
 #include "platform/Clock.h"
 #include "win32shell/ColorFontStatic.h"
+#include "win32shell/ProgramIcon.h"
 #include "win32shell/ResourceIds.h"
 
 namespace mzt {
@@ -61,6 +62,7 @@ INT_PTR CALLBACK ReplugDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     case WM_INITDIALOG:
       state = reinterpret_cast<DialogState*>(lParam);
       SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+      SetProgramIcon(dialog);  // a window of its own, in the task bar too
       SetTimer(dialog, kTimer, static_cast<UINT>(Duration(Delay::kReplugTick).count()), nullptr);
       EnableMenuItem(GetSystemMenu(dialog, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
       EnableWindow(GetDlgItem(dialog, IDOK), FALSE);

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "win32shell/ResourceIds.h"
@@ -124,12 +125,20 @@ std::wstring Win32ControlSurface::ListItem(int id, int index) {
       std::wstring());
 }
 
+// The control draws an empty range as it likes: it gets a range of one, held
+// at 0, so that a bar without a total stays empty.
 void Win32ControlSurface::SetProgressRange(int id, int low, int high) {
-  gate_.Call([&] { SendMessageW(Control(id), PBM_SETRANGE32, static_cast<WPARAM>(low), high); });
+  gate_.Call([&] {
+    if (high > low) emptyRanges_.erase(id); else emptyRanges_.insert(id);
+    SendMessageW(Control(id), PBM_SETRANGE32, static_cast<WPARAM>(low), std::max(high, low + 1));
+  });
 }
 
 void Win32ControlSurface::SetProgressPosition(int id, int position) {
-  gate_.Call([&] { SendMessageW(Control(id), PBM_SETPOS, static_cast<WPARAM>(position), 0); });
+  gate_.Call([&] {
+    WPARAM shown = emptyRanges_.count(id) ? 0 : static_cast<WPARAM>(position);
+    SendMessageW(Control(id), PBM_SETPOS, shown, 0);
+  });
 }
 
 MessageAnswer Win32ControlSurface::ShowMessage(const std::wstring& text,

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <vector>
 
 #include "page/ControlSurface.h"
@@ -88,6 +89,7 @@ class Win32ControlSurface : public IControlSurface {
   UiCallGate gate_;
   std::atomic<bool> closeEnabled_{true};
   std::vector<HWND> boxes_;  // UI thread only
+  std::set<int> emptyRanges_;  // bars without a total; UI thread only
   MessageObserver messageObserver_;
   std::function<void()> afterMessageBoxes_;
   bool releaseSender_ = false;

@@ -351,6 +351,8 @@ INSTANTIATE_TEST_SUITE_P(
         CliRow{.name = "CutDownloadIsNotInstalled", .args = kUpdate, .page = Page::kDownload,
                .serverFault = {.truncate = true, .unframed = true}, .status = 4,
                .says = {"[錯誤] 測速照相資料庫格式錯誤", "is not a whole database"}},
+        CliRow{.name = "DownloadWithoutALengthShowsTheBytesReceived", .args = kUpdate, .page = Page::kDownload,
+               .serverFault = {.chunked = true}, .says = {"\n11.1 KB received"}, .versionAfter = 12, .csvLines = 4},
         CliRow{.name = "AnotherVersionIsNotInstalled", .args = kUpdate, .page = Page::kDownload,
                .serverFault = {.body = test::TestDatabaseBytes(2010, 1, 2, 1, 11360)}, .status = 3,
                .says = {"[錯誤] 下載的資料庫版本 201001020001 與網站公布的版本 202611300012 不符"}},

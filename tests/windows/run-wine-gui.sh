@@ -2,12 +2,15 @@
 # The Windows desktop program under Wine on a hidden Xvfb display, against the
 # Linux simulated device (on a pty that the Wine prefix names COM7) and the
 # local update server, driven through its test hook (MZT_UI_TEST_HOOK=1):
-#   1. the query, the whole update to "請重新啟動裝置!!" with the close box
-#      refused meanwhile, and the query again showing the new database;
+#   1. the program's icon, the version field wide enough for its longest
+#      texts, the query, the About tab's folders, the whole update to
+#      "請重新啟動裝置!!" with the close box refused meanwhile, and the query
+#      again showing the new database;
 #   2. another Windows program's WM_COPYDATA: identifier 2 is ignored,
 #      identifier 1 (mzt.exe send-copydata) starts an update;
-#   3. a transfer that fails: the replug dialog follows the device out and
-#      back in the serial-port map, then the update runs again.
+#   3. a transfer that fails: the replug dialog (with the program's icon)
+#      follows the device out and back in the serial-port map, a close
+#      meanwhile is refused with the reason, then the update runs again.
 # Screenshots (wine-gui-*.png) land in the Windows build folder.
 #
 #   tests/windows/run-wine-gui.sh WINDOWS_BUILD LINUX_BUILD
@@ -165,6 +168,14 @@ usb_serial() {  # add | delete
     wine reg delete "$key" /v '\Device\USBSER000' /f >/dev/null 2>&1
   fi
 }
+fits() {  # id [text]: the text (else the control's own) fits the control in its font
+  command "fits $*"
+  if [[ "$line" == $'fits\t'"$1"$'\t1\t'* ]]; then
+    echo "   ok: control $1 holds '${2:-its text}' (${line##*$'\t'} px)"
+  else
+    fail "control $1 cuts '${2:-its text}' (needed/available: ${line##*$'\t'} px)"
+  fi
+}
 wait_for_idle() {
   for _ in $(seq 300); do command idle; [ "$line" == $'idle\t1' ] && return 0; sleep 0.2; done
   fail "a flow never ended"
@@ -209,6 +220,11 @@ text 1000
 check "port list shows the stored port" "COM7" "$line"
 command closebox
 check "close box usable while idle" $'closebox\t1' "$line"
+command icon
+check "the program's icon on the window" $'icon\t1' "$line"
+for shown in "裝置內無測速照相資料庫" "裝置內測速照相資料庫不完整" "202501150003 (檔案清單未讀完)"; do
+  fits 1064 "$shown"
+done
 shot 1-start
 
 command "click 1117"
@@ -220,6 +236,12 @@ check "query: DB region" "台灣" "$line"
 wait_for_idle
 shot 2-query
 command "tab 1"
+text 1201
+check "About: the folders' caption" "程式檔案資料夾 (POI.csv、MZTConfig.ini):" "$line"
+text 1202
+check "About: the program's folder" "Z:${work//\//\\}\\app" "$line"
+fits 1201
+fits 1202
 shot 3-about
 command "tab 0"
 
@@ -280,6 +302,13 @@ command "click 1001"
 answer_until "$warning"
 command "answer ok"
 wait_for_replug_prompt "請拔除USB線"
+command icon
+check "the program's icon on the replug dialog too" $'icon\t2' "$line"
+command close
+check "close refused while the replug dialog waits" $'close\tvetoed' "$line"
+next_message || true
+check "the refusal says why" $'MZT Utility\t更新進行中, 請等待完成後再關閉\tok' "$line"
+command "answer ok"
 shot 8-unplug
 kill -USR1 "$device_pid"
 usb_serial delete
