@@ -1,6 +1,6 @@
 #include "cli/TerminalSurface.h"
 
-#include "cli/JsonText.h"
+#include "common/JsonText.h"
 #include "common/Timing.h"
 #include "page/ControlIds.h"
 #include "page/ReplugWatcher.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/JsonText.h"
+#include "common/JsonText.h"
 #include "cli/ProgressMeter.h"
 #include "support/ParamName.h"
 
