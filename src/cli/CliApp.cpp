@@ -368,7 +368,9 @@ int RunDeviceFlow(const CliOptions& options) {
   TerminalSurface surface(terminal);
 
   std::shared_ptr<SessionRecorder> recorder = Recorder();
-  auto link = std::make_unique<CDevicePort>(recorder ? MakeRecordingSerialPort(CreateSerialPort(), recorder)
+  auto slot = std::make_shared<RecorderSlot>();
+  slot->Set(recorder);
+  auto link = std::make_unique<CDevicePort>(recorder ? MakeRecordingSerialPort(CreateSerialPort(), slot)
                                                      : CreateSerialPort());
   if (options.verbose) link->SetWireObserver(PrintWire);
   CDevicePort& port = *link;
@@ -376,9 +378,9 @@ int RunDeviceFlow(const CliOptions& options) {
   CUploadDBDlg& page = sheet.Page();
   if (!options.server.empty()) page.SetServerUrl(options.server);
   if (options.verbose || recorder)
-    page.SetHttpClientFactory([verbose = options.verbose, recorder] {
+    page.SetHttpClientFactory([verbose = options.verbose, recorder, slot] {
       std::unique_ptr<IHttpClient> client = CreateHttpClient();
-      if (recorder) client = MakeRecordingHttpClient(std::move(client), recorder);
+      if (recorder) client = MakeRecordingHttpClient(std::move(client), slot);
       return verbose ? MakeVerboseHttpClient(std::move(client)) : std::move(client);
     });
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "page/UpdateServerPages.h"
 #include "platform/ChildProcess.h"
 #include "platform/Process.h"
 #include "platform/ProgramFolder.h"
@@ -107,7 +108,8 @@ int RunReplayCheck(const CliOptions& options) {
   ChildProcess server;
   std::string serverUrl;
   if (usesServer) {
-    std::vector<std::string> command{ToolPath("MZT_UPDSERVER", "mzt-updserver").string(), "--replay", file.string()};
+    std::vector<std::string> command{ToolPath("MZT_UPDSERVER", "mzt-updserver").string(), "--replay", file.string(),
+                                     "--port", "0"};
     if (!options.database.empty()) command.insert(command.end(), {"--database", options.database});
     auto started = ChildProcess::Start(command, {}, true);
     auto url = started ? started.Value().ReadLine(kStartTime) : Result<std::string>(started.Err());
@@ -116,7 +118,10 @@ int RunReplayCheck(const CliOptions& options) {
       return kExitNetworkFailure;
     }
     server = std::move(started).Value();
-    serverUrl = url.Value();
+    // The recorded server's path below this one's address, as the program asked for it then.
+    std::string base = then.server.empty() ? UpdateServerUrlFromEnvironment() : then.server;
+    size_t path = base.find('/', base.find("://") == std::string::npos ? 0 : base.find("://") + 3);
+    serverUrl = url.Value() + (path == std::string::npos ? "" : base.substr(path + 1));
   }
 
   auto self = GetModuleDirectory();

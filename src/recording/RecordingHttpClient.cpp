@@ -11,8 +11,8 @@ constexpr const char* kKeptHeaders[] = {"Content-Type", "Content-Length", "Trans
 
 class RecordingHttpClient : public IHttpClient {
  public:
-  RecordingHttpClient(std::unique_ptr<IHttpClient> client, std::shared_ptr<SessionRecorder> recorder)
-      : client_(std::move(client)), recorder_(std::move(recorder)) {}
+  RecordingHttpClient(std::unique_ptr<IHttpClient> client, std::shared_ptr<RecorderSlot> slot)
+      : client_(std::move(client)), slot_(std::move(slot)) {}
 
   Result<void> SetProxy(const ProxyAddress& proxy, const std::string& bypassList) override {
     auto result = client_->SetProxy(proxy, bypassList);
@@ -24,20 +24,24 @@ class RecordingHttpClient : public IHttpClient {
   }
   Result<HttpResponse> Get(const std::string& url, size_t limit) override {
     auto response = client_->Get(url, limit);
+    auto recorder = slot_->Get();
+    if (!recorder) return response;
     HttpExchange exchange = Exchange(url, response);
     if (response) exchange.body = response.Value().body;
-    recorder_->Http(std::move(exchange));
+    recorder->Http(std::move(exchange));
     return response;
   }
   Result<HttpResponse> GetToFile(const std::string& url, const std::filesystem::path& file) override {
     auto response = client_->GetToFile(url, file);
+    auto recorder = slot_->Get();
+    if (!recorder) return response;
     HttpExchange exchange = Exchange(url, response);
     exchange.toFile = true;
     if (auto digest = Sha256OfFile(file)) {
       exchange.size = digest.Value().size;
       exchange.sha256 = digest.Value().sha256;
     }
-    recorder_->Http(std::move(exchange));
+    recorder->Http(std::move(exchange));
     return response;
   }
   std::optional<int> StatusCode() const override { return client_->StatusCode(); }
@@ -61,15 +65,15 @@ class RecordingHttpClient : public IHttpClient {
   }
 
   std::unique_ptr<IHttpClient> client_;
-  std::shared_ptr<SessionRecorder> recorder_;
+  std::shared_ptr<RecorderSlot> slot_;
   std::string proxy_;
 };
 
 }  // namespace
 
 std::unique_ptr<IHttpClient> MakeRecordingHttpClient(std::unique_ptr<IHttpClient> client,
-                                                     std::shared_ptr<SessionRecorder> recorder) {
-  return std::make_unique<RecordingHttpClient>(std::move(client), std::move(recorder));
+                                                     std::shared_ptr<RecorderSlot> slot) {
+  return std::make_unique<RecordingHttpClient>(std::move(client), std::move(slot));
 }
 
 }  // namespace mzt

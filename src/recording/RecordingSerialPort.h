@@ -10,7 +10,8 @@
 
 namespace mzt {
 
+// Records while `slot` holds a recorder.
 std::unique_ptr<ISerialPort> MakeRecordingSerialPort(std::unique_ptr<ISerialPort> port,
-                                                     std::shared_ptr<SessionRecorder> recorder);
+                                                     std::shared_ptr<RecorderSlot> slot);
 
 }  // namespace mzt

@@ -80,4 +80,22 @@ class SessionRecorder {
   bool ended_ = false;
 };
 
+// Where the port's and the HTTP client's decorators find the recorder: set
+// once by the command line, switched on and off by the desktop program.
+class RecorderSlot {
+ public:
+  void Set(std::shared_ptr<SessionRecorder> recorder) {
+    std::lock_guard lock(mutex_);
+    recorder_ = std::move(recorder);
+  }
+  std::shared_ptr<SessionRecorder> Get() const {
+    std::lock_guard lock(mutex_);
+    return recorder_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::shared_ptr<SessionRecorder> recorder_;
+};
+
 }  // namespace mzt
