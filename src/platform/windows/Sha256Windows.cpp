@@ -6,15 +6,17 @@
 namespace mzt {
 
 struct Sha256::State {
+  BCRYPT_ALG_HANDLE algorithm = nullptr;
   BCRYPT_HASH_HANDLE hash = nullptr;
   ~State() {
     if (hash) BCryptDestroyHash(hash);
+    if (algorithm) BCryptCloseAlgorithmProvider(algorithm, 0);
   }
 };
 
 Sha256::Sha256() : state_(std::make_unique<State>()) {
-  // The algorithm provider's pseudo-handle needs neither opening nor closing.
-  BCryptCreateHash(BCRYPT_SHA256_ALG_HANDLE, &state_->hash, nullptr, 0, nullptr, 0, 0);
+  if (BCryptOpenAlgorithmProvider(&state_->algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) == 0)
+    BCryptCreateHash(state_->algorithm, &state_->hash, nullptr, 0, nullptr, 0, 0);
 }
 
 Sha256::~Sha256() = default;
