@@ -4,7 +4,7 @@
 MZT_PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libcurl4-openssl-dev libcpp-httplib-dev libinih-dev
+  libcurl4-openssl-dev libssl-dev libcpp-httplib-dev libinih-dev
   tinyproxy time
   libwxgtk3.2-dev wx3.2-i18n locales xvfb openbox xdotool imagemagick fonts-noto-cjk
   dpkg-dev desktop-file-utils librsvg2-bin

@@ -12,7 +12,7 @@
 
 #include "cli/Doctor.h"
 #include "cli/InterruptWatcher.h"
-#include "cli/JsonText.h"
+#include "common/JsonText.h"
 #include "cli/ServerClient.h"
 #include "cli/TerminalSurface.h"
 #include "cli/VerboseHttpClient.h"
@@ -38,6 +38,9 @@
 #include "platform/SystemError.h"
 #include "platform/Terminal.h"
 #include "platform/TextCodec.h"
+#include "recording/RecordingHttpClient.h"
+#include "recording/RecordingSerialPort.h"
+#include "cli/ReplayCheck.h"
 
 namespace mzt {
 namespace fs = std::filesystem;
@@ -339,6 +342,12 @@ int CheckForNewerDatabase(const CliOptions& options, const PageState& state, Ter
   return kExitNetworkFailure;
 }
 
+// The session's recorder for --record; none without it.
+std::shared_ptr<SessionRecorder>& Recorder() {
+  static std::shared_ptr<SessionRecorder> recorder;
+  return recorder;
+}
+
 int RunDeviceFlow(const CliOptions& options) {
   const std::string& command = options.command;
   fs::path file;
@@ -358,14 +367,22 @@ int RunDeviceFlow(const CliOptions& options) {
   terminal.stopRequested = [&stopping] { return stopping.load(); };
   TerminalSurface surface(terminal);
 
-  auto link = std::make_unique<CDevicePort>();
+  std::shared_ptr<SessionRecorder> recorder = Recorder();
+  auto slot = std::make_shared<RecorderSlot>();
+  slot->Set(recorder);
+  auto link = std::make_unique<CDevicePort>(recorder ? MakeRecordingSerialPort(CreateSerialPort(), slot)
+                                                     : CreateSerialPort());
   if (options.verbose) link->SetWireObserver(PrintWire);
   CDevicePort& port = *link;
   CMZTUtilitySheet sheet(surface, std::move(link));
   CUploadDBDlg& page = sheet.Page();
   if (!options.server.empty()) page.SetServerUrl(options.server);
-  if (options.verbose)
-    page.SetHttpClientFactory([] { return MakeVerboseHttpClient(CreateHttpClient()); });
+  if (options.verbose || recorder)
+    page.SetHttpClientFactory([verbose = options.verbose, recorder, slot] {
+      std::unique_ptr<IHttpClient> client = CreateHttpClient();
+      if (recorder) client = MakeRecordingHttpClient(std::move(client), slot);
+      return verbose ? MakeVerboseHttpClient(std::move(client)) : std::move(client);
+    });
 
   page.OnInitDialog();
   page.OnShowWindow();
@@ -381,6 +398,9 @@ int RunDeviceFlow(const CliOptions& options) {
     port.RequestStop();
   };
   hooks.removeWorkFiles = [&page] { page.DiscardWorkFolder(); };
+  hooks.beforeExit = [recorder](int status) {
+    if (recorder) recorder->End(status);
+  };
   hooks.recovery = recovery;
   InterruptWatcher watcher(std::move(hooks));
 
@@ -446,6 +466,17 @@ int RunCommand(const CliOptions& options) {
   if (options.command == "doctor") return RunDoctor(options);
   if (options.command == "split") return Split(options);
   if (options.command == "send-copydata") return SendCopyDataCommand(options);
+  if (options.command == "replay-check") return RunReplayCheck(options);
+  if (!options.record.empty()) {
+    auto made = SessionRecorder::Create(ArgumentPath(options.record),
+                                        RecordingOptions{options.recordData, options.anonymise});
+    if (!made) {
+      Complain(made.Err().message);
+      return kExitFileError;
+    }
+    Recorder() = std::move(made).Value();
+    Recorder()->Begin(options.given);
+  }
   return RunDeviceFlow(options);
 }
 
@@ -463,6 +494,10 @@ int CloseStandardOutput(int status) {
 
 }  // namespace
 
-int RunCli(const CliOptions& options) { return CloseStandardOutput(RunCommand(options)); }
+int RunCli(const CliOptions& options) {
+  int status = CloseStandardOutput(RunCommand(options));
+  if (Recorder()) Recorder()->End(status);
+  return status;
+}
 
 }  // namespace mzt

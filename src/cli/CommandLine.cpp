@@ -19,7 +19,7 @@ struct CommandEntry {
 };
 
 // Which option groups a command's help lists.
-enum OptionGroup : unsigned { kDeviceOptions = 1, kServerOptions = 2, kYesOption = 4 };
+enum OptionGroup : unsigned { kDeviceOptions = 1, kServerOptions = 2, kYesOption = 4, kRecordOptions = 8 };
 
 constexpr const char* kDeviceOptionsText =
     "  --port PORT      device path (/dev/ttyACM0) or name (ttyACM0); default: the\n"
@@ -30,8 +30,14 @@ constexpr const char* kServerOptionsText =
     "  --region tw|cn   database region: Taiwan (default) or China\n"
     "  --server URL     update server base address (http://host:port/)\n";
 constexpr const char* kYesOptionText = "  --yes            answer Yes to every question\n";
+constexpr const char* kRecordOptionsText =
+    "  --record FILE    write the session to FILE for a problem report (JSON Lines:\n"
+    "                   the sentences, the port's events, the HTTP requests)\n"
+    "  --record-data    with the data frames' bytes (default: their size and SHA-256)\n"
+    "  --anonymise      replace the device ID and serial number, drop the POIs'\n"
+    "                   coordinates (default: recorded as they are)\n";
 
-constexpr std::array<CommandEntry, 11> kCommands = {{
+constexpr std::array<CommandEntry, 12> kCommands = {{
     {"ports", 0, 0, " [--json]", "list the detectors found, with their identity",
      "Lists each detector: its port, USB serial number and product, tab-separated.\n"
      "With --json, an array of objects {\"port\", \"serialNumber\", \"product\"}.\n"},
@@ -41,30 +47,30 @@ constexpr std::array<CommandEntry, 11> kCommands = {{
      "\"databaseDate\", \"databaseNumber\", \"databaseComplete\", \"databaseState\",\n"
      "\"region\"} (state \"complete\", \"none\", \"incomplete\" or \"unknown\"; region\n"
      "\"tw\", \"cn\" or \"\").\n"
-     "\n", kDeviceOptions},
+     "\n", kDeviceOptions | kRecordOptions},
     {"check", 0, 0, " [--port PORT] [--region tw|cn] [--server URL]",
      "ask the server whether a newer database exists",
      "Prints the detector's database version and the server's newest, without\n"
      "downloading or changing anything. Exit status 0: the detector is current,\n"
      "10: the server has a newer database, 2: no detector, 3: server failure.\n"
-     "\n", kDeviceOptions | kServerOptions},
+     "\n", kDeviceOptions | kServerOptions | kRecordOptions},
     {"update", 0, 0, " [--yes] [--port PORT] [--region tw|cn] [--server URL]",
      "the whole online update (POIs saved to POI.csv first)",
      "Asks the server for a newer database and, on a terminal, shows what will\n"
      "replace what (versions, region, the POIs to be saved) and asks first; with\n"
      "--yes, or without a terminal, it goes on without asking. Then saves the\n"
      "detector's POIs to POI.csv, downloads the database and installs it.\n"
-     "\n", kDeviceOptions | kServerOptions | kYesOption},
+     "\n", kDeviceOptions | kServerOptions | kYesOption | kRecordOptions},
     {"upload", 1, 1, " FILE [--yes] [--port PORT]", "install a database file from disk, without the server",
      "Installs FILE in the detector (POIs saved to POI.csv first). A database older\n"
      "than the detector's asks first: without a terminal the answer is No.\n"
-     "\n", kDeviceOptions | kYesOption},
+     "\n", kDeviceOptions | kYesOption | kRecordOptions},
     {"clear-poi", 0, 0, " [--yes] [--port PORT]", "delete the user's own points in the device",
      "After asking (Enter, or no terminal, is No), saves the detector's POIs to\n"
      "POI.csv and deletes them in the detector.\n"
-     "\n", kDeviceOptions | kYesOption},
+     "\n", kDeviceOptions | kYesOption | kRecordOptions},
     {"export-poi", 0, 0, " [--port PORT]", "save the device's own points to POI.csv",
-     "Appends the detector's POIs to POI.csv in the data folder.\n\n", kDeviceOptions},
+     "Appends the detector's POIs to POI.csv in the data folder.\n\n", kDeviceOptions | kRecordOptions},
     {"split", 1, 1, " FILE [--out DIR]", "check a database file and convert it into the device files",
      "Writes FF00.bin, FF01.bin and FF02.bin next to FILE (or into DIR) and prints\n"
      "their paths. Exit status 4 when FILE is not a valid database.\n"
@@ -76,6 +82,13 @@ constexpr std::array<CommandEntry, 11> kCommands = {{
      "\n", kDeviceOptions | kServerOptions},
     {"send-copydata", 1, 1, " TEXT", "send \"path,port\" to a running desktop program",
      "Asks the running mzt-utility to install the database file PATH through PORT.\n"},
+    {"replay-check", 1, 1, " FILE [--database DB]", "replay a recorded session and compare",
+     "Runs the command recorded in FILE (mzt --record) against the simulated device\n"
+     "and the local update server playing the recorded answers, and says whether\n"
+     "the program still sends the same sentences in the same order and ends the\n"
+     "same way. Exit status 0: it does, 13: it does not. mzt-devsim and\n"
+     "mzt-updserver are looked for beside mzt, then in $MZT_DEVSIM, $MZT_UPDSERVER.\n"
+     "\n  --database DB    the database file the session downloaded or uploaded\n"},
     {"help", 0, 1, " [COMMAND]", "this text, or one command's", ""},
 }};
 
@@ -126,6 +139,10 @@ std::string UsageText() {
       "  --json            ports and query: JSON on standard output\n"
       "  --yes             answer Yes to every question\n"
       "  --verbose         show the sentences on the wire and the HTTP requests\n"
+      "  --record FILE     device commands: write the session to FILE for a problem\n"
+      "                    report; --record-data keeps the data frames' bytes,\n"
+      "                    --anonymise leaves out the device ID, serial number and\n"
+      "                    POI coordinates (default: recorded as they are)\n"
       "  --help, --version this text (or a command's), the program's version\n"
       "\n"
       "Results go to standard output; questions, messages and progress to standard\n"
@@ -134,8 +151,9 @@ std::string UsageText() {
       "reachable, 3 server or network failure, 4 invalid database, 5 declined,\n"
       "6 transfer failed, 7 a file (or standard output) could not be written, 8 input\n"
       "file unreadable, 9 no desktop program, 10 newer database (check), 11 problems\n"
-      "found (doctor), 12 desktop program busy, 130 stopped (Ctrl-C, a hang-up, a\n"
-      "termination request, or standard error closed).\n"
+      "found (doctor), 12 desktop program busy, 13 replay differs (replay-check),\n"
+      "130 stopped (Ctrl-C, a hang-up, a termination request, or standard error\n"
+      "closed).\n"
       "'mzt help COMMAND' tells more of a command.\n";
 }
 
@@ -149,6 +167,7 @@ std::string CommandHelpText(const std::string& command) {
   if (entry->options & kDeviceOptions) text += kDeviceOptionsText;
   if (entry->options & kServerOptions) text += kServerOptionsText;
   if (entry->options & kYesOption) text += kYesOptionText;
+  if (entry->options & kRecordOptions) text += kRecordOptionsText;
   return text;
 }
 
@@ -171,6 +190,10 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
     else if (arg == "--yes" || arg == "-y") options.yes = true;
     else if (arg == "--verbose" || arg == "-v") options.verbose = true;
     else if (arg == "--json") options.json = true;
+    else if (arg == "--record-data") options.recordData = true;
+    else if (arg == "--anonymise" || arg == "--anonymize") options.anonymise = true;
+    else if (arg == "--record") target = &options.record;
+    else if (arg == "--database") target = &options.database;
     else if (arg == "--port") target = &options.port;
     else if (arg == "--region") target = &options.region;
     else if (arg == "--server") target = &options.server;
@@ -180,6 +203,10 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
     else if (options.command.empty()) options.command = arg;
     else options.arguments.push_back(arg);
     if (attached && !target) return Usage(arg + " takes no value");
+    // The recording's own options are no part of the command it records.
+    bool recordFile = target == &options.record;
+    if (!recordFile && arg != "--record-data" && arg != "--anonymise" && arg != "--anonymize")
+      options.given.push_back(args[i]);
     if (target && attached) {
       *target = *attached;
     } else if (target == &options.dataDir && i + 1 == args.size()) {
@@ -189,6 +216,7 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
       auto text = value(i, arg);
       if (!text) return std::move(text).TakeError();
       *target = text.Value();
+      if (!recordFile) options.given.push_back(args[i]);
     }
   }
   if (options.help || options.version) return options;
@@ -209,6 +237,11 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
   if (!options.region.empty() && options.region != "tw" && options.region != "cn")
     return Usage("--region is tw or cn");
   if (!options.outDir.empty() && options.command != "split") return Usage("--out is for split");
+  if ((options.recordData || options.anonymise) && options.record.empty())
+    return Usage("--record-data and --anonymise go with --record FILE");
+  if (!options.record.empty() && !(FindCommand(options.command)->options & kRecordOptions))
+    return Usage("--record is for the commands that talk to the device");
+  if (!options.database.empty() && options.command != "replay-check") return Usage("--database is for replay-check");
   if (!options.server.empty() && !IsServerUrl(options.server))
     return Usage("--server needs an http:// or https:// address with a host, not " + options.server);
   return options;

@@ -24,6 +24,12 @@ struct CliOptions {
   bool version = false;
   bool json = false;         // ports and query: machine-readable output
   bool showDataDir = false;  // --data-dir without a command: say where the files are
+  std::string record;        // a device command's session recorded in this file
+  bool recordData = false;   // the recording keeps data frames' bytes
+  bool anonymise = false;    // the recording leaves out the device's identity and POI coordinates
+  std::string database;      // replay-check: the database file the recording downloaded or uploaded
+  // The arguments as given, without the recording's options.
+  std::vector<std::string> given;
 };
 
 // Exit statuses: 0 only when the flow succeeded.
@@ -41,6 +47,7 @@ enum ExitStatus : int {
   kExitNewerDatabase = 10,    // check: the server has a newer database
   kExitProblemsFound = 11,    // doctor: an update could not run
   kExitDesktopBusy = 12,      // send-copydata: the desktop program is busy; try again
+  kExitReplayDiffers = 13,    // replay-check: the program does not do what it did
   kExitInterrupted = 130,     // Ctrl-C
 };
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/JsonText.h"
+#include "common/JsonText.h"
 #include "cli/ServerClient.h"
 #include "common/PortSettings.h"
 #include "devicelink/PortDiscovery.h"

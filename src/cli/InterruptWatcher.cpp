@@ -87,16 +87,18 @@ void InterruptWatcher::Watch(std::stop_token stop, int seen) {
 
 void InterruptWatcher::StopAtOnce(DeviceChange change) {
   hooks_.removeWorkFiles();
+  int status = kExitInterrupted;
   if (change == DeviceChange::kDone) {
     // What the user waited for is there; only the rest of the run is left out.
     Tell(std::string("stopped; ") + kNewDatabaseHeld);
-    ExitNow(kExitSuccess);
-  }
-  if (change == DeviceChange::kInProgress || change == DeviceChange::kIncomplete)
+    status = kExitSuccess;
+  } else if (change == DeviceChange::kInProgress || change == DeviceChange::kIncomplete) {
     Tell("stopped; " + RecoveryText(hooks_.recovery));
-  else
+  } else {
     Tell("stopped.");
-  ExitNow(kExitInterrupted);
+  }
+  if (hooks_.beforeExit) hooks_.beforeExit(status);
+  ExitNow(status);
 }
 
 }  // namespace mzt

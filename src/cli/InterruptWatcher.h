@@ -22,6 +22,7 @@ class InterruptWatcher {
     std::function<bool(int count)> promptTakes;  // the replug prompt stops by itself
     std::function<void()> stopDeviceChange;       // makes the running change end early
     std::function<void()> removeWorkFiles;
+    std::function<void(int status)> beforeExit;  // the program ends with this status now
     std::string recovery;  // how to recover from a device left without a database
   };
 

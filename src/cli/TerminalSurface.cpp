@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "cli/JsonText.h"
+#include "common/JsonText.h"
 #include "common/Timing.h"
 #include "page/ControlIds.h"
 #include "page/ReplugWatcher.h"

@@ -1,8 +1,11 @@
 #pragma once
 // The About page: the program's name and version, its notice, and the
-// folder that holds the program's files (POI.csv among them).
+// folder that holds the program's files (POI.csv among them), and the
+// switch that records the session for a problem report.
 
 #include <wx/panel.h>
+
+#include "recording/RecordingSwitch.h"
 
 namespace mzt {
 
@@ -11,8 +14,9 @@ class AboutPage : public wxPanel {
   static constexpr const wchar_t* kCaption = L"關於";
   static constexpr int kVersionText = 1118;
   static constexpr int kFolderText = 1119;
+  static constexpr int kRecordCheck = 1120;
 
-  explicit AboutPage(wxWindow* parent);
+  AboutPage(wxWindow* parent, RecordingSwitch& recording);
 };
 
 }  // namespace mzt

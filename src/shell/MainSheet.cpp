@@ -30,7 +30,7 @@ MainSheet::MainSheet(const wxString& title)
   tabs_ = new wxNotebook(panel, wxID_ANY);
   auto* page = new SpeedCameraPage(tabs_, *surface_);
   tabs_->AddPage(page, SpeedCameraPage::kCaption, true);
-  tabs_->AddPage(new AboutPage(tabs_), AboutPage::kCaption);
+  tabs_->AddPage(new AboutPage(tabs_, recording_), AboutPage::kCaption);
   auto* sizer = new wxBoxSizer(wxVERTICAL);
   sizer->Add(tabs_, 1, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, 4);
   sizer->AddSpacer(kBottomMargin);
@@ -39,7 +39,9 @@ MainSheet::MainSheet(const wxString& title)
   frameSizer->Add(panel, 1, wxEXPAND);
   SetSizerAndFit(frameSizer);
 
-  sheet_ = std::make_unique<CMZTUtilitySheet>(*surface_, std::make_unique<CDevicePort>());
+  sheet_ = std::make_unique<CMZTUtilitySheet>(*surface_,
+                                              std::make_unique<CDevicePort>(recording_.Port(CreateSerialPort())));
+  sheet_->Page().SetHttpClientFactory(recording_.HttpClients());
   page->Connect(sheet_->Page());
   sheet_->Page().OnInitDialog();
   sheet_->Page().OnShowWindow();

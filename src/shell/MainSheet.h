@@ -14,6 +14,7 @@
 
 #include "page/MztUtilitySheet.h"
 #include "platform/CopyDataChannel.h"
+#include "recording/RecordingSwitch.h"
 #include "shell/WxControlSurface.h"
 
 namespace mzt {
@@ -34,6 +35,7 @@ class MainSheet : public wxFrame {
   bool OnCopyDataRequest(uint32_t identifier, std::span<const uint8_t> data);
 
   wxNotebook* tabs_ = nullptr;
+  RecordingSwitch recording_{"mzt-utility"};  // outlives the sheet's port
   std::unique_ptr<WxControlSurface> surface_;
   std::unique_ptr<CMZTUtilitySheet> sheet_;
   CopyDataServer copyData_;

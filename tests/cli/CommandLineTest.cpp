@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/JsonText.h"
+#include "common/JsonText.h"
+#include "recording/Anonymiser.h"
 #include "cli/ProgressMeter.h"
 #include "support/ParamName.h"
 
@@ -65,11 +66,24 @@ struct JsonCase {
   const char* name;
   std::string text;
   std::string json;
+  bool bytes = false;  // a recording's byte string, which must read back as the same bytes
 };
 
 class JsonQuotedTest : public ::testing::TestWithParam<JsonCase> {};
 
-TEST_P(JsonQuotedTest, IsValidJson) { EXPECT_EQ(JsonQuoted(GetParam().text), GetParam().json); }
+TEST_P(JsonQuotedTest, IsValidJson) {
+  const JsonCase& row = GetParam();
+  if (!row.bytes) {
+    EXPECT_EQ(JsonQuoted(row.text), row.json);
+    return;
+  }
+  EXPECT_EQ(JsonBytes(std::span(reinterpret_cast<const uint8_t*>(row.text.data()), row.text.size())), row.json);
+  auto read = ParseJsonObject("{\"bytes\": " + row.json + "}");
+  ASSERT_TRUE(read) << read.Err().message;
+  std::string back;
+  ASSERT_TRUE(BytesFromJsonText(read.Value()["bytes"].text, back));
+  EXPECT_EQ(back, row.text);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, JsonQuotedTest,
@@ -79,7 +93,39 @@ INSTANTIATE_TEST_SUITE_P(
         JsonCase{"ChineseKept", "台灣", "\"台灣\""},
         JsonCase{"StrayByteReplaced", "a\xA4" "b", "\"a\xEF\xBF\xBD" "b\""},
         JsonCase{"CutSequenceReplaced", "\xE5\x8F", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
-        JsonCase{"OverlongReplaced", "\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""}),
+        JsonCase{"OverlongReplaced", "\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
+        JsonCase{"SentenceBytes", "$LOG108,1,1,\"x\\*7D\r\n", "\"$LOG108,1,1,\\\"x\\\\*7D\\r\\n\"", true},
+        JsonCase{"RawDateBytes", std::string("\x07\xEA\x0D\x00\xA4\xFF", 6),
+                 "\"\\u0007\\u00ea\\r\\u0000\\u00a4\\u00ff\"", true}),
+    test::RowName());
+
+// --anonymise: the device ID, learned from its reply, and the serial number
+// get the same stand-in wherever they appear; POI coordinates are zeroed; a
+// changed sentence gets its checksum anew.
+struct AnonymiseCase {
+  const char* name;
+  std::string sentence;
+  std::string recorded;
+};
+
+class AnonymiseTest : public ::testing::TestWithParam<AnonymiseCase> {};
+
+TEST_P(AnonymiseTest, LeavesOutTheIdentityAndKeepsTheChecksum) {
+  Anonymiser anonymiser;
+  anonymiser.Learn("SN42");
+  EXPECT_EQ(anonymiser.Sentence("$LOG108,1,2,MZT0000001*20\r\n"), "$LOG108,1,2,ANON000002*5E\r\n");
+  EXPECT_EQ(anonymiser.Sentence(GetParam().sentence), GetParam().recorded);
+  EXPECT_EQ(anonymiser.Text("/DBDownload_NEW.aspx?SN=MZT0000001&s=SN42"), "/DBDownload_NEW.aspx?SN=ANON000002&s=0001");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, AnonymiseTest,
+    ::testing::Values(
+        AnonymiseCase{"PoiCoordinatesZeroed",
+                      "$LOG114,1,0,0.436861148,-2.121732194,0.436908272,2.121716487,180,0,40,0,1,1,1,0,300*7A\r\n",
+                      "$LOG114,1,0,0.000000000,-0.000000000,0.000000000,0.000000000,180,0,40,0,1,1,1,0,300*7F\r\n"},
+        AnonymiseCase{"IdAgainSameStandIn", "$LOG108,1,2,MZT0000001*20\r\n", "$LOG108,1,2,ANON000002*5E\r\n"},
+        AnonymiseCase{"OtherReplyKept", "$LOG108,1,1,1.4.0.7*7D\r\n", "$LOG108,1,1,1.4.0.7*7D\r\n"}),
     test::RowName());
 
 TEST(ProgressMeterTest, BytesShowAmountsRateAndTimeLeft) {

@@ -253,6 +253,11 @@ const std::vector<Option>& OptionTable() {
          s.replugDelay = Scaled(n.Value(), scale);
          return Success();
        }},
+      {"--replay", "FILE", "play the device side of a session recorded with mzt --record: answer each write as recorded, with its pauses (scaled by MZT_TIME_SCALE over the recording's), unplug where it unplugged; a write the recording does not have there ends the replay (exit status 3) with both sides. Takes --link, --sysfs-root, --tty-name and --verbose",
+       [](S& s, const std::string& v, double) -> Result<void> {
+         s.replay = v;
+         return Success();
+       }},
       {"--verbose", nullptr, "log every sentence, frame, reply and event on standard error",
        [](S& s, const std::string&, double) -> Result<void> {
          s.verbose = true;

@@ -17,6 +17,7 @@ struct ProgramSettings {
   SimulatedDevice::Options device;
   std::filesystem::path poiCsv;  // read by the program when set
   std::chrono::milliseconds replugDelay{3000};
+  std::filesystem::path replay;  // a recorded session to play instead of simulating
   bool verbose = false;
   bool help = false;
   bool version = false;

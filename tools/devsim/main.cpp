@@ -1,6 +1,7 @@
 // mzt-devsim: the simulated device as a program (see --help).
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include "common/ModuleVersion.h"
 #include "common/Timing.h"
 #include "devsim/CommandLine.h"
+#include "devsim/ReplayDevice.h"
 #include "devsim/SignalWaiter.h"
 
 namespace {
@@ -21,6 +23,37 @@ void LogLine(const std::string& line) {
   static const auto start = std::chrono::steady_clock::now();
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::fprintf(stderr, "[devsim %9.3f] %s\n", seconds, line.c_str());
+}
+
+// The device side of a recording; 3 when the program did not do what it did then.
+int Replay(const ProgramSettings& settings) {
+  auto session = ReadSession(settings.replay);
+  if (!session) {
+    std::fprintf(stderr, "mzt-devsim: %s\n", session.Err().message.c_str());
+    return 2;
+  }
+  ReplayDevice::Options options;
+  options.linkPath = settings.device.linkPath;
+  options.sysfsRoot = settings.device.sysfsRoot;
+  options.ttyName = settings.device.ttyName;
+  options.pauseScale = TimeScale() / session.Value().timeScale;
+  options.log = settings.device.log;
+  // A failed replay ends the program, as a termination request would.
+  options.ended = [] { kill(getpid(), SIGTERM); };
+  SignalWaiter signals({SIGINT, SIGTERM});
+  ReplayDevice device(std::move(session).Value(), options);
+  auto path = device.Start();
+  if (!path) {
+    std::fprintf(stderr, "mzt-devsim: %s\n", path.Err().message.c_str());
+    return 1;
+  }
+  std::printf("%s\n", path.Value().c_str());
+  std::fflush(stdout);
+  signals.Wait();
+  device.Stop();
+  if (device.Failure().empty()) return 0;
+  std::fprintf(stderr, "mzt-devsim: replay: %s\n", device.Failure().c_str());
+  return 3;
 }
 
 }  // namespace
@@ -51,6 +84,7 @@ int main(int argc, char** argv) {
     settings.device.pois = std::move(pois).Value();
   }
   if (settings.verbose) settings.device.log = LogLine;
+  if (!settings.replay.empty()) return Replay(settings);
 
   // Before the device thread starts, so that it inherits the blocked set.
   SignalWaiter signals({SIGINT, SIGTERM, SIGUSR1, SIGUSR2});

@@ -37,12 +37,16 @@ Error Invalid(const std::string& what) { return Error{ErrorCode::kInvalidArgumen
 
 const char* const kServerUsage =
     "Usage: mzt-updserver [--port N] [--host ADDRESS] [--db-dir DIR] [--fault PAGE:MODE[:VALUE]]...\n"
+    "       mzt-updserver --replay FILE [--database DB] [--port N] [--host ADDRESS]\n"
     "\n"
     "Serves the update server's pages for both regions and the newest database\n"
     "of DIR/tw and DIR/cn (by the version in their \"%CDB\" header). Prints its base\n"
     "address, then one line per request, until interrupted.\n"
     "\n"
     "  --port N         port to listen on (default 8086); 0 picks a free one\n"
+    "  --replay FILE    answer as the session recorded with mzt --record was answered:\n"
+    "                   each path and query as recorded, in order; the download from\n"
+    "                   --database DB, which must have the recorded size and SHA-256\n"
     "  --host ADDRESS   address to listen on (default 127.0.0.1)\n"
     "  --db-dir DIR     folder holding tw/ and cn/ (default: the current folder)\n"
     "  --fault PAGE:MODE makes PAGE (check, address, download, success) answer by MODE:\n"
@@ -133,7 +137,8 @@ Result<ServerArguments> ParseServerArguments(const std::vector<std::string>& arg
       parsed.version = true;
       continue;
     }
-    if (arg != "--port" && arg != "--host" && arg != "--db-dir" && arg != "--fault")
+    if (arg != "--port" && arg != "--host" && arg != "--db-dir" && arg != "--fault" && arg != "--replay" &&
+        arg != "--database")
       return Invalid("unknown option: " + arg);
     if (i + 1 >= args.size()) return Invalid(arg + " needs a value");
     const std::string& value = args[++i];
@@ -143,6 +148,10 @@ Result<ServerArguments> ParseServerArguments(const std::vector<std::string>& arg
       parsed.options.host = value;
     } else if (arg == "--db-dir") {
       parsed.options.databaseFolder = value;
+    } else if (arg == "--replay") {
+      parsed.replay = value;
+    } else if (arg == "--database") {
+      parsed.database = value;
     } else {
       auto fault = ParseFault(value);
       if (!fault) return std::move(fault).TakeError();

@@ -1,6 +1,7 @@
 #pragma once
 // The command line of mzt-updserver.
 
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,8 @@ namespace mzt::updserver {
 struct ServerArguments {
   UpdateServerOptions options;
   std::vector<std::pair<Page, PageFault>> faults;
+  std::filesystem::path replay;    // a recorded session to answer from
+  std::filesystem::path database;  // the database the recording downloaded
   bool help = false;
   bool version = false;
 };

@@ -7,8 +7,38 @@
 #include <mutex>
 
 #include "common/ModuleVersion.h"
+#include "recording/SessionFile.h"
+#include "updserver/ReplayServer.h"
 #include "updserver/ServerArguments.h"
 #include "updserver/UpdateServer.h"
+
+namespace {
+
+// The server side of a recording, until interrupted.
+int Replay(const mzt::updserver::ServerArguments& arguments, sigset_t stopSignals) {
+  auto session = mzt::ReadSession(arguments.replay);
+  if (!session) {
+    std::fprintf(stderr, "mzt-updserver: %s\n", session.Err().message.c_str());
+    return 2;
+  }
+  mzt::updserver::ReplayServer server(std::move(session).Value(), arguments.database,
+                                      arguments.options.host, arguments.options.port);
+  server.SetComplaintListener([](const std::string& line) {
+    std::fprintf(stderr, "mzt-updserver: replay: %s\n", line.c_str());
+  });
+  if (auto started = server.Start(); !started) {
+    std::fprintf(stderr, "mzt-updserver: %s\n", started.Err().message.c_str());
+    return 1;
+  }
+  std::printf("%s\n", server.BaseUrl().c_str());
+  std::fflush(stdout);
+  int received = 0;
+  sigwait(&stopSignals, &received);
+  server.Stop();
+  return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace mzt::updserver;
@@ -32,6 +62,8 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  if (!parsed.Value().replay.empty()) return Replay(parsed.Value(), stopSignals);
 
   UpdateServer server(parsed.Value().options);
   for (const auto& [page, fault] : parsed.Value().faults) server.SetFault(page, fault);
