@@ -5,6 +5,8 @@
 #include <cctype>
 #include <optional>
 
+#include "common/UpdateServerSetting.h"
+
 namespace mzt {
 namespace {
 
@@ -86,16 +88,6 @@ const CommandEntry* FindCommand(const std::string& name) {
 }
 
 Error Usage(const std::string& text) { return Error{ErrorCode::kInvalidArgument, text}; }
-
-// An http or https address with a host; checked before the device is touched.
-bool IsServerUrl(const std::string& url) {
-  for (const char* scheme : {"http://", "https://"}) {
-    std::string prefix = scheme;
-    if (url.size() > prefix.size() && url.compare(0, prefix.size(), prefix) == 0)
-      return url.find_first_of("/?#", prefix.size()) != prefix.size();
-  }
-  return false;
-}
 
 }  // namespace
 
@@ -209,6 +201,7 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
   if (!options.region.empty() && options.region != "tw" && options.region != "cn")
     return Usage("--region is tw or cn");
   if (!options.outDir.empty() && options.command != "split") return Usage("--out is for split");
+  // Checked before the device is touched.
   if (!options.server.empty() && !IsServerUrl(options.server))
     return Usage("--server needs an http:// or https:// address with a host, not " + options.server);
   return options;
