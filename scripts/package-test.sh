@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Builds the Debian package from build/, unpacks it into a scratch root (the
-# test machine's own system is left alone) and checks what a user gets: the
-# runtime dependencies, the files in their places, the desktop entry and udev
-# rule, the installed programs running from a read-only bin/ with their data
-# under the user's XDG folders, and the developer tools' install component.
+# Builds the Debian packages as scripts/build-package.sh does, checks them as
+# a packager would (lintian, AppStream, the desktop entry), unpacks both into a
+# scratch root (the test machine's own system is left alone) and checks what a
+# user gets: the runtime dependencies (the command line's without GTK), the
+# files in their places, the udev rule, the installed programs running from a
+# read-only bin/ with their data under the user's XDG folders, and the
+# developer tools' install component (taken from the developer build in build/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$PWD/build
@@ -19,26 +21,54 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "package test: $*" >&2; exit 1; }
 
-echo "== cpack -G DEB"
+echo "== The packages"
 cmake --build "$build" -j 2 >/dev/null
-(cd "$build" && cpack -G DEB -B "$work/out" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack failed"; }
-deb=$(ls "$work"/out/mzt-utility_*.deb)
-depends=$(dpkg-deb -f "$deb" Depends)
-echo "   $(basename "$deb"): Depends: $depends"
-for library in libc6 libstdc++6 libcurl4 libwxgtk3.2; do
-  [[ $depends == *"$library"* ]] || fail "no dependency on $library"
+MZT_PACKAGE_OUT=$work/out ./scripts/build-package.sh >"$work/build.log" 2>&1 || { cat "$work/build.log"; fail "the package build failed"; }
+cli=$(ls "$work"/out/mzt_*.deb)
+gui=$(ls "$work"/out/mzt-utility_*.deb)
+version=$(dpkg-deb -f "$cli" Version)
+cli_depends=$(dpkg-deb -f "$cli" Depends)
+gui_depends=$(dpkg-deb -f "$gui" Depends)
+echo "   $(basename "$cli"): Depends: $cli_depends"
+echo "   $(basename "$gui"): Depends: $gui_depends"
+for library in libc6 libstdc++6 libcurl4; do
+  [[ $cli_depends == *"$library"* ]] || fail "mzt does not depend on $library"
 done
+[[ $cli_depends != *gtk* && $cli_depends != *libwx* ]] || fail "mzt depends on the toolkit"
+[[ $gui_depends == *libwxgtk3.2* ]] || fail "mzt-utility does not depend on libwxgtk3.2"
+[[ $gui_depends == *"mzt (= $version)"* ]] || fail "mzt-utility does not depend on mzt (= $version)"
+
+echo "== lintian"
+lintian --fail-on error,warning --tag-display-limit 0 "$cli" "$gui" >"$work/lintian.out" 2>"$work/lintian.err" ||
+  { cat "$work/lintian.out" "$work/lintian.err"; fail "lintian finds errors or warnings"; }
+cat "$work/lintian.out"
 
 root=$work/root
-dpkg -x "$deb" "$root"
-for file in bin/mzt bin/mzt-utility lib/udev/rules.d/60-mzt-utility.rules \
-    share/applications/mzt-utility.desktop share/icons/hicolor/scalable/apps/mzt-utility.svg \
-    share/icons/hicolor/48x48/apps/mzt-utility.png share/man/man1/mzt.1 share/man/man1/mzt-utility.1 \
-    share/bash-completion/completions/mzt share/zsh/vendor-completions/_mzt share/doc/mzt-utility/README.md; do
-  [ -s "$root/usr/$file" ] || fail "the package lacks /usr/$file"
+dpkg -x "$cli" "$root"
+dpkg -x "$gui" "$root"
+files_of() { dpkg-deb -c "$1" | awk '{print $6}' | sed 's|^\./usr/||'; }
+cli_files=$(files_of "$cli")
+gui_files=$(files_of "$gui")
+for file in bin/mzt lib/udev/rules.d/60-mzt-utility.rules share/man/man1/mzt.1.gz \
+    share/bash-completion/completions/mzt share/zsh/vendor-completions/_mzt share/doc/mzt/README.md \
+    share/doc/mzt/copyright share/doc/mzt/changelog.gz; do
+  grep -qx "$file" <<<"$cli_files" || fail "mzt lacks /usr/$file"
 done
-dpkg-deb -c "$deb" | grep -q 'mzt-devsim\|mzt-updserver\|mzt-dbgen' && fail "the developer tools are in the package"
+for file in bin/mzt-utility share/man/man1/mzt-utility.1.gz share/applications/mzt-utility.desktop \
+    share/icons/hicolor/scalable/apps/mzt-utility.svg share/icons/hicolor/48x48/apps/mzt-utility.png \
+    share/metainfo/io.github.mzt_utility.MztUtility.metainfo.xml \
+    share/doc/mzt-utility/copyright share/doc/mzt-utility/changelog.gz; do
+  grep -qx "$file" <<<"$gui_files" || fail "mzt-utility lacks /usr/$file"
+done
+for file in $cli_files $gui_files; do
+  [[ $file == */ ]] || [ -s "$root/usr/$file" ] || [ -L "$root/usr/$file" ] || fail "/usr/$file is empty"
+done
+grep -q 'mzt-devsim\|mzt-updserver\|mzt-dbgen' <<<"$cli_files$gui_files" && fail "the developer tools are in a package"
 desktop-file-validate "$root/usr/share/applications/mzt-utility.desktop"
+appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.mzt_utility.MztUtility.metainfo.xml" >"$work/appstream.out" ||
+  { cat "$work/appstream.out"; fail "the AppStream metadata does not validate"; }
+grep -q "<release version=\"$version\" date=\"[0-9-]*\"" "$root/usr/share/metainfo/io.github.mzt_utility.MztUtility.metainfo.xml" ||
+  fail "the AppStream metadata does not name release $version"
 packaging/check-udev-rule.sh "$root/usr/lib/udev/rules.d/60-mzt-utility.rules"
 
 echo "== The installed programs"
@@ -75,5 +105,5 @@ installed "$root/usr/bin/mzt" --data-dir | grep -qx "data folder: $home/.local/s
 installed "$root/usr/bin/mzt" doctor --port "$work/port" --server http://127.0.0.1:1/ >"$work/doctor.out" || true
 grep -qx "udev rule: $root/usr/lib/udev/rules.d/60-mzt-utility.rules" "$work/doctor.out" ||
   { cat "$work/doctor.out"; fail "mzt doctor does not see the installed udev rule"; }
-[ -z "$(find "$root" -newer "$deb" ! -type d)" ] || fail "the installed program wrote next to itself"
-echo "   $(basename "$deb") installs and runs; data in ~/.local/share/mzt-utility"
+[ -z "$(find "$root" -newer "$gui" ! -type d)" ] || fail "the installed program wrote next to itself"
+echo "   both packages install and run; data in ~/.local/share/mzt-utility"

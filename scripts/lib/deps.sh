@@ -7,7 +7,7 @@ MZT_PACKAGES=(
   libcurl4-openssl-dev libssl-dev libcpp-httplib-dev libinih-dev
   tinyproxy time
   libwxgtk3.2-dev wx3.2-i18n locales xvfb openbox xdotool imagemagick fonts-noto-cjk
-  dpkg-dev desktop-file-utils librsvg2-bin
+  dpkg-dev desktop-file-utils librsvg2-bin lintian appstream
 )
 # Only the Windows pass needs these: the cross compiler and Wine to run its programs.
 MZT_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64)

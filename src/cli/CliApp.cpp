@@ -305,11 +305,12 @@ void PrintQuery(const CliOptions& options, TerminalSurface& surface, const PageS
 }
 
 // The version check for the device's database, and nothing more.
-int CheckForNewerDatabase(const CliOptions& options, const PageState& state, TerminalSurface& surface) {
+int CheckForNewerDatabase(const CliOptions& options, const std::string& server, const PageState& state,
+                          TerminalSurface& surface) {
   Say("device: " + EscapeControls(WideToUtf8(surface.GetText(ids::kDbVersionText))));
   // A device without regions takes Taiwan's database only, as the update does.
   int region = options.region == "cn" && state.firmware.regionCapable ? 1 : 0;
-  std::string url = VersionCheckUrl(ServerUrl(options), region, state.deviceVersion);
+  std::string url = VersionCheckUrl(server, region, state.deviceVersion);
   auto made = MakeServerClient(url, options.verbose);
   if (!made) {
     Complain(made.Err().message);
@@ -356,6 +357,16 @@ int RunDeviceFlow(const CliOptions& options) {
     if (!InputReadable(file)) return kExitInputFile;
   }
   const std::string recovery = command == "upload" ? "mzt upload " + file.string() : "mzt update";
+  // A server setting that names no server is said before the device is touched.
+  std::string server;
+  if (command == "check" || command == "update") {
+    auto chosen = ChosenServer(options);
+    if (!chosen) {
+      Complain(chosen.Err().message);
+      return kExitUsage;
+    }
+    server = chosen.Value().url;
+  }
 
   std::atomic<bool> stopping{false};
   TerminalSurface::Options terminal;
@@ -376,7 +387,7 @@ int RunDeviceFlow(const CliOptions& options) {
   CDevicePort& port = *link;
   CMZTUtilitySheet sheet(surface, std::move(link));
   CUploadDBDlg& page = sheet.Page();
-  if (!options.server.empty()) page.SetServerUrl(options.server);
+  if (!server.empty()) page.SetServerUrl(server);
   if (options.verbose || recorder)
     page.SetHttpClientFactory([verbose = options.verbose, recorder, slot] {
       std::unique_ptr<IHttpClient> client = CreateHttpClient();
@@ -440,7 +451,7 @@ int RunDeviceFlow(const CliOptions& options) {
   if (status != kExitSuccess && !page.SilentFailure().empty()) Complain(EscapeControls(page.SilentFailure()));
   if (command == "query" && outcome == FlowOutcome::kSuccess) PrintQuery(options, surface, page.State());
   if (command == "check" && outcome == FlowOutcome::kSuccess) {
-    return CheckForNewerDatabase(options, page.State(), surface);
+    return CheckForNewerDatabase(options, server, page.State(), surface);
   }
   if (command == "export-poi" && page.State().poiBackup) ReportPoiBackup(*page.State().poiBackup);
   return status;

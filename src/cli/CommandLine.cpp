@@ -5,6 +5,8 @@
 #include <cctype>
 #include <optional>
 
+#include "common/UpdateServerSetting.h"
+
 namespace mzt {
 namespace {
 
@@ -99,16 +101,6 @@ const CommandEntry* FindCommand(const std::string& name) {
 }
 
 Error Usage(const std::string& text) { return Error{ErrorCode::kInvalidArgument, text}; }
-
-// An http or https address with a host; checked before the device is touched.
-bool IsServerUrl(const std::string& url) {
-  for (const char* scheme : {"http://", "https://"}) {
-    std::string prefix = scheme;
-    if (url.size() > prefix.size() && url.compare(0, prefix.size(), prefix) == 0)
-      return url.find_first_of("/?#", prefix.size()) != prefix.size();
-  }
-  return false;
-}
 
 }  // namespace
 
@@ -242,6 +234,7 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
   if (!options.record.empty() && !(FindCommand(options.command)->options & kRecordOptions))
     return Usage("--record is for the commands that talk to the device");
   if (!options.database.empty() && options.command != "replay-check") return Usage("--database is for replay-check");
+  // Checked before the device is touched.
   if (!options.server.empty() && !IsServerUrl(options.server))
     return Usage("--server needs an http:// or https:// address with a host, not " + options.server);
   return options;

@@ -158,10 +158,33 @@ bool CheckPort(const std::string& port, const std::optional<std::string>& udevRu
   return usable;
 }
 
+// Where the server's address came from, as the user would change it.
+std::string ServerOrigin(ServerSource source, const std::string& settings) {
+  switch (source) {
+    case ServerSource::kCommandLine: return "from --server";
+    case ServerSource::kEnvironment: return std::string("from ") + kUpdateServerVariable;
+    case ServerSource::kSettingsFile: return "from " + settings;
+    case ServerSource::kBuildDefault: break;
+  }
+  return "the build's default";
+}
+
 // True when the server's version check answers.
 bool CheckServer(const CliOptions& options, Report& report) {
-  std::string server = ServerUrl(options);
-  report.Heading("Update server " + server);
+  const std::filesystem::path settingsFile = SettingsFilePath();
+  const std::string settings =
+      "[Update] Server= in " + (settingsFile.empty() ? std::string("MZTConfig.ini") : settingsFile.string());
+  auto chosen = ChosenServer(options);
+  if (!chosen) {
+    report.Heading("Update server:");
+    report.Problem(chosen.Err().message, "give an http:// or https:// address there, or remove it");
+    return false;
+  }
+  const std::string& server = chosen.Value().url;
+  report.Heading("Update server " + server + " (" + ServerOrigin(chosen.Value().source, settings) + ")");
+  if (IsLoopbackServer(server))
+    report.Warning("the address is this computer's own (loopback): a test server, not the detector maker's",
+                   std::string("name the update server in ") + kUpdateServerVariable + " or " + settings);
   std::string url = VersionCheckUrl(server, options.region == "cn" ? 1 : 0, DatabaseVersion{});
   auto made = MakeServerClient(url, options.verbose);
   if (!made) {

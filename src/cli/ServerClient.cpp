@@ -8,8 +8,9 @@
 
 namespace mzt {
 
-std::string ServerUrl(const CliOptions& options) {
-  return options.server.empty() ? UpdateServerUrlFromEnvironment() : NormalizeServerUrl(options.server);
+Result<UpdateServerAddress> ChosenServer(const CliOptions& options) {
+  if (options.server.empty()) return ConfiguredUpdateServer();
+  return UpdateServerAddress{NormalizeServerUrl(options.server), ServerSource::kCommandLine};
 }
 
 std::string OfferedVersionText(const ServerAnswer& answer) {

@@ -9,6 +9,7 @@
 #include "cli/CommandLine.h"
 #include "common/ProxyText.h"
 #include "common/Result.h"
+#include "common/UpdateServerSetting.h"
 #include "page/ServerAnswer.h"
 #include "platform/HttpClient.h"
 #include "platform/ProxySetting.h"
@@ -21,8 +22,8 @@ struct ServerClient {
   std::optional<ProxyAddress> proxy;   // none: a direct connection
 };
 
-// --server, else the environment's or the build's server, ending in "/".
-std::string ServerUrl(const CliOptions& options);
+// --server, else the server the user's settings choose (ConfiguredUpdateServer).
+Result<UpdateServerAddress> ChosenServer(const CliOptions& options);
 
 // The version a version check's code-3 answer offers, as the device's is printed.
 std::string OfferedVersionText(const ServerAnswer& answer);

@@ -22,11 +22,19 @@ struct Reading {
   PortSettings settings;
   bool portSeen = false;
   bool baudSeen = false;
+  bool serverSeen = false;
 };
 
 // As with profile files, the first occurrence of a key counts.
 int OnEntry(void* user, const char* section, const char* name, const char* value) {
   auto* reading = static_cast<Reading*>(user);
+  if (EqualsNoCase(section, "Update")) {
+    if (EqualsNoCase(name, "Server") && !reading->serverSeen) {
+      reading->serverSeen = true;
+      reading->settings.updateServer.assign(value);
+    }
+    return 1;
+  }
   if (!EqualsNoCase(section, "Comm. Port")) return 1;
   if (EqualsNoCase(name, "PortNumber") && !reading->portSeen) {
     reading->portSeen = true;

@@ -37,6 +37,7 @@ constexpr const wchar_t* kSystemErrorCaption = L"Error";
 constexpr const wchar_t* kFormatError = L"測速照相資料庫格式錯誤";
 constexpr const wchar_t* kServerUnreachable =
     L"無法連線到更新伺服器,請檢查網路連線與Proxy設定,或執行 mzt doctor 找出原因。\n系統回報: ";
+constexpr const wchar_t* kServerSetting = L"更新伺服器的位址設定錯誤:\n";
 constexpr const wchar_t* kMalformedVersion = L"更新伺服器回覆的資料庫版本格式錯誤: ";
 
 bool AllDigits(const std::string& text, size_t length) {
@@ -115,6 +116,16 @@ OnlineUpdate::OnlineUpdate(IControlSurface& surface, PageState& state,
 
 void OnlineUpdate::SetServerUrl(std::string serverUrl) {
   serverUrl_ = NormalizeServerUrl(std::move(serverUrl));
+  serverProblem_.clear();
+}
+
+void OnlineUpdate::SetServer(Result<UpdateServerAddress> server) {
+  if (server) {
+    SetServerUrl(std::move(server).Value().url);
+  } else {
+    serverUrl_.clear();
+    serverProblem_ = server.Err().message;
+  }
 }
 
 bool OnlineUpdate::Run(const std::wstring& waitText) {
@@ -124,6 +135,10 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
   // Only this run's version check announces the version the download must have.
   state_.newDbDate.clear();
   state_.newDbNumber = 0;
+  if (!serverProblem_.empty()) {
+    ShowError(kServerSetting + Utf8ToWide(serverProblem_));
+    return false;
+  }
 
   const int chosen = ChosenRegion();
   const bool regionCapable = state_.firmware.regionCapable;

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "common/Result.h"
+#include "common/UpdateServerSetting.h"
 #include "page/ControlSurface.h"
 #include "page/PageState.h"
 #include "page/ServerAnswer.h"
@@ -39,6 +40,9 @@ class OnlineUpdate {
                std::string serverUrl, OnlineUpdateHooks hooks);
 
   void SetServerUrl(std::string serverUrl);
+  // The configured server, or why there is none: a Run then says why and
+  // sends nothing.
+  void SetServer(Result<UpdateServerAddress> server);
   void SetClientFactory(HttpClientFactory clientFactory) { clientFactory_ = std::move(clientFactory); }
   const std::string& ServerUrl() const { return serverUrl_; }
 
@@ -93,6 +97,7 @@ class OnlineUpdate {
   PageState& state_;
   HttpClientFactory clientFactory_;
   std::string serverUrl_;
+  std::string serverProblem_;  // the settings name no usable server
   OnlineUpdateHooks hooks_;
   std::unique_ptr<IHttpClient> client_;  // of the last request
   bool replacingRegion_ = false;         // this run replaces the device's region

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "common/BuildConfig.h"
 #include "platform/HttpClient.h"
+#include "platform/ProgramFolder.h"
 #include "platform/TextCodec.h"
 
 namespace mzt {
@@ -34,14 +34,8 @@ std::string DeviceIdUrl(const std::string& base, ServerPage page, int region,
   return base + ServerPageName(page, region) + "?SN=" + EscapeUrlComponent(WideToAnsi(deviceId));
 }
 
-std::string UpdateServerUrlFromEnvironment() {
-  const char* url = std::getenv("MZT_UPDATE_SERVER");
-  return NormalizeServerUrl(url && *url ? url : kDefaultUpdateServerUrl);
-}
-
-std::string NormalizeServerUrl(std::string url) {
-  if (!url.empty() && url.back() != '/') url += '/';
-  return url;
+Result<UpdateServerAddress> ConfiguredUpdateServer() {
+  return ChooseUpdateServer(std::getenv(kUpdateServerVariable), SettingsFilePath());
 }
 
 }  // namespace mzt

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "common/Result.h"
+#include "common/UpdateServerSetting.h"
 #include "page/PageState.h"
 
 namespace mzt {
@@ -18,9 +20,8 @@ std::string VersionCheckUrl(const std::string& base, int region, const DatabaseV
 std::string DeviceIdUrl(const std::string& base, ServerPage page, int region,
                         const std::wstring& deviceId);
 
-// The server's base address: MZT_UPDATE_SERVER when set, else the build's default.
-std::string UpdateServerUrlFromEnvironment();
-// Adds the "/" that the page names are appended to, when it is missing.
-std::string NormalizeServerUrl(std::string url);
+// The server this user's settings choose: MZT_UPDATE_SERVER, else the settings
+// file's, else the build's default.
+Result<UpdateServerAddress> ConfiguredUpdateServer();
 
 }  // namespace mzt

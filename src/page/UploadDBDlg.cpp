@@ -31,8 +31,9 @@ CUploadDBDlg::CUploadDBDlg(CMZTUtilitySheet& sheet)
   hooks.showProgress = [this](uint64_t done, uint64_t total) { ShowProgress(done, total); };
   hooks.startUpload = [this] { StartUpload(); };
   hooks.beforeDownload = [this] { return ConfirmOnlineUpdate(); };
-  online_ = std::make_unique<OnlineUpdate>(surface_, state_, HttpClientFactory(),
-                                           UpdateServerUrlFromEnvironment(), std::move(hooks));
+  online_ = std::make_unique<OnlineUpdate>(surface_, state_, HttpClientFactory(), std::string(),
+                                           std::move(hooks));
+  online_->SetServer(ConfiguredUpdateServer());
 }
 
 CUploadDBDlg::~CUploadDBDlg() { workers_.JoinAll(); }

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
+#include "common/BuildConfig.h"
+#include "common/UpdateServerSetting.h"
+
 #include "support/ParamName.h"
 
 #include "support/TempFolder.h"
@@ -14,6 +19,7 @@ struct SettingsCase {
   const char* content;  // nullptr: no file at all
   std::string port;
   int baud;
+  std::string server = "";
 };
 
 const std::string kOverLong = "[Comm. Port]\nPortNumber=/dev/" + std::string(142, 'x') + "\n";
@@ -27,6 +33,7 @@ TEST_P(PortSettingsTest, ReadsLikeAProfileFile) {
   PortSettings settings = LoadPortSettings(path);
   EXPECT_EQ(settings.portNumber, GetParam().port);
   EXPECT_EQ(settings.baudrate, GetParam().baud);
+  EXPECT_EQ(settings.updateServer, GetParam().server);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -34,11 +41,78 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         SettingsCase{"MissingFile", nullptr, "COM1", 115200},
         SettingsCase{"MissingSection", "[Other]\nPortNumber=COM9\n", "COM1", 115200},
-        SettingsCase{"Present", "[Comm. Port]\nPortNumber=COM7\nBaudrate=9600\n", "COM7", 9600},
-        SettingsCase{"OtherCase", "[COMM. PORT]\nportnumber=/dev/ttyACM2\n", "/dev/ttyACM2", 115200},
+        SettingsCase{"Present",
+                     "[Comm. Port]\nPortNumber=COM7\nBaudrate=9600\n[Update]\nServer=http://a.example/\n",
+                     "COM7", 9600, "http://a.example/"},
+        SettingsCase{"OtherCase", "[update]\nSERVER=https://b.example\n[COMM. PORT]\nportnumber=/dev/ttyACM2\n",
+                     "/dev/ttyACM2", 115200, "https://b.example"},
+        SettingsCase{"ServerOfAnotherSection", "[Comm. Port]\nServer=http://a.example/\n", "COM1", 115200},
         SettingsCase{"OverLong", kOverLong.c_str(), "/dev/" + std::string(122, 'x'), 115200},
-        SettingsCase{"FirstKeyWins", "[Comm. Port]\nPortNumber=COM3\nPortNumber=COM4\n", "COM3",
-                     115200}),
+        SettingsCase{"FirstKeyWins",
+                     "[Comm. Port]\nPortNumber=COM3\nPortNumber=COM4\n[Update]\nServer=http://a/\nServer=http://b/\n",
+                     "COM3", 115200, "http://a/"}),
+    test::RowName());
+
+// The update server: MZT_UPDATE_SERVER over the settings file over the build's default.
+struct ServerCase {
+  const char* name;
+  const char* environment;  // nullptr: unset
+  const char* content;      // of the settings file; nullptr: no file
+  std::string url;          // empty: refused
+  ServerSource source = ServerSource::kBuildDefault;
+  std::optional<bool> loopback{};  // unset for the build's default, whatever a build names
+  std::string error = "";   // the refusal's text, after the settings file's path when it is the file's
+};
+
+class UpdateServerChoiceTest : public ::testing::TestWithParam<ServerCase> {};
+
+TEST_P(UpdateServerChoiceTest, EnvironmentOverFileOverDefault) {
+  const ServerCase& row = GetParam();
+  test::TempFolder folder;
+  auto path = folder / "MZTConfig.ini";
+  if (row.content) test::WriteFileBytes(path, row.content);
+  auto chosen = ChooseUpdateServer(row.environment, path);
+  if (row.url.empty()) {
+    ASSERT_FALSE(chosen);
+    EXPECT_EQ(chosen.Err().code, ErrorCode::kInvalidArgument);
+    std::string where = row.environment && *row.environment ? "" : "the settings file " + path.string() + ": ";
+    EXPECT_EQ(chosen.Err().message, where + row.error);
+    return;
+  }
+  ASSERT_TRUE(chosen) << chosen.Err().message;
+  EXPECT_EQ(chosen.Value().url, row.url);
+  EXPECT_EQ(chosen.Value().source, row.source);
+  if (row.loopback) {
+    EXPECT_EQ(IsLoopbackServer(chosen.Value().url), *row.loopback);
+  }
+}
+
+const std::string kDefault = NormalizeServerUrl(kDefaultUpdateServerUrl);
+constexpr const char* kFileServer = "[Update]\nServer=https://updates.example.com/db\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, UpdateServerChoiceTest,
+    ::testing::Values(
+        ServerCase{"BuildDefault", nullptr, nullptr, kDefault},
+        ServerCase{"EmptyValuesAreUnset", "", "[Update]\nServer=\n", kDefault},
+        ServerCase{"FileOverDefault", nullptr, kFileServer, "https://updates.example.com/db/",
+                   ServerSource::kSettingsFile, false},
+        ServerCase{"EmptyEnvironmentLeavesTheFile", "", kFileServer, "https://updates.example.com/db/",
+                   ServerSource::kSettingsFile},
+        ServerCase{"EnvironmentOverFile", "http://[::1]:81", kFileServer, "http://[::1]:81/",
+                   ServerSource::kEnvironment, true},
+        ServerCase{"EnvironmentBeforeABadFile", "HTTP://user@LOCALHOST:81/x/", "[Update]\nServer=nothing\n",
+                   "HTTP://user@LOCALHOST:81/x/", ServerSource::kEnvironment, true},
+        ServerCase{"NumbersAfter127AreLoopbackOnly", "http://127.example.com", nullptr,
+                   "http://127.example.com/", ServerSource::kEnvironment, false},
+        ServerCase{"EnvironmentWithoutScheme", "updates.example.com", kFileServer, "",
+                   ServerSource::kEnvironment, false,
+                   "MZT_UPDATE_SERVER=updates.example.com is not an http:// or https:// address with a host"},
+        ServerCase{"EnvironmentWithoutHost", "https://", nullptr, "", ServerSource::kEnvironment, false,
+                   "MZT_UPDATE_SERVER=https:// is not an http:// or https:// address with a host"},
+        ServerCase{"FileOfAnotherScheme", nullptr, "[Update]\nServer=ftp://updates.example.com/\n", "",
+                   ServerSource::kSettingsFile, false,
+                   "[Update] Server=ftp://updates.example.com/ is not an http:// or https:// address with a host"}),
     test::RowName());
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <optional>
 
 #include "updserver/UpdateServer.h"
-#include "common/BuildConfig.h"
 #include "page/ControlIds.h"
 #include "page/OnlineUpdate.h"
 #include "page/ProgressDisplay.h"
@@ -396,11 +395,13 @@ TEST_F(OnlineUpdateTest, SuccessReportGoesToTheChosenRegionsPage) {
                                {kStatusBase + L"   Internal Server Error", kInfo}}));
 }
 
-TEST_F(OnlineUpdateTest, ServerAddressGetsItsSlash) {
-  setenv("MZT_UPDATE_SERVER", "http://updates.example:81", 1);
-  EXPECT_EQ(UpdateServerUrlFromEnvironment(), "http://updates.example:81/");
-  unsetenv("MZT_UPDATE_SERVER");
-  EXPECT_EQ(UpdateServerUrlFromEnvironment(), kDefaultUpdateServerUrl);
+// A server setting that names no server is said, and nothing is asked of anyone.
+TEST_F(OnlineUpdateTest, RefusedServerSettingAndAnAddressWithoutItsSlash) {
+  OnlineUpdate refused = MakeFlow();
+  refused.SetServer(Error{ErrorCode::kInvalidArgument, "MZT_UPDATE_SERVER=x is not an http:// address"});
+  EXPECT_FALSE(refused.Run(L""));
+  EXPECT_TRUE(server_.Requests().empty());
+  EXPECT_EQ(Messages(), (Shown{{L"更新伺服器的位址設定錯誤:\nMZT_UPDATE_SERVER=x is not an http:// address", kError}}));
   OnlineUpdate flow = MakeFlow();
   std::string base = server_.BaseUrl();
   flow.SetServerUrl(base.substr(0, base.size() - 1));

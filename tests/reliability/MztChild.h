@@ -103,11 +103,13 @@ class MztChildTest : public ::testing::Test {
   }
 
   // POI.csv holds every POI (each backup appends all of them, after its time
-  // stamp) and nothing else is left in the data folder.
+  // stamp) and nothing else is left in the data folder but the user's settings.
   void ExpectCleanDataFolder(bool poiCsv) const {
     namespace fs = std::filesystem;
-    for (const auto& entry : fs::directory_iterator(folder_ / "home"))
+    for (const auto& entry : fs::directory_iterator(folder_ / "home")) {
+      if (entry.path().filename() == "MZTConfig.ini") continue;
       EXPECT_EQ(entry.path().filename(), "POI.csv") << entry.path();
+    }
     if (!poiCsv) return;
     std::istringstream csv(ReadFileBytes(folder_ / "home" / "POI.csv"));
     std::set<std::string> pois;

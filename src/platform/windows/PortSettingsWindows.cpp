@@ -5,22 +5,36 @@
 #include "common/PortSettings.h"
 
 namespace mzt {
+namespace {
+
+// A missing file or key gives the fallback; the value is cut to `capacity`.
+std::string ReadText(const wchar_t* section, const wchar_t* key, const std::string& fallback,
+                     DWORD capacity, const wchar_t* file) {
+  std::wstring wideFallback(fallback.begin(), fallback.end());
+  std::wstring value(capacity + 1, L'\0');
+  DWORD length = ::GetPrivateProfileStringW(section, key, wideFallback.c_str(), value.data(),
+                                            capacity + 1, file);
+  int bytes = ::WideCharToMultiByte(CP_UTF8, 0, value.data(), static_cast<int>(length), nullptr, 0,
+                                    nullptr, nullptr);
+  std::string text(static_cast<size_t>(bytes), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, value.data(), static_cast<int>(length), text.data(), bytes,
+                        nullptr, nullptr);
+  return text;
+}
+
+// Room for any address a user would give.
+constexpr DWORD kMaxServerLength = 2048;
+
+}  // namespace
 
 PortSettings LoadPortSettings(const std::filesystem::path& iniPath) {
   PortSettings settings;
   const wchar_t* file = iniPath.c_str();
-  // A missing file or key gives the defaults.
-  wchar_t port[kMaxPortNameLength + 1] = {};
-  std::wstring fallback(settings.portNumber.begin(), settings.portNumber.end());
-  DWORD length = ::GetPrivateProfileStringW(L"Comm. Port", L"PortNumber", fallback.c_str(), port,
-                                            kMaxPortNameLength + 1, file);
-  int bytes = ::WideCharToMultiByte(CP_UTF8, 0, port, static_cast<int>(length), nullptr, 0,
-                                    nullptr, nullptr);
-  settings.portNumber.assign(static_cast<size_t>(bytes), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, port, static_cast<int>(length), settings.portNumber.data(),
-                        bytes, nullptr, nullptr);
+  settings.portNumber =
+      ReadText(L"Comm. Port", L"PortNumber", settings.portNumber, kMaxPortNameLength, file);
   settings.baudrate = static_cast<int>(
       ::GetPrivateProfileIntW(L"Comm. Port", L"Baudrate", settings.baudrate, file));
+  settings.updateServer = ReadText(L"Update", L"Server", "", kMaxServerLength, file);
   return settings;
 }
 
