@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/BuildConfig.h"
 #include "page/UpdateServerPages.h"
 #include "platform/ChildProcess.h"
 #include "platform/Process.h"
@@ -119,7 +120,11 @@ int RunReplayCheck(const CliOptions& options) {
     }
     server = std::move(started).Value();
     // The recorded server's path below this one's address, as the program asked for it then.
-    std::string base = then.server.empty() ? UpdateServerUrlFromEnvironment() : then.server;
+    std::string base = then.server;
+    if (base.empty()) {
+      auto configured = ConfiguredUpdateServer();
+      base = configured ? configured.Value().url : kDefaultUpdateServerUrl;
+    }
     size_t path = base.find('/', base.find("://") == std::string::npos ? 0 : base.find("://") + 3);
     serverUrl = url.Value() + (path == std::string::npos ? "" : base.substr(path + 1));
   }
