@@ -277,6 +277,10 @@ INSTANTIATE_TEST_SUITE_P(
                                 .duration = std::chrono::milliseconds(50)},
                  .replug = ReplugResult::kOk, .userIdle = true, .question = kUnknownCount,
                  .replugs = 1},
+        // Back under another name: the run after the replug follows it there.
+        Scenario{.name = "BackUnderAnotherName", .setup = {.renamedAtReplug = true},
+                 .fault = RefusedFrames(0xFF00), .replug = ReplugResult::kOk,
+                 .messages = std::vector{kWarning, kNews, kUploadFailed, kRestart}, .replugs = 1},
         // The run after the replug uses the flow's port, whatever the tabs did.
         Scenario{.name = "TabSwitchDuringTheReplugKeepsThePort", .fault = RefusedFrames(0xFF00),
                  .replug = ReplugResult::kOk, .tabSwitchAtReplug = true, .replugs = 1},
