@@ -126,7 +126,7 @@ class FlowFixture : public ::testing::Test {
       ASSERT_TRUE(serving) << serving.Err().message;
     }
 
-    // The settings file names the device's stable link, as a user would.
+    // The settings file names the device's stable link (or its listed name), as a user would.
     WriteFileBytes(folder_ / "home" / "MZTConfig.ini", "[Comm. Port]\nPortNumber=" + port.string() + "\n");
     sheet_ = std::make_unique<CMZTUtilitySheet>(surface_, std::make_unique<CDevicePort>());
     surface_.SetCloseCommandObserver([this, link = sheet_->Link()](bool enabled) {
