@@ -90,7 +90,7 @@ void CUploadDBDlg::StartUpload() {
     return;
   }
   ResetProgressDisplay();
-  workers_.Start([this, work = CurrentWorkFolder()] { UploadWorker(); });
+  workers_.Start([this, work = CurrentWorkFolder(), device = CurrentDeviceLock()] { UploadWorker(); });
 }
 
 bool CUploadDBDlg::SplitDatabase() {

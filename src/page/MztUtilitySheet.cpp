@@ -30,11 +30,12 @@ CMZTUtilitySheet::~CMZTUtilitySheet() {
 bool CMZTUtilitySheet::OpenPort(const std::string& portName) {
   return link_ && link_->OpenPort(portName, 115200, 0);
 }
-std::string CMZTUtilitySheet::OpenPortFailure() const {
-  if (!link_) return {};
-  const Error& error = link_->LastOpenFailure();
+std::string PortFailureText(const Error& error) {
   std::string advice = PortOpenAdvice(error);
   return advice.empty() ? error.message : error.message + "\n" + advice;
+}
+std::string CMZTUtilitySheet::OpenPortFailure() const {
+  return link_ ? PortFailureText(link_->LastOpenFailure()) : std::string();
 }
 void CMZTUtilitySheet::ClosePort() {
   if (link_) link_->ClosePort();

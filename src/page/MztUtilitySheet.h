@@ -11,6 +11,7 @@
 #include <string>
 
 #include "common/CameraRecord.h"
+#include "common/Result.h"
 #include "page/ControlSurface.h"
 
 namespace mzt {
@@ -19,6 +20,9 @@ class CDevicePort;
 class CUploadDBDlg;
 
 enum class CopyDataResult { kAccepted, kRefused };
+
+// Why a port could not be opened, with the usual fix when there is one.
+std::string PortFailureText(const Error& error);
 
 class CMZTUtilitySheet {
  public:

@@ -128,8 +128,8 @@ void CUploadDBDlg::OnClearPoiButton() {
     return;
   }
   EnablePageControls(false);
-  if (!sheet_.OpenPort(port)) {
-    ShowPortOpenFailure();
+  std::shared_ptr<DeviceLock> device = OpenDevice(port);
+  if (!device) {
     sheet_.SetPagesEnabled(true);
     EnablePageControls(true);
     state_.connected = false;
@@ -141,7 +141,7 @@ void CUploadDBDlg::OnClearPoiButton() {
   surface_.Enable(kUpdateButton, false);
   state_.portName = port;
   sheet_.SetPagesEnabled(false);
-  workers_.Start([this] { ConnectWorker(); });
+  workers_.Start([this, device = std::move(device)] { ConnectWorker(); });
 }
 
 void CUploadDBDlg::OnExportPoiAction() {

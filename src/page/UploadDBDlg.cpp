@@ -16,6 +16,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/DeviceAccess.h"
 #include "platform/DeviceEnumeration.h"
+#include "platform/DeviceLock.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TextCodec.h"
 #include "platform/WorkFolder.h"
@@ -50,10 +51,42 @@ void CUploadDBDlg::Message(const std::wstring& text, const std::wstring& caption
   surface_.ShowMessage(text, caption, MessageButtons::kOk);
 }
 
-void CUploadDBDlg::ShowPortOpenFailure() {
+void CUploadDBDlg::ShowPortOpenFailure(const std::string& why) {
   std::wstring text = L"無法連結裝置，請重試";
-  if (std::string why = sheet_.OpenPortFailure(); !why.empty()) text += L"\n" + Utf8ToWide(why);
+  if (!why.empty()) text += L"\n" + Utf8ToWide(why);
   Message(text, strings::kErrorCaption);
+}
+
+std::shared_ptr<DeviceLock> CUploadDBDlg::CurrentDeviceLock() {
+  std::lock_guard lock(workMutex_);
+  return deviceLock_.lock();
+}
+
+std::shared_ptr<DeviceLock> CUploadDBDlg::OpenDevice(const std::string& port) {
+  // Named as the replug wait follows the device if a transfer fails: by its
+  // USB serial number, else by its place on the bus; a port of no USB
+  // device by its name.
+  state_.portDevice = UsbSerialPortOf(port);
+  const auto& device = state_.portDevice;
+  std::string identity = "port " + port;
+  if (device && !device->serialNumber.empty()) identity = "usb " + device->serialNumber;
+  else if (device && !device->busPath.empty()) identity = "bus " + device->busPath;
+  std::shared_ptr<DeviceLock> held = CurrentDeviceLock();
+  if (!held || held->Identity() != identity) {
+    auto taken = DeviceLock::Take(identity, port);
+    if (!taken) {
+      ShowPortOpenFailure(PortFailureText(taken.Err()));
+      return nullptr;
+    }
+    held = std::move(taken).Value();
+    std::lock_guard lock(workMutex_);
+    deviceLock_ = held;
+  }
+  if (!sheet_.OpenPort(port)) {
+    ShowPortOpenFailure(sheet_.OpenPortFailure());
+    return nullptr;
+  }
+  return held;
 }
 
 void CUploadDBDlg::OnInitDialog() {
@@ -183,8 +216,8 @@ void CUploadDBDlg::DiscardWorkFolder() {
 bool CUploadDBDlg::StartConversation(bool isQuery, std::shared_ptr<WorkFolder> work) {
   std::string port = SelectedPortName();
   EnablePageControls(false);
-  if (!sheet_.OpenPort(port)) {
-    ShowPortOpenFailure();
+  std::shared_ptr<DeviceLock> device = OpenDevice(port);
+  if (!device) {
     sheet_.SetPagesEnabled(true);
     sheet_.EnableCloseCommand();
     state_.connected = false;
@@ -201,10 +234,8 @@ bool CUploadDBDlg::StartConversation(bool isQuery, std::shared_ptr<WorkFolder> w
   // Locked before the worker starts, so that its own unlock cannot come first.
   surface_.Enable(kUpdateButton, false);
   state_.portName = port;
-  // Followed by its USB identity if the transfer fails and it must be replugged.
-  state_.portDevice = UsbSerialPortOf(port);
   sheet_.SetPagesEnabled(false);
-  workers_.Start([this, work = std::move(work)] { ConnectWorker(); });
+  workers_.Start([this, work = std::move(work), device = std::move(device)] { ConnectWorker(); });
   return true;
 }
 

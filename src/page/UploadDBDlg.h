@@ -22,6 +22,7 @@
 namespace mzt {
 
 class CMZTUtilitySheet;
+class DeviceLock;
 class OnlineUpdate;
 class WorkFolder;
 
@@ -100,8 +101,8 @@ class CUploadDBDlg {
   void SelectPort(const std::wstring& wanted);
   void Reset();
   void ResetProgressDisplay();
-  // Opens the port and starts the connect worker; a query also resets when
-  // the port cannot be opened. The workers of an update hold its work
+  // Opens the device and starts the connect worker; a query also resets
+  // when the port cannot be opened. The workers of an update hold its work
   // folder, which goes when the last of them ends.
   bool StartConversation(bool isQuery, std::shared_ptr<WorkFolder> work = nullptr);
   std::shared_ptr<WorkFolder> CurrentWorkFolder();
@@ -114,7 +115,13 @@ class CUploadDBDlg {
   void Finish(FlowOutcome outcome) { outcome_ = outcome; }
   void Message(const std::wstring& text, const std::wstring& caption);
   // "無法連結裝置，請重試" and, on its second line, why.
-  void ShowPortOpenFailure();
+  void ShowPortOpenFailure(const std::string& why);
+  // Takes the lock of the device at `port` (keeps the flow's own when it
+  // holds that device's already: its run after a replug), then opens the
+  // port. The flow's workers hold the lock until the last of them ends.
+  // Null after the page said why not.
+  std::shared_ptr<DeviceLock> OpenDevice(const std::string& port);
+  std::shared_ptr<DeviceLock> CurrentDeviceLock();
 
   // Device conversation
   void ConnectWorker();
@@ -172,6 +179,7 @@ class CUploadDBDlg {
   std::atomic<int> actions_{0};
   std::mutex workMutex_;
   std::weak_ptr<WorkFolder> work_;
+  std::weak_ptr<DeviceLock> deviceLock_;
   WorkerThreads workers_;
 };
 

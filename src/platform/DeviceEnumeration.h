@@ -1,8 +1,9 @@
 #pragma once
 // The serial ports of attached USB devices, and whether the first USB CDC
 // ACM port exists. On Linux this reads sysfs; its root is $MZT_SYSFS_ROOT
-// when set (tests and the simulated device use a fake tree), else /sys. On
-// Windows it asks the device setup functions and the serial-port map.
+// when set (tests and the simulated device use a fake tree), else /sys, and
+// the ports' nodes are in $MZT_DEVICE_ROOT when set, else /dev. On Windows
+// it asks the device setup functions and the serial-port map.
 
 #include <filesystem>
 #include <string>

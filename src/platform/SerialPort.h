@@ -39,6 +39,11 @@ class ISerialPort {
 
 std::unique_ptr<ISerialPort> CreateSerialPort();
 
+// The refusal of a port that another program holds (kBusy).
+inline Error PortInUse(const std::string& name, int systemCode = 0) {
+  return Error{ErrorCode::kBusy, "open " + name + ": another program is using the port", systemCode};
+}
+
 // What the user can do about a failed Open: the usual fix for a port they
 // may not open or one that another program holds; empty otherwise.
 std::string PortOpenAdvice(const Error& error);

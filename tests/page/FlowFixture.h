@@ -40,6 +40,8 @@ struct DeviceSetup {
   std::vector<uint16_t> unplaced{};   // installed files listed at location 0
   bool rawFrames = false;             // frames read blindly (see DeviceParser)
   bool behindAnother = false;         // another detector stays on ttyACM0; this one is ttyACM1
+  // Chosen by its listed name; a replug brings it back under the next one.
+  bool renamedAtReplug = false;
 };
 
 class FlowFixture : public ::testing::Test {
@@ -66,7 +68,7 @@ class FlowFixture : public ::testing::Test {
     if (device_) device_->Stop();
     if (other_) other_->Stop();
     if (server_) server_->Stop();
-    for (const char* name : {"MZT_HOME", "MZT_SYSFS_ROOT"}) unsetenv(name);
+    for (const char* name : {"MZT_HOME", "MZT_SYSFS_ROOT", "MZT_DEVICE_ROOT"}) unsetenv(name);
   }
 
   void Offer(const dbgen::DatabaseOptions& options, const std::string& region = "tw") {
@@ -90,6 +92,13 @@ class FlowFixture : public ::testing::Test {
       ASSERT_TRUE(other_->Start());
       options.ttyName = "ttyACM1";
       options.usbPath = "1-2";
+    }
+    fs::path port = folder_ / "port";
+    if (setup.renamedAtReplug) {
+      options.deviceRoot = folder_ / "dev";
+      options.renamedAtReplug = true;
+      setenv("MZT_DEVICE_ROOT", options.deviceRoot.c_str(), 1);
+      port = options.deviceRoot / options.ttyName;
     }
     if (setup.database) {
       fs::path installed = folder_ / "installed";
@@ -117,9 +126,8 @@ class FlowFixture : public ::testing::Test {
       ASSERT_TRUE(serving) << serving.Err().message;
     }
 
-    // The settings file names the device's stable link, as a user would.
-    WriteFileBytes(folder_ / "home" / "MZTConfig.ini",
-                   "[Comm. Port]\nPortNumber=" + (folder_ / "port").string() + "\n");
+    // The settings file names the device's stable link (or its listed name), as a user would.
+    WriteFileBytes(folder_ / "home" / "MZTConfig.ini", "[Comm. Port]\nPortNumber=" + port.string() + "\n");
     sheet_ = std::make_unique<CMZTUtilitySheet>(surface_, std::make_unique<CDevicePort>());
     surface_.SetCloseCommandObserver([this, link = sheet_->Link()](bool enabled) {
       if (enabled && link->IsOpen()) ++unlockedWhileOpen_;
@@ -127,8 +135,7 @@ class FlowFixture : public ::testing::Test {
     if (server_) Page().SetServerUrl(server_->BaseUrl());
     Page().OnInitDialog();
     Page().OnShowWindow();
-    ASSERT_EQ(surface_.ListItem(ids::kPortList, surface_.SelectedListItem(ids::kPortList)),
-              (folder_ / "port").wstring());
+    ASSERT_EQ(surface_.ListItem(ids::kPortList, surface_.SelectedListItem(ids::kPortList)), port.wstring());
   }
 
   CUploadDBDlg& Page() { return sheet_->Page(); }

@@ -94,6 +94,7 @@ struct Scenario {
   ReplugResult replug = ReplugResult::kCancel;
   bool tabSwitchAtReplug = false;  // the other tab and back while the prompt shows
   bool userIdle = false;        // at the replug prompt; else the user pulls and plugs the cable
+  bool secondRunAtReplug = false;  // another update of the device once it is back, before the rerun
   FlowOutcome outcome = FlowOutcome::kSuccess;
   std::wstring question{};             // the one Yes/No question; empty: none
   std::vector<std::wstring> shown{};   // among the messages
@@ -123,10 +124,23 @@ TEST_P(ScenarioTest, EndsAsTheUserExpects) {
   if (row.page) server_->SetFault(*row.page, row.serverFault);
   surface_.SetDefaultAnswer(MessageButtons::kYesNo, row.answer);
   // While the prompt watches the device, the user pulls the cable and plugs it in again.
-  surface_.SetDefaultReplugResult(row.replug, [this, act = row.replug == ReplugResult::kOk && !row.userIdle] {
+  surface_.SetDefaultReplugResult(row.replug, [this, act = row.replug == ReplugResult::kOk && !row.userIdle,
+                                                second = row.secondRunAtReplug] {
     if (!act) return;
     device_->Unplug(std::chrono::milliseconds(50));
     device_->WaitUntilPlugged(true, std::chrono::seconds(5));
+    if (!second) return;
+    // It is refused as by a port in use, and the device hears nothing of it.
+    size_t heard = device_->ReceivedSentences().size();
+    RecordingSurface otherSurface;
+    CMZTUtilitySheet other(otherSurface, std::make_unique<CDevicePort>());
+    other.Page().SetServerUrl(server_->BaseUrl());
+    other.Page().OnInitDialog();
+    other.Page().OnUpdateButton();
+    other.Page().WaitForIdle();
+    EXPECT_EQ(other.Page().LastOutcome(), FlowOutcome::kDeviceUnreachable) << otherSurface.Transcript();
+    EXPECT_EQ(device_->ReceivedSentences().size(), heard);
+    EXPECT_NE(otherSurface.Transcript().find("another program is using the port"), std::string::npos);
   });
   if (row.tabSwitchAtReplug) {
     // The settings name another detector than the one the user chose.
@@ -277,6 +291,14 @@ INSTANTIATE_TEST_SUITE_P(
                                 .duration = std::chrono::milliseconds(50)},
                  .replug = ReplugResult::kOk, .userIdle = true, .question = kUnknownCount,
                  .replugs = 1},
+        // Back under another name: the run after the replug follows it there.
+        Scenario{.name = "BackUnderAnotherName", .setup = {.renamedAtReplug = true},
+                 .fault = RefusedFrames(0xFF00), .replug = ReplugResult::kOk,
+                 .messages = std::vector{kWarning, kNews, kUploadFailed, kRestart}, .replugs = 1},
+        // The device stays the flow's own between the failed transfer and its rerun.
+        Scenario{.name = "SecondRunDuringTheReplugIsRefused", .fault = RefusedFrames(0xFF00),
+                 .replug = ReplugResult::kOk, .secondRunAtReplug = true,
+                 .messages = std::vector{kWarning, kNews, kUploadFailed, kRestart}, .replugs = 1},
         // The run after the replug uses the flow's port, whatever the tabs did.
         Scenario{.name = "TabSwitchDuringTheReplugKeepsThePort", .fault = RefusedFrames(0xFF00),
                  .replug = ReplugResult::kOk, .tabSwitchAtReplug = true, .replugs = 1},

@@ -34,6 +34,8 @@ class FakeSysfs {
   Result<void> Plug(const std::string& slavePath);
   // Makes it disappear: the class link first, then the device.
   void Unplug();
+  // The port's name at the next Plug.
+  void SetTtyName(std::string ttyName) { ttyName_ = std::move(ttyName); }
 
   std::filesystem::path ClassEntry() const { return root_ / "class" / "tty" / ttyName_; }
   std::filesystem::path UsbDevice() const { return root_ / "devices" / "usb1" / usbPath_; }

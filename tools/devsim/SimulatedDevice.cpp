@@ -15,6 +15,13 @@ std::span<const uint8_t> AsBytes(const std::string& text) {
   return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
 }
 
+// ttyACM1 after ttyACM0.
+std::string NextTtyName(const std::string& name) {
+  size_t digits = name.find_last_not_of("0123456789") + 1;
+  unsigned long number = digits < name.size() ? std::stoul(name.substr(digits)) : 0;
+  return name.substr(0, digits) + std::to_string(number + 1);
+}
+
 }  // namespace
 
 SimulatedDevice::SimulatedDevice(Options options)
@@ -76,13 +83,22 @@ Result<std::string> SimulatedDevice::Start() {
 Result<std::string> SimulatedDevice::Plug() {
   auto path = pty_.Open();
   if (!path) return path;
+  if (options_.renamedAtReplug && plugCount_ > 0) options_.ttyName = NextTtyName(options_.ttyName);
+  if (sysfs_) sysfs_->SetTtyName(options_.ttyName);
+  if (!options_.deviceRoot.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(options_.deviceRoot, ec);
+    node_ = std::make_unique<PortLink>(options_.deviceRoot / options_.ttyName);
+  }
   // The link comes last: once it is there, everything is.
   Result<void> shown = Success();
   if (sysfs_) shown = sysfs_->Plug(path.Value());
+  if (shown && node_) shown = node_->PointAt(path.Value());
   if (shown && link_) shown = link_->PointAt(path.Value());
   if (!shown) {
     pty_.Close();
     if (sysfs_) sysfs_->Unplug();
+    node_.reset();
     return std::move(shown).TakeError();
   }
   pacer_ = Pacer(options_.bytesPerSecond);
@@ -104,6 +120,7 @@ void SimulatedDevice::Stop() {
   pty_.Close();
   if (link_) link_->Remove();
   if (sysfs_) sysfs_->Unplug();
+  node_.reset();
   portPath_.clear();
   changed_.notify_all();
 }
@@ -168,6 +185,7 @@ void SimulatedDevice::DoUnplug(std::chrono::milliseconds replugAfter) {
   pty_.Close();
   if (link_) link_->Remove();
   if (sysfs_) sysfs_->Unplug();
+  node_.reset();
   firmware_->OnUnplug();
   portPath_.clear();
   changed_.notify_all();

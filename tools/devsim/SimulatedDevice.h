@@ -57,6 +57,12 @@ class SimulatedDevice {
     std::filesystem::path sysfsRoot;    // a fake sysfs tree; empty for none
     std::string ttyName = "ttyACM0";
     std::string usbPath = "1-1";        // the USB device's place on the bus in that tree
+    // A folder in which the port's node shows as a link named ttyName to the
+    // pty, as the system's /dev holds it; empty for none.
+    std::filesystem::path deviceRoot;
+    // Each replug comes back under the next name (ttyACM0, then ttyACM1), as
+    // the kernel names a device whose old node some program still holds.
+    bool renamedAtReplug = false;
     bool record = true;                 // keep what was received for the getters
     std::function<void(const std::string&)> log;
   };
@@ -119,6 +125,7 @@ class SimulatedDevice {
   std::unique_ptr<DeviceFirmware> firmware_;
   std::unique_ptr<PortLink> link_;
   std::unique_ptr<FakeSysfs> sysfs_;
+  std::unique_ptr<PortLink> node_;  // in deviceRoot
   // Owned by the device thread once it runs.
   Pty pty_;
   Pacer pacer_;

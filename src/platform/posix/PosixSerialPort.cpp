@@ -77,9 +77,7 @@ Result<void> PosixSerialPort::Open(const std::string& name, int baudRate) {
   Close();
   int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
   // A port in use says so, whichever of TIOCEXCL and the lock refused it.
-  auto inUse = [&name](int err) {
-    return Error{ErrorCode::kBusy, "open " + name + ": another program is using the port", err};
-  };
+  auto inUse = [&name](int err) { return PortInUse(name, err); };
   if (fd < 0) {
     int err = errno;
     // EBUSY: another program holds the port with TIOCEXCL.

@@ -30,6 +30,11 @@ bool NaturalLess(const std::string& a, const std::string& b) {
   return split(a) < split(b);
 }
 
+fs::path DeviceNodeFolder() {
+  const char* root = std::getenv("MZT_DEVICE_ROOT");
+  return root && *root ? fs::path(root) : fs::path("/dev");
+}
+
 }  // namespace
 
 fs::path SysfsRoot() {
@@ -74,7 +79,7 @@ UsbSerialPortList EnumerateUsbSerialPorts() {
     fs::path usb = interface.parent_path();
     std::string devnum = ReadFirstLine(usb / "devnum");
     std::string attachment = devnum.empty() ? std::string() : ReadFirstLine(usb / "busnum") + ":" + devnum;
-    ports.push_back({"/dev/" + name, friendly, ReadFirstLine(usb / "serial"), usb.filename().string(),
+    ports.push_back({(DeviceNodeFolder() / name).string(), friendly, ReadFirstLine(usb / "serial"), usb.filename().string(),
                      attachment});
   }
   return list;

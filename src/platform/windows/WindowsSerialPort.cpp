@@ -56,8 +56,7 @@ Result<void> WindowsSerialPort::Open(const std::string& name, int baudRate) {
   if (handle == INVALID_HANDLE_VALUE) {
     DWORD err = ::GetLastError();
     if (err == ERROR_ACCESS_DENIED || err == ERROR_SHARING_VIOLATION)
-      return Error{ErrorCode::kBusy, "open " + name + ": another program is using the port",
-                   static_cast<int>(err)};
+      return PortInUse(name, static_cast<int>(err));
     bool missing = err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND;
     return SystemFailure(missing ? ErrorCode::kNotFound : ErrorCode::kIo, "open " + name, err);
   }
