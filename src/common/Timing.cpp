@@ -38,6 +38,7 @@ constexpr std::array<int, static_cast<size_t>(Delay::kCount)> kProduction = {
     1000,    // kReplugGonePause
     500,     // kReplugPresentPause
     100,     // kWaitDialogTick
+    1000,    // kPortListPoll
     120000,  // kUnattendedReplugPhase
     30000,   // kHttpConnectTimeout
     60000,   // kHttpLowSpeedTime

@@ -112,7 +112,7 @@ bool CUploadDBDlg::ConfirmIncompleteBackup(const std::wstring& question, Message
 
 void CUploadDBDlg::OnClearPoiButton() {
   ActionScope action(*this);
-  std::string port = SelectedPortName();
+  std::string port = PortToOpen();
   state_.mode = PageMode::kClearPoi;
   EnablePageControls(false);
   surface_.Enable(kClearPoiButton, false);
@@ -127,8 +127,8 @@ void CUploadDBDlg::OnClearPoiButton() {
     return;
   }
   EnablePageControls(false);
-  if (!sheet_.OpenPort(port)) {
-    ShowPortOpenFailure();
+  if (port.empty() || !sheet_.OpenPort(port)) {
+    ShowPortOpenFailure(port);
     sheet_.SetPagesEnabled(true);
     EnablePageControls(true);
     state_.connected = false;

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/Result.h"
 #include "page/ControlSurface.h"
@@ -39,6 +40,9 @@ class CUploadDBDlg {
   void OnInitDialog();
   void OnShowWindow();
   void OnPortListDropDown();
+  // Called now and then while the window is idle: lists the ports anew when
+  // a detector came or went. Quiet, and nothing while an action runs.
+  void OnPortsPoll();
   void OnPortSelectionChange();
   void OnUpdateButton();
   void OnQueryButton();
@@ -94,7 +98,21 @@ class CUploadDBDlg {
   };
 
   // Page
+  struct PortEntry {
+    std::wstring port;   // what the flows open
+    std::wstring label;  // what the list shows
+  };
+  // The detectors found, then the stored port; `error` tells when the
+  // listing failed.
+  static std::vector<PortEntry> FindPorts(std::string& error);
   void FillPortList();
+  void ListPorts(const std::vector<PortEntry>& entries);
+  // Lists the ports `found` (found anew when null) and keeps the chosen one
+  // when it is still there.
+  void RefillPortList(const std::vector<PortEntry>* found = nullptr);
+  // The selected port; with none, the list read again first (a detector
+  // plugged in since). Empty when there is still none.
+  std::string PortToOpen();
   // Selects `wanted` when the list holds it, else the settings' port, else
   // the first entry.
   void SelectPort(const std::wstring& wanted);
@@ -113,8 +131,9 @@ class CUploadDBDlg {
   std::string SelectedPortName();
   void Finish(FlowOutcome outcome) { outcome_ = outcome; }
   void Message(const std::wstring& text, const std::wstring& caption);
-  // "無法連結裝置，請重試" and, on its second line, why.
-  void ShowPortOpenFailure();
+  // "無法連結裝置，請重試" and, on its second line, why; with no port, that no
+  // detector was found and what to do.
+  void ShowPortOpenFailure(const std::string& port);
 
   // Device conversation
   void ConnectWorker();
