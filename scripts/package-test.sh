@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the Debian packages as scripts/build-package.sh does, checks them as
+# Packs the developer build in build/ as scripts/build-package.sh does, checks them as
 # a packager would (lintian, AppStream, the desktop entry), unpacks both into a
 # scratch root (the test machine's own system is left alone) and checks what a
 # user gets: the runtime dependencies (the command line's without GTK), the
@@ -22,8 +22,7 @@ trap cleanup EXIT
 fail() { echo "package test: $*" >&2; exit 1; }
 
 echo "== The packages"
-cmake --build "$build" -j 2 >/dev/null
-MZT_PACKAGE_OUT=$work/out ./scripts/build-package.sh >"$work/build.log" 2>&1 || { cat "$work/build.log"; fail "the package build failed"; }
+MZT_PACKAGE_BUILD=$build MZT_PACKAGE_OUT=$work/out ./scripts/build-package.sh >"$work/build.log" 2>&1 || { cat "$work/build.log"; fail "the package build failed"; }
 cli=$(ls "$work"/out/mzt_*.deb)
 gui=$(ls "$work"/out/mzt-utility_*.deb)
 version=$(dpkg-deb -f "$cli" Version)

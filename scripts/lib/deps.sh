@@ -29,9 +29,20 @@ mzt_install_dependencies() {
   fi
 }
 
-# Further arguments go to cmake's configure step.
+# The distribution's hardening flags (every feature, immediate binding too) as
+# cmake arguments, in MZT_HARDENING. CMake reads no CPPFLAGS: the
+# preprocessor's flags (_FORTIFY_SOURCE) go with the compiler's.
+mzt_hardening_flags() {
+  local get=(env DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get)
+  MZT_HARDENING=("-DCMAKE_CXX_FLAGS=$("${get[@]}" CPPFLAGS) $("${get[@]}" CXXFLAGS)"
+                 "-DCMAKE_EXE_LINKER_FLAGS=$("${get[@]}" LDFLAGS)")
+}
+
+# The developer build in build/, with the packages' flags so that the package
+# test packs what the tests ran. Further arguments go to cmake's configure step.
 mzt_configure_and_build() {
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  mzt_hardening_flags
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${MZT_HARDENING[@]}" "$@" >/dev/null
   cmake --build build -j 2
 }
 

@@ -82,8 +82,14 @@ constexpr std::array<CommandEntry, 12> kCommands = {{
      "ModemManager), the proxy and the update server, and prints a fix for each\n"
      "problem. Exit status 0 only when an update could run, else 11.\n"
      "\n", kDeviceOptions | kServerOptions},
-    {"send-copydata", 1, 1, " TEXT", "send \"path,port\" to a running desktop program",
-     "Asks the running mzt-utility to install the database file PATH through PORT.\n"},
+    {"send-copydata", 1, 1, " TEXT", "start the online update in the running desktop program",
+     "TEXT is \"PATH,PORT\". Asks the running mzt-utility to select PORT (a port\n"
+     "its list offers, or that port's number) and to run the online update there,\n"
+     "as its update button does: it asks the update server for the newest\n"
+     "database, saves the POIs and installs the download. PATH is not used: the\n"
+     "update installs what the server offers. The window refuses while it runs an\n"
+     "action. Exit status 0: accepted, 5: refused, 9: no desktop program, 12: it is\n"
+     "busy.\n"},
     {"replay-check", 1, 1, " FILE [--database DB]", "replay a recorded session and compare",
      "Runs the command recorded in FILE (mzt --record) against the simulated device\n"
      "and the local update server playing the recorded answers, and says whether\n"

@@ -45,6 +45,7 @@ constexpr DelayRow kProduction[] = {
     {Delay::kReplugGonePause, 1000},
     {Delay::kReplugPresentPause, 500},
     {Delay::kWaitDialogTick, 100},
+    {Delay::kPortListPoll, 1000},
     {Delay::kUnattendedReplugPhase, 120000},
     {Delay::kHttpConnectTimeout, 30000},
     {Delay::kHttpLowSpeedTime, 60000},

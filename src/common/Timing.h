@@ -40,6 +40,7 @@ enum class Delay {
   kReplugGonePause,     // after the device was seen gone
   kReplugPresentPause,  // twice after the device was seen back
   kWaitDialogTick,
+  kPortListPoll,        // how soon an idle window lists a detector plugged in
   kUnattendedReplugPhase,  // the terminal's bound on each replug phase without a user
   // HTTP
   kHttpConnectTimeout,

@@ -45,6 +45,8 @@ inline constexpr const wchar_t* kDbCheck = L"DB 檢查";                        
 inline constexpr const wchar_t* kUpdating = L"更新中";
 inline constexpr const wchar_t* kAppCaption = L"MZT Utility";
 inline constexpr const wchar_t* kErrorCaption = L"錯誤";
+inline constexpr const wchar_t* kNoDeviceFound =
+    L"找不到裝置\n請以USB線接上裝置後再試一次。若已接上, 請改用可傳輸資料的USB線, 或換一個USB埠。";
 inline constexpr const wchar_t* kTaiwan = L"台灣";
 inline constexpr const wchar_t* kChina = L"中國";
 // Why the window does not close while a flow runs.

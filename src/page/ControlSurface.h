@@ -36,6 +36,12 @@ class IControlSurface {
   // Drop-down lists (the port list and the region list).
   virtual void ClearList(int id) = 0;
   virtual void AddListItem(int id, const std::wstring& text) = 0;
+  // An item that reads `label` where the window can show more than the item
+  // itself (a port with its detector's serial number); ListItem answers `text`.
+  virtual void AddLabelledListItem(int id, const std::wstring& text, const std::wstring& label) {
+    (void)label;
+    AddListItem(id, text);
+  }
   virtual void SelectListItem(int id, int index) = 0;  // -1 selects nothing
   virtual int SelectedListItem(int id) = 0;            // -1 when none
   virtual int ListCount(int id) = 0;

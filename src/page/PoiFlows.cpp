@@ -113,7 +113,7 @@ bool CUploadDBDlg::ConfirmIncompleteBackup(const std::wstring& question, Message
 
 void CUploadDBDlg::OnClearPoiButton() {
   ActionScope action(*this);
-  std::string port = SelectedPortName();
+  std::string port = PortToOpen();
   state_.mode = PageMode::kClearPoi;
   EnablePageControls(false);
   surface_.Enable(kClearPoiButton, false);

@@ -63,6 +63,10 @@ std::shared_ptr<DeviceLock> CUploadDBDlg::CurrentDeviceLock() {
 }
 
 std::shared_ptr<DeviceLock> CUploadDBDlg::OpenDevice(const std::string& port) {
+  if (port.empty()) {
+    Message(strings::kNoDeviceFound, strings::kErrorCaption);
+    return nullptr;
+  }
   // Named as the replug wait follows the device if a transfer fails: by its
   // USB serial number, else by its place on the bus; a port of no USB
   // device by its name.
@@ -122,20 +126,40 @@ void CUploadDBDlg::OnShowWindow() {
   ResetProgressDisplay();
 }
 
+std::vector<CUploadDBDlg::PortEntry> CUploadDBDlg::FindPorts(std::string& error) {
+  std::vector<UsbSerialPort> devices;
+  FillDeviceList(devices, error);
+  std::vector<PortEntry> entries;
+  // A detector reads with its serial number, so that two can be told apart.
+  for (const auto& device : devices)
+    entries.push_back({Utf8ToWide(device.portName),
+                       Utf8ToWide(device.portName) +
+                           (device.serialNumber.empty()
+                                ? std::wstring()
+                                : L" (序號 " + Utf8ToWide(device.serialNumber) + L")")});
+  // The stored port is offered too when it exists but is not a discovered
+  // device (another product string, or the simulated device's pty).
+  std::wstring stored = Utf8ToWide(mzt::LoadPortSettings(SettingsFilePath()).portNumber);
+  if (std::none_of(entries.begin(), entries.end(), [&](const PortEntry& e) { return e.port == stored; }) &&
+      IsCharacterDevice(WideToUtf8(stored)))
+    entries.push_back({stored, stored});
+  return entries;
+}
+
 void CUploadDBDlg::FillPortList() {
-  surface_.ClearList(kPortList);
-  std::vector<std::string> ports;
   std::string error;
-  if (!FillDevicePortList(ports, error)) {
+  std::vector<PortEntry> entries = FindPorts(error);
+  if (!error.empty()) {
+    surface_.ClearList(kPortList);
     Message(Utf8ToWide(error), strings::kErrorCaption);
     return;
   }
-  // The stored port is offered too when it exists but is not a discovered
-  // device (another product string, or the simulated device's pty).
-  std::string stored = mzt::LoadPortSettings(SettingsFilePath()).portNumber;
-  if (std::find(ports.begin(), ports.end(), stored) == ports.end() && IsCharacterDevice(stored))
-    ports.push_back(stored);
-  for (const auto& port : ports) surface_.AddListItem(kPortList, Utf8ToWide(port));
+  ListPorts(entries);
+}
+
+void CUploadDBDlg::ListPorts(const std::vector<PortEntry>& entries) {
+  surface_.ClearList(kPortList);
+  for (const auto& entry : entries) surface_.AddLabelledListItem(kPortList, entry.port, entry.label);
 }
 
 void CUploadDBDlg::SelectPort(const std::wstring& wanted) {
@@ -157,12 +181,47 @@ void CUploadDBDlg::SelectPort(const std::wstring& wanted) {
 // keeps the port chosen before.
 void CUploadDBDlg::OnPortListDropDown() {
   ActionScope action(*this);
-  std::wstring chosen = surface_.ListItem(kPortList, surface_.SelectedListItem(kPortList));
-  FillPortList();
-  SelectPort(chosen);
+  RefillPortList();
 }
 
-void CUploadDBDlg::OnPortSelectionChange() { state_.portName = SelectedPortName(); }
+void CUploadDBDlg::OnPortsPoll() {
+  if (workers_.AnyRunning() || actions_ > 0) return;
+  std::string error;
+  std::vector<PortEntry> entries = FindPorts(error);
+  // A listing that failed is told when the user opens the list.
+  if (!error.empty()) return;
+  int count = surface_.ListCount(kPortList);
+  bool same = count == static_cast<int>(entries.size());
+  for (int i = 0; same && i < count; ++i) same = surface_.ListItem(kPortList, i) == entries[i].port;
+  if (!same) RefillPortList(&entries);
+}
+
+void CUploadDBDlg::RefillPortList(const std::vector<PortEntry>* found) {
+  std::wstring chosen = surface_.ListItem(kPortList, surface_.SelectedListItem(kPortList));
+  if (found)
+    ListPorts(*found);
+  else
+    FillPortList();
+  SelectPort(chosen);
+  OnPortSelectionChange();
+}
+
+// The versions shown are the detector's that was asked: another port's
+// detector is not known yet.
+void CUploadDBDlg::OnPortSelectionChange() {
+  std::string port = SelectedPortName();
+  if (port != state_.portName)
+    for (int id : {kDbVersionText, kFwVersionText, kDbRegionText}) surface_.SetText(id, L"");
+  state_.portName = port;
+}
+
+std::string CUploadDBDlg::PortToOpen() {
+  if (surface_.SelectedListItem(kPortList) < 0) {
+    FillPortList();
+    SelectPort(L"");
+  }
+  return SelectedPortName();
+}
 
 std::string CUploadDBDlg::SelectedPortName() {
   int selected = surface_.SelectedListItem(kPortList);
@@ -214,7 +273,7 @@ void CUploadDBDlg::DiscardWorkFolder() {
 }
 
 bool CUploadDBDlg::StartConversation(bool isQuery, std::shared_ptr<WorkFolder> work) {
-  std::string port = SelectedPortName();
+  std::string port = PortToOpen();
   EnablePageControls(false);
   std::shared_ptr<DeviceLock> device = OpenDevice(port);
   if (!device) {

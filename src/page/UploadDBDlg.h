@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/Result.h"
 #include "page/ControlSurface.h"
@@ -40,6 +41,9 @@ class CUploadDBDlg {
   void OnInitDialog();
   void OnShowWindow();
   void OnPortListDropDown();
+  // Called now and then while the window is idle: lists the ports anew when
+  // a detector came or went. Quiet, and nothing while an action runs.
+  void OnPortsPoll();
   void OnPortSelectionChange();
   void OnUpdateButton();
   void OnQueryButton();
@@ -95,7 +99,21 @@ class CUploadDBDlg {
   };
 
   // Page
+  struct PortEntry {
+    std::wstring port;   // what the flows open
+    std::wstring label;  // what the list shows
+  };
+  // The detectors found, then the stored port; `error` tells when the
+  // listing failed.
+  static std::vector<PortEntry> FindPorts(std::string& error);
   void FillPortList();
+  void ListPorts(const std::vector<PortEntry>& entries);
+  // Lists the ports `found` (found anew when null) and keeps the chosen one
+  // when it is still there.
+  void RefillPortList(const std::vector<PortEntry>* found = nullptr);
+  // The selected port; with none, the list read again first (a detector
+  // plugged in since). Empty when there is still none.
+  std::string PortToOpen();
   // Selects `wanted` when the list holds it, else the settings' port, else
   // the first entry.
   void SelectPort(const std::wstring& wanted);
@@ -116,7 +134,8 @@ class CUploadDBDlg {
   void Message(const std::wstring& text, const std::wstring& caption);
   // "無法連結裝置，請重試" and, on its second line, why.
   void ShowPortOpenFailure(const std::string& why);
-  // Takes the lock of the device at `port` (keeps the flow's own when it
+  // With no port, says that no detector was found and what to do. Else
+  // takes the lock of the device at `port` (keeps the flow's own when it
   // holds that device's already: its run after a replug), then opens the
   // port. The flow's workers hold the lock until the last of them ends.
   // Null after the page said why not.

@@ -24,6 +24,12 @@ namespace mzt {
 
 inline constexpr size_t kMaxCopyDataBytes = 260;
 
+// The requests: "path,port" starts the online update on that port; the
+// raise request (no data) brings the running window to the front, as a
+// second start of the desktop program asks before it ends.
+inline constexpr uint32_t kCopyDataUpdate = 1;
+inline constexpr uint32_t kCopyDataRaise = 0x4D5A5452;  // "MZTR"
+
 // $XDG_RUNTIME_DIR/mzt-utility.sock, else copydata.sock in a folder of the
 // user's own under the temporary folder (created by CopyDataServer::Start).
 std::filesystem::path CopyDataSocketPath();

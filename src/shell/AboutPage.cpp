@@ -3,6 +3,7 @@
 #include <wx/checkbox.h>
 #include <wx/msgdlg.h>
 #include <wx/settings.h>
+#include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
@@ -12,25 +13,30 @@
 
 namespace mzt {
 
-// Template 100: the version text 1118 at (19,12) 140 x 8 and the notice at
-// (19,30) 162 x 8; below them the data folder, selectable so that it can be
-// copied into a file manager.
+// Template 100: the version text 1118 and the notice below it, 19 dialog
+// units in and 12 down; below them the data folder, selectable so that it
+// can be copied into a file manager, and the switch that records a session.
+// Sizers give each text the room its font needs.
 AboutPage::AboutPage(wxWindow* parent, RecordingSwitch& recording) : wxPanel(parent, wxID_ANY) {
   SetFont(wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT));
-  auto at = [this](int x, int y) { return ConvertDialogToPixels(wxPoint(x, y)); };
-  auto size = [this](int w, int h) { return ConvertDialogToPixels(wxSize(w, h)); };
-  new wxStaticText(this, kVersionText, wxString::FromUTF8(ProgramTitle()), at(19, 12), size(160, 8),
-                   wxST_NO_AUTORESIZE);
-  new wxStaticText(this, wxID_ANY, L"Copyright (C) 2026 MZT Utility", at(19, 30), size(162, 8),
-                   wxST_NO_AUTORESIZE);
-  new wxStaticText(this, wxID_ANY, strings::kFoldersLabel, at(19, 52),
-                   size(240, 8), wxST_NO_AUTORESIZE);
+  auto down = [this](int y) { return ConvertDialogToPixels(wxSize(0, y)).y; };
+  auto* texts = new wxBoxSizer(wxVERTICAL);
+  texts->Add(new wxStaticText(this, kVersionText, wxString::FromUTF8(ProgramTitle()),
+                              wxDefaultPosition, wxDefaultSize, wxST_NO_AUTORESIZE));
+  texts->AddSpacer(down(10));
+  texts->Add(new wxStaticText(this, wxID_ANY, L"Copyright (C) 2026 MZT Utility"));
+  texts->AddSpacer(down(14));
+  texts->Add(new wxStaticText(this, wxID_ANY, strings::kFoldersLabel));
+  texts->AddSpacer(down(4));
   wxString folders = DataFolder().wstring();
   if (ConfigFolder() != DataFolder()) folders += L"\n" + ConfigFolder().wstring();
-  new wxTextCtrl(this, kFolderText, folders, at(19, 64), size(245, 24),
-                 wxTE_READONLY | wxTE_MULTILINE | wxTE_NO_VSCROLL);
+  auto* folderText = new wxTextCtrl(this, kFolderText, folders, wxDefaultPosition, wxDefaultSize,
+                                    wxTE_READONLY | wxTE_MULTILINE | wxTE_NO_VSCROLL);
+  folderText->SetMinSize(ConvertDialogToPixels(wxSize(245, 24)));
+  texts->Add(folderText, 0, wxEXPAND);
+  texts->AddSpacer(down(6));
   // A session for a problem report, into the data folder (README, "Reporting a problem").
-  auto* record = new wxCheckBox(this, kRecordCheck, L"記錄工作階段 (session-*.jsonl)", at(19, 94), size(200, 10));
+  auto* record = new wxCheckBox(this, kRecordCheck, L"記錄工作階段 (session-*.jsonl)");
   record->SetValue(recording.IsOn());
   record->Bind(wxEVT_CHECKBOX, [record, &recording](wxCommandEvent&) {
     if (!record->GetValue()) return recording.TurnOff();
@@ -39,6 +45,11 @@ AboutPage::AboutPage(wxWindow* parent, RecordingSwitch& recording) : wxPanel(par
       wxMessageBox(wxString::FromUTF8(on.Err().message), strings::kAppCaption, wxOK | wxICON_ERROR);
     }
   });
+  texts->Add(record);
+  auto* page = new wxBoxSizer(wxVERTICAL);
+  page->Add(texts, 1, wxEXPAND | wxLEFT | wxRIGHT, ConvertDialogToPixels(wxSize(19, 0)).x);
+  page->PrependSpacer(down(12));
+  SetSizer(page);
 }
 
 }  // namespace mzt

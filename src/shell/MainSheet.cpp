@@ -90,10 +90,22 @@ void MainSheet::OnClose(wxCloseEvent& event) {
   Destroy();
 }
 
+void MainSheet::ComeForward() {
+  if (IsIconized()) Iconize(false);
+  Show();
+  Raise();
+}
+
 // Refusals come back at once; a request still running after a moment has
 // been accepted and is showing the update's first question, which may wait
-// for the user longer than the sender waits for its answer.
+// for the user longer than the sender waits for its answer. The window
+// comes forward at any time, a flow or a question on screen or not.
 bool MainSheet::OnCopyDataRequest(uint32_t identifier, std::span<const uint8_t> data) {
+  if (identifier == kCopyDataRaise) {
+    if (!data.empty() || surface_->Gate().IsShutDown()) return false;
+    surface_->Gate().Post([this] { ComeForward(); });
+    return true;
+  }
   struct Request {
     std::mutex mutex;
     std::condition_variable changed;

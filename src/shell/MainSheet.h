@@ -28,6 +28,8 @@ class MainSheet : public wxFrame {
   WxControlSurface& Surface() { return *surface_; }
   wxNotebook& Tabs() { return *tabs_; }
   bool HostsCopyData() const { return hostsCopyData_; }
+  // Shows the window in front of the others, restored if it was minimised.
+  void ComeForward();
 
  private:
   void OnClose(wxCloseEvent& event);

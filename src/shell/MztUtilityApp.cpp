@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include <wx/app.h>
 #include <wx/log.h>
@@ -12,6 +14,7 @@
 
 #include "common/ModuleVersion.h"
 #include "common/Timing.h"
+#include "platform/CopyDataChannel.h"
 #include "shell/MainSheet.h"
 #include "shell/StallMeter.h"
 #include "shell/TestHook.h"
@@ -57,6 +60,27 @@ class MztUtilityApp : public wxApp {
 
 wxIMPLEMENT_APP_NO_MAIN(mzt::MztUtilityApp);
 
+namespace {
+
+// A second start hands over to the window already running, which comes to
+// the front, and ends: two windows would fight over the one detector. None
+// when no window of this user's runs.
+std::optional<int> HandOverToRunningWindow() {
+  auto raised = mzt::SendCopyData(mzt::CopyDataSocketPath(), mzt::kCopyDataRaise, {});
+  if (raised && raised.Value()) return 0;
+  // Only a window that answered, or is there but busy, is one already running.
+  if (!raised && raised.Err().code != mzt::ErrorCode::kBusy && raised.Err().code != mzt::ErrorCode::kIo)
+    return std::nullopt;
+  std::string why = raised ? std::string("it refused to come to the front") : raised.Err().message;
+  std::fprintf(stderr,
+               "mzt-utility is already running, but its window could not be brought to the front "
+               "(%s); no second window is opened.\n",
+               why.c_str());
+  return 1;
+}
+
+}  // namespace
+
 // --version is answered before the toolkit starts, so that it needs no display.
 int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
@@ -65,5 +89,6 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
+  if (auto handedOver = HandOverToRunningWindow()) return *handedOver;
   return wxEntry(argc, argv);
 }

@@ -1,14 +1,20 @@
 #include "shell/SpeedCameraPage.h"
 
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
 #include <wx/gauge.h>
 #include <wx/settings.h>
+#include <wx/sizer.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "common/Timing.h"
 #include "page/ControlIds.h"
 #include "page/UploadDBDlg.h"
 #include "shell/WxControlSurface.h"
@@ -24,77 +30,138 @@ struct ControlTemplate {
   int id;
   Kind kind;
   const wchar_t* caption;
-  int x, y, width, height;  // dialog units
-  bool shown;
+  int width, height;  // the least size, in dialog units
 };
 
-// Template 132, 281 x 186 dialog units. Groups come first so that the
-// controls inside them are above them.
+// Template 132's controls with their sizes; the sizers place them, so that
+// captions in any font fit.
 constexpr ControlTemplate kTemplate[] = {
-    {kPortGroup, Kind::kGroup, L"通訊埠設定", 7, 4, 267, 34, true},
-    {kQueryGroup, Kind::kGroup, L"版本查詢", 7, 41, 267, 66, true},
-    {kUpdateGroup, Kind::kGroup, L"測速照相資料庫更新", 7, 110, 267, 72, true},
-    {kPortList, Kind::kDropDown, L"", 15, 17, 150, 14, true},
-    {kQueryButton, Kind::kButton, L"查詢", 15, 54, 50, 14, true},
-    {kDbVersionLabel, Kind::kLabel, L"DB 版本", 74, 56, 38, 8, true},
-    {kDbVersionText, Kind::kReadOnlyEdit, L"", 114, 54, 80, 13, true},
-    {kFwVersionLabel, Kind::kLabel, L"FW 版本", 74, 72, 38, 8, true},
-    {kFwVersionText, Kind::kReadOnlyEdit, L"", 114, 70, 80, 13, true},
-    {kDbRegionLabel, Kind::kLabel, L"DB區域", 74, 88, 38, 8, true},
-    {kDbRegionText, Kind::kReadOnlyEdit, L"", 114, 86, 80, 13, true},
-    {kClearPoiButton, Kind::kButton, L"清除自訂座標點", 200, 54, 68, 14, true},
-    {kRegionLabel, Kind::kLabel, L"測速照相資料庫區域選擇", 15, 124, 92, 8, true},
-    {kRegionList, Kind::kDropDown, L"", 110, 121, 60, 14, true},
-    {kUpdateButton, Kind::kButton, L"", 188, 121, 80, 14, true},
-    {kStatusText, Kind::kReadOnlyEdit, L"", 15, 139, 253, 12, true},
-    {kProgressBar, Kind::kProgress, L"", 15, 154, 253, 9, true},
-    {kProgressText, Kind::kReadOnlyEdit, L"", 15, 166, 253, 12, true},
-    // Created from the template and kept hidden: nothing the user can reach.
-    {kUploadButton, Kind::kButton, L"資料庫上傳", 188, 17, 50, 14, false},
-    {kBrowseButton, Kind::kButton, L"...", 240, 17, 20, 14, false},
-    {kDbPathLabel, Kind::kLabel, L"ＤＢ檔路徑", 15, 186, 40, 8, false},
-    {kDbPathText, Kind::kLabel, L"", 60, 186, 200, 8, false},
-    {kDatabaseCheck, Kind::kCheck, L"測速照相點資料庫", 200, 72, 68, 10, false},
-    {kCheckDbOnly, Kind::kCheck, L"僅檢查DB ", 200, 88, 68, 10, false},
-    {kVoiceBrowseButton, Kind::kButton, L"...", 240, 196, 20, 14, false},
-    {kVoicePathLabel, Kind::kLabel, L"語音檔路徑", 15, 196, 40, 8, false},
-    {kVoicePathText, Kind::kEdit, L"", 60, 196, 170, 12, false},
-    {kDeviceIdLabel, Kind::kLabel, L"序號", 15, 206, 40, 8, false},
-    {kDeviceIdText, Kind::kEdit, L"", 60, 206, 100, 12, false},
-    {kUnusedStatic, Kind::kLabel, L"", 170, 206, 90, 8, false},
+    {kPortGroup, Kind::kGroup, L"通訊埠設定", 0, 0},
+    {kQueryGroup, Kind::kGroup, L"版本查詢", 0, 0},
+    {kUpdateGroup, Kind::kGroup, L"測速照相資料庫更新", 0, 0},
+    {kPortList, Kind::kDropDown, L"", 150, 14},
+    {kQueryButton, Kind::kButton, L"查詢", 50, 14},
+    {kDbVersionLabel, Kind::kLabel, L"DB 版本", 38, 8},
+    {kDbVersionText, Kind::kReadOnlyEdit, L"", 80, 13},
+    {kFwVersionLabel, Kind::kLabel, L"FW 版本", 38, 8},
+    {kFwVersionText, Kind::kReadOnlyEdit, L"", 80, 13},
+    {kDbRegionLabel, Kind::kLabel, L"DB區域", 38, 8},
+    {kDbRegionText, Kind::kReadOnlyEdit, L"", 80, 13},
+    {kClearPoiButton, Kind::kButton, L"清除自訂座標點", 68, 14},
+    {kRegionLabel, Kind::kLabel, L"測速照相資料庫區域選擇", 92, 8},
+    {kRegionList, Kind::kDropDown, L"", 60, 14},
+    {kUpdateButton, Kind::kButton, L"", 80, 14},
+    {kStatusText, Kind::kReadOnlyEdit, L"", 253, 12},
+    {kProgressBar, Kind::kProgress, L"", 253, 9},
+    {kProgressText, Kind::kReadOnlyEdit, L"", 253, 12},
+};
+
+// Created from the template and kept hidden: nothing the user can reach.
+constexpr ControlTemplate kHidden[] = {
+    {kUploadButton, Kind::kButton, L"資料庫上傳", 50, 14},
+    {kBrowseButton, Kind::kButton, L"...", 20, 14},
+    {kDbPathLabel, Kind::kLabel, L"ＤＢ檔路徑", 40, 8},
+    {kDbPathText, Kind::kLabel, L"", 200, 8},
+    {kDatabaseCheck, Kind::kCheck, L"測速照相點資料庫", 68, 10},
+    {kCheckDbOnly, Kind::kCheck, L"僅檢查DB ", 68, 10},
+    {kVoiceBrowseButton, Kind::kButton, L"...", 20, 14},
+    {kVoicePathLabel, Kind::kLabel, L"語音檔路徑", 40, 8},
+    {kVoicePathText, Kind::kEdit, L"", 170, 12},
+    {kDeviceIdLabel, Kind::kLabel, L"序號", 40, 8},
+    {kDeviceIdText, Kind::kEdit, L"", 100, 12},
+    {kUnusedStatic, Kind::kLabel, L"", 90, 8},
 };
 
 wxWindow* MakeControl(wxWindow* parent, const ControlTemplate& t) {
-  wxPoint position = parent->ConvertDialogToPixels(wxPoint(t.x, t.y));
   wxSize size = parent->ConvertDialogToPixels(wxSize(t.width, t.height));
+  wxWindow* control = nullptr;
   switch (t.kind) {
-    case Kind::kGroup: return new wxStaticBox(parent, t.id, t.caption, position, size);
-    case Kind::kButton: return new wxButton(parent, t.id, t.caption, position, size);
-    case Kind::kLabel:
-      return new wxStaticText(parent, t.id, t.caption, position, size, wxST_NO_AUTORESIZE);
+    // GTK sets a frame's caption flush with its left edge, where it seems to
+    // stick out: a blank either side sets it into the frame's top line.
+    case Kind::kGroup: return new wxStaticBox(parent, t.id, wxString(L" ") + t.caption + L" ");
+    case Kind::kButton: control = new wxButton(parent, t.id, t.caption); break;
+    case Kind::kLabel: control = new wxStaticText(parent, t.id, t.caption); break;
     case Kind::kReadOnlyEdit:
-      return new wxTextCtrl(parent, t.id, t.caption, position, size, wxTE_READONLY);
-    case Kind::kEdit: return new wxTextCtrl(parent, t.id, t.caption, position, size);
+      control = new wxTextCtrl(parent, t.id, t.caption, wxDefaultPosition, wxDefaultSize,
+                               wxTE_READONLY);
+      break;
+    case Kind::kEdit: control = new wxTextCtrl(parent, t.id, t.caption); break;
     case Kind::kDropDown:
-      return new wxComboBox(parent, t.id, wxEmptyString, position, size, 0, nullptr,
-                            wxCB_READONLY | wxCB_DROPDOWN);
-    case Kind::kCheck: return new wxCheckBox(parent, t.id, t.caption, position, size);
+      control = new wxComboBox(parent, t.id, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0,
+                               nullptr, wxCB_READONLY | wxCB_DROPDOWN);
+      break;
+    case Kind::kCheck: control = new wxCheckBox(parent, t.id, t.caption); break;
     case Kind::kProgress:
-      return new wxGauge(parent, t.id, 100, position, size, wxGA_HORIZONTAL | wxGA_SMOOTH);
+      control = new wxGauge(parent, t.id, 100, wxDefaultPosition, wxDefaultSize,
+                            wxGA_HORIZONTAL | wxGA_SMOOTH);
+      break;
   }
-  return nullptr;
+  // At least the template's size, more where the font or the theme needs it.
+  control->SetMinSize(wxSize(std::max(size.x, control->GetBestSize().x),
+                             std::max(size.y, control->GetBestSize().y)));
+  return control;
 }
 
 }  // namespace
 
 SpeedCameraPage::SpeedCameraPage(wxWindow* parent, WxControlSurface& surface)
-    : wxPanel(parent, wxID_ANY) {
+    : wxPanel(parent, wxID_ANY), portsPoll_(this) {
   // "MS Shell Dlg" is the platform's default GUI font here.
   SetFont(wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT));
-  SetMinSize(ConvertDialogToPixels(wxSize(281, 186)));
-  for (const auto& t : kTemplate) {
+  auto units = [this](int x) { return ConvertDialogToPixels(wxSize(x, x)).x; };
+  auto rows = [this](int y) { return ConvertDialogToPixels(wxSize(y, y)).y; };
+  auto find = [](int id) -> const ControlTemplate& {
+    return *std::find_if(std::begin(kTemplate), std::end(kTemplate),
+                         [id](const ControlTemplate& t) { return t.id == id; });
+  };
+  // A group's controls are its box's children, so that the box frames them.
+  auto group = [&](int id, int orientation) {
+    auto* box = static_cast<wxStaticBox*>(MakeControl(this, find(id)));
+    surface.AddControl(id, box);
+    return new wxStaticBoxSizer(box, orientation);
+  };
+  auto make = [&](wxStaticBoxSizer* in, int id) {
+    wxWindow* control = MakeControl(in->GetStaticBox(), find(id));
+    surface.AddControl(id, control);
+    return control;
+  };
+  const int gap = units(5);
+
+  wxStaticBoxSizer* portGroup = group(kPortGroup, wxHORIZONTAL);
+  portGroup->Add(make(portGroup, kPortList), 1, wxALL, gap);
+
+  wxStaticBoxSizer* queryGroup = group(kQueryGroup, wxHORIZONTAL);
+  auto* versions = new wxFlexGridSizer(3, 2, rows(3), gap);
+  for (auto [label, text] : {std::pair{kDbVersionLabel, kDbVersionText},
+                             {kFwVersionLabel, kFwVersionText},
+                             {kDbRegionLabel, kDbRegionText}}) {
+    versions->Add(make(queryGroup, label), 0, wxALIGN_CENTER_VERTICAL);
+    versions->Add(make(queryGroup, text), 0, wxALIGN_CENTER_VERTICAL);
+  }
+  queryGroup->Add(make(queryGroup, kQueryButton), 0, wxALL, gap);
+  queryGroup->Add(versions, 0, wxTOP | wxBOTTOM | wxLEFT, gap);
+  queryGroup->AddStretchSpacer();
+  queryGroup->Add(make(queryGroup, kClearPoiButton), 0, wxALL, gap);
+
+  wxStaticBoxSizer* updateGroup = group(kUpdateGroup, wxVERTICAL);
+  auto* choice = new wxBoxSizer(wxHORIZONTAL);
+  choice->Add(make(updateGroup, kRegionLabel), 0, wxALIGN_CENTER_VERTICAL);
+  choice->Add(make(updateGroup, kRegionList), 0, wxALIGN_CENTER_VERTICAL | wxLEFT, gap);
+  choice->AddStretchSpacer();
+  choice->Add(make(updateGroup, kUpdateButton), 0, wxALIGN_CENTER_VERTICAL | wxLEFT, gap);
+  updateGroup->Add(choice, 0, wxEXPAND | wxALL, gap);
+  for (int id : {kStatusText, kProgressBar, kProgressText})
+    updateGroup->Add(make(updateGroup, id), 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, gap);
+
+  auto* page = new wxBoxSizer(wxVERTICAL);
+  page->Add(portGroup, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, units(7));
+  page->Add(queryGroup, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, units(7));
+  page->Add(updateGroup, 0, wxEXPAND | wxALL, units(7));
+  SetSizer(page);
+
+  for (const auto& t : kHidden) {
     wxWindow* control = MakeControl(this, t);
-    control->Show(t.shown);
+    control->Hide();
     surface.AddControl(t.id, control);
   }
   FindWindow(kDatabaseCheck)->Disable();
@@ -103,7 +170,20 @@ SpeedCameraPage::SpeedCameraPage(wxWindow* parent, WxControlSurface& surface)
 void SpeedCameraPage::Connect(CUploadDBDlg& page) {
   auto* ports = static_cast<wxComboBox*>(FindWindow(kPortList));
   // The list is filled again each time it opens.
-  ports->Bind(wxEVT_COMBOBOX_DROPDOWN, [&page](wxCommandEvent&) { page.OnPortListDropDown(); });
+  ports->Bind(wxEVT_COMBOBOX_DROPDOWN, [this, &page](wxCommandEvent&) {
+    portsShown_ = true;
+    page.OnPortListDropDown();
+  });
+  ports->Bind(wxEVT_COMBOBOX_CLOSEUP, [this](wxCommandEvent& event) {
+    portsShown_ = false;
+    event.Skip();
+  });
+  // A detector plugged in shows up by itself: GTK opens no empty list, and
+  // the user would have no way to have it read again.
+  Bind(wxEVT_TIMER, [this, ports, &page](wxTimerEvent&) {
+    if (!portsShown_ && ports->IsEnabled()) page.OnPortsPoll();
+  });
+  portsPoll_.Start(static_cast<int>(Duration(Delay::kPortListPoll).count()));
   ports->Bind(wxEVT_COMBOBOX, [&page](wxCommandEvent&) { page.OnPortSelectionChange(); });
   FindWindow(kUpdateButton)->Bind(wxEVT_BUTTON, [&page](wxCommandEvent&) { page.OnUpdateButton(); });
   FindWindow(kQueryButton)->Bind(wxEVT_BUTTON, [&page](wxCommandEvent&) { page.OnQueryButton(); });

@@ -1,8 +1,10 @@
 #pragma once
-// The speed-camera page's window: the controls of template 132, laid out
-// from its dialog units, and their events passed to the page controller.
+// The speed-camera page's window: the controls of template 132 in their
+// three groups, sized from its dialog units at least, and their events passed
+// to the page controller; while idle it looks for detectors plugged in.
 
 #include <wx/panel.h>
+#include <wx/timer.h>
 
 namespace mzt {
 
@@ -18,6 +20,10 @@ class SpeedCameraPage : public wxPanel {
 
   // Wires the controls' events to `page`.
   void Connect(CUploadDBDlg& page);
+
+ private:
+  wxTimer portsPoll_;
+  bool portsShown_ = false;  // the port list is open
 };
 
 }  // namespace mzt

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include <wx/button.h>
+#include <wx/combobox.h>
 #include <wx/msgdlg.h>
 
 #include "page/UploadDBDlg.h"
@@ -63,8 +64,11 @@ std::string TestHook::Run(MainSheet& sheet, StallMeter* stallMeter, const std::s
   words >> verb;
   int id = 0;
   std::string argument;
-  if (verb == "click" || verb == "text" || verb == "enabled" || verb == "tab" || verb == "focus")
+  if (verb == "click" || verb == "text" || verb == "enabled" || verb == "tab" || verb == "focus" ||
+      verb == "list" || verb == "select" || verb == "popup")
     words >> id;
+  int index = 0;
+  if (verb == "select" || verb == "popup") words >> index;
   if (verb == "answer") words >> argument;
   UiCallGate& gate = sheet.Surface().Gate();
   auto onUi = [&](std::function<std::string()> body) {
@@ -184,6 +188,47 @@ std::string TestHook::Run(MainSheet& sheet, StallMeter* stallMeter, const std::s
       const UsbReplugDialog* dialog = sheet.Surface().OpenReplugDialog();
       return "replug\t" + (dialog ? dialog->PromptText().utf8_string() : std::string("none"));
     });
+  // A drop-down list as the user reads it: the selected entry, then every entry.
+  if (verb == "list")
+    return onUi([&] {
+      auto* list = wxDynamicCast(sheet.Surface().Control(id), wxComboBox);
+      if (!list) return std::string("list\tnone");
+      std::string entries = "list\t" + std::to_string(id) + "\t" + std::to_string(list->GetSelection());
+      for (const wxString& entry : list->GetStrings()) entries += "\t" + entry.utf8_string();
+      return entries;
+    });
+  // Chooses entry N of a drop-down list, as a click in it does.
+  if (verb == "select")
+    return onUi([&] {
+      auto* list = wxDynamicCast(sheet.Surface().Control(id), wxComboBox);
+      if (!list || !list->IsEnabled() || index < 0 || index >= static_cast<int>(list->GetCount()))
+        return std::string("select\tnone");
+      list->SetSelection(index);
+      wxCommandEvent chosen(wxEVT_COMBOBOX, id);
+      chosen.SetEventObject(list);
+      chosen.SetInt(index);
+      list->ProcessWindowEvent(chosen);
+      return "select\t" + std::to_string(id) + "\t" + std::to_string(index);
+    });
+  // "popup ID 1" opens a drop-down list on screen, "popup ID 0" closes it.
+  if (verb == "popup")
+    return onUi([&] {
+      auto* list = wxDynamicCast(sheet.Surface().Control(id), wxComboBox);
+      if (!list) return std::string("popup\tnone");
+      if (index)
+        list->Popup();
+      else
+        list->Dismiss();
+      return "popup\t" + std::to_string(id) + "\t" + std::to_string(index);
+    });
+  // The main window: minimised or not ("iconize" minimises it).
+  if (verb == "iconize")
+    return onUi([&] {
+      sheet.Iconize(true);
+      return std::string("iconize\tsent");
+    });
+  if (verb == "window")
+    return onUi([&] { return std::string(sheet.IsIconized() ? "window\ticonized" : "window\tnormal"); });
   if (verb == "stall")
     return onUi([&] {
       if (!stallMeter) return std::string("stall\toff");

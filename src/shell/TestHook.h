@@ -5,6 +5,8 @@
 //   title | tabs | tab N | click ID | text ID | enabled ID | idle | close
 //   | answer ok|yes|no|escape|close (escape and close end the box as the
 //   Escape key and the window manager's close box do)
+//   | list ID (a drop-down's selection and entries as shown) | select ID N
+//   | popup ID 1|0 (opens or closes a drop-down) | window | iconize
 //   | bar (the wait dialog's bar position, "none" without the dialog)
 //   | stall (the longest UI-thread stall in ms since the last asking, with
 //   MZT_UI_STALL_METER=1; "off" without)

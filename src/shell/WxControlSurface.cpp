@@ -137,6 +137,14 @@ void WxControlSurface::AddListItem(int id, const std::wstring& text) {
   });
 }
 
+// The label is shown; the item itself rides along as the entry's data.
+void WxControlSurface::AddLabelledListItem(int id, const std::wstring& text, const std::wstring& label) {
+  gate_.Call([&] {
+    if (auto* list = wxDynamicCast(Control(id), wxComboBox))
+      list->Append(label, new wxStringClientData(text));
+  });
+}
+
 void WxControlSurface::SelectListItem(int id, int index) {
   gate_.Call([&] {
     if (auto* list = wxDynamicCast(Control(id), wxComboBox))
@@ -168,6 +176,10 @@ std::wstring WxControlSurface::ListItem(int id, int index) {
       [&] {
         auto* list = wxDynamicCast(Control(id), wxComboBox);
         if (!list || index < 0 || index >= static_cast<int>(list->GetCount())) return std::wstring();
+        if (list->HasClientObjectData())
+          if (auto* item = dynamic_cast<wxStringClientData*>(
+                  list->GetClientObject(static_cast<unsigned>(index))))
+            return item->GetData().ToStdWstring();
         return list->GetString(static_cast<unsigned>(index)).ToStdWstring();
       },
       std::wstring());

@@ -38,6 +38,7 @@ class WxControlSurface : public IControlSurface {
   void Check(int id, bool checked) override;
   void ClearList(int id) override;
   void AddListItem(int id, const std::wstring& text) override;
+  void AddLabelledListItem(int id, const std::wstring& text, const std::wstring& label) override;
   void SelectListItem(int id, int index) override;
   int SelectedListItem(int id) override;
   int ListCount(int id) override;

@@ -316,7 +316,7 @@ TEST_F(CopyDataChannelTest, AnotherUsersProgramIsRefusedOnBothSides) {
   // 0 when the client hung up without sending.
   pid_t impostor = ForkAsNobody([&] {
     if (::listen(listener, 1) != 0) return 101;
-    (void)::write(ready[1], "r", 1);
+    if (::write(ready[1], "r", 1) != 1) return 104;
     pollfd pfd{listener, POLLIN, 0};
     if (::poll(&pfd, 1, 5000) != 1) return 102;
     pfd = {::accept(listener, nullptr, nullptr), POLLIN, 0};

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -31,7 +32,7 @@ using test::TempFolder;
 constexpr auto kPatience = 60s;  // a hung window fails the test instead of blocking it
 
 pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, int in,
-            int out) {
+            int out, int err = -1) {
   std::vector<std::string> a = args, e = env;
   std::vector<char*> argv, envp;
   for (auto& s : a) argv.push_back(s.data());
@@ -42,6 +43,7 @@ pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>
   if (pid == 0) {
     if (in >= 0) dup2(in, 0);
     if (out >= 0) dup2(out, 1);
+    if (err >= 0) dup2(err, 2);
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
@@ -52,6 +54,18 @@ int WaitExit(pid_t pid) {
   int status = 0;
   waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// A program that should end but opens a window instead is killed: -1.
+int WaitExitWithin(pid_t pid, std::chrono::seconds patience) {
+  int status = 0;
+  for (auto end = std::chrono::steady_clock::now() + patience; std::chrono::steady_clock::now() < end;
+       std::this_thread::sleep_for(std::chrono::milliseconds(50)))
+    if (waitpid(pid, &status, WNOHANG) == pid)
+      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  kill(pid, SIGKILL);
+  WaitExit(pid);
+  return -1;
 }
 
 // One X server for the suite, on a display it picks itself.
@@ -130,6 +144,7 @@ class GuiSmokeTest : public test::MztChildTest {
     ASSERT_FALSE(display_.empty()) << "Xvfb did not start (is the xvfb package installed?)";
     test::WriteFileBytes(folder_ / "home" / "MZTConfig.ini",
                          "[Comm. Port]\nPortNumber=" + (folder_ / "port").string() + "\n");
+    if (!detectorAtStart_) device_->Unplug(0ms);
     if (language_ != "C.UTF-8") {
       ASSERT_FALSE(TaiwanLocaleFolder().empty()) << "localedef failed (is the locales package installed?)";
     }
@@ -279,6 +294,8 @@ class GuiSmokeTest : public test::MztChildTest {
 
   std::string display_;
   std::string language_ = "C.UTF-8";
+  // Without: no detector plugged in when the window starts.
+  bool detectorAtStart_ = true;
   pid_t pid_ = -1;
   int toProgram_ = -1;
   std::thread reader_;
@@ -380,6 +397,101 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   EXPECT_TRUE(Until([&] { return Text(1064) == "202611300012"; }));
   ASSERT_TRUE(WaitForIdle());
   EXPECT_EQ(Close(), 0);
+}
+
+// A second start brings the running window forward and ends; one that finds
+// it busy says so and ends all the same.
+TEST_F(GuiSmokeTest, SecondStartHandsOverToTheRunningWindow) {
+  Command("iconize");
+  ASSERT_TRUE(Until([&] { return Command("window") == "window\ticonized"; }));
+  EXPECT_EQ(WaitExitWithin(Spawn({MZT_UTILITY_PROGRAM}, Environment(), -1, -1), 20s), 0);
+  EXPECT_TRUE(Until([&] { return Command("window") == "window\tnormal"; }));
+
+  TempFolder busyFolder;
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool handling = false, release = false;
+  CopyDataServer busy;
+  ASSERT_TRUE(busy.Start(busyFolder / "mzt-utility.sock", [&](uint32_t, std::span<const uint8_t>) {
+    std::unique_lock lock(mutex);
+    handling = true;
+    changed.notify_all();
+    changed.wait(lock, [&] { return release; });
+    return true;
+  }));
+  std::thread occupier([&] { (void)SendCopyData(busyFolder / "mzt-utility.sock", 1, {}); });
+  {
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [&] { return handling; });
+  }
+  auto env = Environment();
+  for (auto& e : env)
+    if (e.starts_with("XDG_RUNTIME_DIR=")) e = "XDG_RUNTIME_DIR=" + busyFolder.Path().string();
+  int err[2];
+  ASSERT_EQ(pipe(err), 0);
+  pid_t second = Spawn({MZT_UTILITY_PROGRAM}, env, -1, -1, err[1]);
+  close(err[1]);
+  std::string said;
+  char buffer[256];
+  for (ssize_t n; (n = read(err[0], buffer, sizeof buffer)) > 0;) said.append(buffer, static_cast<size_t>(n));
+  close(err[0]);
+  EXPECT_EQ(WaitExitWithin(second, 20s), 1);
+  EXPECT_NE(said.find("already running"), std::string::npos) << said;
+  {
+    std::lock_guard lock(mutex);
+    release = true;
+  }
+  changed.notify_all();
+  occupier.join();
+  busy.Stop();
+  EXPECT_EQ(Close(), 0);
+}
+
+// Started with no detector: 查詢 says so; detectors plugged in later show up
+// by themselves with their serial numbers, and the versions shown are always
+// the chosen detector's.
+class GuiSmokeTestWithoutDetector : public GuiSmokeTest {
+ protected:
+  GuiSmokeTestWithoutDetector() { detectorAtStart_ = false; }
+};
+
+TEST_F(GuiSmokeTestWithoutDetector, DetectorsPluggedInLaterAreListedWithTheirSerialNumbers) {
+  EXPECT_EQ(Command("list 1000"), "list\t1000\t-1");
+  ASSERT_EQ(write(toProgram_, "click 1117\n", 11), 11);
+  auto missing = NextMessage();
+  EXPECT_EQ(missing[0], "錯誤");
+  EXPECT_EQ(missing[1], "找不到裝置") << "its second line says what to do";
+  Command("answer ok");
+  ASSERT_TRUE(WaitForIdle());
+
+  // The fake sysfs names each detector's port after its tty; the settings'
+  // link is the way to the first one's pty.
+  ASSERT_TRUE(device_->Replug());
+  std::string first = "/dev/ttyACM0 (序號 MZT0000001)", link = (folder_ / "port").string();
+  EXPECT_TRUE(Until([&] { return Command("list 1000") == "list\t1000\t1\t" + first + "\t" + link; }));
+  Command("click 1117");
+  EXPECT_TRUE(Until([&] { return Text(1064) == "202501150003"; }));
+  ASSERT_TRUE(WaitForIdle());
+
+  devsim::SimulatedDevice::Options options;
+  options.deviceId = "MZT0000002";
+  options.sysfsRoot = folder_ / "sys";
+  options.ttyName = "ttyACM1";
+  options.usbPath = "1-2";
+  devsim::SimulatedDevice second(options);
+  ASSERT_TRUE(second.Start());
+  std::string all = first + "\t/dev/ttyACM1 (序號 MZT0000002)\t" + link;
+  EXPECT_TRUE(Until([&] { return Command("list 1000") == "list\t1000\t2\t" + all; }));
+  EXPECT_EQ(Text(1064), "202501150003") << "the chosen detector and its versions stay";
+  Command("popup 1000 1");
+  Screenshot("8-detectors");
+  Command("popup 1000 0");
+
+  // Another detector chosen: the versions shown were not its own.
+  EXPECT_EQ(Command("select 1000 1"), "select\t1000\t1");
+  for (int id : {1064, 1146, 1148}) EXPECT_EQ(Text(id), "") << id;
+  EXPECT_EQ(Close(), 0);
+  second.Stop();
 }
 
 // In the user's language: the toolkit's buttons read 是/否 and 確定.
