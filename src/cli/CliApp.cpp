@@ -327,11 +327,11 @@ int CheckForNewerDatabase(const CliOptions& options, const std::string& server, 
     return kExitNetworkFailure;
   }
   ServerAnswer answer = ReadServerAnswer(response.Value().body);
-  if (answer.code == 3) {
+  if (answer.code == kAnswerNewerDatabase) {
     Say("server: " + EscapeControls(OfferedVersionText(answer)) + " (newer)");
     return kExitNewerDatabase;
   }
-  if (answer.code == 2) {
+  if (answer.code == kAnswerNothingNewer) {
     Say("server: nothing newer");
     return kExitSuccess;
   }

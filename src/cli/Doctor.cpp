@@ -214,11 +214,12 @@ bool CheckServer(const CliOptions& options, Report& report) {
     return false;
   }
   ServerAnswer answer = ReadServerAnswer(response.Value().body);
-  if (answer.code != 2 && answer.code != 3 && answer.code != 4) {
+  if (answer.code != kAnswerNothingNewer && answer.code != kAnswerNewerDatabase &&
+      answer.code != kAnswerNoDatabase) {
     report.Problem("the server's answer is not an update server's", fix);
     return false;
   }
-  report.Fine(answer.code == 3 ? "the server answers; its newest database: " + OfferedVersionText(answer)
+  report.Fine(answer.code == kAnswerNewerDatabase ? "the server answers; its newest database: " + OfferedVersionText(answer)
                                : "the server answers");
   return true;
 }

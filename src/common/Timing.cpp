@@ -36,7 +36,7 @@ constexpr DelayRow kProduction[] = {
     {Delay::kConnectStart, 1000},
     {Delay::kUploadModeRetry, 1000},
     {Delay::kAfterFirmwareFlags, 100},
-    {Delay::kAfterVersionDisplay, 200},
+    {Delay::kAfterDatabaseVersion, 200},
     {Delay::kFileListingStep, 50},
     {Delay::kAfterHttpResponse, 100},
     {Delay::kBeforeFileUpload, 100},
@@ -52,6 +52,12 @@ constexpr DelayRow kProduction[] = {
     {Delay::kHttpAnswerDeadline, 60000},
     {Delay::kHttpDownloadDeadline, 3600000},
     {Delay::kHttpRateGrace, 60000},
+    {Delay::kCopyDataRequest, 1000},
+    {Delay::kCopyDataAnswer, 5000},
+    {Delay::kCopyDataHungWindow, 30000},
+    {Delay::kCopyDataPoll, 50},
+    {Delay::kCopyDataUiStart, 3000},
+    {Delay::kCopyDataRefusal, 500},
 };
 
 consteval bool EveryDelayInItsRow() {
@@ -65,7 +71,7 @@ static_assert(EveryDelayInItsRow(), "kProduction needs one row per Delay, in the
 std::atomic<double> g_scale{1.0};
 
 bool IsTimeout(Delay delay) {
-  return delay == Delay::kWriteDeadline ||
+  return delay == Delay::kWriteDeadline || delay == Delay::kCopyDataRequest ||
          (delay >= Delay::kReply108 && delay <= Delay::kReply999Control);
 }
 

@@ -31,7 +31,7 @@ enum class Delay {
   kConnectStart,        // the connect worker before it talks to the device
   kUploadModeRetry,     // before EnterUploadMode
   kAfterFirmwareFlags,  // between the firmware flags and the next step
-  kAfterVersionDisplay,
+  kAfterDatabaseVersion,
   kFileListingStep,     // between two file-table queries
   kAfterHttpResponse,
   kBeforeFileUpload,    // before FF01 and FF02 are sent
@@ -48,6 +48,13 @@ enum class Delay {
   kHttpAnswerDeadline,  // a whole request for one of the server's short answers
   kHttpDownloadDeadline,  // a whole database download
   kHttpRateGrace,       // the download's average rate is checked from then on
+  // Copy-data channel
+  kCopyDataRequest,     // a client sends its whole request within this
+  kCopyDataAnswer,      // the sender's wait for the desktop program's answer
+  kCopyDataHungWindow,  // Windows: a window that does not answer within this is hung
+  kCopyDataPoll,        // the server's poll, and the window's check for its own end
+  kCopyDataUiStart,     // the window's UI thread starts a request within this
+  kCopyDataRefusal,     // a started request refused comes back within this
   kCount
 };
 

@@ -71,8 +71,8 @@ void CUploadDBDlg::DispatchByMode() {
       ReadFirmwareFlags();
       Pause(Delay::kAfterFirmwareFlags);
       ListDeviceFiles();
-      bool shown = VersionDisplay(false);
-      Pause(Delay::kAfterVersionDisplay);
+      bool shown = ReadAndShowDeviceDatabase(false);
+      Pause(Delay::kAfterDatabaseVersion);
       sheet_.SetPagesEnabled(false);
       sheet_.EnableCloseCommand();
       EnablePageControls(true);
@@ -146,7 +146,7 @@ void CUploadDBDlg::ListDeviceFiles() {
   --state_.fileIndex;
 }
 
-bool CUploadDBDlg::VersionDisplay(bool withRecords) {
+bool CUploadDBDlg::ReadAndShowDeviceDatabase(bool withRecords) {
   if (!sheet_.QueryDeviceInfo(Cmd108::kDatabaseVersion) || !RegionQueryStep()) {
     surface_.CloseWaitDialog();
     sheet_.SetPagesEnabled(true);
@@ -193,7 +193,7 @@ void CUploadDBDlg::UpdateWorkerBody() {
     surface_.SetWaitCaption(L"讀取資料庫版本資訊," + state_.waitText);
 
   RegionQueryStep();
-  if (!VersionDisplay(true)) {
+  if (!ReadAndShowDeviceDatabase(true)) {
     surface_.Enable(kUpdateButton, true);
     Reset();
     surface_.Enable(kQueryButton, true);

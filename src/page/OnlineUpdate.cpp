@@ -179,7 +179,7 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
   ShowStep(kAddressCaption + waitText);
   if (int code = GeneralRequest(addressUrl); code != 3) {
     // The address page's "nothing newer" is the version check's.
-    if (code == 2) failure_ = FlowOutcome::kUpToDate;
+    if (code == kAnswerNothingNewer) failure_ = FlowOutcome::kUpToDate;
     return false;
   }
 
@@ -254,7 +254,7 @@ bool OnlineUpdate::VersionCheck(const std::string& url, bool withMessages) {
 
   ServerAnswer answer = TakeAnswer(response.Value().body);
   switch (answer.code) {
-    case 3:
+    case kAnswerNewerDatabase:
       // No version at all is the short news; a version given must be a date and a number.
       if (!(answer.fields.empty() || (AllDigits(answer.Field(0), 8) && AllDigits(answer.Field(1), 0)))) {
         ShowError(kMalformedVersion + Utf8ToWide(response.Value().body));
@@ -263,9 +263,9 @@ bool OnlineUpdate::VersionCheck(const std::string& url, bool withMessages) {
       state_.newDbDate = BoundedWide(answer.Field(0), kDateTextCapacity);
       state_.newDbNumber = static_cast<int32_t>(ParseDecimal(answer.Field(1)));
       return true;
-    case 2:
-    case 4:
-      if (answer.code == 2) failure_ = FlowOutcome::kUpToDate;
+    case kAnswerNothingNewer:
+    case kAnswerNoDatabase:
+      if (answer.code == kAnswerNothingNewer) failure_ = FlowOutcome::kUpToDate;
       if (withMessages) Inform(ServerAnswerMessage(answer.code));
       return false;
     default:
@@ -293,9 +293,9 @@ int OnlineUpdate::GeneralRequest(const std::string& url) {
   // The answer is read as text: it ends at a NUL byte.
   std::string_view body = response.Value().body;
   ServerAnswer answer = TakeAnswer(body.substr(0, body.find('\0')));
-  if (const wchar_t* message = ServerAnswerMessage(answer.code); message && answer.code != 3)
+  if (const wchar_t* message = ServerAnswerMessage(answer.code); message && answer.code != kAnswerNewerDatabase)
     Inform(message);
-  else if (!message && answer.code != 3)
+  else if (!message && answer.code != kAnswerNewerDatabase)
     silentFailure_ = UnansweredText(url, answer.code, body);
   return answer.code;
 }
@@ -385,7 +385,7 @@ bool OnlineUpdate::AcceptDownload(const fs::path& file, const std::string& url) 
 
 ServerAnswer OnlineUpdate::TakeAnswer(std::string_view text) {
   ServerAnswer answer = ReadServerAnswer(text);
-  if (answer.code == 3) state_.downloadUrl = answer.Field(0);
+  if (answer.code == kAnswerNewerDatabase) state_.downloadUrl = answer.Field(0);
   return answer;
 }
 

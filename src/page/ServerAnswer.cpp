@@ -27,9 +27,9 @@ ServerAnswer ReadServerAnswer(std::string_view text) {
 
 const wchar_t* ServerAnswerMessage(int code) {
   switch (code) {
-    case 2: return L"網站無新的資料庫可供更新";
-    case 4: return L"網站上沒有測數照像資料庫";
-    case 6: return L"資料庫伺服器有錯誤";
+    case kAnswerNothingNewer: return L"網站無新的資料庫可供更新";
+    case kAnswerNoDatabase: return L"網站上沒有測數照像資料庫";
+    case kAnswerServerError: return L"資料庫伺服器有錯誤";
     default: return nullptr;
   }
 }

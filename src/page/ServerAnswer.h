@@ -14,6 +14,14 @@ inline constexpr size_t kMaxServerAnswerBytes = 4096;
 // date text and number); the rest of an answer is not read.
 inline constexpr size_t kServerAnswerFields = 2;
 
+// The answer codes the pages give; 7 and 8 carry no message.
+enum ServerAnswerCode : int {
+  kAnswerNothingNewer = 2,
+  kAnswerNewerDatabase = 3,  // the version check's version, or the download's address
+  kAnswerNoDatabase = 4,
+  kAnswerServerError = 6,
+};
+
 struct ServerAnswer {
   int code = 0;                     // 0 when the first field is not a number
   std::vector<std::string> fields;  // after the code, at most kServerAnswerFields
@@ -24,7 +32,7 @@ struct ServerAnswer {
 
 ServerAnswer ReadServerAnswer(std::string_view text);
 
-// The message of an answer code (2, 4, 6), or nullptr for a code without one.
+// The message of an answer code, or nullptr for a code without one.
 const wchar_t* ServerAnswerMessage(int code);
 
 // "Connecting to Web server...Failure", with the status's words for the

@@ -151,9 +151,10 @@ class CUploadDBDlg {
   void ShowRegion();
   // Fills the device file records from the device's file table.
   void ListDeviceFiles();
-  // Reads the version and region and shows what the device holds; withRecords
-  // is the update's form of the texts.
-  bool VersionDisplay(bool withRecords);
+  // Reads the database version and region and shows what the device holds;
+  // withRecords is the update's form of the texts. Resets the page (which
+  // closes the port) when the reading fails, and after a query's reading.
+  bool ReadAndShowDeviceDatabase(bool withRecords);
   void UpdateWorkerBody();
 
   // POIs

@@ -7,6 +7,7 @@
 
 #include <wx/sizer.h>
 
+#include "common/Timing.h"
 #include "devicelink/DevicePort.h"
 #include "page/ControlIds.h"
 #include "page/UploadDBDlg.h"
@@ -129,14 +130,17 @@ bool MainSheet::OnCopyDataRequest(uint32_t identifier, std::span<const uint8_t> 
     }
     request->changed.notify_all();
   });
-  using namespace std::chrono_literals;
+  const auto slice = std::chrono::milliseconds(ProductionMilliseconds(Delay::kCopyDataPoll));
+  const auto startBy = std::chrono::steady_clock::now() +
+                       std::chrono::milliseconds(ProductionMilliseconds(Delay::kCopyDataUiStart));
   std::unique_lock lock(request->mutex);
-  for (int slice = 0; slice < 60 && !request->started; ++slice) {
+  while (!request->started && std::chrono::steady_clock::now() < startBy) {
     if (surface_->Gate().IsShutDown()) return false;
-    request->changed.wait_for(lock, 50ms, [&] { return request->started; });
+    request->changed.wait_for(lock, slice, [&] { return request->started; });
   }
   if (!request->started) return false;
-  request->changed.wait_for(lock, 500ms, [&] { return request->done; });
+  request->changed.wait_for(lock, std::chrono::milliseconds(ProductionMilliseconds(Delay::kCopyDataRefusal)),
+                            [&] { return request->done; });
   return request->done ? request->accepted : true;
 }
 

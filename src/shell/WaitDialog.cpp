@@ -31,7 +31,7 @@ WaitDialog::WaitDialog(wxWindow* parent)
     if (event.GetKeyCode() != WXK_ESCAPE) event.Skip();
   });
   CentreOnParent();
-  timer_.Start(WaitSweep::kTickMilliseconds);
+  timer_.Start(WaitSweep::TickMilliseconds());
 }
 
 void WaitDialog::OnTick(wxTimerEvent&) { bar_->SetValue(sweep_.Tick()); }

@@ -6,7 +6,7 @@
 #include <wx/gauge.h>
 #include <wx/timer.h>
 
-#include "shell/WaitSweep.h"
+#include "uikit/WaitSweep.h"
 
 namespace mzt {
 

@@ -14,7 +14,7 @@
 #include <wx/frame.h>
 
 #include "page/ControlSurface.h"
-#include "shell/UiCallGate.h"
+#include "uikit/UiCallGate.h"
 
 namespace mzt {
 

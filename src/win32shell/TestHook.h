@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "shell/TestHookChannel.h"
+#include "uikit/TestHookChannel.h"
 
 namespace mzt {
 

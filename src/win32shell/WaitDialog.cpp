@@ -4,7 +4,7 @@
 
 #include <future>
 
-#include "shell/WaitSweep.h"
+#include "uikit/WaitSweep.h"
 #include "win32shell/ProgramIcon.h"
 #include "win32shell/ResourceIds.h"
 #include "win32shell/WindowText.h"
@@ -25,7 +25,7 @@ INT_PTR CALLBACK WaitDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
       auto* state = reinterpret_cast<DialogState*>(lParam);
       SetWindowLongPtrW(dialog, DWLP_USER, lParam);
       SetProgramIcon(dialog);  // a window of its own, in the task bar too
-      SetTimer(dialog, kTimer, WaitSweep::kTickMilliseconds, nullptr);
+      SetTimer(dialog, kTimer, WaitSweep::TickMilliseconds(), nullptr);
       SendDlgItemMessageW(dialog, IDC_WAIT_BAR, PBM_SETRANGE32, 0, WaitSweep::kRangeHigh);
       EnableMenuItem(GetSystemMenu(dialog, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
       SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);

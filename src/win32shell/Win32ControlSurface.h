@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "page/ControlSurface.h"
-#include "shell/UiCallGate.h"
+#include "uikit/UiCallGate.h"
 #include "win32shell/WaitDialog.h"
 
 namespace mzt {

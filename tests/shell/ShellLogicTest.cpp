@@ -12,8 +12,8 @@
 #include <mutex>
 #include <thread>
 
-#include "shell/UiCallGate.h"
-#include "shell/WaitSweep.h"
+#include "uikit/UiCallGate.h"
+#include "uikit/WaitSweep.h"
 
 namespace mzt {
 namespace {
@@ -25,7 +25,7 @@ TEST(WaitSweepTest, FillsHoldsFullEmptiesAndStartsAgain) {
   WaitSweep sweep;
   int previous = sweep.Tick(), fullRun = 0, longestFull = 0, emptyRun = 0, restarts = 0;
   EXPECT_EQ(previous, 0);
-  for (int tick = 1; tick < 10000 / WaitSweep::kTickMilliseconds; ++tick) {
+  for (int tick = 1; tick < 10000 / WaitSweep::TickMilliseconds(); ++tick) {
     int bar = sweep.Tick();
     ASSERT_GE(bar, 0) << "tick " << tick;
     ASSERT_LE(bar, WaitSweep::kRangeHigh) << "tick " << tick;

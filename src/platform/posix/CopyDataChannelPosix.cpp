@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "common/ByteOrder.h"
-#include "platform/CopyDataChannel.h"
 #include "common/Timing.h"
+#include "platform/CopyDataChannel.h"
 #include "platform/SystemError.h"
 
 namespace mzt {
@@ -29,13 +29,11 @@ constexpr size_t kHeader = 8;
 constexpr uint8_t kRefusedAnswer = 0;
 constexpr uint8_t kAcceptedAnswer = 1;
 constexpr uint8_t kBusyAnswer = 2;
-// A client sends its whole request within this; more clients than this at
-// once are told that the program is busy.
-constexpr int kRequestTimeMs = 1000;
+// More clients than this at once are told that the program is busy.
 constexpr size_t kMaxClients = 8;
-// The client's wait for the answer, above the desktop program's longest
-// (its UI thread's start and half a second for a refusal).
-constexpr int kAnswerTimeMs = 5000;
+// The client's wait for the answer, above the desktop program's longest (its
+// UI thread's start and a refusal): never scaled, a test's window is no faster.
+const int kAnswerTimeMs = ProductionMilliseconds(Delay::kCopyDataAnswer);
 
 Error SystemFailure(const std::string& what, int err) {
   return Error{ErrorCode::kIo, what + ": " + SystemErrorText(err), err};
@@ -274,7 +272,7 @@ void CopyDataServer::Serve(std::stop_token stop) {
   while (!stop.stop_requested()) {
     std::vector<pollfd> polled{{listener_, POLLIN, 0}};
     for (const auto& client : clients) polled.push_back({client.fd, POLLIN, 0});
-    if (::poll(polled.data(), polled.size(), 50) < 0) continue;
+    if (::poll(polled.data(), polled.size(), ProductionMilliseconds(Delay::kCopyDataPoll)) < 0) continue;
     auto now = std::chrono::steady_clock::now();
     for (size_t i = clients.size(); i-- > 0;) {
       Client& client = clients[i];
@@ -302,7 +300,7 @@ void CopyDataServer::Serve(std::stop_token stop) {
       ::close(connection);
       continue;
     }
-    clients.push_back({connection, now + ScaledTimeout(kRequestTimeMs)});
+    clients.push_back({connection, now + Duration(Delay::kCopyDataRequest)});
   }
   for (const auto& client : clients) ::close(client.fd);
 }

@@ -3,14 +3,13 @@
 #include <windows.h>
 
 #include "common/ModuleVersion.h"
+#include "common/Timing.h"
 #include "platform/CopyDataChannel.h"
 #include "platform/TextCodec.h"
 
 namespace mzt {
 namespace {
 
-// A window that does not answer within this is taken as hung.
-constexpr UINT kAnswerTimeoutMs = 30000;
 
 struct Search {
   std::wstring prefix;
@@ -53,7 +52,7 @@ Result<bool> SendCopyData(const std::filesystem::path& title, uint32_t identifie
   message.lpData = const_cast<uint8_t*>(data.data());
   DWORD_PTR answer = 0;
   if (!::SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&message),
-                             SMTO_ABORTIFHUNG | SMTO_BLOCK, kAnswerTimeoutMs, &answer)) {
+                             SMTO_ABORTIFHUNG | SMTO_BLOCK, static_cast<UINT>(ProductionMilliseconds(Delay::kCopyDataHungWindow)), &answer)) {
     DWORD code = ::GetLastError();
     return Error{ErrorCode::kIo, "the desktop program did not answer", static_cast<int>(code)};
   }

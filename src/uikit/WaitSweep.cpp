@@ -1,4 +1,4 @@
-#include "shell/WaitSweep.h"
+#include "uikit/WaitSweep.h"
 
 namespace mzt {
 

@@ -1,4 +1,4 @@
-#include "shell/UiCallGate.h"
+#include "uikit/UiCallGate.h"
 
 namespace mzt {
 

@@ -1,4 +1,4 @@
-#include "shell/TestHookChannel.h"
+#include "uikit/TestHookChannel.h"
 
 #include <cstdlib>
 #include <iostream>

@@ -2,11 +2,15 @@
 // The please-wait bar's sweep, one timer tick at a time: up in steps of 10,
 // held full while the position runs on to 130 and back, then down to 0.
 
+#include "common/Timing.h"
+
 namespace mzt {
 
 class WaitSweep {
  public:
-  static constexpr int kTickMilliseconds = 100;
+  // The timer's period: the production value, as an animation is no wait
+  // for the other side and runs at its own pace in tests too.
+  static int TickMilliseconds() { return ProductionMilliseconds(Delay::kWaitDialogTick); }
   static constexpr int kRangeHigh = 100;
 
   // Advances one tick; answers the bar's position to show.
