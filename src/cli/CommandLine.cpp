@@ -102,6 +102,37 @@ const CommandEntry* FindCommand(const std::string& name) {
 
 Error Usage(const std::string& text) { return Error{ErrorCode::kInvalidArgument, text}; }
 
+// Letters inserted, deleted or changed to turn one name into the other.
+size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// The same words for `mzt NAME --help` and `mzt help NAME`, with the nearest
+// command when the name looks like a slip of the fingers.
+Error UnknownCommand(const std::string& name) {
+  const CommandEntry* nearest = nullptr;
+  size_t best = 3;  // more than two slips is another word
+  for (const CommandEntry& command : kCommands) {
+    size_t distance = EditDistance(name, command.name);
+    if (distance < best && distance < std::string(command.name).size()) {
+      best = distance;
+      nearest = &command;
+    }
+  }
+  return Usage("unknown command " + name + (nearest ? std::string("; did you mean ") + nearest->name + "?" : ""));
+}
+
 }  // namespace
 
 std::string UsageLine() { return "Usage: mzt COMMAND [OPTIONS]"; }
@@ -119,7 +150,8 @@ std::string UsageText() {
   }
   return text +
       "\n"
-      "Options (a value may also follow an =, as in --port=PATH):\n"
+      "Options (a value may also follow an =, as in --port=PATH; -- ends the options,\n"
+      "so that a FILE may begin with -):\n"
 #ifdef _WIN32
       "  --port PORT       port name (COM7)\n"
 #else
@@ -129,13 +161,16 @@ std::string UsageText() {
       "  --server URL      update server base address (http://host:port/)\n"
       "  --data-dir [DIR]  data folder; alone, print where the files are\n"
       "  --json            ports and query: JSON on standard output\n"
-      "  --yes             answer Yes to every question\n"
-      "  --verbose         show the sentences on the wire and the HTTP requests\n"
+      "  -y, --yes         answer Yes to every question\n"
+      "  -v, --verbose     show the sentences on the wire and the HTTP requests\n"
+      "  --out DIR         split: where the device files go\n"
+      "  --database DB     replay-check: the database file the session used\n"
       "  --record FILE     device commands: write the session to FILE for a problem\n"
       "                    report; --record-data keeps the data frames' bytes,\n"
       "                    --anonymise leaves out the device ID, serial number and\n"
       "                    POI coordinates (default: recorded as they are)\n"
-      "  --help, --version this text (or a command's), the program's version\n"
+      "  -h, --help        this text, or with a command that command's\n"
+      "  --version         the program's version\n"
       "\n"
       "Results go to standard output; questions, messages and progress to standard\n"
       "error (a question is asked only when standard input and error are terminals,\n"
@@ -169,8 +204,16 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
     if (i + 1 >= args.size()) return Usage(name + " needs a value");
     return args[++i];
   };
+  bool optionsEnded = false;  // after "--" every word is a command or an argument
   for (size_t i = 0; i < args.size(); ++i) {
     std::string arg = args[i];
+    if (optionsEnded || arg == "--") {
+      if (optionsEnded && options.command.empty()) options.command = arg;
+      else if (optionsEnded) options.arguments.push_back(arg);
+      optionsEnded = true;
+      options.given.push_back(arg);
+      continue;
+    }
     std::optional<std::string> attached;  // --option=VALUE
     if (size_t equals = arg.find('='); arg.rfind("--", 0) == 0 && equals != std::string::npos) {
       attached = arg.substr(equals + 1);
@@ -211,6 +254,10 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
       if (!recordFile) options.given.push_back(args[i]);
     }
   }
+  std::string about = options.command == "help" && !options.arguments.empty() ? options.arguments[0]
+                                                                              : options.command;
+  if ((options.help || options.command == "help") && !about.empty() && !FindCommand(about))
+    return UnknownCommand(about);
   if (options.help || options.version) return options;
   if (options.command.empty() && (options.showDataDir || !options.dataDir.empty())) {
     options.showDataDir = true;
@@ -219,11 +266,9 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
   if (options.showDataDir) return Usage("--data-dir needs a value");
   if (options.command.empty()) return Usage("no command given");
   const CommandEntry* known = FindCommand(options.command);
-  if (!known) return Usage("unknown command " + options.command);
+  if (!known) return UnknownCommand(options.command);
   if (options.arguments.size() < known->minArguments || options.arguments.size() > known->maxArguments)
     return Usage(options.command + (known->maxArguments ? " takes one argument" : " takes no argument"));
-  if (options.command == "help" && !options.arguments.empty() && !FindCommand(options.arguments[0]))
-    return Usage("unknown command " + options.arguments[0]);
   if (options.json && options.command != "ports" && options.command != "query")
     return Usage("--json is for ports and query");
   if (!options.region.empty() && options.region != "tw" && options.region != "cn")

@@ -59,7 +59,12 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"DataDirWithoutValueBeforeACommand", {"query", "--data-dir"}, false, ""},
         ParseCase{"JsonOnlyForPortsAndQuery", {"update", "--json"}, false, ""},
         ParseCase{"HelpForACommand", {"help", "doctor"}, true, "help"},
-        ParseCase{"HelpForNoCommand", {"help", "flash"}, false, ""}),
+        // A slip of the fingers is told the nearest command, the same way however help is asked.
+        ParseCase{"HelpForNoCommand", {"help", "updte"}, false, "unknown command updte; did you mean update?"},
+        ParseCase{"NoCommandsHelp", {"updte", "--help"}, false, "unknown command updte; did you mean update?"},
+        ParseCase{"MistypedCommand", {"-y", "clear-pio"}, false, "did you mean clear-poi?"},
+        ParseCase{"DoubleDashEndsTheOptions", {"split", "--", "-odd-name.bin"}, true, "split"},
+        ParseCase{"DoubleDashBeforeTheCommand", {"--", "split", "--out"}, true, "split"}),
     test::RowName());
 
 struct JsonCase {
