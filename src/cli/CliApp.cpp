@@ -32,6 +32,7 @@
 #include "devicelink/PortDiscovery.h"
 #include "platform/CopyDataChannel.h"
 #include "platform/DeviceEnumeration.h"
+#include "platform/FileSystem.h"
 #include "platform/HttpClient.h"
 #include "platform/InputFile.h"
 #include "platform/ProgramFolder.h"
@@ -154,13 +155,18 @@ int ListPorts(const CliOptions& options) {
   return kExitSuccess;
 }
 
+// Says where the files are, or would be: asking creates nothing.
 int ShowDataFolder() {
-  auto data = CheckedDataFolder();
+  fs::path data = ChosenDataFolder();
   auto settings = CheckedSettingsFile();
-  if (!data) Complain("no data folder: " + data.Err().message);
+  std::error_code ec;
+  std::string refused = data.empty()             ? "no home folder is known for this user"
+                        : fs::exists(data, ec) ? UnsafeFolderReason(data)
+                                               : "";
+  if (!refused.empty()) Complain("no data folder: " + (data.empty() ? "" : "refusing " + data.string() + ": ") + refused);
   if (!settings) Complain("no settings file: " + settings.Err().message);
-  if (!data || !settings) return kExitFileError;
-  Say("data folder: " + data.Value().string());
+  if (!refused.empty() || !settings) return kExitFileError;
+  Say("data folder: " + data.string());
   Say("settings file: " + settings.Value().string());
   return kExitSuccess;
 }

@@ -159,7 +159,8 @@ std::string UsageText() {
 #endif
       "  --region tw|cn    database region: Taiwan (default) or China\n"
       "  --server URL      update server base address (http://host:port/)\n"
-      "  --data-dir [DIR]  data folder; alone, print where the files are\n"
+      "  --data-dir [DIR]  data folder (a DIR named like a command is written ./DIR);\n"
+      "                    mzt --data-dir alone prints where the files are\n"
       "  --json            ports and query: JSON on standard output\n"
       "  -y, --yes         answer Yes to every question\n"
       "  -v, --verbose     show the sentences on the wire and the HTTP requests\n"
@@ -247,6 +248,10 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
     } else if (target == &options.dataDir && i + 1 == args.size()) {
       // Alone at the end: the question where the files are.
       options.showDataDir = true;
+    } else if (target == &options.dataDir && FindCommand(args[i + 1])) {
+      // `mzt --data-dir query` asks where the files are, not for a folder named "query".
+      return Usage("--data-dir needs a folder, not the command " + args[i + 1] + " (a folder of that name is ./" +
+                   args[i + 1] + "); alone, mzt --data-dir prints where the files are");
     } else if (target) {
       auto text = value(i, arg);
       if (!text) return std::move(text).TakeError();

@@ -33,13 +33,13 @@ Result<void> CreateFolders(const fs::path& folder) {
 
 }  // namespace
 
+fs::path ChosenDataFolder() {
+  std::lock_guard lock(g_overrideMutex);
+  return g_dataOverride.empty() ? DefaultDataFolder() : g_dataOverride;
+}
+
 Result<fs::path> CheckedDataFolder() {
-  fs::path folder;
-  {
-    std::lock_guard lock(g_overrideMutex);
-    folder = g_dataOverride;
-  }
-  if (folder.empty()) folder = DefaultDataFolder();
+  fs::path folder = ChosenDataFolder();
   if (folder.empty()) return Error{ErrorCode::kIo, "no home folder is known for this user"};
   if (auto created = CreateFolders(folder); !created) return std::move(created).TakeError();
   if (std::string why = UnsafeFolderReason(folder); !why.empty()) return Refused(folder, why);

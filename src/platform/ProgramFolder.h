@@ -28,6 +28,8 @@ std::filesystem::path ConfigFolder();
 Result<std::filesystem::path> CheckedDataFolder();
 // The same, empty on failure.
 std::filesystem::path DataFolder();
+// The folder CheckedDataFolder() would use, neither created nor checked.
+std::filesystem::path ChosenDataFolder();
 // The same without the override below, not created.
 std::filesystem::path DefaultDataFolder();
 

@@ -284,9 +284,10 @@ INSTANTIATE_TEST_SUITE_P(
                .deviceUntouched = true},
         CliRow{.name = "NoPorts", .args = {"ports", "--json"}, .environment = {"MZT_SYSFS_ROOT=@empty"},
                .output = "[]\n"},
-        CliRow{.name = "DataFolderAlone", .args = {"--data-dir"},
-               .says = {"data folder: /", "/home\nsettings file: /", "/home/MZTConfig.ini\n"},
-               .deviceUntouched = true},
+        // Asking where the files would go makes no folder.
+        CliRow{.name = "DataFolderAlone", .args = {"--data-dir"}, .environment = {"MZT_HOME=@fresh"},
+               .says = {"data folder: /", "/fresh\nsettings file: /", "/fresh/MZTConfig.ini\n"},
+               .deviceUntouched = true, .absent = {"fresh"}},
         // Without HOME the folders are still the user's own, never a shared place.
         CliRow{.name = "DataFolderWithoutHome", .args = {"--data-dir"}, .environment = {"MZT_HOME="},
                .says = {"data folder: " + std::string(getpwuid(geteuid())->pw_dir) + "/.local/share/mzt-utility\n"},

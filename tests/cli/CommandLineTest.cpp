@@ -57,6 +57,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"HelpAlone", {"--help"}, true, ""},
         ParseCase{"ExtraArgument", {"query", "x"}, false, "query takes no argument"},
         ParseCase{"DataDirWithoutValueBeforeACommand", {"query", "--data-dir"}, false, ""},
+        ParseCase{"DataDirIsNoCommand", {"--data-dir", "query"}, false, "not the command query"},
+        ParseCase{"DataDirNamedLikeACommand", {"--data-dir", "./query", "query"}, true, "query"},
         ParseCase{"JsonOnlyForPortsAndQuery", {"update", "--json"}, false, ""},
         ParseCase{"HelpForACommand", {"help", "doctor"}, true, "help"},
         // A slip of the fingers is told the nearest command, the same way however help is asked.
