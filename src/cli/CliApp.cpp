@@ -120,7 +120,7 @@ void ReportPoiBackup(const PoiBackup& backup) {
     reasons.push_back(std::to_string(backup.unread) + " could not be read from the device");
   if (backup.fileFailed)
     reasons.push_back("the POI file could not be written" +
-                      (backup.fileError ? " (" + SystemErrorText(backup.fileError) + ")" : ""));
+                      (backup.fileProblem.empty() ? "" : " (" + backup.fileProblem + ")"));
   std::string why;
   for (const auto& reason : reasons) why += (why.empty() ? "" : "; ") + reason;
   Complain(summary + ": " + why);
@@ -188,7 +188,7 @@ int Split(const CliOptions& options) {
   if (!InputReadable(file)) return kExitInputFile;
   auto layout = InspectDatabase(file);
   if (!layout) {
-    Complain(file.string() + ": not a valid speed-camera database (" + layout.Err().message + ")");
+    Complain(layout.Err().message);
     return kExitInvalidDatabase;
   }
   std::error_code ec;
@@ -431,7 +431,7 @@ int RunDeviceFlow(const CliOptions& options) {
   } else if (command == "upload") {
     auto layout = InspectDatabase(file);
     if (!layout) {
-      Complain(file.string() + ": not a valid speed-camera database (" + layout.Err().message + ")");
+      Complain(layout.Err().message);
       return kExitInvalidDatabase;
     }
     page.SetOfflineDatabase(file);

@@ -26,8 +26,11 @@ Result<void> CreateFolders(const fs::path& folder) {
     if (auto parent = CreateFolders(folder.parent_path()); !parent) return parent;
   }
   int code = CreatePrivateFolder(folder);
-  if (code != 0 && !fs::is_directory(folder, ec))
-    return Error{ErrorCode::kIo, SystemErrorText(code), code}.With("creating " + folder.string());
+  if (code != 0 && !fs::is_directory(folder, ec)) {
+    // A file of that name: the system's "exists" would say the opposite of the trouble.
+    std::string why = fs::exists(folder, ec) ? "a file of that name is in the way" : SystemErrorText(code);
+    return Error{ErrorCode::kIo, why, code}.With("creating the folder " + folder.string());
+  }
   return Success();
 }
 

@@ -428,7 +428,8 @@ INSTANTIATE_TEST_SUITE_P(
         CliRow{.name = "SplitOfADatabase", .args = {"split", "@資料 中文/新.bin", "--out", "@分割 中文"},
                .made = {"分割 中文/FF00.bin", "分割 中文/FF01.bin", "分割 中文/FF02.bin"},
                .databases = {"資料 中文/新.bin"}},
-        CliRow{.name = "SplitOfNoDatabase", .args = {"split", "@bad.bin"}, .status = 4},
+        CliRow{.name = "SplitOfNoDatabase", .args = {"split", "@bad.bin"}, .status = 4,
+               .says = {"/bad.bin: not a valid speed-camera database: no \"%CDB\" header\n"}},
         CliRow{.name = "SplitOfAMissingFile", .args = {"split", "@missing.bin"}, .status = 8},
         CliRow{.name = "SplitOfAFolder", .args = {"split", "@"}, .status = 8},
         CliRow{.name = "NoDesktopProgram", .args = {"send-copydata", "a.bin,1"}, .status = 9,
@@ -472,6 +473,11 @@ INSTANTIATE_TEST_SUITE_P(
         CliRow{.name = "PoiFileUnwritable", .args = kExportPoi, .poiFileBlocked = true, .status = 7,
                .says = {"無法產生ＰＯＩ檔案", "0 of 3 POIs saved: the POI file could not be written (Is a directory)"},
                .csvLines = -1, .namesPoiCsv = false},
+        // A data folder that cannot be made is named, with the reason.
+        CliRow{.name = "PoiFolderUnmade", .args = {"export-poi", "--data-dir", "@mine.bin/D", "--port", "PORT"},
+               .status = 7, .says = {"the POI file could not be written (creating the folder /",
+                                    "/mine.bin: a file of that name is in the way)\n"},
+               .csvLines = -1},
         // A full disk: every line is written whole or not at all.
         CliRow{.name = "PoiFileFull", .args = kExportPoi, .status = 7,
                .says = {"0 of 3 POIs saved: the POI file could not be written (File too large)"},
