@@ -24,8 +24,13 @@ struct CommandEntry {
 enum OptionGroup : unsigned { kDeviceOptions = 1, kServerOptions = 2, kYesOption = 4, kRecordOptions = 8 };
 
 constexpr const char* kDeviceOptionsText =
+#ifdef _WIN32
+    "  --port PORT      port name (COM3); default: the settings file's port, else\n"
+    "                   the only detector found\n"
+#else
     "  --port PORT      device path (/dev/ttyACM0) or name (ttyACM0); default: the\n"
     "                   settings file's port, else the only detector found\n"
+#endif
     "  --data-dir DIR   folder for ULDB.bin, the device files and POI.csv\n"
     "  --verbose        show the sentences on the wire and the HTTP requests\n";
 constexpr const char* kServerOptionsText =
@@ -153,7 +158,7 @@ std::string UsageText() {
       "Options (a value may also follow an =, as in --port=PATH; -- ends the options,\n"
       "so that a FILE may begin with -):\n"
 #ifdef _WIN32
-      "  --port PORT       port name (COM7)\n"
+      "  --port PORT       port name (COM3)\n"
 #else
       "  --port PORT       device path (/dev/ttyACM0) or port name (ttyACM0)\n"
 #endif

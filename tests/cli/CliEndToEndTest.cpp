@@ -282,6 +282,9 @@ INSTANTIATE_TEST_SUITE_P(
                         "  /dev/ttyACM0\tMZT0000001\tAT32UC3A3 CDC Speed Camera Detector\n"
                         "  /dev/ttyACM1\tMZT0000002\tAT32UC3A3 CDC Speed Camera Detector\n"},
                .deviceUntouched = true},
+        // The listing's failure in this system's own words.
+        CliRow{.name = "PortsWithoutSysfs", .args = {"ports"}, .environment = {"MZT_SYSFS_ROOT=@nosuch"}, .status = 2,
+               .says = {"mzt: cannot list /", "/nosuch/class/tty: No such file or directory\n"}},
         CliRow{.name = "NoPorts", .args = {"ports", "--json"}, .environment = {"MZT_SYSFS_ROOT=@empty"},
                .output = "[]\n"},
         // Asking where the files would go makes no folder.
