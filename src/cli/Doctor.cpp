@@ -64,6 +64,16 @@ std::vector<std::string> CandidatePorts(const CliOptions& options, Report& repor
   return ports;
 }
 
+// The rule to copy is one the user has: the program's own copy, else the
+// one in the sources' packaging folder.
+std::string InstallRuleFix() {
+  std::string copy = UdevRuleCopy();
+  std::string from = copy.empty() ? std::string(" from the program's sources") : "";
+  if (copy.empty()) copy = std::string("packaging/") + kRuleFile;
+  return std::string("install the udev rule ") + kRuleFile + from + " (sudo cp " + copy +
+         " /etc/udev/rules.d/ && sudo udevadm control --reload, then replug)";
+}
+
 // Joining the node's group helps only when the group may read and write it.
 std::string PermissionFix(const PortPermission& permission, bool groupMay, const std::string& rule) {
   std::string group = groupMay && !permission.inGroup
@@ -71,8 +81,7 @@ std::string PermissionFix(const PortPermission& permission, bool groupMay, const
                           : "";
   if (!rule.empty())
     return "unplug the detector and plug it in again (the rule " + rule + " applies at plug-in)" + group;
-  return std::string("install the udev rule ") + kRuleFile + " (sudo cp " + kRuleFile +
-         " /etc/udev/rules.d/ && sudo udevadm control --reload, then replug)" + group;
+  return InstallRuleFix() + group;
 }
 
 // True when an update could use the port.
@@ -151,8 +160,7 @@ bool CheckPort(const std::string& port, const std::optional<std::string>& udevRu
     report.Fine("ModemManager runs but leaves this port alone");
   } else {
     report.Warning("ModemManager runs and may probe the port, which garbles the link",
-                   (rule.empty() ? std::string("install the udev rule ") + kRuleFile + " and replug"
-                                 : std::string("unplug the detector and plug it in again")) +
+                   (rule.empty() ? InstallRuleFix() : std::string("unplug the detector and plug it in again")) +
                        ", or: sudo systemctl stop ModemManager");
   }
   return usable;

@@ -423,7 +423,8 @@ INSTANTIATE_TEST_SUITE_P(
                .asNobody = true, .status = 11,
                .says = {"Update server " + NormalizeServerUrl(kDefaultUpdateServerUrl) + " (the build's default)\n",
                         "problem: user nobody may not open it (crw-",
-                        "the udev rule is not installed)\n    fix: install the udev rule 60-mzt-utility.rules"}},
+                        "the udev rule is not installed)\n    fix: install the udev rule 60-mzt-utility.rules (sudo cp " +
+                            (fs::path(MZT_PROGRAM).parent_path() / "60-mzt-utility.rules").string() + " /etc/udev/rules.d/"}},
         CliRow{.name = "DoctorFindsTheServerDead", .args = {"doctor", "--port", "PORT"},
                .settings = "[Update]\nServer=http://127.0.0.1:1\n", .status = 11,
                .says = {"ok: no other program holds it", "Update server http://127.0.0.1:1/ (from [Update] Server= in /",
