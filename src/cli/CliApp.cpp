@@ -150,7 +150,7 @@ int ListPorts(const CliOptions& options) {
     Say(JsonArray(items));
     return kExitSuccess;
   }
-  if (devices.empty()) std::fputs("No device found.\n", stderr);
+  if (devices.empty() && !options.quiet) std::fputs("No device found.\n", stderr);
   for (const auto& device : devices) Say(IdentityLine(device));
   return kExitSuccess;
 }
@@ -381,6 +381,7 @@ int RunDeviceFlow(const CliOptions& options) {
   terminal.interactiveInput = IsInteractiveInput() && IsInteractiveOutput();
   terminal.interactiveOutput = IsInteractiveOutput();
   terminal.colour = ColourWanted();
+  terminal.quiet = options.quiet;
   terminal.stopRequested = [&stopping] { return stopping.load(); };
   TerminalSurface surface(terminal);
 

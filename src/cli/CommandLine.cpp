@@ -32,7 +32,8 @@ constexpr const char* kDeviceOptionsText =
     "                   settings file's port, else the only detector found\n"
 #endif
     "  --data-dir DIR   folder for ULDB.bin, the device files and POI.csv\n"
-    "  --verbose        show the sentences on the wire and the HTTP requests\n";
+    "  --verbose        show the sentences on the wire and the HTTP requests\n"
+    "  --quiet          no progress and no messages but errors\n";
 constexpr const char* kServerOptionsText =
     "  --region tw|cn   database region: Taiwan (default) or China\n"
     "  --server URL     update server base address (http://host:port/)\n";
@@ -169,6 +170,8 @@ std::string UsageText() {
       "  --json            ports and query: JSON on standard output\n"
       "  -y, --yes         answer Yes to every question\n"
       "  -v, --verbose     show the sentences on the wire and the HTTP requests\n"
+      "  -q, --quiet       no progress and no messages but errors (questions are\n"
+      "                    still asked)\n"
       "  --out DIR         split: where the device files go\n"
       "  --database DB     replay-check: the database file the session used\n"
       "  --record FILE     device commands: write the session to FILE for a problem\n"
@@ -230,6 +233,7 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
     else if (arg == "--version") options.version = true;
     else if (arg == "--yes" || arg == "-y") options.yes = true;
     else if (arg == "--verbose" || arg == "-v") options.verbose = true;
+    else if (arg == "--quiet" || arg == "-q") options.quiet = true;
     else if (arg == "--json") options.json = true;
     else if (arg == "--record-data") options.recordData = true;
     else if (arg == "--anonymise" || arg == "--anonymize") options.anonymise = true;

@@ -367,6 +367,9 @@ INSTANTIATE_TEST_SUITE_P(
         CliRow{.name = "DownloadIntoAFullDisk", .args = kUpdateYes, .status = 7, .says = {"File too large"},
                .csvLines = 4, .serverRequests = 3, .diskFull = true},
         CliRow{.name = "UpdateWithoutTerminalAsksNothing", .args = kUpdate, .versionAfter = 12, .csvLines = 4},
+        // --quiet: nothing but errors, and errors still.
+        CliRow{.name = "QuietUpdate", .args = {"update", "-q", "--yes", "--port", "PORT", "--server", "SERVER"},
+               .output = "", .versionAfter = 12, .csvLines = 4},
         CliRow{.name = "NothingNewer", .args = kUpdate, .page = Page::kVersionCheck,
                .serverFault = {.body = "2"}, .says = {"網站無新的資料庫可供更新"}},
         // Only the whole database the check announced is installed.
@@ -378,8 +381,9 @@ INSTANTIATE_TEST_SUITE_P(
         CliRow{.name = "AnotherVersionIsNotInstalled", .args = kUpdate, .page = Page::kDownload,
                .serverFault = {.body = test::TestDatabaseBytes(2010, 1, 2, 1, 11360)}, .status = 3,
                .says = {"[錯誤] 下載的資料庫版本 201001020001 與網站公布的版本 202611300012 不符"}},
-        CliRow{.name = "VersionCheckStatus", .args = kUpdate, .page = Page::kVersionCheck,
-               .serverFault = {.status = 503}, .status = 3, .says = {"answered HTTP status 503"}},
+        CliRow{.name = "VersionCheckStatusQuietly", .args = {"update", "--quiet", "--port", "PORT", "--server", "SERVER"},
+               .page = Page::kVersionCheck, .serverFault = {.status = 503}, .status = 3,
+               .says = {"answered HTTP status 503"}},
         CliRow{.name = "ServerAddressCheckedFirst",
                .args = {"update", "--port", "PORT", "--server", "127.0.0.1:8086"}, .status = 1,
                .says = {"mzt: --server needs an http:// or https:// address"}, .deviceUntouched = true},
