@@ -279,6 +279,20 @@ bool SelectPort(IControlSurface& surface, const CliOptions& options) {
   return true;
 }
 
+// A listing cut short still has the version the device reported.
+bool HoldsAVersion(const PageState& state) {
+  return state.deviceDatabase == DeviceDatabase::kComplete || state.deviceDatabase == DeviceDatabase::kUnknown;
+}
+
+// "202501150003", empty when the device holds no database.
+std::string DeviceVersionText(const PageState& state) {
+  const DatabaseVersion& version = state.deviceVersion;
+  char text[24] = "";
+  if (HoldsAVersion(state))
+    std::snprintf(text, sizeof text, "%d%02d%02d%04d", version.year, version.month, version.day, version.number);
+  return text;
+}
+
 void PrintQuery(const CliOptions& options, TerminalSurface& surface, const PageState& state) {
   std::string firmware = WideToUtf8(surface.GetText(ids::kFwVersionText));
   std::string database = WideToUtf8(surface.GetText(ids::kDbVersionText));
@@ -289,19 +303,14 @@ void PrintQuery(const CliOptions& options, TerminalSurface& surface, const PageS
     return;
   }
   const DatabaseVersion& version = state.deviceVersion;
-  // A listing cut short still has the version the device reported.
-  bool none = state.deviceDatabase != DeviceDatabase::kComplete &&
-              state.deviceDatabase != DeviceDatabase::kUnknown;
+  bool none = !HoldsAVersion(state);
   char date[16] = "";
   if (!none) std::snprintf(date, sizeof date, "%04d-%02d-%02d", version.year, version.month, version.day);
-  char versionText[24] = "";
-  if (!none) std::snprintf(versionText, sizeof versionText, "%d%02d%02d%04d", version.year, version.month,
-                           version.day, version.number);
   std::string region = state.deviceRegionCode == "TW" ? "tw" : state.deviceRegionCode == "CN" ? "cn" : "";
   Say(JsonObject()
           .Add("port", state.portName)
           .Add("firmwareVersion", firmware)
-          .Add("databaseVersion", versionText)
+          .Add("databaseVersion", DeviceVersionText(state))
           .Add("databaseDate", date)
           .Add("databaseNumber", none ? 0 : int64_t{version.number})
           .AddFlag("databaseComplete", state.deviceDatabase == DeviceDatabase::kComplete)
@@ -313,7 +322,21 @@ void PrintQuery(const CliOptions& options, TerminalSurface& surface, const PageS
 // The version check for the device's database, and nothing more.
 int CheckForNewerDatabase(const CliOptions& options, const std::string& server, const PageState& state,
                           TerminalSurface& surface) {
-  Say("device: " + EscapeControls(WideToUtf8(surface.GetText(ids::kDbVersionText))));
+  // --json: one object once the server has answered; errors stay on standard error.
+  auto result = [&](const std::string& offered, bool newer) {
+    if (!options.json) {
+      Say("server: " + (newer ? EscapeControls(offered) + " (newer)" : std::string("nothing newer")));
+      return;
+    }
+    Say(JsonObject()
+            .Add("port", state.portName)
+            .Add("databaseVersion", DeviceVersionText(state))
+            .Add("databaseState", DeviceDatabaseName(state.deviceDatabase))
+            .Add("serverVersion", offered)
+            .AddFlag("newer", newer)
+            .Text());
+  };
+  if (!options.json) Say("device: " + EscapeControls(WideToUtf8(surface.GetText(ids::kDbVersionText))));
   // A device without regions takes Taiwan's database only, as the update does.
   int region = options.region == "cn" && state.firmware.regionCapable ? 1 : 0;
   std::string url = VersionCheckUrl(server, region, state.deviceVersion);
@@ -334,11 +357,11 @@ int CheckForNewerDatabase(const CliOptions& options, const std::string& server, 
   }
   ServerAnswer answer = ReadServerAnswer(response.Value().body);
   if (answer.code == 3) {
-    Say("server: " + EscapeControls(OfferedVersionText(answer)) + " (newer)");
+    result(OfferedVersionText(answer), true);
     return kExitNewerDatabase;
   }
   if (answer.code == 2) {
-    Say("server: nothing newer");
+    result("", false);
     return kExitSuccess;
   }
   if (const wchar_t* message = ServerAnswerMessage(answer.code)) {

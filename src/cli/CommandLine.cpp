@@ -56,11 +56,13 @@ constexpr std::array<CommandEntry, 12> kCommands = {{
      "\"region\"} (state \"complete\", \"none\", \"incomplete\" or \"unknown\"; region\n"
      "\"tw\", \"cn\" or \"\").\n"
      "\n", kDeviceOptions | kRecordOptions},
-    {"check", 0, 0, " [--port PORT] [--region tw|cn] [--server URL]",
+    {"check", 0, 0, " [--json] [--port PORT] [--region tw|cn] [--server URL]",
      "ask the server whether a newer database exists",
      "Prints the detector's database version and the server's newest, without\n"
      "downloading or changing anything. Exit status 0: the detector is current,\n"
      "10: the server has a newer database, 2: no detector, 3: server failure.\n"
+     "With --json, one object {\"port\", \"databaseVersion\", \"databaseState\",\n"
+     "\"serverVersion\", \"newer\"} (serverVersion \"\" when nothing is newer).\n"
      "\n", kDeviceOptions | kServerOptions | kRecordOptions},
     {"update", 0, 0, " [--yes] [--port PORT] [--region tw|cn] [--server URL]",
      "the whole online update (POIs saved to POI.csv first)",
@@ -83,10 +85,13 @@ constexpr std::array<CommandEntry, 12> kCommands = {{
      "Writes FF00.bin, FF01.bin and FF02.bin next to FILE (or into DIR) and prints\n"
      "their paths. Exit status 4 when FILE is not a valid database.\n"
      "\n  --out DIR        where the files go\n"},
-    {"doctor", 0, 0, " [--port PORT] [--server URL]", "find out why the detector or the server cannot be reached",
+    {"doctor", 0, 0, " [--json] [--port PORT] [--server URL]", "find out why the detector or the server cannot be reached",
      "Checks each detector port (present, permitted, not held by another program,\n"
      "ModemManager), the proxy and the update server, and prints a fix for each\n"
      "problem. Exit status 0 only when an update could run, else 11.\n"
+     "With --json, one object {\"updateCouldRun\", \"problems\", \"sections\"}, each\n"
+     "section {\"subject\", \"findings\"}, each finding {\"kind\" (\"ok\", \"warning\"\n"
+     "or \"problem\"), \"text\", \"fix\"}.\n"
      "\n", kDeviceOptions | kServerOptions},
     {"send-copydata", 1, 1, " TEXT", "send \"path,port\" to a running desktop program",
      "Asks the running mzt-utility to install the database file PATH through PORT.\n"},
@@ -167,7 +172,7 @@ std::string UsageText() {
       "  --server URL      update server base address (http://host:port/)\n"
       "  --data-dir [DIR]  data folder (a DIR named like a command is written ./DIR);\n"
       "                    mzt --data-dir alone prints where the files are\n"
-      "  --json            ports and query: JSON on standard output\n"
+      "  --json            ports, query, check and doctor: JSON on standard output\n"
       "  -y, --yes         answer Yes to every question\n"
       "  -v, --verbose     show the sentences on the wire and the HTTP requests\n"
       "  -q, --quiet       no progress and no messages but errors (questions are\n"
@@ -283,8 +288,9 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
   if (!known) return UnknownCommand(options.command);
   if (options.arguments.size() < known->minArguments || options.arguments.size() > known->maxArguments)
     return Usage(options.command + (known->maxArguments ? " takes one argument" : " takes no argument"));
-  if (options.json && options.command != "ports" && options.command != "query")
-    return Usage("--json is for ports and query");
+  if (options.json && options.command != "ports" && options.command != "query" && options.command != "check" &&
+      options.command != "doctor")
+    return Usage("--json is for ports, query, check and doctor");
   if (!options.region.empty() && options.region != "tw" && options.region != "cn")
     return Usage("--region is tw or cn");
   if (!options.outDir.empty() && options.command != "split") return Usage("--out is for split");

@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"DataDirWithoutValueBeforeACommand", {"query", "--data-dir"}, false, ""},
         ParseCase{"DataDirIsNoCommand", {"--data-dir", "query"}, false, "not the command query"},
         ParseCase{"DataDirNamedLikeACommand", {"--data-dir", "./query", "query"}, true, "query"},
-        ParseCase{"JsonOnlyForPortsAndQuery", {"update", "--json"}, false, ""},
+        ParseCase{"JsonNotForUpdate", {"update", "--json"}, false, "--json is for ports, query, check and doctor"},
         ParseCase{"HelpForACommand", {"help", "doctor"}, true, "help"},
         // A slip of the fingers is told the nearest command, the same way however help is asked.
         ParseCase{"HelpForNoCommand", {"help", "updte"}, false, "unknown command updte; did you mean update?"},
