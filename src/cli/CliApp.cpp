@@ -487,7 +487,22 @@ int RunDeviceFlow(const CliOptions& options) {
   return status;
 }
 
-int RunCommand(const CliOptions& options) {
+// --serial: the port that `mzt ports` shows for that serial number.
+Result<std::string> PortOfSerial(const std::string& serial) {
+  std::vector<UsbSerialPort> devices;
+  std::string error;
+  if (!FillDeviceList(devices, error)) return Error{ErrorCode::kNotFound, error};
+  std::string present;
+  for (const auto& device : devices) {
+    if (device.serialNumber == serial) return device.portName;
+    if (!device.serialNumber.empty()) present += (present.empty() ? "" : ", ") + EscapeControls(device.serialNumber);
+  }
+  return Error{ErrorCode::kNotFound, "no detector with USB serial number " + EscapeControls(serial) +
+                                         (present.empty() ? "; none with a serial number is attached"
+                                                          : "; the serial numbers present: " + present)};
+}
+
+int RunCommand(CliOptions options) {
   PrepareConsole();
   if (options.help || options.command == "help") {
     std::string about = options.command == "help" && !options.arguments.empty() ? options.arguments[0]
@@ -503,6 +518,14 @@ int RunCommand(const CliOptions& options) {
   InstallInterruptHandler();
   if (!options.dataDir.empty()) SetDataFolderOverride(fs::absolute(ArgumentPath(options.dataDir)));
   if (options.showDataDir) return ShowDataFolder();
+  if (!options.serial.empty()) {
+    auto port = PortOfSerial(options.serial);
+    if (!port) {
+      Complain(port.Err().message);
+      return kExitDeviceUnreachable;
+    }
+    options.port = port.Value();
+  }
   if (options.command == "ports") return ListPorts(options);
   if (options.command == "doctor") return RunDoctor(options);
   if (options.command == "split") return Split(options);

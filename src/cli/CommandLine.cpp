@@ -31,6 +31,7 @@ constexpr const char* kDeviceOptionsText =
     "  --port PORT      device path (/dev/ttyACM0) or name (ttyACM0); default: the\n"
     "                   settings file's port, else the only detector found\n"
 #endif
+    "  --serial SN      the detector with this USB serial number (mzt ports lists them)\n"
     "  --data-dir DIR   folder for ULDB.bin, the device files and POI.csv\n"
     "  --verbose        show the sentences on the wire and the HTTP requests\n"
     "  --quiet          no progress and no messages but errors\n";
@@ -168,6 +169,7 @@ std::string UsageText() {
 #else
       "  --port PORT       device path (/dev/ttyACM0) or port name (ttyACM0)\n"
 #endif
+      "  --serial SN       the detector with this USB serial number (see mzt ports)\n"
       "  --region tw|cn    database region: Taiwan (default) or China\n"
       "  --server URL      update server base address (http://host:port/)\n"
       "  --data-dir [DIR]  data folder (a DIR named like a command is written ./DIR);\n"
@@ -245,6 +247,7 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
     else if (arg == "--record") target = &options.record;
     else if (arg == "--database") target = &options.database;
     else if (arg == "--port") target = &options.port;
+    else if (arg == "--serial") target = &options.serial;
     else if (arg == "--region") target = &options.region;
     else if (arg == "--server") target = &options.server;
     else if (arg == "--data-dir") target = &options.dataDir;
@@ -294,6 +297,10 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
   if (!options.region.empty() && options.region != "tw" && options.region != "cn")
     return Usage("--region is tw or cn");
   if (!options.outDir.empty() && options.command != "split") return Usage("--out is for split");
+  if (!options.serial.empty() && !(known->options & kDeviceOptions))
+    return Usage("--serial is for the commands that talk to the device");
+  if (!options.serial.empty() && !options.port.empty())
+    return Usage("--port and --serial both choose the detector: give one");
   if ((options.recordData || options.anonymise) && options.record.empty())
     return Usage("--record-data and --anonymise go with --record FILE");
   if (!options.record.empty() && !(FindCommand(options.command)->options & kRecordOptions))

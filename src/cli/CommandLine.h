@@ -14,6 +14,7 @@ struct CliOptions {
   std::string command;
   std::vector<std::string> arguments;
   std::string port;
+  std::string serial;  // the detector's USB serial number, resolved to its port
   std::string region;  // "tw" or "cn"; empty keeps the page's choice (Taiwan)
   std::string server;
   std::string dataDir;

@@ -285,6 +285,12 @@ INSTANTIATE_TEST_SUITE_P(
         // The listing's failure in this system's own words.
         CliRow{.name = "PortsWithoutSysfs", .args = {"ports"}, .environment = {"MZT_SYSFS_ROOT=@nosuch"}, .status = 2,
                .says = {"mzt: cannot list /", "/nosuch/class/tty: No such file or directory\n"}},
+        // --serial picks the detector's port as `mzt ports` shows it (the fake tree's, which has no node).
+        CliRow{.name = "SerialPicksTheDetector", .args = {"query", "--serial", "MZT0000002"}, .secondDetector = true,
+               .status = 2, .says = {"open /dev/ttyACM1: No such file or directory"}},
+        CliRow{.name = "UnknownSerial", .args = {"query", "--serial", "MZT9"}, .secondDetector = true, .status = 2,
+               .says = {"mzt: no detector with USB serial number MZT9; the serial numbers present: MZT0000001, MZT0000002\n"},
+               .deviceUntouched = true},
         CliRow{.name = "NoPorts", .args = {"ports", "--json"}, .environment = {"MZT_SYSFS_ROOT=@empty"},
                .output = "[]\n"},
         // Asking where the files would go makes no folder.

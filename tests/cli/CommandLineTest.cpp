@@ -50,6 +50,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"BareDashIsAFileName", {"upload", "-"}, true, "upload"},
         ParseCase{"SplitWithOut", {"split", "db.bin", "--out", "dir"}, true, "split"},
         ParseCase{"OutOnlyForSplit", {"query", "--out", "dir"}, false, ""},
+        ParseCase{"SerialOrPort", {"query", "--serial", "SN1", "--port", "p"}, false, "give one"},
+        ParseCase{"SerialOnlyForTheDevice", {"split", "f", "--serial", "SN1"}, false, "--serial is for"},
         ParseCase{"UnknownOption", {"query", "--fast"}, false, ""},
         ParseCase{"OptionWithoutValue", {"query", "--port"}, false, ""},
         ParseCase{"BadRegion", {"update", "--region", "jp"}, false, ""},
