@@ -402,7 +402,7 @@ int RunDeviceFlow(const CliOptions& options) {
   terminal.yesToAll = options.yes;
   // A question is asked only where the user sees it and can answer it.
   terminal.interactiveInput = IsInteractiveInput() && IsInteractiveOutput();
-  terminal.interactiveOutput = IsInteractiveOutput();
+  terminal.interactiveOutput = RedrawsInPlace();
   terminal.colour = ColourWanted();
   terminal.quiet = options.quiet;
   terminal.stopRequested = [&stopping] { return stopping.load(); };

@@ -85,6 +85,7 @@ struct CliRow {
   bool offerInstalled = false;       // the server offers the device's own version
   int status = 0;
   std::vector<std::string> says{};
+  std::vector<std::string> neverSays{};
   std::optional<std::string> output{};          // all of it
   std::optional<std::string> standardOutput{};  // when kept apart
   int versionAfter = 3;                         // the device's database number
@@ -214,6 +215,7 @@ TEST_P(CliRunTest, ExitStatusTextAndTheDeviceAfterwards) {
   if (holder >= 0) close(holder);
   EXPECT_EQ(run.status, row.status) << run.output;
   for (const auto& text : row.says) EXPECT_TRUE(Has(run, text)) << text << "\n" << run.output;
+  for (const auto& text : row.neverSays) EXPECT_FALSE(Has(run, text)) << text << "\n" << run.output;
   if (row.output) {
     EXPECT_EQ(run.output, *row.output);
   }
@@ -371,8 +373,10 @@ INSTANTIATE_TEST_SUITE_P(
                .status = 5, .says = {"將以網站上的資料庫 202611300012 [台灣] 取代裝置內的 202501150003 [台灣]。",
                                      "更新前先將裝置內的 3 個POI存入 ", "POI.csv。", "請問是否更新? (y/n)"},
                .csvLines = -1, .serverRequests = 2},
+        // A terminal that cannot redraw a line (TERM=dumb) gets the progress as lines.
         CliRow{.name = "UpdateTypedYes", .args = kUpdate, .how = {.onTerminal = true, .typed = "y\n"},
-               .says = {"請問是否更新? (y/n)"}, .versionAfter = 12, .csvLines = 4},
+               .environment = {"TERM=dumb"}, .says = {"請問是否更新? (y/n)", "\r\n[###"},
+               .neverSays = {"\x1b[", "\r["}, .versionAfter = 12, .csvLines = 4},
         // The disk fills up during the download: nothing of it stays.
         CliRow{.name = "DownloadIntoAFullDisk", .args = kUpdateYes, .status = 7, .says = {"File too large"},
                .csvLines = 4, .serverRequests = 3, .diskFull = true},
@@ -387,7 +391,7 @@ INSTANTIATE_TEST_SUITE_P(
                .serverFault = {.truncate = true, .unframed = true}, .status = 4,
                .says = {"[錯誤] 測速照相資料庫格式錯誤", "is not a whole database"}},
         CliRow{.name = "DownloadWithoutALengthShowsTheBytesReceived", .args = kUpdate, .page = Page::kDownload,
-               .serverFault = {.chunked = true}, .says = {"\n11.1 KB received"}, .versionAfter = 12, .csvLines = 4},
+               .serverFault = {.chunked = true}, .says = {"\n11.1 KiB received"}, .versionAfter = 12, .csvLines = 4},
         CliRow{.name = "AnotherVersionIsNotInstalled", .args = kUpdate, .page = Page::kDownload,
                .serverFault = {.body = test::TestDatabaseBytes(2010, 1, 2, 1, 11360)}, .status = 3,
                .says = {"[錯誤] 下載的資料庫版本 201001020001 與網站公布的版本 202611300012 不符"}},

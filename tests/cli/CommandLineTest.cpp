@@ -143,13 +143,13 @@ TEST(ProgressMeterTest, BytesShowAmountsRateAndTimeLeft) {
   meter.Start(2048 * 1024, start);
   meter.Update(1024 * 1024, start + std::chrono::seconds(2));
   EXPECT_EQ(meter.Percent(), 50);
-  EXPECT_EQ(meter.Render(10), "[#####-----]  50%  1.0 MB / 2.0 MB  512.0 KB/s  00:02 left");
+  EXPECT_EQ(meter.Render(10), "[#####-----]  50%  1.0 MiB / 2.0 MiB  512.0 KiB/s  00:02 left");
   meter.Update(2048 * 1024, start + std::chrono::seconds(4));
-  EXPECT_EQ(meter.Render(10), "[##########] 100%  2.0 MB / 2.0 MB  512.0 KB/s");
+  EXPECT_EQ(meter.Render(10), "[##########] 100%  2.0 MiB / 2.0 MiB  512.0 KiB/s");
   // Without a total (no Content-Length): what has come, and how fast.
   meter.Start(0, start);
   meter.Update(3807, start + std::chrono::seconds(2));
-  EXPECT_EQ(meter.Render(10), "3.7 KB received  1.9 KB/s");
+  EXPECT_EQ(meter.Render(10), "3.7 KiB received  1.9 KiB/s");
 }
 
 TEST(ProgressMeterTest, PercentRangeShowsOnlyTheBar) {
