@@ -32,7 +32,8 @@ constexpr const char* kDeviceOptionsText =
     "                   settings file's port, else the only detector found\n"
 #endif
     "  --serial SN      the detector with this USB serial number (mzt ports lists them)\n"
-    "  --data-dir DIR   folder for ULDB.bin, the device files and POI.csv\n"
+    "  --data-dir DIR   folder for POI.csv and the work files (ULDB.bin, the device\n"
+    "                   files)\n"
     "  --verbose        show the sentences on the wire and the HTTP requests\n"
     "  --quiet          no progress and no messages but errors\n";
 constexpr const char* kServerOptionsText =

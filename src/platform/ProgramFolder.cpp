@@ -41,12 +41,23 @@ fs::path ChosenDataFolder() {
   return g_dataOverride.empty() ? DefaultDataFolder() : g_dataOverride;
 }
 
-Result<fs::path> CheckedDataFolder() {
-  fs::path folder = ChosenDataFolder();
+// Made for this user if missing, and refused when others may write in it.
+Result<fs::path> CheckedFolder(const fs::path& folder) {
   if (folder.empty()) return Error{ErrorCode::kIo, "no home folder is known for this user"};
   if (auto created = CreateFolders(folder); !created) return std::move(created).TakeError();
   if (std::string why = UnsafeFolderReason(folder); !why.empty()) return Refused(folder, why);
   return folder;
+}
+
+Result<fs::path> CheckedDataFolder() { return CheckedFolder(ChosenDataFolder()); }
+
+Result<fs::path> CheckedWorkParent() {
+  bool overridden = false;
+  {
+    std::lock_guard lock(g_overrideMutex);
+    overridden = !g_dataOverride.empty();
+  }
+  return overridden ? CheckedDataFolder() : CheckedFolder(DefaultWorkParent());
 }
 
 fs::path DataFolder() {

@@ -531,6 +531,10 @@ INSTANTIATE_TEST_SUITE_P(
                .args = {"update", "--yes", "--data-dir", "@D", "--port", "PORT", "--server", "SERVER"},
                .versionAfter = 12, .databases = {"D/FF00.bin"},
                .kept = {"D/ULDB.bin", "D/ULDB.bin.download", "D/FF01.bin", "D/Index.bin"}},
+        // Without MZT_HOME or --data-dir the work files are temporary: under the cache folder.
+        CliRow{.name = "WorkFilesInTheCache", .args = kUpdateYes,
+               .environment = {"MZT_HOME=", "XDG_DATA_HOME=@data", "XDG_CONFIG_HOME=@config", "XDG_CACHE_HOME=@mine.bin"},
+               .status = 7, .says = {"/mine.bin: a file of that name is in the way"}, .deviceUntouched = true},
         CliRow{.name = "UploadOfTheDataFoldersUldb", .args = {"upload", "@D/ULDB.bin", "--data-dir", "@D", "--port", "PORT"},
                .versionAfter = 12, .databases = {"D/ULDB.bin"},
                .absent = {"D/FF00.bin", "D/FF01.bin", "D/FF02.bin", "D/Index.bin"}},
