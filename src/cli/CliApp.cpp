@@ -32,6 +32,7 @@
 #include "devicelink/PortDiscovery.h"
 #include "platform/CopyDataChannel.h"
 #include "platform/DeviceEnumeration.h"
+#include "platform/FileSystem.h"
 #include "platform/HttpClient.h"
 #include "platform/InputFile.h"
 #include "platform/ProgramFolder.h"
@@ -119,7 +120,7 @@ void ReportPoiBackup(const PoiBackup& backup) {
     reasons.push_back(std::to_string(backup.unread) + " could not be read from the device");
   if (backup.fileFailed)
     reasons.push_back("the POI file could not be written" +
-                      (backup.fileError ? " (" + SystemErrorText(backup.fileError) + ")" : ""));
+                      (backup.fileProblem.empty() ? "" : " (" + backup.fileProblem + ")"));
   std::string why;
   for (const auto& reason : reasons) why += (why.empty() ? "" : "; ") + reason;
   Complain(summary + ": " + why);
@@ -149,18 +150,23 @@ int ListPorts(const CliOptions& options) {
     Say(JsonArray(items));
     return kExitSuccess;
   }
-  if (devices.empty()) std::fputs("No device found.\n", stderr);
+  if (devices.empty() && !options.quiet) std::fputs("No device found.\n", stderr);
   for (const auto& device : devices) Say(IdentityLine(device));
   return kExitSuccess;
 }
 
+// Says where the files are, or would be: asking creates nothing.
 int ShowDataFolder() {
-  auto data = CheckedDataFolder();
+  fs::path data = ChosenDataFolder();
   auto settings = CheckedSettingsFile();
-  if (!data) Complain("no data folder: " + data.Err().message);
+  std::error_code ec;
+  std::string refused = data.empty()             ? "no home folder is known for this user"
+                        : fs::exists(data, ec) ? UnsafeFolderReason(data)
+                                               : "";
+  if (!refused.empty()) Complain("no data folder: " + (data.empty() ? "" : "refusing " + data.string() + ": ") + refused);
   if (!settings) Complain("no settings file: " + settings.Err().message);
-  if (!data || !settings) return kExitFileError;
-  Say("data folder: " + data.Value().string());
+  if (!refused.empty() || !settings) return kExitFileError;
+  Say("data folder: " + data.string());
   Say("settings file: " + settings.Value().string());
   return kExitSuccess;
 }
@@ -182,7 +188,7 @@ int Split(const CliOptions& options) {
   if (!InputReadable(file)) return kExitInputFile;
   auto layout = InspectDatabase(file);
   if (!layout) {
-    Complain(file.string() + ": not a valid speed-camera database (" + layout.Err().message + ")");
+    Complain(layout.Err().message);
     return kExitInvalidDatabase;
   }
   std::error_code ec;
@@ -273,6 +279,20 @@ bool SelectPort(IControlSurface& surface, const CliOptions& options) {
   return true;
 }
 
+// A listing cut short still has the version the device reported.
+bool HoldsAVersion(const PageState& state) {
+  return state.deviceDatabase == DeviceDatabase::kComplete || state.deviceDatabase == DeviceDatabase::kUnknown;
+}
+
+// "202501150003", empty when the device holds no database.
+std::string DeviceVersionText(const PageState& state) {
+  const DatabaseVersion& version = state.deviceVersion;
+  char text[24] = "";
+  if (HoldsAVersion(state))
+    std::snprintf(text, sizeof text, "%d%02d%02d%04d", version.year, version.month, version.day, version.number);
+  return text;
+}
+
 void PrintQuery(const CliOptions& options, TerminalSurface& surface, const PageState& state) {
   std::string firmware = WideToUtf8(surface.GetText(ids::kFwVersionText));
   std::string database = WideToUtf8(surface.GetText(ids::kDbVersionText));
@@ -283,19 +303,14 @@ void PrintQuery(const CliOptions& options, TerminalSurface& surface, const PageS
     return;
   }
   const DatabaseVersion& version = state.deviceVersion;
-  // A listing cut short still has the version the device reported.
-  bool none = state.deviceDatabase != DeviceDatabase::kComplete &&
-              state.deviceDatabase != DeviceDatabase::kUnknown;
+  bool none = !HoldsAVersion(state);
   char date[16] = "";
   if (!none) std::snprintf(date, sizeof date, "%04d-%02d-%02d", version.year, version.month, version.day);
-  char versionText[24] = "";
-  if (!none) std::snprintf(versionText, sizeof versionText, "%d%02d%02d%04d", version.year, version.month,
-                           version.day, version.number);
   std::string region = state.deviceRegionCode == "TW" ? "tw" : state.deviceRegionCode == "CN" ? "cn" : "";
   Say(JsonObject()
           .Add("port", state.portName)
           .Add("firmwareVersion", firmware)
-          .Add("databaseVersion", versionText)
+          .Add("databaseVersion", DeviceVersionText(state))
           .Add("databaseDate", date)
           .Add("databaseNumber", none ? 0 : int64_t{version.number})
           .AddFlag("databaseComplete", state.deviceDatabase == DeviceDatabase::kComplete)
@@ -307,7 +322,21 @@ void PrintQuery(const CliOptions& options, TerminalSurface& surface, const PageS
 // The version check for the device's database, and nothing more.
 int CheckForNewerDatabase(const CliOptions& options, const std::string& server, const PageState& state,
                           TerminalSurface& surface) {
-  Say("device: " + EscapeControls(WideToUtf8(surface.GetText(ids::kDbVersionText))));
+  // --json: one object once the server has answered; errors stay on standard error.
+  auto result = [&](const std::string& offered, bool newer) {
+    if (!options.json) {
+      Say("server: " + (newer ? EscapeControls(offered) + " (newer)" : std::string("nothing newer")));
+      return;
+    }
+    Say(JsonObject()
+            .Add("port", state.portName)
+            .Add("databaseVersion", DeviceVersionText(state))
+            .Add("databaseState", DeviceDatabaseName(state.deviceDatabase))
+            .Add("serverVersion", offered)
+            .AddFlag("newer", newer)
+            .Text());
+  };
+  if (!options.json) Say("device: " + EscapeControls(WideToUtf8(surface.GetText(ids::kDbVersionText))));
   // A device without regions takes Taiwan's database only, as the update does.
   int region = options.region == "cn" && state.firmware.regionCapable ? 1 : 0;
   std::string url = VersionCheckUrl(server, region, state.deviceVersion);
@@ -328,11 +357,11 @@ int CheckForNewerDatabase(const CliOptions& options, const std::string& server, 
   }
   ServerAnswer answer = ReadServerAnswer(response.Value().body);
   if (answer.code == kAnswerNewerDatabase) {
-    Say("server: " + EscapeControls(OfferedVersionText(answer)) + " (newer)");
+    result(OfferedVersionText(answer), true);
     return kExitNewerDatabase;
   }
   if (answer.code == kAnswerNothingNewer) {
-    Say("server: nothing newer");
+    result("", false);
     return kExitSuccess;
   }
   if (const wchar_t* message = ServerAnswerMessage(answer.code)) {
@@ -373,8 +402,9 @@ int RunDeviceFlow(const CliOptions& options) {
   terminal.yesToAll = options.yes;
   // A question is asked only where the user sees it and can answer it.
   terminal.interactiveInput = IsInteractiveInput() && IsInteractiveOutput();
-  terminal.interactiveOutput = IsInteractiveOutput();
+  terminal.interactiveOutput = RedrawsInPlace();
   terminal.colour = ColourWanted();
+  terminal.quiet = options.quiet;
   terminal.stopRequested = [&stopping] { return stopping.load(); };
   TerminalSurface surface(terminal);
 
@@ -425,7 +455,7 @@ int RunDeviceFlow(const CliOptions& options) {
   } else if (command == "upload") {
     auto layout = InspectDatabase(file);
     if (!layout) {
-      Complain(file.string() + ": not a valid speed-camera database (" + layout.Err().message + ")");
+      Complain(layout.Err().message);
       return kExitInvalidDatabase;
     }
     page.SetOfflineDatabase(file);
@@ -457,7 +487,22 @@ int RunDeviceFlow(const CliOptions& options) {
   return status;
 }
 
-int RunCommand(const CliOptions& options) {
+// --serial: the port that `mzt ports` shows for that serial number.
+Result<std::string> PortOfSerial(const std::string& serial) {
+  std::vector<UsbSerialPort> devices;
+  std::string error;
+  if (!FillDeviceList(devices, error)) return Error{ErrorCode::kNotFound, error};
+  std::string present;
+  for (const auto& device : devices) {
+    if (device.serialNumber == serial) return device.portName;
+    if (!device.serialNumber.empty()) present += (present.empty() ? "" : ", ") + EscapeControls(device.serialNumber);
+  }
+  return Error{ErrorCode::kNotFound, "no detector with USB serial number " + EscapeControls(serial) +
+                                         (present.empty() ? "; none with a serial number is attached"
+                                                          : "; the serial numbers present: " + present)};
+}
+
+int RunCommand(CliOptions options) {
   PrepareConsole();
   if (options.help || options.command == "help") {
     std::string about = options.command == "help" && !options.arguments.empty() ? options.arguments[0]
@@ -473,6 +518,14 @@ int RunCommand(const CliOptions& options) {
   InstallInterruptHandler();
   if (!options.dataDir.empty()) SetDataFolderOverride(fs::absolute(ArgumentPath(options.dataDir)));
   if (options.showDataDir) return ShowDataFolder();
+  if (!options.serial.empty()) {
+    auto port = PortOfSerial(options.serial);
+    if (!port) {
+      Complain(port.Err().message);
+      return kExitDeviceUnreachable;
+    }
+    options.port = port.Value();
+  }
   if (options.command == "ports") return ListPorts(options);
   if (options.command == "doctor") return RunDoctor(options);
   if (options.command == "split") return Split(options);

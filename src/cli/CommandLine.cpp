@@ -24,10 +24,18 @@ struct CommandEntry {
 enum OptionGroup : unsigned { kDeviceOptions = 1, kServerOptions = 2, kYesOption = 4, kRecordOptions = 8 };
 
 constexpr const char* kDeviceOptionsText =
+#ifdef _WIN32
+    "  --port PORT      port name (COM3); default: the settings file's port, else\n"
+    "                   the only detector found\n"
+#else
     "  --port PORT      device path (/dev/ttyACM0) or name (ttyACM0); default: the\n"
     "                   settings file's port, else the only detector found\n"
-    "  --data-dir DIR   folder for ULDB.bin, the device files and POI.csv\n"
-    "  --verbose        show the sentences on the wire and the HTTP requests\n";
+#endif
+    "  --serial SN      the detector with this USB serial number (mzt ports lists them)\n"
+    "  --data-dir DIR   folder for POI.csv and the work files (ULDB.bin, the device\n"
+    "                   files)\n"
+    "  --verbose        show the sentences on the wire and the HTTP requests\n"
+    "  --quiet          no progress and no messages but errors\n";
 constexpr const char* kServerOptionsText =
     "  --region tw|cn   database region: Taiwan (default) or China\n"
     "  --server URL     update server base address (http://host:port/)\n";
@@ -50,11 +58,13 @@ constexpr std::array<CommandEntry, 12> kCommands = {{
      "\"region\"} (state \"complete\", \"none\", \"incomplete\" or \"unknown\"; region\n"
      "\"tw\", \"cn\" or \"\").\n"
      "\n", kDeviceOptions | kRecordOptions},
-    {"check", 0, 0, " [--port PORT] [--region tw|cn] [--server URL]",
+    {"check", 0, 0, " [--json] [--port PORT] [--region tw|cn] [--server URL]",
      "ask the server whether a newer database exists",
      "Prints the detector's database version and the server's newest, without\n"
      "downloading or changing anything. Exit status 0: the detector is current,\n"
      "10: the server has a newer database, 2: no detector, 3: server failure.\n"
+     "With --json, one object {\"port\", \"databaseVersion\", \"databaseState\",\n"
+     "\"serverVersion\", \"newer\"} (serverVersion \"\" when nothing is newer).\n"
      "\n", kDeviceOptions | kServerOptions | kRecordOptions},
     {"update", 0, 0, " [--yes] [--port PORT] [--region tw|cn] [--server URL]",
      "the whole online update (POIs saved to POI.csv first)",
@@ -77,10 +87,13 @@ constexpr std::array<CommandEntry, 12> kCommands = {{
      "Writes FF00.bin, FF01.bin and FF02.bin next to FILE (or into DIR) and prints\n"
      "their paths. Exit status 4 when FILE is not a valid database.\n"
      "\n  --out DIR        where the files go\n"},
-    {"doctor", 0, 0, " [--port PORT] [--server URL]", "find out why the detector or the server cannot be reached",
+    {"doctor", 0, 0, " [--json] [--port PORT] [--server URL]", "find out why the detector or the server cannot be reached",
      "Checks each detector port (present, permitted, not held by another program,\n"
      "ModemManager), the proxy and the update server, and prints a fix for each\n"
      "problem. Exit status 0 only when an update could run, else 11.\n"
+     "With --json, one object {\"updateCouldRun\", \"problems\", \"sections\"}, each\n"
+     "section {\"subject\", \"findings\"}, each finding {\"kind\" (\"ok\", \"warning\"\n"
+     "or \"problem\"), \"text\", \"fix\"}.\n"
      "\n", kDeviceOptions | kServerOptions},
     {"send-copydata", 1, 1, " TEXT", "start the online update in the running desktop program",
      "TEXT is \"PATH,PORT\". Asks the running mzt-utility to select PORT (a port\n"
@@ -108,6 +121,37 @@ const CommandEntry* FindCommand(const std::string& name) {
 
 Error Usage(const std::string& text) { return Error{ErrorCode::kInvalidArgument, text}; }
 
+// Letters inserted, deleted or changed to turn one name into the other.
+size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// The same words for `mzt NAME --help` and `mzt help NAME`, with the nearest
+// command when the name looks like a slip of the fingers.
+Error UnknownCommand(const std::string& name) {
+  const CommandEntry* nearest = nullptr;
+  size_t best = 3;  // more than two slips is another word
+  for (const CommandEntry& command : kCommands) {
+    size_t distance = EditDistance(name, command.name);
+    if (distance < best && distance < std::string(command.name).size()) {
+      best = distance;
+      nearest = &command;
+    }
+  }
+  return Usage("unknown command " + name + (nearest ? std::string("; did you mean ") + nearest->name + "?" : ""));
+}
+
 }  // namespace
 
 std::string UsageLine() { return "Usage: mzt COMMAND [OPTIONS]"; }
@@ -125,23 +169,31 @@ std::string UsageText() {
   }
   return text +
       "\n"
-      "Options (a value may also follow an =, as in --port=PATH):\n"
+      "Options (a value may also follow an =, as in --port=PATH; -- ends the options,\n"
+      "so that a FILE may begin with -):\n"
 #ifdef _WIN32
-      "  --port PORT       port name (COM7)\n"
+      "  --port PORT       port name (COM3)\n"
 #else
       "  --port PORT       device path (/dev/ttyACM0) or port name (ttyACM0)\n"
 #endif
+      "  --serial SN       the detector with this USB serial number (see mzt ports)\n"
       "  --region tw|cn    database region: Taiwan (default) or China\n"
       "  --server URL      update server base address (http://host:port/)\n"
-      "  --data-dir [DIR]  data folder; alone, print where the files are\n"
-      "  --json            ports and query: JSON on standard output\n"
-      "  --yes             answer Yes to every question\n"
-      "  --verbose         show the sentences on the wire and the HTTP requests\n"
+      "  --data-dir [DIR]  data folder (a DIR named like a command is written ./DIR);\n"
+      "                    mzt --data-dir alone prints where the files are\n"
+      "  --json            ports, query, check and doctor: JSON on standard output\n"
+      "  -y, --yes         answer Yes to every question\n"
+      "  -v, --verbose     show the sentences on the wire and the HTTP requests\n"
+      "  -q, --quiet       no progress and no messages but errors (questions are\n"
+      "                    still asked)\n"
+      "  --out DIR         split: where the device files go\n"
+      "  --database DB     replay-check: the database file the session used\n"
       "  --record FILE     device commands: write the session to FILE for a problem\n"
       "                    report; --record-data keeps the data frames' bytes,\n"
       "                    --anonymise leaves out the device ID, serial number and\n"
       "                    POI coordinates (default: recorded as they are)\n"
-      "  --help, --version this text (or a command's), the program's version\n"
+      "  -h, --help        this text, or with a command that command's\n"
+      "  --version         the program's version\n"
       "\n"
       "Results go to standard output; questions, messages and progress to standard\n"
       "error (a question is asked only when standard input and error are terminals,\n"
@@ -175,8 +227,16 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
     if (i + 1 >= args.size()) return Usage(name + " needs a value");
     return args[++i];
   };
+  bool optionsEnded = false;  // after "--" every word is a command or an argument
   for (size_t i = 0; i < args.size(); ++i) {
     std::string arg = args[i];
+    if (optionsEnded || arg == "--") {
+      if (optionsEnded && options.command.empty()) options.command = arg;
+      else if (optionsEnded) options.arguments.push_back(arg);
+      optionsEnded = true;
+      options.given.push_back(arg);
+      continue;
+    }
     std::optional<std::string> attached;  // --option=VALUE
     if (size_t equals = arg.find('='); arg.rfind("--", 0) == 0 && equals != std::string::npos) {
       attached = arg.substr(equals + 1);
@@ -187,12 +247,14 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
     else if (arg == "--version") options.version = true;
     else if (arg == "--yes" || arg == "-y") options.yes = true;
     else if (arg == "--verbose" || arg == "-v") options.verbose = true;
+    else if (arg == "--quiet" || arg == "-q") options.quiet = true;
     else if (arg == "--json") options.json = true;
     else if (arg == "--record-data") options.recordData = true;
     else if (arg == "--anonymise" || arg == "--anonymize") options.anonymise = true;
     else if (arg == "--record") target = &options.record;
     else if (arg == "--database") target = &options.database;
     else if (arg == "--port") target = &options.port;
+    else if (arg == "--serial") target = &options.serial;
     else if (arg == "--region") target = &options.region;
     else if (arg == "--server") target = &options.server;
     else if (arg == "--data-dir") target = &options.dataDir;
@@ -210,6 +272,10 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
     } else if (target == &options.dataDir && i + 1 == args.size()) {
       // Alone at the end: the question where the files are.
       options.showDataDir = true;
+    } else if (target == &options.dataDir && FindCommand(args[i + 1])) {
+      // `mzt --data-dir query` asks where the files are, not for a folder named "query".
+      return Usage("--data-dir needs a folder, not the command " + args[i + 1] + " (a folder of that name is ./" +
+                   args[i + 1] + "); alone, mzt --data-dir prints where the files are");
     } else if (target) {
       auto text = value(i, arg);
       if (!text) return std::move(text).TakeError();
@@ -217,6 +283,10 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
       if (!recordFile) options.given.push_back(args[i]);
     }
   }
+  std::string about = options.command == "help" && !options.arguments.empty() ? options.arguments[0]
+                                                                              : options.command;
+  if ((options.help || options.command == "help") && !about.empty() && !FindCommand(about))
+    return UnknownCommand(about);
   if (options.help || options.version) return options;
   if (options.command.empty() && (options.showDataDir || !options.dataDir.empty())) {
     options.showDataDir = true;
@@ -225,16 +295,19 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
   if (options.showDataDir) return Usage("--data-dir needs a value");
   if (options.command.empty()) return Usage("no command given");
   const CommandEntry* known = FindCommand(options.command);
-  if (!known) return Usage("unknown command " + options.command);
+  if (!known) return UnknownCommand(options.command);
   if (options.arguments.size() < known->minArguments || options.arguments.size() > known->maxArguments)
     return Usage(options.command + (known->maxArguments ? " takes one argument" : " takes no argument"));
-  if (options.command == "help" && !options.arguments.empty() && !FindCommand(options.arguments[0]))
-    return Usage("unknown command " + options.arguments[0]);
-  if (options.json && options.command != "ports" && options.command != "query")
-    return Usage("--json is for ports and query");
+  if (options.json && options.command != "ports" && options.command != "query" && options.command != "check" &&
+      options.command != "doctor")
+    return Usage("--json is for ports, query, check and doctor");
   if (!options.region.empty() && options.region != "tw" && options.region != "cn")
     return Usage("--region is tw or cn");
   if (!options.outDir.empty() && options.command != "split") return Usage("--out is for split");
+  if (!options.serial.empty() && !(known->options & kDeviceOptions))
+    return Usage("--serial is for the commands that talk to the device");
+  if (!options.serial.empty() && !options.port.empty())
+    return Usage("--port and --serial both choose the detector: give one");
   if ((options.recordData || options.anonymise) && options.record.empty())
     return Usage("--record-data and --anonymise go with --record FILE");
   if (!options.record.empty() && !(FindCommand(options.command)->options & kRecordOptions))

@@ -14,15 +14,17 @@ struct CliOptions {
   std::string command;
   std::vector<std::string> arguments;
   std::string port;
+  std::string serial;  // the detector's USB serial number, resolved to its port
   std::string region;  // "tw" or "cn"; empty keeps the page's choice (Taiwan)
   std::string server;
   std::string dataDir;
   std::string outDir;
   bool yes = false;
   bool verbose = false;
+  bool quiet = false;  // no progress, no messages but errors
   bool help = false;
   bool version = false;
-  bool json = false;         // ports and query: machine-readable output
+  bool json = false;         // ports, query, check and doctor: machine-readable output
   bool showDataDir = false;  // --data-dir without a command: say where the files are
   std::string record;        // a device command's session recorded in this file
   bool recordData = false;   // the recording keeps data frames' bytes

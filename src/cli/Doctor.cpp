@@ -4,6 +4,7 @@
 #include <optional>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/JsonText.h"
@@ -23,26 +24,56 @@ namespace {
 
 constexpr const char* kRuleFile = "60-mzt-utility.rules";
 
-// Findings carry the device's names and the server's texts: escaped.
+// Findings carry the device's names and the server's texts: escaped on a
+// terminal, quoted in JSON (printed whole at the end).
 class Report {
  public:
-  void Heading(const std::string& text) { Print("", text); }
-  void Fine(const std::string& text) { Print("  ok: ", text); }
+  explicit Report(bool json) : json_(json) {}
+  void Heading(const std::string& text) {
+    if (json_) sections_.push_back({text, {}});
+    else Print("", text);
+  }
+  void Fine(const std::string& text) { Finding("ok", text, ""); }
   void Problem(const std::string& text, const std::string& fix) {
     ++problems_;
-    Print("  problem: ", text + "\n    fix: " + fix);
+    Finding("problem", text, fix);
   }
   // Does not keep an update from running, but may spoil one.
-  void Warning(const std::string& text, const std::string& fix) {
-    Print("  warning: ", text + "\n    fix: " + fix);
-  }
+  void Warning(const std::string& text, const std::string& fix) { Finding("warning", text, fix); }
   int Problems() const { return problems_; }
+  void End(bool couldRun) const {
+    if (json_) {
+      std::vector<JsonObject> sections;
+      for (const auto& [subject, findings] : sections_)
+        sections.push_back(JsonObject().Add("subject", subject).Add("findings", findings));
+      std::printf("%s\n", JsonObject()
+                              .AddFlag("updateCouldRun", couldRun)
+                              .Add("problems", int64_t{problems_})
+                              .Add("sections", sections)
+                              .Text()
+                              .c_str());
+    } else if (couldRun) {
+      std::printf("An update could run.\n");
+    } else {
+      std::printf("An update cannot run: %d problem%s.\n", problems_, problems_ == 1 ? "" : "s");
+    }
+  }
 
  private:
+  void Finding(const char* kind, const std::string& text, const std::string& fix) {
+    if (!json_) {
+      Print(("  " + std::string(kind) + ": ").c_str(), fix.empty() ? text : text + "\n    fix: " + fix);
+      return;
+    }
+    if (sections_.empty()) sections_.push_back({"", {}});
+    sections_.back().second.push_back(JsonObject().Add("kind", kind).Add("text", text).Add("fix", fix));
+  }
   static void Print(const char* kind, const std::string& text) {
     std::printf("%s%s\n", kind, EscapeControls(text, true).c_str());
   }
+  bool json_;
   int problems_ = 0;
+  std::vector<std::pair<std::string, std::vector<JsonObject>>> sections_;
 };
 
 // The port asked for, else the settings file's port and every detector found.
@@ -64,6 +95,16 @@ std::vector<std::string> CandidatePorts(const CliOptions& options, Report& repor
   return ports;
 }
 
+// The rule to copy is one the user has: the program's own copy, else the
+// one in the sources' packaging folder.
+std::string InstallRuleFix() {
+  std::string copy = UdevRuleCopy();
+  std::string from = copy.empty() ? std::string(" from the program's sources") : "";
+  if (copy.empty()) copy = std::string("packaging/") + kRuleFile;
+  return std::string("install the udev rule ") + kRuleFile + from + " (sudo cp " + copy +
+         " /etc/udev/rules.d/ && sudo udevadm control --reload, then replug)";
+}
+
 // Joining the node's group helps only when the group may read and write it.
 std::string PermissionFix(const PortPermission& permission, bool groupMay, const std::string& rule) {
   std::string group = groupMay && !permission.inGroup
@@ -71,8 +112,7 @@ std::string PermissionFix(const PortPermission& permission, bool groupMay, const
                           : "";
   if (!rule.empty())
     return "unplug the detector and plug it in again (the rule " + rule + " applies at plug-in)" + group;
-  return std::string("install the udev rule ") + kRuleFile + " (sudo cp " + kRuleFile +
-         " /etc/udev/rules.d/ && sudo udevadm control --reload, then replug)" + group;
+  return InstallRuleFix() + group;
 }
 
 // True when an update could use the port.
@@ -151,8 +191,7 @@ bool CheckPort(const std::string& port, const std::optional<std::string>& udevRu
     report.Fine("ModemManager runs but leaves this port alone");
   } else {
     report.Warning("ModemManager runs and may probe the port, which garbles the link",
-                   (rule.empty() ? std::string("install the udev rule ") + kRuleFile + " and replug"
-                                 : std::string("unplug the detector and plug it in again")) +
+                   (rule.empty() ? InstallRuleFix() : std::string("unplug the detector and plug it in again")) +
                        ", or: sudo systemctl stop ModemManager");
   }
   return usable;
@@ -227,7 +266,7 @@ bool CheckServer(const CliOptions& options, Report& report) {
 }  // namespace
 
 int RunDoctor(const CliOptions& options) {
-  Report report;
+  Report report(options.json);
   std::optional<std::string> rule = InstalledUdevRule();
   bool modemManager = rule && IsProgramRunning("ModemManager");
   bool portUsable = false;
@@ -242,12 +281,8 @@ int RunDoctor(const CliOptions& options) {
   if (rule) report.Heading(rule->empty() ? "udev rule: not installed" : "udev rule: " + *rule);
   bool serverAnswers = CheckServer(options, report);
   bool couldRun = portUsable && serverAnswers;
-  if (couldRun) {
-    std::printf("An update could run.\n");
-    return kExitSuccess;
-  }
-  std::printf("An update cannot run: %d problem%s.\n", report.Problems(), report.Problems() == 1 ? "" : "s");
-  return kExitProblemsFound;
+  report.End(couldRun);
+  return couldRun ? kExitSuccess : kExitProblemsFound;
 }
 
 }  // namespace mzt

@@ -9,9 +9,9 @@ namespace {
 std::string Amount(double bytes) {
   char text[32];
   if (bytes >= 1024.0 * 1024.0)
-    std::snprintf(text, sizeof text, "%.1f MB", bytes / (1024.0 * 1024.0));
+    std::snprintf(text, sizeof text, "%.1f MiB", bytes / (1024.0 * 1024.0));
   else if (bytes >= 1024.0)
-    std::snprintf(text, sizeof text, "%.1f KB", bytes / 1024.0);
+    std::snprintf(text, sizeof text, "%.1f KiB", bytes / 1024.0);
   else
     std::snprintf(text, sizeof text, "%.0f B", bytes);
   return text;

@@ -42,7 +42,8 @@ void TerminalSurface::SetText(int id, const std::wstring& text) {
   texts_[id] = text;
   // The status line reports the steps of a download or an upload, once: a
   // step the wait caption has just shown is not repeated.
-  if (id == ids::kStatusText && changed && !text.empty() && !(waitOpen_ && text == waitCaption_))
+  if (id == ids::kStatusText && changed && !text.empty() && !(waitOpen_ && text == waitCaption_) &&
+      !options_.quiet)
     PrintLocked(EscapeControls(WideToUtf8(text)));
   // The progress text is set only for byte counts (not for the POI export's percent).
   if (id == ids::kProgressText && !text.empty()) countsBytes_ = true;
@@ -114,7 +115,8 @@ void TerminalSurface::SetProgressPosition(int id, int position) {
 
 void TerminalSurface::NewMeasurementLocked(int64_t total) {
   // Plain lines of an amount without a total end on the whole amount.
-  if (!options_.interactiveOutput && Unsized() && meter_.Done() > std::max<int64_t>(lastPrinted_, 0)) {
+  if (!options_.interactiveOutput && !options_.quiet && Unsized() &&
+      meter_.Done() > std::max<int64_t>(lastPrinted_, 0)) {
     lastPrinted_ = meter_.Done();
     std::fprintf(options_.out, "%s\n", meter_.Render(30, true).c_str());
   }
@@ -124,7 +126,7 @@ void TerminalSurface::NewMeasurementLocked(int64_t total) {
 }
 
 void TerminalSurface::DrawProgressLocked() {
-  if (meter_.Total() <= 0 && !Unsized()) return;
+  if ((meter_.Total() <= 0 && !Unsized()) || options_.quiet) return;
   if (options_.interactiveOutput) {
     std::fprintf(options_.out, "\r%s\x1b[K", meter_.Render(30, countsBytes_).c_str());
     progressLineOpen_ = true;
@@ -150,11 +152,11 @@ MessageAnswer TerminalSurface::ShowMessage(const std::wstring& text, const std::
   // Messages may carry the device's or the server's texts.
   std::string line = "[" + EscapeControls(WideToUtf8(caption)) + "] " + EscapeControls(WideToUtf8(text), true);
   if (buttons == MessageButtons::kOk) {
-    PrintLocked(line);
+    if (!options_.quiet || caption == strings::kErrorCaption) PrintLocked(line);
     return MessageAnswer::kOk;
   }
   if (options_.yesToAll) {
-    PrintLocked(line + " (y/n) y");
+    if (!options_.quiet) PrintLocked(line + " (y/n) y");
     return MessageAnswer::kYes;
   }
   if (!options_.interactiveInput) {
@@ -182,7 +184,7 @@ void TerminalSurface::OpenWaitDialog() {
   if (waitOpen_) return;
   waitOpen_ = true;
   waitCaption_ = kWaitDialogCaption;
-  PrintLocked(WideToUtf8(waitCaption_) + "...");
+  if (!options_.quiet) PrintLocked(WideToUtf8(waitCaption_) + "...");
 }
 
 void TerminalSurface::CloseWaitDialog() {
@@ -199,7 +201,7 @@ void TerminalSurface::SetWaitCaption(const std::wstring& caption) {
   std::lock_guard lock(mutex_);
   if (!waitOpen_ || waitCaption_ == caption) return;
   waitCaption_ = caption;
-  PrintLocked(EscapeControls(WideToUtf8(caption)) + "...");
+  if (!options_.quiet) PrintLocked(EscapeControls(WideToUtf8(caption)) + "...");
 }
 
 std::wstring TerminalSurface::WaitCaption() {

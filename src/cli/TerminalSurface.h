@@ -23,6 +23,7 @@ class TerminalSurface : public IControlSurface {
     bool interactiveInput = false;   // questions may be asked
     bool interactiveOutput = false;  // redraw one progress line
     bool colour = false;
+    bool quiet = false;  // errors, questions and the replug prompt only
     std::FILE* out = stderr;
     // The user stopped the flow: the replug prompt ends at once.
     std::function<bool()> stopRequested;

@@ -87,6 +87,10 @@ JsonObject& JsonObject::Add(std::string_view name, const std::vector<std::string
   return Member(name, "[" + list + "]");
 }
 
+JsonObject& JsonObject::Add(std::string_view name, const std::vector<JsonObject>& items) {
+  return Member(name, JsonArray(items));
+}
+
 JsonObject& JsonObject::AddBytes(std::string_view name, std::span<const uint8_t> bytes) {
   return Member(name, JsonBytes(bytes));
 }

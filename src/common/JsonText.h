@@ -42,6 +42,7 @@ class JsonObject {
   JsonObject& Add(std::string_view name, const char* text) { return Add(name, std::string_view(text)); }
   JsonObject& Add(std::string_view name, int64_t number);
   JsonObject& AddFlag(std::string_view name, bool value);
+  JsonObject& Add(std::string_view name, const std::vector<JsonObject>& items);
   std::string Text() const { return "{" + members_ + "}"; }
 
  private:

@@ -15,7 +15,7 @@ namespace {
 
 
 Error FormatError(const std::filesystem::path& path, std::string reason) {
-  return Error{ErrorCode::kFormat, std::move(reason)}.With(path.string());
+  return Error{ErrorCode::kFormat, std::move(reason)}.With(path.string() + ": not a valid speed-camera database");
 }
 
 // Where the index puts the records. Each 16-byte entry describes one grid
@@ -87,7 +87,7 @@ Result<CheckedDatabase> OpenDatabase(const std::filesystem::path& databasePath) 
     return FormatError(databasePath, "holds " + std::to_string(got.Value()) +
                                          " bytes, fewer than the 44-byte header");
   if (!std::equal(std::begin(kDatabaseMagic), std::end(kDatabaseMagic), header.begin()))
-    return FormatError(databasePath, "not a speed-camera database (no \"%CDB\" header)");
+    return FormatError(databasePath, "no \"%CDB\" header");
 
   DatabaseLayout layout;
   layout.year = Le16(&header[header_field::kYear.offset]);

@@ -13,9 +13,6 @@ namespace mzt {
 namespace fs = std::filesystem;
 
 Result<void> MakeReducedIndex(const fs::path& ff01Path, const fs::path& indexPath) {
-  if (indexPath.empty())
-    return Error{ErrorCode::kIo, "the program's data folder cannot be created"}.With(
-        "creating Index.bin");
   std::error_code ec;
   uint64_t size = fs::file_size(ff01Path, ec);
   if (ec) return Error{ErrorCode::kIo, ec.message(), ec.value()}.With("opening " + ff01Path.string());

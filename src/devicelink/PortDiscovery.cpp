@@ -1,8 +1,5 @@
 #include "devicelink/PortDiscovery.h"
 
-#include <cstdio>
-
-
 namespace mzt {
 
 bool FillDevicePortList(std::vector<std::string>& list, std::string& error) {
@@ -17,11 +14,8 @@ bool FillDeviceList(std::vector<UsbSerialPort>& list, std::string& error) {
   list.clear();
   error.clear();
   UsbSerialPortList found = EnumerateUsbSerialPorts();
-  char text[64];
   if (found.listError != 0) {
-    std::snprintf(text, sizeof text, "SetupDiGetClassDevs failed. (err=%lx)",
-                  static_cast<unsigned long>(found.listError));
-    error = text;
+    error = DeviceListingErrorText(found);
     return false;
   }
   for (const auto& port : found.ports) {
@@ -30,9 +24,7 @@ bool FillDeviceList(std::vector<UsbSerialPort>& list, std::string& error) {
   }
   if (found.walkError != 0) {
     // The ports found so far stay listed.
-    std::snprintf(text, sizeof text, "SetupDiEnumDeviceInfo failed. (err=%lx)",
-                  static_cast<unsigned long>(found.walkError));
-    error = text;
+    error = DeviceListingErrorText(found);
     return false;
   }
   return true;

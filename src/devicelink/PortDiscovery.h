@@ -13,9 +13,9 @@ namespace mzt {
 inline constexpr const char* kDeviceNamePrefix = "AT32UC3";
 
 // Clears the list, then appends the port name of each attached device, in
-// enumeration order. Answers false with `error` set when the enumeration
-// failed ("SetupDiGetClassDevs failed. (err=%lx)"), or stopped part-way
-// ("SetupDiEnumDeviceInfo failed. (err=%lx)", the ports found so far kept).
+// enumeration order. Answers false with `error` set (in the system's terms,
+// DeviceListingErrorText) when the enumeration failed, or stopped part-way
+// (the ports found so far kept).
 bool FillDevicePortList(std::vector<std::string>& list, std::string& error);
 // The same, with each device's identity (product, USB serial number).
 bool FillDeviceList(std::vector<UsbSerialPort>& list, std::string& error);

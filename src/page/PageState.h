@@ -69,7 +69,7 @@ struct PoiBackup {
   int32_t saved = 0;
   int32_t unread = 0;        // POIs the device did not send
   bool fileFailed = false;   // "POI.csv" could not be opened or written
-  int fileError = 0;         // the system's error code of that failure
+  std::string fileProblem{};  // why, with the file or folder it concerns
 
   bool CountKnown() const { return held >= 0; }
   bool Complete() const { return CountKnown() && saved == held; }

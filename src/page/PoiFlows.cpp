@@ -11,6 +11,7 @@
 #include "page/PoiExport.h"
 #include "page/UploadDBDlg.h"
 #include "platform/ProgramFolder.h"
+#include "platform/SystemError.h"
 #include "platform/TextCodec.h"
 
 namespace mzt {
@@ -20,12 +21,12 @@ using namespace ids;
 PoiBackup CUploadDBDlg::ExportPois() {
   const int count = state_.poiCount;
   PoiBackup backup{.held = count};
-  std::filesystem::path folder = DataFolder();
-  PoiCsvFile file(folder.empty() ? std::filesystem::path() : folder / kPoiFileName);
+  auto folder = CheckedDataFolder();
+  PoiCsvFile file(folder ? folder.Value() / kPoiFileName : std::filesystem::path());
   if (!file.IsOpen()) {
     Message(L"無法產生ＰＯＩ檔案", strings::kErrorCaption);
     backup.fileFailed = true;
-    backup.fileError = file.LastError();
+    backup.fileProblem = !folder ? folder.Err().message : SystemErrorText(file.LastError());
     return backup;
   }
   surface_.SetProgressPosition(kProgressBar, 0);
@@ -42,7 +43,7 @@ PoiBackup CUploadDBDlg::ExportPois() {
     if (!file.Append(FormatPoiLine(record, time))) {
       // The disk is full or gone: the rest would fail alike.
       backup.fileFailed = true;
-      backup.fileError = file.LastError();
+      backup.fileProblem = SystemErrorText(file.LastError());
       break;
     }
     ++backup.saved;

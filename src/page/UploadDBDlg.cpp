@@ -99,6 +99,10 @@ void CUploadDBDlg::OnInitDialog() {
     AtomicFile::RemoveLeftovers(folder);
     WorkFolder::RemoveLeftovers(folder);
   }
+  if (auto work = CheckedWorkParent(); work && work.Value() != DataFolder()) {
+    AtomicFile::RemoveLeftovers(work.Value());
+    WorkFolder::RemoveLeftovers(work.Value());
+  }
   FillPortList();
   SelectPort(L"");
   EnablePageControls(true);
@@ -339,9 +343,9 @@ void CUploadDBDlg::StartUpdate() {
   // replug goes on in its flow's folder, where the checked download is.
   std::shared_ptr<WorkFolder> work = state_.retry.rerun ? CurrentWorkFolder() : nullptr;
   if (!work) {
-    auto data = CheckedDataFolder();
-    auto made = data ? WorkFolder::Create(data.Value())
-                     : Result<std::shared_ptr<WorkFolder>>(std::move(data).TakeError());
+    auto parent = CheckedWorkParent();
+    auto made = parent ? WorkFolder::Create(parent.Value())
+                       : Result<std::shared_ptr<WorkFolder>>(std::move(parent).TakeError());
     if (!made) return RejectDatabase(made.Err());
     work = std::move(made).Value();
     {

@@ -42,9 +42,13 @@ bool IsProgramRunning(const std::string& name);
 // Whether the system's device manager marked the port for ModemManager to leave alone.
 bool IsPortIgnoredByModemManager(const std::string& path);
 
-// Where the program's udev rule is installed, empty when it is not; nullopt
-// on a system without udev (nor ModemManager).
+// Where the program's udev rule is installed in a folder udev reads, empty
+// when it is not; nullopt on a system without udev (nor ModemManager).
 std::optional<std::string> InstalledUdevRule();
+// A copy of the rule that came with this program, for the user to install:
+// beside the program in a build, under its prefix's lib/udev/rules.d after an
+// install that udev does not read. Empty when there is none.
+std::string UdevRuleCopy();
 
 std::string CurrentUserName();
 

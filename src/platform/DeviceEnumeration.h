@@ -45,6 +45,10 @@ bool IsCharacterDevice(const std::string& path);
 // "COM7" stays "COM7" on Windows.
 std::string PortNameFromUser(const std::string& text);
 
+// Why the listing failed or stopped, in this system's own terms; empty when
+// it did not.
+std::string DeviceListingErrorText(const UsbSerialPortList& list);
+
 // What the user can do when the ports cannot be listed at all.
 std::string DeviceListingFix();
 

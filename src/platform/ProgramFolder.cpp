@@ -26,24 +26,38 @@ Result<void> CreateFolders(const fs::path& folder) {
     if (auto parent = CreateFolders(folder.parent_path()); !parent) return parent;
   }
   int code = CreatePrivateFolder(folder);
-  if (code != 0 && !fs::is_directory(folder, ec))
-    return Error{ErrorCode::kIo, SystemErrorText(code), code}.With("creating " + folder.string());
+  if (code != 0 && !fs::is_directory(folder, ec)) {
+    // A file of that name: the system's "exists" would say the opposite of the trouble.
+    std::string why = fs::exists(folder, ec) ? "a file of that name is in the way" : SystemErrorText(code);
+    return Error{ErrorCode::kIo, why, code}.With("creating the folder " + folder.string());
+  }
   return Success();
 }
 
 }  // namespace
 
-Result<fs::path> CheckedDataFolder() {
-  fs::path folder;
-  {
-    std::lock_guard lock(g_overrideMutex);
-    folder = g_dataOverride;
-  }
-  if (folder.empty()) folder = DefaultDataFolder();
+fs::path ChosenDataFolder() {
+  std::lock_guard lock(g_overrideMutex);
+  return g_dataOverride.empty() ? DefaultDataFolder() : g_dataOverride;
+}
+
+// Made for this user if missing, and refused when others may write in it.
+Result<fs::path> CheckedFolder(const fs::path& folder) {
   if (folder.empty()) return Error{ErrorCode::kIo, "no home folder is known for this user"};
   if (auto created = CreateFolders(folder); !created) return std::move(created).TakeError();
   if (std::string why = UnsafeFolderReason(folder); !why.empty()) return Refused(folder, why);
   return folder;
+}
+
+Result<fs::path> CheckedDataFolder() { return CheckedFolder(ChosenDataFolder()); }
+
+Result<fs::path> CheckedWorkParent() {
+  bool overridden = false;
+  {
+    std::lock_guard lock(g_overrideMutex);
+    overridden = !g_dataOverride.empty();
+  }
+  return overridden ? CheckedDataFolder() : CheckedFolder(DefaultWorkParent());
 }
 
 fs::path DataFolder() {

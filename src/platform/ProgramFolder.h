@@ -28,6 +28,16 @@ std::filesystem::path ConfigFolder();
 Result<std::filesystem::path> CheckedDataFolder();
 // The same, empty on failure.
 std::filesystem::path DataFolder();
+// The folder CheckedDataFolder() would use, neither created nor checked.
+std::filesystem::path ChosenDataFolder();
+
+// Folder of the runs' work folders (the download, the device files), which
+// are temporary: $XDG_CACHE_HOME/mzt-utility (~/.cache/mzt-utility) on Linux;
+// the data folder with --data-dir, $MZT_HOME, a portable install and on
+// Windows. Created and checked as the data folder is.
+Result<std::filesystem::path> CheckedWorkParent();
+// The same without the override, not created.
+std::filesystem::path DefaultWorkParent();
 // The same without the override below, not created.
 std::filesystem::path DefaultDataFolder();
 

@@ -14,7 +14,10 @@ void PrepareConsole();
 bool IsInteractiveInput();
 // Standard error, where messages, questions and progress go.
 bool IsInteractiveOutput();
-// Colours on an interactive standard error, unless NO_COLOR is set.
+// Standard error is a terminal that takes a carriage return and escape
+// sequences to redraw a line (not TERM=dumb).
+bool RedrawsInPlace();
+// Colours on such a standard error, unless NO_COLOR is set.
 bool ColourWanted();
 // Reads one line from standard input; false at its end.
 bool ReadLine(std::string& line);

@@ -81,11 +81,22 @@ std::optional<int> HandOverToRunningWindow() {
 
 }  // namespace
 
-// --version is answered before the toolkit starts, so that it needs no display.
+// --help and --version are answered before the toolkit starts, so that they
+// need no display.
 int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--version") == 0) {
       std::printf("%s\n", mzt::ProgramTitle().c_str());
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::printf(
+          "Usage: mzt-utility [--help] [--version]\n"
+          "The desktop program that keeps the speed-camera database of the detector on\n"
+          "its USB serial port current; mzt is its command line.\n"
+          "\n"
+          "  -h, --help   this text\n"
+          "  --version    the program's version\n");
       return 0;
     }
   }

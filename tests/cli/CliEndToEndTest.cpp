@@ -85,6 +85,7 @@ struct CliRow {
   bool offerInstalled = false;       // the server offers the device's own version
   int status = 0;
   std::vector<std::string> says{};
+  std::vector<std::string> neverSays{};
   std::optional<std::string> output{};          // all of it
   std::optional<std::string> standardOutput{};  // when kept apart
   int versionAfter = 3;                         // the device's database number
@@ -214,6 +215,7 @@ TEST_P(CliRunTest, ExitStatusTextAndTheDeviceAfterwards) {
   if (holder >= 0) close(holder);
   EXPECT_EQ(run.status, row.status) << run.output;
   for (const auto& text : row.says) EXPECT_TRUE(Has(run, text)) << text << "\n" << run.output;
+  for (const auto& text : row.neverSays) EXPECT_FALSE(Has(run, text)) << text << "\n" << run.output;
   if (row.output) {
     EXPECT_EQ(run.output, *row.output);
   }
@@ -282,11 +284,21 @@ INSTANTIATE_TEST_SUITE_P(
                         "  /dev/ttyACM0\tMZT0000001\tAT32UC3A3 CDC Speed Camera Detector\n"
                         "  /dev/ttyACM1\tMZT0000002\tAT32UC3A3 CDC Speed Camera Detector\n"},
                .deviceUntouched = true},
+        // The listing's failure in this system's own words.
+        CliRow{.name = "PortsWithoutSysfs", .args = {"ports"}, .environment = {"MZT_SYSFS_ROOT=@nosuch"}, .status = 2,
+               .says = {"mzt: cannot list /", "/nosuch/class/tty: No such file or directory\n"}},
+        // --serial picks the detector's port as `mzt ports` shows it (the fake tree's, which has no node).
+        CliRow{.name = "SerialPicksTheDetector", .args = {"query", "--serial", "MZT0000002"}, .secondDetector = true,
+               .status = 2, .says = {"open /dev/ttyACM1: No such file or directory"}},
+        CliRow{.name = "UnknownSerial", .args = {"query", "--serial", "MZT9"}, .secondDetector = true, .status = 2,
+               .says = {"mzt: no detector with USB serial number MZT9; the serial numbers present: MZT0000001, MZT0000002\n"},
+               .deviceUntouched = true},
         CliRow{.name = "NoPorts", .args = {"ports", "--json"}, .environment = {"MZT_SYSFS_ROOT=@empty"},
                .output = "[]\n"},
-        CliRow{.name = "DataFolderAlone", .args = {"--data-dir"},
-               .says = {"data folder: /", "/home\nsettings file: /", "/home/MZTConfig.ini\n"},
-               .deviceUntouched = true},
+        // Asking where the files would go makes no folder.
+        CliRow{.name = "DataFolderAlone", .args = {"--data-dir"}, .environment = {"MZT_HOME=@fresh"},
+               .says = {"data folder: /", "/fresh\nsettings file: /", "/fresh/MZTConfig.ini\n"},
+               .deviceUntouched = true, .absent = {"fresh"}},
         // Without HOME the folders are still the user's own, never a shared place.
         CliRow{.name = "DataFolderWithoutHome", .args = {"--data-dir"}, .environment = {"MZT_HOME="},
                .says = {"data folder: " + std::string(getpwuid(geteuid())->pw_dir) + "/.local/share/mzt-utility\n"},
@@ -299,8 +311,11 @@ INSTANTIATE_TEST_SUITE_P(
                .args = {"update", "--yes", "--data-dir", "@shared", "--port", "PORT", "--server", "SERVER"},
                .status = 7, .says = {"other users may write in it"}, .deviceUntouched = true,
                .kept = {"victim"}, .planted = true},
+        CliRow{.name = "HelpListsEveryOption", .args = {"--help"},
+               .says = {"\n  --out DIR ", "\n  -y, --yes ", "\n  -v, --verbose ", "\n  -h, --help ", "\n  --database DB "},
+               .deviceUntouched = true},
         CliRow{.name = "OneCommandsHelp", .args = {"check", "--help"},
-               .says = {"Usage: mzt check [--port PORT]", "10: the server has a newer database"},
+               .says = {"Usage: mzt check [--json] [--port PORT]", "10: the server has a newer database"},
                .deviceUntouched = true},
         CliRow{.name = "UnknownCommand", .args = {"flash"}, .status = 1,
                .output = "mzt: unknown command flash\nUsage: mzt COMMAND [OPTIONS]\n"
@@ -331,6 +346,10 @@ INSTANTIATE_TEST_SUITE_P(
         CliRow{.name = "CheckFindsNothingNewer", .args = {"check", "--port", "PORT", "--server", "SERVER"},
                .page = Page::kVersionCheck, .serverFault = {.body = "2"}, .says = {"server: nothing newer"},
                .serverRequests = 1},
+        CliRow{.name = "CheckAsJson", .args = {"check", "--json", "--port", "PORT", "--server", "SERVER"},
+               .status = 10,
+               .says = {"/port\", \"databaseVersion\": \"202501150003\", \"databaseState\": \"complete\", "
+                        "\"serverVersion\": \"202611300012\", \"newer\": true}\n"}},
         // The server: --server, else MZT_UPDATE_SERVER, else the settings file's, else the build's.
         CliRow{.name = "CheckWithTheEnvironmentsServerOverTheFile", .args = {"check", "--port", "PORT"},
                .environment = {"MZT_UPDATE_SERVER=SERVER"}, .settings = "[Update]\nServer=http://127.0.0.1:1/\n",
@@ -354,12 +373,17 @@ INSTANTIATE_TEST_SUITE_P(
                .status = 5, .says = {"將以網站上的資料庫 202611300012 [台灣] 取代裝置內的 202501150003 [台灣]。",
                                      "更新前先將裝置內的 3 個POI存入 ", "POI.csv。", "請問是否更新? (y/n)"},
                .csvLines = -1, .serverRequests = 2},
+        // A terminal that cannot redraw a line (TERM=dumb) gets the progress as lines.
         CliRow{.name = "UpdateTypedYes", .args = kUpdate, .how = {.onTerminal = true, .typed = "y\n"},
-               .says = {"請問是否更新? (y/n)"}, .versionAfter = 12, .csvLines = 4},
+               .environment = {"TERM=dumb"}, .says = {"請問是否更新? (y/n)", "\r\n[###"},
+               .neverSays = {"\x1b[", "\r["}, .versionAfter = 12, .csvLines = 4},
         // The disk fills up during the download: nothing of it stays.
         CliRow{.name = "DownloadIntoAFullDisk", .args = kUpdateYes, .status = 7, .says = {"File too large"},
                .csvLines = 4, .serverRequests = 3, .diskFull = true},
         CliRow{.name = "UpdateWithoutTerminalAsksNothing", .args = kUpdate, .versionAfter = 12, .csvLines = 4},
+        // --quiet: nothing but errors, and errors still.
+        CliRow{.name = "QuietUpdate", .args = {"update", "-q", "--yes", "--port", "PORT", "--server", "SERVER"},
+               .output = "", .versionAfter = 12, .csvLines = 4},
         CliRow{.name = "NothingNewer", .args = kUpdate, .page = Page::kVersionCheck,
                .serverFault = {.body = "2"}, .says = {"網站無新的資料庫可供更新"}},
         // Only the whole database the check announced is installed.
@@ -367,12 +391,13 @@ INSTANTIATE_TEST_SUITE_P(
                .serverFault = {.truncate = true, .unframed = true}, .status = 4,
                .says = {"[錯誤] 測速照相資料庫格式錯誤", "is not a whole database"}},
         CliRow{.name = "DownloadWithoutALengthShowsTheBytesReceived", .args = kUpdate, .page = Page::kDownload,
-               .serverFault = {.chunked = true}, .says = {"\n11.1 KB received"}, .versionAfter = 12, .csvLines = 4},
+               .serverFault = {.chunked = true}, .says = {"\n11.1 KiB received"}, .versionAfter = 12, .csvLines = 4},
         CliRow{.name = "AnotherVersionIsNotInstalled", .args = kUpdate, .page = Page::kDownload,
                .serverFault = {.body = test::TestDatabaseBytes(2010, 1, 2, 1, 11360)}, .status = 3,
                .says = {"[錯誤] 下載的資料庫版本 201001020001 與網站公布的版本 202611300012 不符"}},
-        CliRow{.name = "VersionCheckStatus", .args = kUpdate, .page = Page::kVersionCheck,
-               .serverFault = {.status = 503}, .status = 3, .says = {"answered HTTP status 503"}},
+        CliRow{.name = "VersionCheckStatusQuietly", .args = {"update", "--quiet", "--port", "PORT", "--server", "SERVER"},
+               .page = Page::kVersionCheck, .serverFault = {.status = 503}, .status = 3,
+               .says = {"answered HTTP status 503"}},
         CliRow{.name = "ServerAddressCheckedFirst",
                .args = {"update", "--port", "PORT", "--server", "127.0.0.1:8086"}, .status = 1,
                .says = {"mzt: --server needs an http:// or https:// address"}, .deviceUntouched = true},
@@ -400,6 +425,11 @@ INSTANTIATE_TEST_SUITE_P(
                         "ok: no other program holds it", "\nAn update could run.\n",
                         "(from --server)\n  warning: the address is this computer's own (loopback)"},
                .deviceUntouched = true},
+        CliRow{.name = "DoctorAsJson", .args = {"doctor", "--json", "--port", "PORT", "--server", "SERVER"},
+               .says = {"{\"updateCouldRun\": true, \"problems\": 0, \"sections\": [\n  {\"subject\": \"Port /",
+                        "{\"kind\": \"ok\", \"text\": \"the detector is there\", \"fix\": \"\"}",
+                        "{\"kind\": \"warning\", \"text\": \"the address is this computer's own (loopback)"},
+               .deviceUntouched = true},
         CliRow{.name = "DoctorFindsNoDevice", .args = {"doctor"},
                .environment = {"MZT_SYSFS_ROOT=@empty", "MZT_UPDATE_SERVER=SERVER"}, .status = 11,
                .says = {"problem: no detector found\n    fix: plug the detector in", "/ (from MZT_UPDATE_SERVER)\n",
@@ -416,7 +446,8 @@ INSTANTIATE_TEST_SUITE_P(
                .asNobody = true, .status = 11,
                .says = {"Update server " + NormalizeServerUrl(kDefaultUpdateServerUrl) + " (the build's default)\n",
                         "problem: user nobody may not open it (crw-",
-                        "the udev rule is not installed)\n    fix: install the udev rule 60-mzt-utility.rules"}},
+                        "the udev rule is not installed)\n    fix: install the udev rule 60-mzt-utility.rules (sudo cp " +
+                            (fs::path(MZT_PROGRAM).parent_path() / "60-mzt-utility.rules").string() + " /etc/udev/rules.d/"}},
         CliRow{.name = "DoctorFindsTheServerDead", .args = {"doctor", "--port", "PORT"},
                .settings = "[Update]\nServer=http://127.0.0.1:1\n", .status = 11,
                .says = {"ok: no other program holds it", "Update server http://127.0.0.1:1/ (from [Update] Server= in /",
@@ -424,7 +455,8 @@ INSTANTIATE_TEST_SUITE_P(
         CliRow{.name = "SplitOfADatabase", .args = {"split", "@資料 中文/新.bin", "--out", "@分割 中文"},
                .made = {"分割 中文/FF00.bin", "分割 中文/FF01.bin", "分割 中文/FF02.bin"},
                .databases = {"資料 中文/新.bin"}},
-        CliRow{.name = "SplitOfNoDatabase", .args = {"split", "@bad.bin"}, .status = 4},
+        CliRow{.name = "SplitOfNoDatabase", .args = {"split", "@bad.bin"}, .status = 4,
+               .says = {"/bad.bin: not a valid speed-camera database: no \"%CDB\" header\n"}},
         CliRow{.name = "SplitOfAMissingFile", .args = {"split", "@missing.bin"}, .status = 8},
         CliRow{.name = "SplitOfAFolder", .args = {"split", "@"}, .status = 8},
         CliRow{.name = "NoDesktopProgram", .args = {"send-copydata", "a.bin,1"}, .status = 9,
@@ -468,6 +500,11 @@ INSTANTIATE_TEST_SUITE_P(
         CliRow{.name = "PoiFileUnwritable", .args = kExportPoi, .poiFileBlocked = true, .status = 7,
                .says = {"無法產生ＰＯＩ檔案", "0 of 3 POIs saved: the POI file could not be written (Is a directory)"},
                .csvLines = -1, .namesPoiCsv = false},
+        // A data folder that cannot be made is named, with the reason.
+        CliRow{.name = "PoiFolderUnmade", .args = {"export-poi", "--data-dir", "@mine.bin/D", "--port", "PORT"},
+               .status = 7, .says = {"the POI file could not be written (creating the folder /",
+                                    "/mine.bin: a file of that name is in the way)\n"},
+               .csvLines = -1},
         // A full disk: every line is written whole or not at all.
         CliRow{.name = "PoiFileFull", .args = kExportPoi, .status = 7,
                .says = {"0 of 3 POIs saved: the POI file could not be written (File too large)"},
@@ -494,6 +531,10 @@ INSTANTIATE_TEST_SUITE_P(
                .args = {"update", "--yes", "--data-dir", "@D", "--port", "PORT", "--server", "SERVER"},
                .versionAfter = 12, .databases = {"D/FF00.bin"},
                .kept = {"D/ULDB.bin", "D/ULDB.bin.download", "D/FF01.bin", "D/Index.bin"}},
+        // Without MZT_HOME or --data-dir the work files are temporary: under the cache folder.
+        CliRow{.name = "WorkFilesInTheCache", .args = kUpdateYes,
+               .environment = {"MZT_HOME=", "XDG_DATA_HOME=@data", "XDG_CONFIG_HOME=@config", "XDG_CACHE_HOME=@mine.bin"},
+               .status = 7, .says = {"/mine.bin: a file of that name is in the way"}, .deviceUntouched = true},
         CliRow{.name = "UploadOfTheDataFoldersUldb", .args = {"upload", "@D/ULDB.bin", "--data-dir", "@D", "--port", "PORT"},
                .versionAfter = 12, .databases = {"D/ULDB.bin"},
                .absent = {"D/FF00.bin", "D/FF01.bin", "D/FF02.bin", "D/Index.bin"}},

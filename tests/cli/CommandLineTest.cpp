@@ -50,6 +50,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"BareDashIsAFileName", {"upload", "-"}, true, "upload"},
         ParseCase{"SplitWithOut", {"split", "db.bin", "--out", "dir"}, true, "split"},
         ParseCase{"OutOnlyForSplit", {"query", "--out", "dir"}, false, ""},
+        ParseCase{"SerialOrPort", {"query", "--serial", "SN1", "--port", "p"}, false, "give one"},
+        ParseCase{"SerialOnlyForTheDevice", {"split", "f", "--serial", "SN1"}, false, "--serial is for"},
         ParseCase{"UnknownOption", {"query", "--fast"}, false, ""},
         ParseCase{"OptionWithoutValue", {"query", "--port"}, false, ""},
         ParseCase{"BadRegion", {"update", "--region", "jp"}, false, ""},
@@ -57,9 +59,16 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"HelpAlone", {"--help"}, true, ""},
         ParseCase{"ExtraArgument", {"query", "x"}, false, "query takes no argument"},
         ParseCase{"DataDirWithoutValueBeforeACommand", {"query", "--data-dir"}, false, ""},
-        ParseCase{"JsonOnlyForPortsAndQuery", {"update", "--json"}, false, ""},
+        ParseCase{"DataDirIsNoCommand", {"--data-dir", "query"}, false, "not the command query"},
+        ParseCase{"DataDirNamedLikeACommand", {"--data-dir", "./query", "query"}, true, "query"},
+        ParseCase{"JsonNotForUpdate", {"update", "--json"}, false, "--json is for ports, query, check and doctor"},
         ParseCase{"HelpForACommand", {"help", "doctor"}, true, "help"},
-        ParseCase{"HelpForNoCommand", {"help", "flash"}, false, ""}),
+        // A slip of the fingers is told the nearest command, the same way however help is asked.
+        ParseCase{"HelpForNoCommand", {"help", "updte"}, false, "unknown command updte; did you mean update?"},
+        ParseCase{"NoCommandsHelp", {"updte", "--help"}, false, "unknown command updte; did you mean update?"},
+        ParseCase{"MistypedCommand", {"-y", "clear-pio"}, false, "did you mean clear-poi?"},
+        ParseCase{"DoubleDashEndsTheOptions", {"split", "--", "-odd-name.bin"}, true, "split"},
+        ParseCase{"DoubleDashBeforeTheCommand", {"--", "split", "--out"}, true, "split"}),
     test::RowName());
 
 struct JsonCase {
@@ -134,13 +143,13 @@ TEST(ProgressMeterTest, BytesShowAmountsRateAndTimeLeft) {
   meter.Start(2048 * 1024, start);
   meter.Update(1024 * 1024, start + std::chrono::seconds(2));
   EXPECT_EQ(meter.Percent(), 50);
-  EXPECT_EQ(meter.Render(10), "[#####-----]  50%  1.0 MB / 2.0 MB  512.0 KB/s  00:02 left");
+  EXPECT_EQ(meter.Render(10), "[#####-----]  50%  1.0 MiB / 2.0 MiB  512.0 KiB/s  00:02 left");
   meter.Update(2048 * 1024, start + std::chrono::seconds(4));
-  EXPECT_EQ(meter.Render(10), "[##########] 100%  2.0 MB / 2.0 MB  512.0 KB/s");
+  EXPECT_EQ(meter.Render(10), "[##########] 100%  2.0 MiB / 2.0 MiB  512.0 KiB/s");
   // Without a total (no Content-Length): what has come, and how fast.
   meter.Start(0, start);
   meter.Update(3807, start + std::chrono::seconds(2));
-  EXPECT_EQ(meter.Render(10), "3.7 KB received  1.9 KB/s");
+  EXPECT_EQ(meter.Render(10), "3.7 KiB received  1.9 KiB/s");
 }
 
 TEST(ProgressMeterTest, PercentRangeShowsOnlyTheBar) {

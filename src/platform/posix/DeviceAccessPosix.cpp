@@ -149,13 +149,20 @@ bool IsPortIgnoredByModemManager(const std::string& path) {
 }
 
 std::optional<std::string> InstalledUdevRule() {
-  std::vector<fs::path> folders = {"/etc/udev/rules.d", "/run/udev/rules.d", "/usr/lib/udev/rules.d",
-                                   "/lib/udev/rules.d", "/usr/local/lib/udev/rules.d"};
-  // Installed under another prefix: beside the program's bin/.
-  if (auto bin = GetModuleDirectory()) folders.push_back(bin->parent_path() / "lib" / "udev" / "rules.d");
-  for (const auto& folder : folders) {
+  // Only where udev reads rules: a copy elsewhere changes nothing.
+  for (const char* folder : {"/etc/udev/rules.d", "/run/udev/rules.d", "/usr/lib/udev/rules.d", "/lib/udev/rules.d"}) {
     std::error_code ec;
-    if (fs::is_regular_file(folder / kUdevRuleName, ec)) return (folder / kUdevRuleName).string();
+    if (fs::is_regular_file(fs::path(folder) / kUdevRuleName, ec)) return (fs::path(folder) / kUdevRuleName).string();
+  }
+  return std::string();
+}
+
+std::string UdevRuleCopy() {
+  auto bin = GetModuleDirectory();
+  if (!bin) return std::string();
+  for (const fs::path& copy : {*bin / kUdevRuleName, bin->parent_path() / "lib" / "udev" / "rules.d" / kUdevRuleName}) {
+    std::error_code ec;
+    if (fs::is_regular_file(copy, ec)) return copy.string();
   }
   return std::string();
 }

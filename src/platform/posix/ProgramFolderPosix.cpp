@@ -59,4 +59,9 @@ fs::path DefaultDataFolder() {
   return portable ? *portable : XdgFolder("XDG_DATA_HOME", ".local/share");
 }
 
+fs::path DefaultWorkParent() {
+  auto portable = PortableFolder();
+  return portable ? *portable : XdgFolder("XDG_CACHE_HOME", ".cache");
+}
+
 }  // namespace mzt

@@ -42,6 +42,13 @@ fs::path SysfsRoot() {
   return root && *root ? fs::path(root) : fs::path("/sys");
 }
 
+std::string DeviceListingErrorText(const UsbSerialPortList& list) {
+  std::string ttyClass = (SysfsRoot() / "class" / "tty").string();
+  if (list.listError != 0) return "cannot list " + ttyClass + ": " + SystemErrorText(list.listError);
+  if (list.walkError != 0) return "listing " + ttyClass + " stopped: " + SystemErrorText(list.walkError);
+  return "";
+}
+
 std::string DeviceListingFix() { return "check that " + SysfsRoot().string() + " is mounted and readable"; }
 
 UsbSerialPortList EnumerateUsbSerialPorts() {

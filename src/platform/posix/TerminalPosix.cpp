@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 #include <iostream>
 
 #include "platform/Terminal.h"
@@ -48,9 +49,14 @@ void PrepareConsole() {}
 bool IsInteractiveInput() { return ::isatty(STDIN_FILENO) == 1; }
 bool IsInteractiveOutput() { return ::isatty(STDERR_FILENO) == 1; }
 
+bool RedrawsInPlace() {
+  const char* term = std::getenv("TERM");
+  return IsInteractiveOutput() && !(term && std::string_view(term) == "dumb");
+}
+
 bool ColourWanted() {
   const char* noColour = std::getenv("NO_COLOR");
-  return IsInteractiveOutput() && !(noColour && *noColour);
+  return RedrawsInPlace() && !(noColour && *noColour);
 }
 
 bool ReadLine(std::string& line) { return static_cast<bool>(std::getline(std::cin, line)); }

@@ -60,6 +60,8 @@ bool IsPortIgnoredByModemManager(const std::string&) { return true; }
 
 std::optional<std::string> InstalledUdevRule() { return std::nullopt; }
 
+std::string UdevRuleCopy() { return std::string(); }
+
 std::string CurrentUserName() {
   wchar_t name[257];
   DWORD size = 257;

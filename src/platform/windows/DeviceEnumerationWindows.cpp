@@ -2,6 +2,8 @@
 #include <devguid.h>
 #include <setupapi.h>
 
+#include <cstdio>
+
 #include "platform/DeviceEnumeration.h"
 #include "platform/TextCodec.h"
 
@@ -127,6 +129,17 @@ bool IsCharacterDevice(const std::string& path) {
   DWORD type = ::GetFileType(handle);
   ::CloseHandle(handle);
   return type == FILE_TYPE_CHAR;
+}
+
+std::string DeviceListingErrorText(const UsbSerialPortList& list) {
+  char text[64] = "";
+  if (list.listError != 0)
+    std::snprintf(text, sizeof text, "SetupDiGetClassDevs failed. (err=%lx)",
+                  static_cast<unsigned long>(list.listError));
+  else if (list.walkError != 0)
+    std::snprintf(text, sizeof text, "SetupDiEnumDeviceInfo failed. (err=%lx)",
+                  static_cast<unsigned long>(list.walkError));
+  return text;
 }
 
 std::string DeviceListingFix() {

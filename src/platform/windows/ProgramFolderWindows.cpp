@@ -36,4 +36,6 @@ fs::path ConfigFolder() {
 
 fs::path DefaultDataFolder() { return ConfigFolder(); }
 
+fs::path DefaultWorkParent() { return DefaultDataFolder(); }
+
 }  // namespace mzt

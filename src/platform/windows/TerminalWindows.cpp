@@ -53,6 +53,9 @@ void PrepareConsole() {
 bool IsInteractiveInput() { return IsConsole(STD_INPUT_HANDLE); }
 bool IsInteractiveOutput() { return IsConsole(STD_ERROR_HANDLE); }
 
+// The console redraws a line whatever TERM says.
+bool RedrawsInPlace() { return IsInteractiveOutput(); }
+
 bool ColourWanted() {
   const char* noColour = std::getenv("NO_COLOR");
   if (noColour && *noColour) return false;
