@@ -92,12 +92,14 @@ int RunReplayCheck(const CliOptions& options) {
   const fs::path again = scratch.Path() / "again.jsonl";
   char scale[32];
   std::snprintf(scale, sizeof scale, "%g", session.timeScale);
-  // The program's time-outs as they were; the device's pauses follow $MZT_TIME_SCALE.
+  // The program's time-outs and the device's pauses as they were, whatever
+  // the caller's $MZT_TIME_SCALE: a device at another pace than the program
+  // it answers would make a session that passed fail.
   const std::string programScale = std::string("MZT_TIME_SCALE=") + scale;
 
   auto device = ChildProcess::Start({ToolPath("MZT_DEVSIM", "mzt-devsim").string(), "--replay", file.string(),
                                      "--link", port.string(), "--sysfs-root", sysfs.string()},
-                                    {}, true);
+                                    {programScale}, true);
   if (!device) {
     Tell("the simulated device did not start: " + device.Err().message);
     return kExitDeviceUnreachable;
