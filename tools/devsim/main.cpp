@@ -25,6 +25,19 @@ void LogLine(const std::string& line) {
   std::fprintf(stderr, "[devsim %9.3f] %s\n", seconds, line.c_str());
 }
 
+// Starts the device and prints its port's path, the line the tests wait for.
+template <class Device>
+bool StartAndAnnounce(Device& device) {
+  auto path = device.Start();
+  if (!path) {
+    std::fprintf(stderr, "mzt-devsim: %s\n", path.Err().message.c_str());
+    return false;
+  }
+  std::printf("%s\n", path.Value().c_str());
+  std::fflush(stdout);
+  return true;
+}
+
 // The device side of a recording; 3 when the program did not do what it did then.
 int Replay(const ProgramSettings& settings) {
   auto session = ReadSession(settings.replay);
@@ -42,13 +55,7 @@ int Replay(const ProgramSettings& settings) {
   options.ended = [] { kill(getpid(), SIGTERM); };
   SignalWaiter signals({SIGINT, SIGTERM});
   ReplayDevice device(std::move(session).Value(), options);
-  auto path = device.Start();
-  if (!path) {
-    std::fprintf(stderr, "mzt-devsim: %s\n", path.Err().message.c_str());
-    return 1;
-  }
-  std::printf("%s\n", path.Value().c_str());
-  std::fflush(stdout);
+  if (!StartAndAnnounce(device)) return 1;
   signals.Wait();
   device.Stop();
   if (device.Failure().empty()) return 0;
@@ -89,13 +96,7 @@ int main(int argc, char** argv) {
   // Before the device thread starts, so that it inherits the blocked set.
   SignalWaiter signals({SIGINT, SIGTERM, SIGUSR1, SIGUSR2});
   SimulatedDevice device(settings.device);
-  auto path = device.Start();
-  if (!path) {
-    std::fprintf(stderr, "mzt-devsim: %s\n", path.Err().message.c_str());
-    return 1;
-  }
-  std::printf("%s\n", path.Value().c_str());
-  std::fflush(stdout);
+  if (!StartAndAnnounce(device)) return 1;
 
   for (;;) {
     int signal = signals.Wait();
