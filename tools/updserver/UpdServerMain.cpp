@@ -14,6 +14,25 @@
 
 namespace {
 
+// Starts the server, prints its address (the line the tests wait for; its
+// log shares standard output) and serves until a stop signal.
+template <class Server>
+int ServeUntilStopped(Server& server, sigset_t stopSignals, std::mutex& outputMutex) {
+  if (auto started = server.Start(); !started) {
+    std::fprintf(stderr, "mzt-updserver: %s\n", started.Err().message.c_str());
+    return 1;
+  }
+  {
+    std::lock_guard lock(outputMutex);
+    std::printf("%s\n", server.BaseUrl().c_str());
+    std::fflush(stdout);
+  }
+  int received = 0;
+  sigwait(&stopSignals, &received);
+  server.Stop();
+  return 0;
+}
+
 // The server side of a recording, until interrupted.
 int Replay(const mzt::updserver::ServerArguments& arguments, sigset_t stopSignals) {
   auto session = mzt::ReadSession(arguments.replay);
@@ -26,16 +45,8 @@ int Replay(const mzt::updserver::ServerArguments& arguments, sigset_t stopSignal
   server.SetComplaintListener([](const std::string& line) {
     std::fprintf(stderr, "mzt-updserver: replay: %s\n", line.c_str());
   });
-  if (auto started = server.Start(); !started) {
-    std::fprintf(stderr, "mzt-updserver: %s\n", started.Err().message.c_str());
-    return 1;
-  }
-  std::printf("%s\n", server.BaseUrl().c_str());
-  std::fflush(stdout);
-  int received = 0;
-  sigwait(&stopSignals, &received);
-  server.Stop();
-  return 0;
+  std::mutex outputMutex;
+  return ServeUntilStopped(server, stopSignals, outputMutex);
 }
 
 }  // namespace
@@ -73,17 +84,5 @@ int main(int argc, char** argv) {
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
   });
-  if (auto started = server.Start(); !started) {
-    std::fprintf(stderr, "mzt-updserver: %s\n", started.Err().message.c_str());
-    return 1;
-  }
-  {
-    std::lock_guard lock(outputMutex);
-    std::printf("%s\n", server.BaseUrl().c_str());
-    std::fflush(stdout);
-  }
-  int received = 0;
-  sigwait(&stopSignals, &received);
-  server.Stop();
-  return 0;
+  return ServeUntilStopped(server, stopSignals, outputMutex);
 }
