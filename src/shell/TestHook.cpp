@@ -41,6 +41,9 @@ const char* IconName(long style) {
   }
 }
 
+// Times the please-wait dialog was seen minimised since "iconize wait".
+int waitMinimised = 0;
+
 // How often an answer looks again for a box's modal loop, 10 ms apart.
 constexpr int kModalTries = 500;
 
@@ -69,7 +72,7 @@ std::string TestHook::Run(MainSheet& sheet, StallMeter* stallMeter, const std::s
     words >> id;
   int index = 0;
   if (verb == "select" || verb == "popup") words >> index;
-  if (verb == "answer") words >> argument;
+  if (verb == "answer" || verb == "iconize") words >> argument;
   UiCallGate& gate = sheet.Surface().Gate();
   auto onUi = [&](std::function<std::string()> body) {
     return gate.Call<std::string>(std::move(body), "closed");
@@ -163,7 +166,8 @@ std::string TestHook::Run(MainSheet& sheet, StallMeter* stallMeter, const std::s
     });
   // The please-wait dialog: title, client area, the bar (in its client area),
   // the dialog units' base (pixels for 400 x 800), whether it resizes or
-  // minimises, and its centre's distance from the main window's.
+  // minimises, its centre's distance from the main window's, its icon,
+  // whether it is minimised, and how often it was since "iconize wait".
   if (verb == "wait")
     return onUi([&] {
       wxWindow* bar = wxWindow::FindWindowById(WaitDialog::kBarId);
@@ -180,7 +184,8 @@ std::string TestHook::Run(MainSheet& sheet, StallMeter* stallMeter, const std::s
              "\t" + std::to_string(base.x) + "," + std::to_string(base.y) + "\t" +
              ((style & (wxRESIZE_BORDER | wxMINIMIZE_BOX | wxMAXIMIZE_BOX)) ? "sizable" : "fixed") +
              "\t" + std::to_string(std::abs(offset.x)) + "," + std::to_string(std::abs(offset.y)) +
-             "\t" + (dialog->GetIcons().IsEmpty() ? "default-icon" : "program-icon");
+             "\t" + (dialog->GetIcons().IsEmpty() ? "default-icon" : "program-icon") + "\t" +
+             (dialog->IsIconized() ? "iconized" : "shown") + "\t" + std::to_string(waitMinimised);
     });
   // The replug dialog's prompt, or none while it does not show.
   if (verb == "replug")
@@ -221,10 +226,22 @@ std::string TestHook::Run(MainSheet& sheet, StallMeter* stallMeter, const std::s
         list->Dismiss();
       return "popup\t" + std::to_string(id) + "\t" + std::to_string(index);
     });
-  // The main window: minimised or not ("iconize" minimises it).
+  // The main window: minimised or not ("iconize" minimises it, "iconize
+  // wait" the please-wait dialog, as a title bar's button does).
   if (verb == "iconize")
     return onUi([&] {
-      sheet.Iconize(true);
+      wxTopLevelWindow* window = &sheet;
+      if (argument == "wait") {
+        wxWindow* bar = wxWindow::FindWindowById(WaitDialog::kBarId);
+        window = bar ? wxDynamicCast(bar->GetParent(), wxTopLevelWindow) : nullptr;
+        if (!window) return std::string("iconize\tnone");
+        waitMinimised = 0;
+        window->Bind(wxEVT_ICONIZE, [](wxIconizeEvent& event) {
+          if (event.IsIconized()) ++waitMinimised;
+          event.Skip();
+        });
+      }
+      window->Iconize(true);
       return std::string("iconize\tsent");
     });
   if (verb == "window")

@@ -27,6 +27,13 @@ WaitDialog::WaitDialog(wxWindow* parent)
   Bind(wxEVT_CLOSE_WINDOW, [](wxCloseEvent& event) {
     if (event.CanVeto()) event.Veto();
   });
+  // The window manager may offer a minimise button all the same (openbox
+  // does); minimised, the dialog would leave a locked window with no word
+  // of what it waits for, so it comes straight back.
+  Bind(wxEVT_ICONIZE, [this](wxIconizeEvent& event) {
+    if (event.IsIconized()) CallAfter([this] { Iconize(false); });
+    event.Skip();
+  });
   Bind(wxEVT_CHAR_HOOK, [](wxKeyEvent& event) {
     if (event.GetKeyCode() != WXK_ESCAPE) event.Skip();
   });

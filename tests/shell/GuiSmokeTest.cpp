@@ -346,6 +346,9 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   // A device slow to take upload mode: the please-wait bar sweeps meanwhile.
   // It then refuses FF00, so that the replug dialog leads to the second run.
   ASSERT_TRUE(device_->AddFault({.effect = devsim::Fault::Effect::kAnswerZero, .command = 113, .argument = 0, .times = 4}));
+  // Slow as well, so that the dialog stays up while it is minimised.
+  ASSERT_TRUE(device_->AddFault({.effect = devsim::Fault::Effect::kDelayReply, .command = 113, .argument = 0,
+                                 .times = 4, .duration = 150ms}));
   ASSERT_TRUE(device_->AddFault({.effect = devsim::Fault::Effect::kFrameStatus2,
                                  .trigger = devsim::Fault::Trigger::kFrame, .fileId = 0xFF00, .times = 2}));
   Command("click 1001");
@@ -359,7 +362,7 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   // Laid out in dialog units: 175 x 40, the bar at (0,12) 175 x 17; fixed in
   // size, over the middle of the main window.
   auto wait = Fields(Command("wait"));
-  ASSERT_EQ(wait.size(), 8u) << Command("wait");
+  ASSERT_EQ(wait.size(), 10u) << Command("wait");
   EXPECT_EQ(wait[1], "請稍候");
   auto base = Numbers(wait[4]);
   auto pixels = [&](int units, bool across) {
@@ -377,6 +380,13 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
   EXPECT_LE(offset[1], 30) << "a title bar may shift it down";
   EXPECT_EQ(wait[7], "program-icon");
   Screenshot("4-wait");
+  // The window manager's minimise button (openbox shows one on any dialog)
+  // does not hide what the locked window waits for.
+  EXPECT_EQ(Command("iconize wait"), "iconize\tsent");
+  EXPECT_TRUE(Until([&] {
+    auto now = Fields(Command("wait"));
+    return now.size() == 10u && now[9] != "0" && now[8] == "shown";
+  }, 20ms)) << Command("wait");
   EXPECT_EQ(Close(), -1) << "the close box must be refused while the update runs";
   ASSERT_TRUE(AnswerUntil("更新進行中, 請等待完成後再關閉"));
   Command("answer ok");
