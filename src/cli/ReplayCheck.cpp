@@ -28,11 +28,19 @@ fs::path ToolPath(const char* variable, const char* name) {
   return folder ? *folder / name : fs::path(name);
 }
 
-// The writes of a session: what the program sent, in order.
+// The writes of a session that reached the device, in order. Writes made
+// between an unplug and the next opening went nowhere, and how many the
+// program tries depends on where the system tells it of the unplug (Linux on
+// the next read, Windows already on the write that was draining), so a
+// session recorded on one system replays on the other.
 std::vector<const SessionLine*> Writes(const RecordedSession& session) {
   std::vector<const SessionLine*> writes;
-  for (const SessionLine& line : session.lines)
-    if (line.kind == "tx") writes.push_back(&line);
+  bool gone = false;
+  for (const SessionLine& line : session.lines) {
+    if (line.kind == "unplug") gone = true;
+    else if (line.kind == "open") gone = false;
+    else if (line.kind == "tx" && !gone) writes.push_back(&line);
+  }
   return writes;
 }
 

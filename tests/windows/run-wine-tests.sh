@@ -221,6 +221,106 @@ fi
 run_mzt send-copydata 'C:\db.bin,7'
 expect "send-copydata without a window" 9 "no desktop program is running"
 
+echo "== Recordings across the builds"
+# Both builds must put the same sentences on the wire: a session mzt.exe
+# recorded replays against the Linux mzt, and sessions the Linux mzt recorded
+# (tests/recordings) replay against mzt.exe, at their recorded pace.
+recordings="$(dirname "$0")/../recordings"
+"$recordings/make-databases.sh" "$linux/mzt-dbgen" "$work/recorded" >/dev/null
+"$linux/mzt" split --out "$work/recorded/installed" "$work/recorded/installed.bin" >/dev/null
+mkdir -p "$work/recorded/server/tw"
+cp "$work/recorded/newer.bin" "$work/recorded/server/tw/DB.bin"
+serialcomm='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
+
+# A device behind COM8 at LINK, announced in the serial-port map while LINK
+# leads to a pty: the Windows build waits there for the replug, and Wine
+# lists no pty there by itself. Wine's registry tool takes about 0.3 s, more
+# than a replayed replug may last, so a new pty behind LINK counts as an
+# unplug and a replug even when the moment without one went unseen.
+watch_device_map() {
+  local link=$1 owner=$2 shown='' now
+  ln -sfn "$link" "$WINEPREFIX/dosdevices/com8"
+  while kill -0 "$owner" 2>/dev/null; do
+    now=$(readlink "$link" 2>/dev/null || true)
+    if [ "$now" != "$shown" ]; then
+      [ -z "$shown" ] || wine reg delete "$serialcomm" /v '\Device\USBSER000' /f >/dev/null 2>&1
+      [ -z "$now" ] || wine reg add "$serialcomm" /v '\Device\USBSER000' /t REG_SZ /d COM8 /f >/dev/null 2>&1
+      shown=$now
+    fi
+    sleep 0.02
+  done
+  wine reg delete "$serialcomm" /v '\Device\USBSER000' /f >/dev/null 2>&1 || true
+}
+
+# Until FILE holds a line (a started tool's announcement).
+await_line() { for _ in $(seq 200); do [ -s "$1" ] && return; sleep 0.05; done; }
+
+# A session recorded by mzt.exe, replayed by the Linux mzt.
+"$linux/mzt-devsim" --pois 2 --rate 0 --database "$work/recorded/installed" --link "$work/recorded/port" \
+  >"$work/recorded/devsim.log" 2>&1 &
+device=$!
+"$linux/mzt-updserver" --port 0 --db-dir "$work/recorded/server" >"$work/recorded/server.log" 2>&1 &
+pids+=("$device" "$!")
+await_line "$work/recorded/devsim.log"
+await_line "$work/recorded/server.log"
+ln -sfn "$work/recorded/port" "$WINEPREFIX/dosdevices/com8"
+MZT_TIME_SCALE=0.01 run_mzt update --yes --port COM8 --server "$(head -n 1 "$work/recorded/server.log")" \
+  --record "$(winpath "$work/windows.jsonl")"
+expect "update recorded by mzt.exe" 0 "請重新啟動裝置!!"
+kill "$device" 2>/dev/null || true
+status=0
+MZT_DEVSIM="$linux/mzt-devsim" MZT_UPDSERVER="$linux/mzt-updserver" \
+  "$linux/mzt" replay-check "$work/windows.jsonl" --database "$work/recorded/newer.bin" \
+  >"$work/out" 2>"$work/err" </dev/null || status=$?
+expect "the Windows recording replays against the Linux mzt" 0 "the same:"
+grep '^replay-check' "$work/out" | sed 's/^/     /'
+
+# Sessions recorded by the Linux mzt, replayed against mzt.exe: a reply with
+# raw bytes, frames and downloads, a database given by name, an unplug in
+# the middle of a transfer and the re-run after the replug.
+for name in query-1.0.0.3 update-1.4.0.7 upload update-unplug-rerun; do
+  file="$recordings/$name.jsonl"
+  session=$(head -n 1 "$file")
+  scale=${session#*\"timeScale\": \"}
+  scale=${scale%%\"*}
+  recorded=$(sed -n 's/.*"kind": "end", "status": \([0-9]*\).*/\1/p' "$file")
+  # The recorded command, one argument a line, without its port and server.
+  args=()
+  skip=0
+  while IFS= read -r arg; do
+    if ((skip)); then skip=0; continue; fi
+    case $arg in
+      --port | --server) skip=1 ;;
+      *.bin) args+=("$(winpath "$work/recorded/newer.bin")") ;;
+      *) args+=("$arg") ;;
+    esac
+  done < <(sed 's/.*"command": \["\(.*\)"\], "timeScale".*/\1/; s/", "/\n/g' <<<"$session")
+  run="$work/replay-$name"
+  mkdir -p "$run"
+  MZT_TIME_SCALE=$scale "$linux/mzt-devsim" --replay "$file" --link "$run/port" >"$run/devsim.log" 2>&1 &
+  device=$!
+  "$linux/mzt-updserver" --replay "$file" --database "$work/recorded/newer.bin" --port 0 \
+    >"$run/server.log" 2>&1 &
+  pids+=("$device" "$!")
+  await_line "$run/devsim.log"
+  await_line "$run/server.log"
+  watch_device_map "$run/port" "$device" &
+  watcher=$!
+  MZT_TIME_SCALE=$scale run_mzt "${args[@]}" --port COM8 --server "$(head -n 1 "$run/server.log")" \
+    --data-dir "$(winpath "$run/home")"
+  kill "$device" 2>/dev/null || true
+  deviceStatus=0
+  wait "$device" || deviceStatus=$?
+  wait "$watcher" || true
+  if [ "$status" = "$recorded" ] && [ "$deviceStatus" = 0 ]; then
+    pass "$name.jsonl replays against mzt.exe: the recorded writes, exit status $status as recorded"
+  else
+    fail "$name.jsonl against mzt.exe: exit status $status (recorded $recorded), the device's replay ended $deviceStatus"
+    sed 's/^/     /' "$work/out" "$work/err" >&2
+    grep -v '^mzt-devsim: [<>]' "$run/devsim.log" | sed 's/^/     /' >&2
+  fi
+done
+
 if ((failures)); then
   echo "$failures Windows test(s) failed." >&2
   exit 1
