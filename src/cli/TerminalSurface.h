@@ -54,6 +54,8 @@ class TerminalSurface : public IControlSurface {
   ReplugResult RunReplugDialog(const ReplugWatcher::Probes& probes) override;
   void EnableCloseCommand(bool) override {}
 
+  // Questions reach a user who can answer them.
+  bool AsksQuestions() const { return options_.interactiveInput; }
   // The user stopped the replug prompt with Ctrl-C, or nobody replugged in time.
   bool ReplugAbandoned() const { return replugAbandoned_; }
   // The replug prompt takes (or took) the `count`-th Ctrl-C as its own stop.

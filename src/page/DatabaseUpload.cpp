@@ -96,23 +96,15 @@ void CUploadDBDlg::StartUpload() {
 bool CUploadDBDlg::SplitDatabase() {
   // The device files go to the update's work folder; the paths are kept
   // only once written, so that the clean-up removes nothing else.
-  DatabaseSplitter splitter(state_.workFolder);
-  fs::path ff00, ff01, ff02;
-  Result<void> result = splitter.SplitHeader(state_.databasePath, true, ff00);
-  if (result) {
-    state_.ff00Path = ff00;
-    result = splitter.SplitIndex(state_.databasePath, true, ff01);
+  auto split = DatabaseSplitter(state_.workFolder).SplitAll(state_.databasePath);
+  if (!split) {
+    RejectDatabase(split.Err());
+    return false;
   }
-  if (result) {
-    state_.ff01Path = ff01;
-    result = splitter.SplitRecords(state_.databasePath, true, ff02);
-  }
-  if (result) {
-    state_.ff02Path = ff02;
-    return true;
-  }
-  RejectDatabase(result.Err());
-  return false;
+  state_.ff00Path = split.Value().header;
+  state_.ff01Path = split.Value().index;
+  state_.ff02Path = split.Value().records;
+  return true;
 }
 
 void CUploadDBDlg::RejectDatabase(const Error& error) {

@@ -82,8 +82,8 @@ class OnlineUpdate {
   // announced version, newer than the device's (any version when the region
   // is being replaced); false after a message naming what is wrong.
   bool AcceptDownload(const std::filesystem::path& file, const std::string& url);
-  // Reads an answer and keeps the download address of a code-3 answer.
-  ServerAnswer TakeAnswer(std::string_view text);
+  // Keeps the download address of a code-3 answer.
+  ServerAnswer TakeAnswer(ServerAnswer answer);
   void ShowRequestFailure(const Error& error);
   // A request may take long against a slow server: what it does is shown
   // until its answer or the next message.
