@@ -449,7 +449,8 @@ int RunDeviceFlow(const CliOptions& options, const DeviceFlow& flow) {
                                                      : CreateSerialPort());
   if (options.verbose) link->SetWireObserver(PrintWire);
   CDevicePort& port = *link;
-  CMZTUtilitySheet sheet(surface, std::move(link));
+  // The terminal hears the flows' report itself.
+  CMZTUtilitySheet sheet(surface, std::move(link), &surface);
   CUploadDBDlg& page = sheet.Page();
   if (!server.empty()) page.SetServerUrl(server);
   if (options.verbose || recorder)
@@ -487,7 +488,7 @@ int RunDeviceFlow(const CliOptions& options, const DeviceFlow& flow) {
     return kExitInterrupted;
   }
 
-  FlowOutcome outcome = page.LastOutcome();
+  FlowOutcome outcome = surface.LastOutcome();
   if (surface.ReplugAbandoned()) {
     outcome = FlowOutcome::kTransferFailed;
     Complain(InterruptWatcher::RecoveryText(recovery));

@@ -72,14 +72,13 @@ bool CUploadDBDlg::PrepareOfflineDatabase() {
   if (layout && VersionOf(layout.Value()) < held) {
     std::wstring text = L"資料庫檔案的版本 " + DatabaseVersionText(VersionOf(layout.Value())) +
                         L" 比裝置內的 " + DatabaseVersionText(held) + L" 舊,請問是否仍要更新?";
-    if (surface_.ShowMessage(text, strings::kAppCaption, MessageButtons::kYesNo) !=
+    if (report_.Ask(text, strings::kAppCaption, MessageButtons::kYesNo) !=
         MessageAnswer::kYes) {
       Finish(FlowOutcome::kDeclined);
       return false;
     }
   }
-  surface_.SetProgressPosition(kProgressBar, 0);
-  surface_.SetText(kProgressText, L"");
+  report_.ClearProgress();
   StartUpload();
   return true;
 }
@@ -176,7 +175,7 @@ void CUploadDBDlg::UploadWorker() {
   state_.ff00Path.clear();
   state_.ff01Path.clear();
   state_.ff02Path.clear();
-  surface_.SetText(kStatusText, L"SCDB處理中, 請等待");
+  report_.Step(L"SCDB處理中, 請等待");
 
   if (!SplitDatabase()) return;
   if (state_.firmware.regionCapable) {
@@ -207,21 +206,21 @@ void CUploadDBDlg::UploadWorker() {
   sheet_.SetChunkSize(state_.firmware.block8192 ? kChunkSizeOld : kChunkSizeNew);
   sheet_.SetBusy(true);
 
-  surface_.SetText(kStatusText, L"FF00.bin 上傳中, 請等待");
+  report_.Step(L"FF00.bin 上傳中, 請等待");
   if (!sheet_.SendFile(state_.ff00Path)) return TransferFailed(kUploadFailed);
 
-  surface_.SetText(kStatusText, L"FF01.bin 上傳中, 請等待");
+  report_.Step(L"FF01.bin 上傳中, 請等待");
   Pause(Delay::kBeforeFileUpload);
   bool sent = state_.firmware.regionCapable ? sheet_.SendFileById(kIndexFileId, state_.ff01Path)
                                             : sheet_.SendFile(state_.ff01Path);
   if (!sent) return TransferFailed(kUploadFailed);
 
-  surface_.SetText(kStatusText, L"FF02.bin 上傳中, 請等待");
+  report_.Step(L"FF02.bin 上傳中, 請等待");
   Pause(Delay::kBeforeFileUpload);
   if (!sheet_.SendFile(state_.ff02Path)) return TransferFailed(L"");
   // Every reply may have been right and the device still hold less: only
   // its own file table shows the three files whole.
-  surface_.SetText(kStatusText, L"檢查裝置內的資料庫, 請等待");
+  report_.Step(L"檢查裝置內的資料庫, 請等待");
   ListDeviceFiles();
   if (JudgeDeviceDatabase(state_.records, true) != DeviceDatabase::kComplete)
     return TransferFailed(kUploadFailed);
@@ -236,7 +235,7 @@ void CUploadDBDlg::UploadWorker() {
   surface_.Enable(kRegionList, true);
   Reset();
   // The outcome stays in sight until the user starts something else.
-  surface_.SetText(kStatusText, kUploadDone);
+  report_.Step(kUploadDone);
   if (auto installed = InspectDatabase(state_.databasePath)) {
     const DatabaseLayout& l = installed.Value();
     surface_.SetText(kDbVersionText, DatabaseVersionText(VersionOf(l)));

@@ -12,7 +12,6 @@
 #include "database/DatabaseLayout.h"
 #include "page/ControlIds.h"
 #include "page/DeviceDatabase.h"
-#include "page/ProgressDisplay.h"
 #include "page/UpdateServerPages.h"
 #include "page/VersionCheck.h"
 #include "page/WorkFiles.h"
@@ -75,8 +74,10 @@ std::string ReadSmallFile(const fs::path& path) {
 
 OnlineUpdate::OnlineUpdate(IControlSurface& surface, PageState& state,
                            HttpClientFactory clientFactory, std::string serverUrl,
-                           OnlineUpdateHooks hooks)
+                           OnlineUpdateHooks hooks, IFlowReport* report)
     : surface_(surface),
+      ownReport_(report ? nullptr : std::make_unique<ControlSurfaceReport>(surface)),
+      report_(report ? report : ownReport_.get()),
       state_(state),
       clientFactory_(clientFactory ? std::move(clientFactory)
                                    : HttpClientFactory([] { return CreateHttpClient(); })),
@@ -84,7 +85,7 @@ OnlineUpdate::OnlineUpdate(IControlSurface& surface, PageState& state,
       hooks_(std::move(hooks)) {
   if (!hooks_.showProgress) {
     hooks_.showProgress = [this](uint64_t done, uint64_t total) {
-      ShowProgress(surface_, done, total);
+      report_->Progress(ProgressUnit::kBytes, done, total);
     };
   }
 }
@@ -123,7 +124,7 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
 
   ShowStep(kCheckingCaption + waitText);
   // The bar still shows the POI export's end.
-  surface_.SetProgressPosition(ids::kProgressBar, 0);
+  report_->ClearProgress();
   const std::wstring deviceName = DeviceRegionName(state_.deviceRegionCode);
   const std::wstring chosenName = RegionName(chosen);
   replacingRegion_ = deviceName != chosenName && regionCapable;
@@ -184,8 +185,7 @@ bool OnlineUpdate::UploadAgain() {
 
 void OnlineUpdate::StartUpload() {
   surface_.CloseWaitDialog();
-  surface_.SetProgressPosition(ids::kProgressBar, 0);
-  surface_.SetText(ids::kProgressText, L"");
+  report_->ClearProgress();
   if (hooks_.startUpload) hooks_.startUpload();
 }
 
@@ -368,13 +368,13 @@ void OnlineUpdate::ShowRequestFailure(const Error& error) {
 void OnlineUpdate::ShowStep(const std::wstring& text) {
   surface_.OpenWaitDialog();
   surface_.SetWaitCaption(text);
-  surface_.SetText(ids::kStatusText, text);
+  report_->Step(text);
 }
 
 MessageAnswer OnlineUpdate::Say(const std::wstring& text, const wchar_t* caption,
                                 MessageButtons buttons) {
   surface_.CloseWaitDialog();
-  return surface_.ShowMessage(text, caption, buttons);
+  return report_->Ask(text, caption, buttons);
 }
 
 void OnlineUpdate::Inform(const std::wstring& text) { Say(text, strings::kAppCaption, MessageButtons::kOk); }

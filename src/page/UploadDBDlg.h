@@ -16,6 +16,7 @@
 
 #include "common/Result.h"
 #include "page/ControlSurface.h"
+#include "page/FlowReport.h"
 #include "page/PageState.h"
 #include "page/WorkerThreads.h"
 #include "platform/HttpClient.h"
@@ -130,7 +131,10 @@ class CUploadDBDlg {
   // name when the flow opened it by the name it had.
   void FollowReplugged();
   std::string SelectedPortName();
-  void Finish(FlowOutcome outcome) { outcome_ = outcome; }
+  void Finish(FlowOutcome outcome) {
+    outcome_ = outcome;
+    report_.Outcome(outcome);
+  }
   void Message(const std::wstring& text, const std::wstring& caption);
   // "無法連結裝置，請重試" and, on its second line, why.
   void ShowPortOpenFailure(const std::string& why);
@@ -191,6 +195,7 @@ class CUploadDBDlg {
 
   CMZTUtilitySheet& sheet_;
   IControlSurface& surface_;
+  IFlowReport& report_;
   PageState state_;
   std::unique_ptr<OnlineUpdate> online_;
   std::filesystem::path offlineDatabase_;
