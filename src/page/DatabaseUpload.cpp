@@ -226,7 +226,7 @@ void CUploadDBDlg::UploadWorker() {
     return TransferFailed(kUploadFailed);
   state_.deviceChange = DeviceChange::kDone;
 
-  surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
+  ShowUpdateLabel(false);
   sheet_.SetPagesEnabled(true);
   DeletePcDeviceFiles();
   ForgetDeviceFileRecords();
@@ -275,7 +275,7 @@ void CUploadDBDlg::TransferFailed(const std::wstring& message) {
   FollowReplugged();
   state_.skipWarning = true;
   state_.retry.rerun = true;
-  surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
+  ShowUpdateLabel(false);
   StartUpdate();
 }
 

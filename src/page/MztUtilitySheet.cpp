@@ -90,12 +90,7 @@ void CMZTUtilitySheet::SetPagesEnabled(bool enabled) {
   surface_.EnableCloseCommand(enabled);
 }
 
-void CMZTUtilitySheet::EnableCloseCommand() {
-  ClosePort();
-  surface_.EnableCloseCommand(true);
-}
-void CMZTUtilitySheet::GrayCloseCommand() { surface_.EnableCloseCommand(false); }
-bool CMZTUtilitySheet::IsDeviceConnected() const { return page_->IsConnected(); }
+void CMZTUtilitySheet::EnableCloseCommand() { surface_.EnableCloseCommand(true); }
 
 void CMZTUtilitySheet::OnTransferProgress(uint32_t acknowledged, uint32_t fileSize) {
   if (page_->IsUploadInProgress()) page_->ShowProgress(acknowledged, fileSize);

@@ -65,15 +65,14 @@ class CMZTUtilitySheet {
   bool SendFile(const std::filesystem::path& path);
 
   // Locks (false) or unlocks (true) the page's controls: busy is the
-  // opposite, and the close command follows. Unlocking, like enabling the
-  // close command, ends the flow's use of the device: the port is closed
-  // first, so that a flow started from the unlocked controls finds it free.
+  // opposite, and the close command follows. Unlocking ends the flow's use
+  // of the device: the port is closed first, so that a flow started from the
+  // unlocked controls finds it free.
   void SetPagesEnabled(bool enabled);
+  // Only the close command; the port is the flow's to close.
   void EnableCloseCommand();
-  void GrayCloseCommand();
   bool IsBusy() const { return busy_; }
   void SetBusy(bool busy) { busy_ = busy; }
-  bool IsDeviceConnected() const;
 
   // The transfer's progress reaches the page only while it uploads.
   void OnTransferProgress(uint32_t acknowledged, uint32_t fileSize);

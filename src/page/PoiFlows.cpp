@@ -132,8 +132,7 @@ void CUploadDBDlg::OnClearPoiButton() {
   if (!device) {
     sheet_.SetPagesEnabled(true);
     EnablePageControls(true);
-    state_.connected = false;
-    surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
+    ShowUpdateLabel(false);
     Finish(FlowOutcome::kDeviceUnreachable);
     return;
   }

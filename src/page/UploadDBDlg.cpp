@@ -113,7 +113,7 @@ void CUploadDBDlg::OnInitDialog() {
   surface_.AddListItem(kRegionList, strings::kTaiwan);
   surface_.AddListItem(kRegionList, strings::kChina);
   surface_.SelectListItem(kRegionList, 0);
-  surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
+  ShowUpdateLabel(false);
 }
 
 void CUploadDBDlg::OnShowWindow() {
@@ -238,7 +238,12 @@ void CUploadDBDlg::EnablePageControls(bool enabled) {
 
 void CUploadDBDlg::EnableActionButtons(bool enabled) {
   for (int id : {kUploadButton, kClearPoiButton, kQueryButton}) surface_.Enable(id, enabled);
-  if (enabled) surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
+  if (enabled) ShowUpdateLabel(false);
+}
+
+void CUploadDBDlg::ShowUpdateLabel(bool updating) {
+  updating_ = updating;
+  surface_.SetText(kUpdateButton, updating ? strings::kUpdating : strings::kUpdateDatabase);
 }
 
 void CUploadDBDlg::ForgetDeviceFileRecords() {
@@ -253,7 +258,6 @@ void CUploadDBDlg::Reset() {
   EnablePageControls(true);
   ResetProgressDisplay();
   surface_.SetText(kVoicePathText, L"");
-  state_.connected = false;
 }
 
 void CUploadDBDlg::ResetProgressDisplay() {
@@ -281,8 +285,7 @@ bool CUploadDBDlg::StartConversation(bool isQuery, std::shared_ptr<WorkFolder> w
   if (!device) {
     sheet_.SetPagesEnabled(true);
     sheet_.EnableCloseCommand();
-    state_.connected = false;
-    surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
+    ShowUpdateLabel(false);
     if (isQuery) Reset();
     Finish(FlowOutcome::kDeviceUnreachable);
     return false;
@@ -326,7 +329,7 @@ void CUploadDBDlg::StartUpdate() {
   state_.firmware.exact1003 = false;
   state_.firmware.block8192 = false;
   state_.firmware.regionQuery = false;
-  if (surface_.GetText(kUpdateButton) != strings::kUpdateDatabase) {
+  if (updating_) {
     Reset();
     surface_.SetText(kDbVersionText, L"");
     surface_.SetText(kFwVersionText, L"");
@@ -351,7 +354,7 @@ void CUploadDBDlg::StartUpdate() {
     }
     state_.workFolder = work->Path();
   }
-  surface_.SetText(kUpdateButton, strings::kUpdating);
+  ShowUpdateLabel(true);
   surface_.Enable(kQueryButton, false);
   surface_.Enable(kBrowseButton, true);
   StartConversation(false, std::move(work));

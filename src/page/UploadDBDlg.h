@@ -59,7 +59,6 @@ class CUploadDBDlg {
   void EnablePageControls(bool enabled);
   void EnableActionButtons(bool enabled);
   void ForgetDeviceFileRecords();
-  bool IsConnected() const { return state_.connected; }
   bool IsUploadInProgress() const { return state_.uploadInProgress; }
 
   // For front ends: install this database file instead of asking the server.
@@ -131,6 +130,9 @@ class CUploadDBDlg {
   // name when the flow opened it by the name it had.
   void FollowReplugged();
   std::string SelectedPortName();
+  // The update button's label, and whether an update runs: the page keeps
+  // that itself, never reads it back from the button.
+  void ShowUpdateLabel(bool updating);
   void Finish(FlowOutcome outcome) {
     outcome_ = outcome;
     report_.Outcome(outcome);
@@ -202,6 +204,7 @@ class CUploadDBDlg {
   bool askBeforeOnlineUpdate_ = false;
   std::atomic<FlowOutcome> outcome_{FlowOutcome::kNone};
   std::atomic<int> actions_{0};
+  std::atomic<bool> updating_{false};
   std::mutex workMutex_;
   std::weak_ptr<WorkFolder> work_;
   std::weak_ptr<DeviceLock> deviceLock_;
