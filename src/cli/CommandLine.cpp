@@ -23,13 +23,8 @@ struct CommandEntry {
 };
 
 // Which option groups a command's help lists; --json output is not listed there.
-enum OptionGroup : unsigned {
-  kDeviceOptions = 1,
-  kServerOptions = 2,
-  kYesOption = 4,
-  kRecordOptions = 8,
-  kJsonOutput = 16,
-};
+enum OptionGroup : unsigned { kDeviceOptions = 1, kServerOptions = 2, kYesOption = 4, kRecordOptions = 8,
+                              kJsonOutput = 16 };
 
 constexpr const char* kDeviceOptionsText =
 #ifdef _WIN32
