@@ -5,12 +5,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "cli/Doctor.h"
+#include "cli/CommandHandlers.h"
 #include "cli/InterruptWatcher.h"
 #include "common/JsonText.h"
 #include "cli/ServerClient.h"
@@ -26,6 +28,7 @@
 #include "page/MztUtilitySheet.h"
 #include "page/PoiExport.h"
 #include "page/ServerAnswer.h"
+#include "page/VersionCheck.h"
 #include "page/UpdateServerPages.h"
 #include "page/UploadDBDlg.h"
 #include "devicelink/DevicePort.h"
@@ -133,7 +136,9 @@ std::string IdentityLine(const UsbSerialPort& device) {
          EscapeControls(device.friendlyName);
 }
 
-int ListPorts(const CliOptions& options) {
+}  // namespace
+
+int RunPorts(const CliOptions& options) {
   std::vector<UsbSerialPort> devices;
   std::string error;
   if (!FillDeviceList(devices, error)) {
@@ -154,6 +159,8 @@ int ListPorts(const CliOptions& options) {
   for (const auto& device : devices) Say(IdentityLine(device));
   return kExitSuccess;
 }
+
+namespace {
 
 // Says where the files are, or would be: asking creates nothing.
 int ShowDataFolder() {
@@ -183,7 +190,9 @@ bool InputReadable(const fs::path& file) {
   return opened.Ok();
 }
 
-int Split(const CliOptions& options) {
+}  // namespace
+
+int RunSplit(const CliOptions& options) {
   fs::path file = ArgumentPath(options.arguments[0]);
   if (!InputReadable(file)) return kExitInputFile;
   auto layout = InspectDatabase(file);
@@ -197,31 +206,22 @@ int Split(const CliOptions& options) {
     Complain(options.outDir + ": " + ec.message());
     return kExitFileError;
   }
-  DatabaseSplitter splitter(outDir);
-  fs::path ff00, ff01, ff02;
-  // Only the files of the steps that succeeded were written by this run.
-  std::vector<fs::path> written;
-  Result<void> result = splitter.SplitHeader(file, true, ff00);
-  if (result) {
-    written.push_back(ff00);
-    result = splitter.SplitIndex(file, true, ff01);
+  auto split = DatabaseSplitter(outDir).SplitAll(file);
+  if (!split) {
+    bool ownInput = split.Err().code == ErrorCode::kInvalidArgument;
+    Complain(split.Err().message + (ownInput ? " (--out DIR)" : ""));
+    return split.Err().code == ErrorCode::kFormat ? kExitInvalidDatabase : kExitFileError;
   }
-  if (result) {
-    written.push_back(ff01);
-    result = splitter.SplitRecords(file, true, ff02);
-  }
-  if (!result) {
-    // No half set of device files is left behind.
-    for (const auto& path : written) fs::remove(path, ec);
-    bool ownInput = result.Err().code == ErrorCode::kInvalidArgument;
-    Complain(result.Err().message + (ownInput ? " (--out DIR)" : ""));
-    return result.Err().code == ErrorCode::kFormat ? kExitInvalidDatabase : kExitFileError;
-  }
-  for (const auto& path : {ff00, ff01, ff02}) Say(path.string());
+  const DeviceFiles& files = split.Value();
+  for (const auto& path : {files.header, files.index, files.records}) Say(path.string());
   return kExitSuccess;
 }
 
-int SendCopyDataCommand(const CliOptions& options) {
+namespace {
+
+}  // namespace
+
+int RunSendCopyData(const CliOptions& options) {
   std::string text = WideToAnsi(Utf8ToWide(options.arguments[0]));
   text.push_back('\0');
   auto answer = SendCopyData(CopyDataSocketPath(), 1,
@@ -237,6 +237,8 @@ int SendCopyDataCommand(const CliOptions& options) {
   Say(answer.Value() ? "Accepted." : "Refused.");
   return answer.Value() ? kExitSuccess : kExitDeclined;
 }
+
+namespace {
 
 // Picks the port on the page's list: --port, else the settings file's port,
 // else the only one found.
@@ -293,7 +295,18 @@ std::string DeviceVersionText(const PageState& state) {
   return text;
 }
 
-void PrintQuery(const CliOptions& options, TerminalSurface& surface, const PageState& state) {
+// What a device command's result is made of once its flow has ended.
+struct DeviceRun {
+  const CliOptions& options;
+  const std::string& server;
+  const PageState& state;
+  TerminalSurface& surface;
+};
+
+void PrintQuery(const DeviceRun& run) {
+  const CliOptions& options = run.options;
+  TerminalSurface& surface = run.surface;
+  const PageState& state = run.state;
   std::string firmware = WideToUtf8(surface.GetText(ids::kFwVersionText));
   std::string database = WideToUtf8(surface.GetText(ids::kDbVersionText));
   if (!options.json) {
@@ -320,8 +333,9 @@ void PrintQuery(const CliOptions& options, TerminalSurface& surface, const PageS
 }
 
 // The version check for the device's database, and nothing more.
-int CheckForNewerDatabase(const CliOptions& options, const std::string& server, const PageState& state,
-                          TerminalSurface& surface) {
+int CheckForNewerDatabase(const DeviceRun& run) {
+  const CliOptions& options = run.options;
+  const PageState& state = run.state;
   // --json: one object once the server has answered; errors stay on standard error.
   auto result = [&](const std::string& offered, bool newer) {
     if (!options.json) {
@@ -336,41 +350,50 @@ int CheckForNewerDatabase(const CliOptions& options, const std::string& server, 
             .AddFlag("newer", newer)
             .Text());
   };
-  if (!options.json) Say("device: " + EscapeControls(WideToUtf8(surface.GetText(ids::kDbVersionText))));
+  if (!options.json) Say("device: " + EscapeControls(WideToUtf8(run.surface.GetText(ids::kDbVersionText))));
   // A device without regions takes Taiwan's database only, as the update does.
-  int region = options.region == "cn" && state.firmware.regionCapable ? 1 : 0;
-  std::string url = VersionCheckUrl(server, region, state.deviceVersion);
+  int region = VersionCheckRegion(options.region == "cn" ? 1 : 0, state.firmware.regionCapable);
+  std::string url = VersionCheckUrl(run.server, region, state.deviceVersion);
   auto made = MakeServerClient(url, options.verbose);
   if (!made) {
     Complain(made.Err().message);
     return kExitNetworkFailure;
   }
-  auto response = made.Value().client->Get(url, kMaxServerAnswerBytes);
-  if (!response) {
-    Complain("the version check (" + url + ") failed: " + response.Err().message);
+  auto checked = AskVersionCheck(*made.Value().client, url);
+  if (!checked) {
+    Complain("the version check (" + url + ") failed: " + checked.Err().message);
     return kExitNetworkFailure;
   }
-  if (response.Value().status != 200) {
-    Complain("the version check (" + url + ") answered HTTP status " +
-             std::to_string(response.Value().status));
-    return kExitNetworkFailure;
-  }
-  ServerAnswer answer = ReadServerAnswer(response.Value().body);
-  if (answer.code == kAnswerNewerDatabase) {
-    result(OfferedVersionText(answer), true);
-    return kExitNewerDatabase;
-  }
-  if (answer.code == kAnswerNothingNewer) {
-    result("", false);
-    return kExitSuccess;
-  }
-  if (const wchar_t* message = ServerAnswerMessage(answer.code)) {
-    Complain(WideToUtf8(message));
-  } else {
-    Complain("the version check (" + url + ") gave no answer the program knows");
+  const VersionCheckAnswer& check = checked.Value();
+  switch (check.verdict) {
+    case VersionVerdict::kNewer:
+      result(check.Offered(), true);
+      return kExitNewerDatabase;
+    case VersionVerdict::kNothingNewer:
+      result("", false);
+      return kExitSuccess;
+    case VersionVerdict::kNoDatabase:
+      Complain(WideToUtf8(ServerAnswerMessage(check.answer.code)));
+      break;
+    case VersionVerdict::kMalformedVersion:
+    case VersionVerdict::kUnanswered:
+      Complain(check.Problem(url));
+      break;
   }
   return kExitNetworkFailure;
 }
+
+// What a device command adds to the common run: its check before the device
+// is touched, its start on the page and its result once the flow has ended.
+struct DeviceFlow {
+  bool asksServer = false;  // check and update: the server is chosen first
+  std::string recovery = "mzt update";  // what brings the device back after a stop
+  // A status other than kExitSuccess ends the command before the port.
+  std::function<int()> prepare = {};
+  std::function<int(CUploadDBDlg& page, TerminalSurface& surface)> start = {};
+  // The command's result of a flow that ended `outcome`; `status` without one.
+  std::function<int(const DeviceRun& run, FlowOutcome outcome, int status)> finish = {};
+};
 
 // The session's recorder for --record; none without it.
 std::shared_ptr<SessionRecorder>& Recorder() {
@@ -378,17 +401,28 @@ std::shared_ptr<SessionRecorder>& Recorder() {
   return recorder;
 }
 
-int RunDeviceFlow(const CliOptions& options) {
-  const std::string& command = options.command;
-  fs::path file;
-  if (command == "upload") {
-    file = fs::absolute(ArgumentPath(options.arguments[0]));
-    if (!InputReadable(file)) return kExitInputFile;
+bool BeginRecording(const CliOptions& options) {
+  if (options.record.empty()) return true;
+  auto made = SessionRecorder::Create(ArgumentPath(options.record),
+                                      RecordingOptions{options.recordData, options.anonymise});
+  if (!made) {
+    Complain(made.Err().message);
+    return false;
   }
-  const std::string recovery = command == "upload" ? "mzt upload " + file.string() : "mzt update";
+  Recorder() = std::move(made).Value();
+  Recorder()->Begin(options.given);
+  return true;
+}
+
+int RunDeviceFlow(const CliOptions& options, const DeviceFlow& flow) {
+  if (!BeginRecording(options)) return kExitFileError;
+  if (flow.prepare) {
+    if (int status = flow.prepare(); status != kExitSuccess) return status;
+  }
+  const std::string& recovery = flow.recovery;
   // A server setting that names no server is said before the device is touched.
   std::string server;
-  if (command == "check" || command == "update") {
+  if (flow.asksServer) {
     auto chosen = ChosenServer(options);
     if (!chosen) {
       Complain(chosen.Err().message);
@@ -415,7 +449,8 @@ int RunDeviceFlow(const CliOptions& options) {
                                                      : CreateSerialPort());
   if (options.verbose) link->SetWireObserver(PrintWire);
   CDevicePort& port = *link;
-  CMZTUtilitySheet sheet(surface, std::move(link));
+  // The terminal hears the flows' report itself.
+  CMZTUtilitySheet sheet(surface, std::move(link), &surface);
   CUploadDBDlg& page = sheet.Page();
   if (!server.empty()) page.SetServerUrl(server);
   if (options.verbose || recorder)
@@ -445,26 +480,7 @@ int RunDeviceFlow(const CliOptions& options) {
   hooks.recovery = recovery;
   InterruptWatcher watcher(std::move(hooks));
 
-  if (command == "query" || command == "check") {
-    page.OnQueryButton();
-  } else if (command == "update") {
-    // The window warns before an update; here the user sees what replaces
-    // what first, unless --yes or nobody can answer.
-    page.AskBeforeOnlineUpdate(terminal.interactiveInput && !options.yes);
-    page.OnUpdateButton();
-  } else if (command == "upload") {
-    auto layout = InspectDatabase(file);
-    if (!layout) {
-      Complain(layout.Err().message);
-      return kExitInvalidDatabase;
-    }
-    page.SetOfflineDatabase(file);
-    page.OnUpdateButton();
-  } else if (command == "clear-poi") {
-    page.OnClearPoiButton();
-  } else if (command == "export-poi") {
-    page.OnExportPoiAction();
-  }
+  if (int status = flow.start(page, surface); status != kExitSuccess) return status;
   page.WaitForIdle();
   watcher.Stop();
   if (watcher.Stopping()) {
@@ -472,20 +488,83 @@ int RunDeviceFlow(const CliOptions& options) {
     return kExitInterrupted;
   }
 
-  FlowOutcome outcome = page.LastOutcome();
+  FlowOutcome outcome = surface.LastOutcome();
   if (surface.ReplugAbandoned()) {
     outcome = FlowOutcome::kTransferFailed;
     Complain(InterruptWatcher::RecoveryText(recovery));
   }
   int status = ExitStatusOf(outcome);
   if (status != kExitSuccess && !page.SilentFailure().empty()) Complain(EscapeControls(page.SilentFailure()));
-  if (command == "query" && outcome == FlowOutcome::kSuccess) PrintQuery(options, surface, page.State());
-  if (command == "check" && outcome == FlowOutcome::kSuccess) {
-    return CheckForNewerDatabase(options, server, page.State(), surface);
-  }
-  if (command == "export-poi" && page.State().poiBackup) ReportPoiBackup(*page.State().poiBackup);
-  return status;
+  return flow.finish ? flow.finish(DeviceRun{options, server, page.State(), surface}, outcome, status) : status;
 }
+
+int StartQuery(CUploadDBDlg& page, TerminalSurface&) {
+  page.OnQueryButton();
+  return kExitSuccess;
+}
+
+}  // namespace
+
+int RunQuery(const CliOptions& options) {
+  return RunDeviceFlow(options, {.start = StartQuery, .finish = [](const DeviceRun& run, FlowOutcome outcome, int status) {
+                                   if (outcome == FlowOutcome::kSuccess) PrintQuery(run);
+                                   return status;
+                                 }});
+}
+
+int RunCheck(const CliOptions& options) {
+  return RunDeviceFlow(options, {.asksServer = true, .start = StartQuery,
+                                 .finish = [](const DeviceRun& run, FlowOutcome outcome, int status) {
+                                   return outcome == FlowOutcome::kSuccess ? CheckForNewerDatabase(run) : status;
+                                 }});
+}
+
+int RunUpdate(const CliOptions& options) {
+  return RunDeviceFlow(options, {.asksServer = true, .start = [&options](CUploadDBDlg& page, TerminalSurface& surface) {
+                                   // The window warns before an update; here the user sees what
+                                   // replaces what first, unless --yes or nobody can answer.
+                                   page.AskBeforeOnlineUpdate(surface.AsksQuestions() && !options.yes);
+                                   page.OnUpdateButton();
+                                   return int{kExitSuccess};
+                                 }});
+}
+
+int RunUpload(const CliOptions& options) {
+  const fs::path file = fs::absolute(ArgumentPath(options.arguments[0]));
+  return RunDeviceFlow(options, {.recovery = "mzt upload " + file.string(),
+                                 .prepare = [&file] { return InputReadable(file) ? kExitSuccess : kExitInputFile; },
+                                 .start = [&file](CUploadDBDlg& page, TerminalSurface&) {
+                                   auto layout = InspectDatabase(file);
+                                   if (!layout) {
+                                     Complain(layout.Err().message);
+                                     return int{kExitInvalidDatabase};
+                                   }
+                                   page.SetOfflineDatabase(file);
+                                   page.OnUpdateButton();
+                                   return int{kExitSuccess};
+                                 }});
+}
+
+int RunClearPoi(const CliOptions& options) {
+  return RunDeviceFlow(options, {.start = [](CUploadDBDlg& page, TerminalSurface&) {
+                                   page.OnClearPoiButton();
+                                   return int{kExitSuccess};
+                                 }});
+}
+
+int RunExportPoi(const CliOptions& options) {
+  return RunDeviceFlow(options, {.start = [](CUploadDBDlg& page, TerminalSurface&) {
+                                   page.OnExportPoiAction();
+                                   return int{kExitSuccess};
+                                 },
+                                 .finish = [](const DeviceRun& run, FlowOutcome, int status) {
+                                   if (run.state.poiBackup) ReportPoiBackup(*run.state.poiBackup);
+                                   return status;
+                                 }});
+}
+
+namespace {
+
 
 // --serial: the port that `mzt ports` shows for that serial number.
 Result<std::string> PortOfSerial(const std::string& serial) {
@@ -502,12 +581,19 @@ Result<std::string> PortOfSerial(const std::string& serial) {
                                                           : "; the serial numbers present: " + present)};
 }
 
+}  // namespace
+
+int RunHelp(const CliOptions& options) {
+  std::fputs(CommandHelpText(options.arguments.empty() ? "help" : options.arguments[0]).c_str(), stdout);
+  return kExitSuccess;
+}
+
+namespace {
+
 int RunCommand(CliOptions options) {
   PrepareConsole();
-  if (options.help || options.command == "help") {
-    std::string about = options.command == "help" && !options.arguments.empty() ? options.arguments[0]
-                                                                                : options.command;
-    std::fputs(CommandHelpText(about).c_str(), stdout);
+  if (options.help) {
+    std::fputs(CommandHelpText(options.command).c_str(), stdout);
     return kExitSuccess;
   }
   if (options.version) {
@@ -526,22 +612,7 @@ int RunCommand(CliOptions options) {
     }
     options.port = port.Value();
   }
-  if (options.command == "ports") return ListPorts(options);
-  if (options.command == "doctor") return RunDoctor(options);
-  if (options.command == "split") return Split(options);
-  if (options.command == "send-copydata") return SendCopyDataCommand(options);
-  if (options.command == "replay-check") return RunReplayCheck(options);
-  if (!options.record.empty()) {
-    auto made = SessionRecorder::Create(ArgumentPath(options.record),
-                                        RecordingOptions{options.recordData, options.anonymise});
-    if (!made) {
-      Complain(made.Err().message);
-      return kExitFileError;
-    }
-    Recorder() = std::move(made).Value();
-    Recorder()->Begin(options.given);
-  }
-  return RunDeviceFlow(options);
+  return HandlerOf(options.command)(options);
 }
 
 // Results that did not reach standard output (a full disk, a closed pipe)

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <optional>
 
+#include "cli/CommandHandlers.h"
 #include "common/UpdateServerSetting.h"
 
 namespace mzt {
@@ -12,6 +13,7 @@ namespace {
 
 struct CommandEntry {
   const char* name;
+  CommandHandler run;
   size_t minArguments;
   size_t maxArguments;
   const char* synopsis;  // after "mzt NAME"
@@ -20,8 +22,9 @@ struct CommandEntry {
   unsigned options = 0;  // OptionGroup
 };
 
-// Which option groups a command's help lists.
-enum OptionGroup : unsigned { kDeviceOptions = 1, kServerOptions = 2, kYesOption = 4, kRecordOptions = 8 };
+// Which option groups a command's help lists; --json output is not listed there.
+enum OptionGroup : unsigned { kDeviceOptions = 1, kServerOptions = 2, kYesOption = 4, kRecordOptions = 8,
+                              kJsonOutput = 16 };
 
 constexpr const char* kDeviceOptionsText =
 #ifdef _WIN32
@@ -48,54 +51,54 @@ constexpr const char* kRecordOptionsText =
     "                   coordinates (default: recorded as they are)\n";
 
 constexpr std::array<CommandEntry, 12> kCommands = {{
-    {"ports", 0, 0, " [--json]", "list the detectors found, with their identity",
+    {"ports", RunPorts, 0, 0, " [--json]", "list the detectors found, with their identity",
      "Lists each detector: its port, USB serial number and product, tab-separated.\n"
-     "With --json, an array of objects {\"port\", \"serialNumber\", \"product\"}.\n"},
-    {"query", 0, 0, " [--json] [--port PORT]", "show the firmware and database versions and region",
+     "With --json, an array of objects {\"port\", \"serialNumber\", \"product\"}.\n", kJsonOutput},
+    {"query", RunQuery, 0, 0, " [--json] [--port PORT]", "show the firmware and database versions and region",
      "Reads the firmware version, database version and region from the detector.\n"
      "With --json, one object {\"port\", \"firmwareVersion\", \"databaseVersion\",\n"
      "\"databaseDate\", \"databaseNumber\", \"databaseComplete\", \"databaseState\",\n"
      "\"region\"} (state \"complete\", \"none\", \"incomplete\" or \"unknown\"; region\n"
      "\"tw\", \"cn\" or \"\").\n"
-     "\n", kDeviceOptions | kRecordOptions},
-    {"check", 0, 0, " [--json] [--port PORT] [--region tw|cn] [--server URL]",
+     "\n", kDeviceOptions | kRecordOptions | kJsonOutput},
+    {"check", RunCheck, 0, 0, " [--json] [--port PORT] [--region tw|cn] [--server URL]",
      "ask the server whether a newer database exists",
      "Prints the detector's database version and the server's newest, without\n"
      "downloading or changing anything. Exit status 0: the detector is current,\n"
      "10: the server has a newer database, 2: no detector, 3: server failure.\n"
      "With --json, one object {\"port\", \"databaseVersion\", \"databaseState\",\n"
      "\"serverVersion\", \"newer\"} (serverVersion \"\" when nothing is newer).\n"
-     "\n", kDeviceOptions | kServerOptions | kRecordOptions},
-    {"update", 0, 0, " [--yes] [--port PORT] [--region tw|cn] [--server URL]",
+     "\n", kDeviceOptions | kServerOptions | kRecordOptions | kJsonOutput},
+    {"update", RunUpdate, 0, 0, " [--yes] [--port PORT] [--region tw|cn] [--server URL]",
      "the whole online update (POIs saved to POI.csv first)",
      "Asks the server for a newer database and, on a terminal, shows what will\n"
      "replace what (versions, region, the POIs to be saved) and asks first; with\n"
      "--yes, or without a terminal, it goes on without asking. Then saves the\n"
      "detector's POIs to POI.csv, downloads the database and installs it.\n"
      "\n", kDeviceOptions | kServerOptions | kYesOption | kRecordOptions},
-    {"upload", 1, 1, " FILE [--yes] [--port PORT]", "install a database file from disk, without the server",
+    {"upload", RunUpload, 1, 1, " FILE [--yes] [--port PORT]", "install a database file from disk, without the server",
      "Installs FILE in the detector (POIs saved to POI.csv first). A database older\n"
      "than the detector's asks first: without a terminal the answer is No.\n"
      "\n", kDeviceOptions | kYesOption | kRecordOptions},
-    {"clear-poi", 0, 0, " [--yes] [--port PORT]", "delete the user's own points in the device",
+    {"clear-poi", RunClearPoi, 0, 0, " [--yes] [--port PORT]", "delete the user's own points in the device",
      "After asking (Enter, or no terminal, is No), saves the detector's POIs to\n"
      "POI.csv and deletes them in the detector.\n"
      "\n", kDeviceOptions | kYesOption | kRecordOptions},
-    {"export-poi", 0, 0, " [--port PORT]", "save the device's own points to POI.csv",
+    {"export-poi", RunExportPoi, 0, 0, " [--port PORT]", "save the device's own points to POI.csv",
      "Appends the detector's POIs to POI.csv in the data folder.\n\n", kDeviceOptions | kRecordOptions},
-    {"split", 1, 1, " FILE [--out DIR]", "check a database file and convert it into the device files",
+    {"split", RunSplit, 1, 1, " FILE [--out DIR]", "check a database file and convert it into the device files",
      "Writes FF00.bin, FF01.bin and FF02.bin next to FILE (or into DIR) and prints\n"
      "their paths. Exit status 4 when FILE is not a valid database.\n"
      "\n  --out DIR        where the files go\n"},
-    {"doctor", 0, 0, " [--json] [--port PORT] [--server URL]", "find out why the detector or the server cannot be reached",
+    {"doctor", RunDoctor, 0, 0, " [--json] [--port PORT] [--server URL]", "find out why the detector or the server cannot be reached",
      "Checks each detector port (present, permitted, not held by another program,\n"
      "ModemManager), the proxy and the update server, and prints a fix for each\n"
      "problem. Exit status 0 only when an update could run, else 11.\n"
      "With --json, one object {\"updateCouldRun\", \"problems\", \"sections\"}, each\n"
      "section {\"subject\", \"findings\"}, each finding {\"kind\" (\"ok\", \"warning\"\n"
      "or \"problem\"), \"text\", \"fix\"}.\n"
-     "\n", kDeviceOptions | kServerOptions},
-    {"send-copydata", 1, 1, " TEXT", "start the online update in the running desktop program",
+     "\n", kDeviceOptions | kServerOptions | kJsonOutput},
+    {"send-copydata", RunSendCopyData, 1, 1, " TEXT", "start the online update in the running desktop program",
      "TEXT is \"PATH,PORT\". Asks the running mzt-utility to select PORT (a port\n"
      "its list offers, or that port's number) and to run the online update there,\n"
      "as its update button does: it asks the update server for the newest\n"
@@ -103,14 +106,14 @@ constexpr std::array<CommandEntry, 12> kCommands = {{
      "update installs what the server offers. The window refuses while it runs an\n"
      "action. Exit status 0: accepted, 5: refused, 9: no desktop program, 12: it is\n"
      "busy.\n"},
-    {"replay-check", 1, 1, " FILE [--database DB]", "replay a recorded session and compare",
+    {"replay-check", RunReplayCheck, 1, 1, " FILE [--database DB]", "replay a recorded session and compare",
      "Runs the command recorded in FILE (mzt --record) against the simulated device\n"
      "and the local update server playing the recorded answers, and says whether\n"
      "the program still sends the same sentences in the same order and ends the\n"
      "same way. Exit status 0: it does, 13: it does not. mzt-devsim and\n"
      "mzt-updserver are looked for beside mzt, then in $MZT_DEVSIM, $MZT_UPDSERVER.\n"
      "\n  --database DB    the database file the session downloaded or uploaded\n"},
-    {"help", 0, 1, " [COMMAND]", "this text, or one command's", ""},
+    {"help", RunHelp, 0, 1, " [COMMAND]", "this text, or one command's", ""},
 }};
 
 const CommandEntry* FindCommand(const std::string& name) {
@@ -153,6 +156,11 @@ Error UnknownCommand(const std::string& name) {
 }
 
 }  // namespace
+
+CommandHandler HandlerOf(const std::string& command) {
+  const CommandEntry* entry = FindCommand(command);
+  return entry ? entry->run : RunHelp;
+}
 
 std::string UsageLine() { return "Usage: mzt COMMAND [OPTIONS]"; }
 
@@ -298,8 +306,7 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
   if (!known) return UnknownCommand(options.command);
   if (options.arguments.size() < known->minArguments || options.arguments.size() > known->maxArguments)
     return Usage(options.command + (known->maxArguments ? " takes one argument" : " takes no argument"));
-  if (options.json && options.command != "ports" && options.command != "query" && options.command != "check" &&
-      options.command != "doctor")
+  if (options.json && !(known->options & kJsonOutput))
     return Usage("--json is for ports, query, check and doctor");
   if (!options.region.empty() && options.region != "tw" && options.region != "cn")
     return Usage("--region is tw or cn");
@@ -310,7 +317,7 @@ Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args) {
     return Usage("--port and --serial both choose the detector: give one");
   if ((options.recordData || options.anonymise) && options.record.empty())
     return Usage("--record-data and --anonymise go with --record FILE");
-  if (!options.record.empty() && !(FindCommand(options.command)->options & kRecordOptions))
+  if (!options.record.empty() && !(known->options & kRecordOptions))
     return Usage("--record is for the commands that talk to the device");
   if (!options.database.empty() && options.command != "replay-check") return Usage("--database is for replay-check");
   // Checked before the device is touched.

@@ -54,6 +54,9 @@ enum ExitStatus : int {
 };
 
 Result<CliOptions> ParseCommandLine(const std::vector<std::string>& args);
+// What runs the parsed command (the help for a name that is none).
+using CommandHandler = int (*)(const CliOptions& options);
+CommandHandler HandlerOf(const std::string& command);
 std::string UsageText();
 // One command's help, or the whole usage for an unknown name.
 std::string CommandHelpText(const std::string& command);

@@ -12,7 +12,7 @@
 #include "common/PortSettings.h"
 #include "devicelink/PortDiscovery.h"
 #include "page/PageState.h"
-#include "page/ServerAnswer.h"
+#include "page/VersionCheck.h"
 #include "page/UpdateServerPages.h"
 #include "platform/DeviceAccess.h"
 #include "platform/DeviceEnumeration.h"
@@ -230,8 +230,8 @@ bool CheckServer(const CliOptions& options, Report& report) {
     report.Problem(made.Err().message, "correct http_proxy / https_proxy, or unset them for a direct connection");
     return false;
   }
-  const auto& proxy = made.Value().proxy;
-  const ProxySetting& setting = made.Value().setting;
+  const auto& proxy = made.Value().proxy.proxy;
+  const ProxySetting& setting = made.Value().proxy.setting;
   if (proxy)
     report.Fine("proxy " + ProxyDisplayText(*proxy) +
                 (setting.bypassList.empty() ? "" : ", not for " + setting.bypassList));
@@ -240,26 +240,29 @@ bool CheckServer(const CliOptions& options, Report& report) {
                     ? "no proxy: a direct connection"
                     : "no proxy (\"" + MaskProxyPassword(setting.proxyText) +
                           "\" names none): a direct connection");
-  IHttpClient& client = *made.Value().client;
-  auto response = client.Get(url, kMaxServerAnswerBytes);
+  auto checked = AskVersionCheck(*made.Value().client, url);
   const std::string fix = proxy ? "check the network and the proxy (http_proxy, no_proxy); --server names another server"
                                 : "check the network (a proxy goes in http_proxy); --server names another server";
-  if (!response) {
-    report.Problem("the server does not answer: " + response.Err().message, fix);
+  if (!checked) {
+    report.Problem("the server does not answer: " + checked.Err().message, fix);
     return false;
   }
-  if (response.Value().status != 200) {
-    report.Problem("the server answered HTTP status " + std::to_string(response.Value().status), fix);
+  const VersionCheckAnswer& check = checked.Value();
+  if (check.status != 200) {
+    report.Problem("the server answered HTTP status " + std::to_string(check.status), fix);
     return false;
   }
-  ServerAnswer answer = ReadServerAnswer(response.Value().body);
-  if (answer.code != kAnswerNothingNewer && answer.code != kAnswerNewerDatabase &&
-      answer.code != kAnswerNoDatabase) {
+  if (check.verdict == VersionVerdict::kUnanswered) {
     report.Problem("the server's answer is not an update server's", fix);
     return false;
   }
-  report.Fine(answer.code == kAnswerNewerDatabase ? "the server answers; its newest database: " + OfferedVersionText(answer)
-                               : "the server answers");
+  // The update refuses such a version: a server that gives one cannot update.
+  if (check.verdict == VersionVerdict::kMalformedVersion) {
+    report.Problem("the server's version is no date and number: " + check.body, fix);
+    return false;
+  }
+  report.Fine(check.verdict == VersionVerdict::kNewer ? "the server answers; its newest database: " + check.Offered()
+                                                      : "the server answers");
   return true;
 }
 

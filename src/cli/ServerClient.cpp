@@ -1,9 +1,6 @@
 #include "cli/ServerClient.h"
 
-#include <cstdio>
-
 #include "cli/VerboseHttpClient.h"
-#include "common/FieldReader.h"
 #include "page/UpdateServerPages.h"
 
 namespace mzt {
@@ -13,23 +10,13 @@ Result<UpdateServerAddress> ChosenServer(const CliOptions& options) {
   return UpdateServerAddress{NormalizeServerUrl(options.server), ServerSource::kCommandLine};
 }
 
-std::string OfferedVersionText(const ServerAnswer& answer) {
-  char number[24];
-  std::snprintf(number, sizeof number, "%04lld", ParseDecimal(answer.Field(1)));
-  return answer.Field(0) + number;
-}
-
 Result<ServerClient> MakeServerClient(const std::string& url, bool verbose) {
   ServerClient made;
   made.client = CreateHttpClient();
   if (verbose) made.client = MakeVerboseHttpClient(std::move(made.client));
-  made.setting = ReadUserProxySetting(url.substr(0, url.find(':')));
-  made.proxy = ParseProxyText(made.setting.proxyText);
-  if (made.proxy) {
-    auto set = made.client->SetProxy(*made.proxy, made.setting.bypassList);
-    if (!set)
-      return std::move(set).TakeError().With("the proxy " + MaskProxyPassword(made.setting.proxyText));
-  }
+  auto proxy = UseUserProxy(*made.client, url);
+  if (!proxy) return std::move(proxy).TakeError();
+  made.proxy = std::move(proxy).Value();
   return made;
 }
 

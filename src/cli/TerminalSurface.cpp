@@ -38,15 +38,16 @@ void TerminalSurface::EndProgressLineLocked() {
 
 void TerminalSurface::SetText(int id, const std::wstring& text) {
   std::lock_guard lock(mutex_);
-  bool changed = texts_[id] != text;
   texts_[id] = text;
-  // The status line reports the steps of a download or an upload, once: a
-  // step the wait caption has just shown is not repeated.
-  if (id == ids::kStatusText && changed && !text.empty() && !(waitOpen_ && text == waitCaption_) &&
-      !options_.quiet)
+}
+
+void TerminalSurface::Step(const std::wstring& text) {
+  std::lock_guard lock(mutex_);
+  bool changed = step_ != text;
+  step_ = text;
+  // Each step is told once: one the wait caption has just shown is not repeated.
+  if (changed && !text.empty() && !(waitOpen_ && text == waitCaption_) && !options_.quiet)
     PrintLocked(EscapeControls(WideToUtf8(text)));
-  // The progress text is set only for byte counts (not for the POI export's percent).
-  if (id == ids::kProgressText && !text.empty()) countsBytes_ = true;
 }
 
 std::wstring TerminalSurface::GetText(int id) {
@@ -91,18 +92,26 @@ std::wstring TerminalSurface::ListItem(int id, int index) {
   return index >= 0 && index < static_cast<int>(list.items.size()) ? list.items[index] : L"";
 }
 
-void TerminalSurface::SetProgressRange(int id, int low, int high) {
-  if (id != ids::kProgressBar) return;
+void TerminalSurface::BeginProgress(ProgressUnit unit, uint64_t total) {
   std::lock_guard lock(mutex_);
-  int64_t total = static_cast<int64_t>(high) - low;
-  // The POI export counts in percent on 0..100; downloads and uploads in bytes.
-  countsBytes_ = !(low == 0 && high == 100);
-  if (total != meter_.Total()) NewMeasurementLocked(total);
+  PositionLocked(0);
+  countsBytes_ = unit == ProgressUnit::kBytes;
+  if (static_cast<int64_t>(total) != meter_.Total()) NewMeasurementLocked(static_cast<int64_t>(total));
 }
 
-void TerminalSurface::SetProgressPosition(int id, int position) {
-  if (id != ids::kProgressBar) return;
+void TerminalSurface::Progress(ProgressUnit unit, uint64_t done, uint64_t total) {
   std::lock_guard lock(mutex_);
+  countsBytes_ = unit == ProgressUnit::kBytes;
+  if (static_cast<int64_t>(total) != meter_.Total()) NewMeasurementLocked(static_cast<int64_t>(total));
+  PositionLocked(static_cast<int64_t>(done));
+}
+
+void TerminalSurface::ClearProgress() {
+  std::lock_guard lock(mutex_);
+  PositionLocked(0);
+}
+
+void TerminalSurface::PositionLocked(int64_t position) {
   if (position < meter_.Done() || position == 0) {
     // A reset, or the next file: a new measurement, nothing to show yet.
     NewMeasurementLocked(meter_.Total());

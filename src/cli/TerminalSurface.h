@@ -1,7 +1,9 @@
 #pragma once
-// The control surface on a terminal: messages printed with their caption,
-// questions asked (or answered by --yes, or No without a terminal), status
-// and wait captions as progress lines, a progress bar, and the replug prompt.
+// The terminal: the flows' report spoken directly (steps as lines, a
+// progress bar in bytes or items, messages printed with their caption,
+// questions asked or answered by --yes, or No without a terminal), and the
+// control surface the page keeps its texts and lists on, with the wait
+// captions as lines and the replug prompt.
 
 #include <atomic>
 #include <cstdio>
@@ -13,10 +15,11 @@
 
 #include "cli/ProgressMeter.h"
 #include "page/ControlSurface.h"
+#include "page/FlowReport.h"
 
 namespace mzt {
 
-class TerminalSurface : public IControlSurface {
+class TerminalSurface : public IControlSurface, public IFlowReport {
  public:
   struct Options {
     bool yesToAll = false;
@@ -42,8 +45,9 @@ class TerminalSurface : public IControlSurface {
   int SelectedListItem(int id) override;
   int ListCount(int id) override;
   std::wstring ListItem(int id, int index) override;
-  void SetProgressRange(int id, int low, int high) override;
-  void SetProgressPosition(int id, int position) override;
+  // The bar is the report's: nothing to infer from the controls.
+  void SetProgressRange(int, int, int) override {}
+  void SetProgressPosition(int, int) override {}
   MessageAnswer ShowMessage(const std::wstring& text, const std::wstring& caption,
                             MessageButtons buttons) override;
   void OpenWaitDialog() override;
@@ -54,6 +58,21 @@ class TerminalSurface : public IControlSurface {
   ReplugResult RunReplugDialog(const ReplugWatcher::Probes& probes) override;
   void EnableCloseCommand(bool) override {}
 
+  // IFlowReport
+  void Step(const std::wstring& text) override;
+  void BeginProgress(ProgressUnit unit, uint64_t total) override;
+  void Progress(ProgressUnit unit, uint64_t done, uint64_t total) override;
+  void ClearProgress() override;
+  MessageAnswer Ask(const std::wstring& text, const std::wstring& caption,
+                    MessageButtons buttons) override {
+    return ShowMessage(text, caption, buttons);
+  }
+  void Outcome(FlowOutcome outcome) override { outcome_ = outcome; }
+  // How the last flow ended.
+  FlowOutcome LastOutcome() const { return outcome_; }
+
+  // Questions reach a user who can answer them.
+  bool AsksQuestions() const { return options_.interactiveInput; }
   // The user stopped the replug prompt with Ctrl-C, or nobody replugged in time.
   bool ReplugAbandoned() const { return replugAbandoned_; }
   // The replug prompt takes (or took) the `count`-th Ctrl-C as its own stop.
@@ -71,6 +90,8 @@ class TerminalSurface : public IControlSurface {
   void DrawProgressLocked();
   // Ends the progress of one transfer (its last plain line) and starts the next.
   void NewMeasurementLocked(int64_t total);
+  // `done` of the measurement: a lower amount, or none, starts a new one.
+  void PositionLocked(int64_t done);
   // Bytes of a download without a Content-Length.
   bool Unsized() const { return countsBytes_ && meter_.Total() <= 0; }
 
@@ -85,6 +106,8 @@ class TerminalSurface : public IControlSurface {
   // The last plain line's tenth, or its amount when there is no total.
   int64_t lastPrinted_ = -1;
   bool countsBytes_ = false;
+  std::wstring step_;
+  std::atomic<FlowOutcome> outcome_{FlowOutcome::kNone};
   std::atomic<bool> replugAbandoned_{false};
   std::atomic<bool> inReplugPrompt_{false};
   std::atomic<int> interruptsTaken_{0};

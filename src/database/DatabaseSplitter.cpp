@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -175,6 +176,20 @@ Result<void> DatabaseSplitter::WriteRecords(Source& source, bool swap, const fs:
     left -= piece;
   }
   return out.Value().Commit();
+}
+
+Result<DeviceFiles> DatabaseSplitter::SplitAll(const fs::path& databasePath, bool swap) {
+  DeviceFiles files;
+  // A failed step sets its path but writes nothing: only the files of the
+  // steps before it are this split's.
+  std::vector<const fs::path*> written;
+  Result<void> result = SplitHeader(databasePath, swap, files.header);
+  if (result) written.push_back(&files.header), result = SplitIndex(databasePath, swap, files.index);
+  if (result) written.push_back(&files.index), result = SplitRecords(databasePath, swap, files.records);
+  if (result) return files;
+  std::error_code ignored;
+  for (const fs::path* path : written) fs::remove(*path, ignored);
+  return std::move(result).TakeError();
 }
 
 }  // namespace mzt

@@ -27,6 +27,11 @@
 
 namespace mzt {
 
+// The three device files of one split.
+struct DeviceFiles {
+  std::filesystem::path header, index, records;
+};
+
 class DatabaseSplitter {
  public:
   // An empty `outputFolder` writes next to the database file.
@@ -42,6 +47,10 @@ class DatabaseSplitter {
                           std::filesystem::path& outFf01Path);
   Result<void> SplitRecords(const std::filesystem::path& databasePath, bool swap,
                             std::filesystem::path& outFf02Path);
+
+  // The three steps in order. A failure removes the files the steps before
+  // it wrote, so that no half set of device files is left.
+  Result<DeviceFiles> SplitAll(const std::filesystem::path& databasePath, bool swap = true);
 
   // The grid size read by the last successful header step.
   std::optional<uint16_t> GridA() const;

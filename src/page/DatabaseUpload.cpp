@@ -72,14 +72,13 @@ bool CUploadDBDlg::PrepareOfflineDatabase() {
   if (layout && VersionOf(layout.Value()) < held) {
     std::wstring text = L"資料庫檔案的版本 " + DatabaseVersionText(VersionOf(layout.Value())) +
                         L" 比裝置內的 " + DatabaseVersionText(held) + L" 舊,請問是否仍要更新?";
-    if (surface_.ShowMessage(text, strings::kAppCaption, MessageButtons::kYesNo) !=
+    if (report_.Ask(text, strings::kAppCaption, MessageButtons::kYesNo) !=
         MessageAnswer::kYes) {
       Finish(FlowOutcome::kDeclined);
       return false;
     }
   }
-  surface_.SetProgressPosition(kProgressBar, 0);
-  surface_.SetText(kProgressText, L"");
+  report_.ClearProgress();
   StartUpload();
   return true;
 }
@@ -96,23 +95,15 @@ void CUploadDBDlg::StartUpload() {
 bool CUploadDBDlg::SplitDatabase() {
   // The device files go to the update's work folder; the paths are kept
   // only once written, so that the clean-up removes nothing else.
-  DatabaseSplitter splitter(state_.workFolder);
-  fs::path ff00, ff01, ff02;
-  Result<void> result = splitter.SplitHeader(state_.databasePath, true, ff00);
-  if (result) {
-    state_.ff00Path = ff00;
-    result = splitter.SplitIndex(state_.databasePath, true, ff01);
+  auto split = DatabaseSplitter(state_.workFolder).SplitAll(state_.databasePath);
+  if (!split) {
+    RejectDatabase(split.Err());
+    return false;
   }
-  if (result) {
-    state_.ff01Path = ff01;
-    result = splitter.SplitRecords(state_.databasePath, true, ff02);
-  }
-  if (result) {
-    state_.ff02Path = ff02;
-    return true;
-  }
-  RejectDatabase(result.Err());
-  return false;
+  state_.ff00Path = split.Value().header;
+  state_.ff01Path = split.Value().index;
+  state_.ff02Path = split.Value().records;
+  return true;
 }
 
 void CUploadDBDlg::RejectDatabase(const Error& error) {
@@ -184,7 +175,7 @@ void CUploadDBDlg::UploadWorker() {
   state_.ff00Path.clear();
   state_.ff01Path.clear();
   state_.ff02Path.clear();
-  surface_.SetText(kStatusText, L"SCDB處理中, 請等待");
+  report_.Step(L"SCDB處理中, 請等待");
 
   if (!SplitDatabase()) return;
   if (state_.firmware.regionCapable) {
@@ -215,27 +206,27 @@ void CUploadDBDlg::UploadWorker() {
   sheet_.SetChunkSize(state_.firmware.block8192 ? kChunkSizeOld : kChunkSizeNew);
   sheet_.SetBusy(true);
 
-  surface_.SetText(kStatusText, L"FF00.bin 上傳中, 請等待");
+  report_.Step(L"FF00.bin 上傳中, 請等待");
   if (!sheet_.SendFile(state_.ff00Path)) return TransferFailed(kUploadFailed);
 
-  surface_.SetText(kStatusText, L"FF01.bin 上傳中, 請等待");
+  report_.Step(L"FF01.bin 上傳中, 請等待");
   Pause(Delay::kBeforeFileUpload);
   bool sent = state_.firmware.regionCapable ? sheet_.SendFileById(kIndexFileId, state_.ff01Path)
                                             : sheet_.SendFile(state_.ff01Path);
   if (!sent) return TransferFailed(kUploadFailed);
 
-  surface_.SetText(kStatusText, L"FF02.bin 上傳中, 請等待");
+  report_.Step(L"FF02.bin 上傳中, 請等待");
   Pause(Delay::kBeforeFileUpload);
   if (!sheet_.SendFile(state_.ff02Path)) return TransferFailed(L"");
   // Every reply may have been right and the device still hold less: only
   // its own file table shows the three files whole.
-  surface_.SetText(kStatusText, L"檢查裝置內的資料庫, 請等待");
+  report_.Step(L"檢查裝置內的資料庫, 請等待");
   ListDeviceFiles();
   if (JudgeDeviceDatabase(state_.records, true) != DeviceDatabase::kComplete)
     return TransferFailed(kUploadFailed);
   state_.deviceChange = DeviceChange::kDone;
 
-  surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
+  ShowUpdateLabel(false);
   sheet_.SetPagesEnabled(true);
   DeletePcDeviceFiles();
   ForgetDeviceFileRecords();
@@ -244,7 +235,7 @@ void CUploadDBDlg::UploadWorker() {
   surface_.Enable(kRegionList, true);
   Reset();
   // The outcome stays in sight until the user starts something else.
-  surface_.SetText(kStatusText, kUploadDone);
+  report_.Step(kUploadDone);
   if (auto installed = InspectDatabase(state_.databasePath)) {
     const DatabaseLayout& l = installed.Value();
     surface_.SetText(kDbVersionText, DatabaseVersionText(VersionOf(l)));
@@ -284,7 +275,7 @@ void CUploadDBDlg::TransferFailed(const std::wstring& message) {
   FollowReplugged();
   state_.skipWarning = true;
   state_.retry.rerun = true;
-  surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
+  ShowUpdateLabel(false);
   StartUpdate();
 }
 

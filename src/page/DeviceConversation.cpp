@@ -33,18 +33,16 @@ void CUploadDBDlg::ConnectWorker() {
     Pause(Delay::kConnectStart);
     surface_.OpenWaitDialog();
     if (sheet_.QueryUploadMode() != 0) {
-      state_.connected = true;
       DispatchByMode();
       return;
     }
     Pause(Delay::kUploadModeRetry);
     if (!sheet_.EnterUploadMode()) break;
   }
-  surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
+  ShowUpdateLabel(false);
   sheet_.SetPagesEnabled(true);
   sheet_.EnableCloseCommand();
   EnablePageControls(true);
-  state_.connected = false;
   surface_.CloseWaitDialog();
   sheet_.ClosePort();
   Message(L"無法連結裝置,請確認是否選擇到正確通訊埠或請檢查機器", strings::kErrorCaption);
@@ -60,6 +58,7 @@ void CUploadDBDlg::DispatchByMode() {
     case PageMode::kClearPoi:
       ClearingStep();
       sheet_.SetPagesEnabled(false);
+      sheet_.ClosePort();
       sheet_.EnableCloseCommand();
       EnableActionButtons(true);
       EnablePageControls(true);
@@ -74,6 +73,7 @@ void CUploadDBDlg::DispatchByMode() {
       bool shown = ReadAndShowDeviceDatabase(false);
       Pause(Delay::kAfterDatabaseVersion);
       sheet_.SetPagesEnabled(false);
+      sheet_.ClosePort();
       sheet_.EnableCloseCommand();
       EnablePageControls(true);
       EnableActionButtons(true);
@@ -208,7 +208,7 @@ void CUploadDBDlg::UpdateWorkerBody() {
     Reset();
     surface_.Enable(kQueryButton, true);
     surface_.Enable(kClearPoiButton, true);
-    surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
+    ShowUpdateLabel(false);
     Finish(FlowOutcome::kDeviceUnreachable);
     return;
   }
@@ -229,7 +229,7 @@ void CUploadDBDlg::UpdateWorkerBody() {
                  : again                   ? online_->UploadAgain() || online_->Run(state_.waitText)
                                            : online_->Run(state_.waitText);
   if (!started) {
-    surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
+    ShowUpdateLabel(false);
     surface_.Enable(kUpdateButton, true);
     surface_.CloseWaitDialog();
     Reset();

@@ -10,14 +10,20 @@
 
 namespace mzt {
 
-CMZTUtilitySheet::CMZTUtilitySheet(IControlSurface& surface, std::unique_ptr<CDevicePort> link)
+CMZTUtilitySheet::CMZTUtilitySheet(IControlSurface& surface, std::unique_ptr<CDevicePort> link,
+                                   IFlowReport* report)
     : surface_(surface), link_(std::move(link)) {
+  if (!report) {
+    ownReport_ = std::make_unique<ControlSurfaceReport>(surface_);
+    report = ownReport_.get();
+  }
+  report_ = report;
   page_ = std::make_unique<CUploadDBDlg>(*this);
   if (link_) {
     link_->SetProgressCallback(
         [this](uint32_t acknowledged, uint32_t size) { OnTransferProgress(acknowledged, size); });
     link_->SetErrorReporter([this](const std::string& text) {
-      surface_.ShowMessage(Utf8ToWide(text), L"Error", MessageButtons::kOk);
+      report_->Ask(Utf8ToWide(text), L"Error", MessageButtons::kOk);
     });
   }
 }
@@ -84,12 +90,7 @@ void CMZTUtilitySheet::SetPagesEnabled(bool enabled) {
   surface_.EnableCloseCommand(enabled);
 }
 
-void CMZTUtilitySheet::EnableCloseCommand() {
-  ClosePort();
-  surface_.EnableCloseCommand(true);
-}
-void CMZTUtilitySheet::GrayCloseCommand() { surface_.EnableCloseCommand(false); }
-bool CMZTUtilitySheet::IsDeviceConnected() const { return page_->IsConnected(); }
+void CMZTUtilitySheet::EnableCloseCommand() { surface_.EnableCloseCommand(true); }
 
 void CMZTUtilitySheet::OnTransferProgress(uint32_t acknowledged, uint32_t fileSize) {
   if (page_->IsUploadInProgress()) page_->ShowProgress(acknowledged, fileSize);

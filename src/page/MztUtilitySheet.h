@@ -13,6 +13,7 @@
 #include "common/CameraRecord.h"
 #include "common/Result.h"
 #include "page/ControlSurface.h"
+#include "page/FlowReport.h"
 
 namespace mzt {
 
@@ -26,14 +27,17 @@ std::string PortFailureText(const Error& error);
 
 class CMZTUtilitySheet {
  public:
-  // `link` may be null: every device forwarder then answers failure.
-  CMZTUtilitySheet(IControlSurface& surface, std::unique_ptr<CDevicePort> link);
+  // `link` may be null: every device forwarder then answers failure. The
+  // flows report through `report`; without one, on the surface's controls.
+  CMZTUtilitySheet(IControlSurface& surface, std::unique_ptr<CDevicePort> link,
+                   IFlowReport* report = nullptr);
   ~CMZTUtilitySheet();
   CMZTUtilitySheet(const CMZTUtilitySheet&) = delete;
   CMZTUtilitySheet& operator=(const CMZTUtilitySheet&) = delete;
 
   CUploadDBDlg& Page() { return *page_; }
   IControlSurface& Surface() { return surface_; }
+  IFlowReport& Report() { return *report_; }
   CDevicePort* Link() { return link_.get(); }
 
   // Device forwarders: failure, 0 or nothing without a link. Opening and
@@ -61,15 +65,14 @@ class CMZTUtilitySheet {
   bool SendFile(const std::filesystem::path& path);
 
   // Locks (false) or unlocks (true) the page's controls: busy is the
-  // opposite, and the close command follows. Unlocking, like enabling the
-  // close command, ends the flow's use of the device: the port is closed
-  // first, so that a flow started from the unlocked controls finds it free.
+  // opposite, and the close command follows. Unlocking ends the flow's use
+  // of the device: the port is closed first, so that a flow started from the
+  // unlocked controls finds it free.
   void SetPagesEnabled(bool enabled);
+  // Only the close command; the port is the flow's to close.
   void EnableCloseCommand();
-  void GrayCloseCommand();
   bool IsBusy() const { return busy_; }
   void SetBusy(bool busy) { busy_ = busy; }
-  bool IsDeviceConnected() const;
 
   // The transfer's progress reaches the page only while it uploads.
   void OnTransferProgress(uint32_t acknowledged, uint32_t fileSize);
@@ -78,6 +81,8 @@ class CMZTUtilitySheet {
 
  private:
   IControlSurface& surface_;
+  std::unique_ptr<IFlowReport> ownReport_;
+  IFlowReport* report_ = nullptr;
   std::unique_ptr<CDevicePort> link_;
   std::unique_ptr<CUploadDBDlg> page_;
   std::atomic<bool> busy_{false};

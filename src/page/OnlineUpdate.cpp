@@ -1,6 +1,5 @@
 #include "page/OnlineUpdate.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
@@ -13,9 +12,9 @@
 #include "database/DatabaseLayout.h"
 #include "page/ControlIds.h"
 #include "page/DeviceDatabase.h"
-#include "page/ProgressDisplay.h"
 #include "page/UpdateServerPages.h"
-#include "platform/ProxySetting.h"
+#include "page/VersionCheck.h"
+#include "page/WorkFiles.h"
 #include "platform/SystemError.h"
 #include "platform/TextCodec.h"
 
@@ -40,16 +39,6 @@ constexpr const wchar_t* kServerUnreachable =
 constexpr const wchar_t* kServerSetting = L"更新伺服器的位址設定錯誤:\n";
 constexpr const wchar_t* kMalformedVersion = L"更新伺服器回覆的資料庫版本格式錯誤: ";
 
-bool AllDigits(const std::string& text, size_t length) {
-  return !text.empty() && (length == 0 || text.size() == length) &&
-         text.find_first_not_of("0123456789") == std::string::npos;
-}
-
-constexpr const char* kDatabaseFileName = "ULDB.bin";
-// The download lands here and is renamed to ULDB.bin only when complete.
-constexpr const char* kPartialFileName = "ULDB.bin.download";
-// Longer answers than this of the version check are not read.
-constexpr size_t kVersionAnswerBytes = 50;
 // A download body this short is a server answer, not a database.
 constexpr uint64_t kMaxAnswerBody = 44;
 // Room of the page's date text field, terminator included.
@@ -76,21 +65,6 @@ std::wstring BoundedWide(const std::string& text, size_t capacity) {
   return wide;
 }
 
-std::string SchemeOf(const std::string& url) {
-  std::string scheme = url.substr(0, url.find(':'));
-  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return scheme;
-}
-
-// An answer that says nothing the page shows, for a front end to report.
-std::string UnansweredText(const std::string& page, int code, std::string_view body) {
-  if (code != 0) return page + " answered code " + std::to_string(code);
-  std::string shown(body.substr(0, 40));
-  for (char& c : shown)
-    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) c = '.';
-  return page + " answered something that is not an answer code: \"" + shown + "\"";
-}
-
 std::string ReadSmallFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -100,8 +74,10 @@ std::string ReadSmallFile(const fs::path& path) {
 
 OnlineUpdate::OnlineUpdate(IControlSurface& surface, PageState& state,
                            HttpClientFactory clientFactory, std::string serverUrl,
-                           OnlineUpdateHooks hooks)
+                           OnlineUpdateHooks hooks, IFlowReport* report)
     : surface_(surface),
+      ownReport_(report ? nullptr : std::make_unique<ControlSurfaceReport>(surface)),
+      report_(report ? report : ownReport_.get()),
       state_(state),
       clientFactory_(clientFactory ? std::move(clientFactory)
                                    : HttpClientFactory([] { return CreateHttpClient(); })),
@@ -109,7 +85,7 @@ OnlineUpdate::OnlineUpdate(IControlSurface& surface, PageState& state,
       hooks_(std::move(hooks)) {
   if (!hooks_.showProgress) {
     hooks_.showProgress = [this](uint64_t done, uint64_t total) {
-      ShowProgress(surface_, done, total);
+      report_->Progress(ProgressUnit::kBytes, done, total);
     };
   }
 }
@@ -142,16 +118,13 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
 
   const int chosen = ChosenRegion();
   const bool regionCapable = state_.firmware.regionCapable;
-  int checkRegion = chosen;
-  if (!regionCapable) {
-    if (chosen == 1) Inform(kTaiwanOnly);
-    checkRegion = 0;
-  }
-  const std::string checkUrl = VersionCheckUrl(serverUrl_, checkRegion, state_.deviceVersion);
+  if (!regionCapable && chosen == 1) Inform(kTaiwanOnly);
+  const std::string checkUrl =
+      VersionCheckUrl(serverUrl_, VersionCheckRegion(chosen, regionCapable), state_.deviceVersion);
 
   ShowStep(kCheckingCaption + waitText);
   // The bar still shows the POI export's end.
-  surface_.SetProgressPosition(ids::kProgressBar, 0);
+  report_->ClearProgress();
   const std::wstring deviceName = DeviceRegionName(state_.deviceRegionCode);
   const std::wstring chosenName = RegionName(chosen);
   replacingRegion_ = deviceName != chosenName && regionCapable;
@@ -212,8 +185,7 @@ bool OnlineUpdate::UploadAgain() {
 
 void OnlineUpdate::StartUpload() {
   surface_.CloseWaitDialog();
-  surface_.SetProgressPosition(ids::kProgressBar, 0);
-  surface_.SetText(ids::kProgressText, L"");
+  report_->ClearProgress();
   if (hooks_.startUpload) hooks_.startUpload();
 }
 
@@ -227,10 +199,7 @@ int OnlineUpdate::ChosenRegion() {
 }
 
 bool OnlineUpdate::PrepareClient(const std::string& url) {
-  ProxySetting setting = ReadUserProxySetting(SchemeOf(url));
-  auto proxy = ParseProxyText(setting.proxyText);
-  if (!proxy) return true;
-  if (client_->SetProxy(*proxy, setting.bypassList)) return true;
+  if (UseUserProxy(*client_, url)) return true;
   ShowError(kProxyFailed);
   return false;
 }
@@ -239,40 +208,32 @@ bool OnlineUpdate::VersionCheck(const std::string& url, bool withMessages) {
   client_.reset();
   client_ = clientFactory_();
   if (!PrepareClient(url)) return false;
-  // What lies beyond the answer's first bytes is not even read.
-  auto response = client_->Get(url, kVersionAnswerBytes);
-  if (!response) {
-    ShowRequestFailure(response.Err());
+  auto checked = AskVersionCheck(*client_, url);
+  if (!checked) {
+    ShowRequestFailure(checked.Err());
     return false;
   }
   Pause(Delay::kAfterHttpResponse);
-  if (response.Value().status != 200) {
-    silentFailure_ = "the version check (" + url + ") answered HTTP status " +
-                     std::to_string(response.Value().status);
-    return false;
-  }
-
-  ServerAnswer answer = TakeAnswer(response.Value().body);
-  switch (answer.code) {
-    case kAnswerNewerDatabase:
-      // No version at all is the short news; a version given must be a date and a number.
-      if (!(answer.fields.empty() || (AllDigits(answer.Field(0), 8) && AllDigits(answer.Field(1), 0)))) {
-        ShowError(kMalformedVersion + Utf8ToWide(response.Value().body));
-        return false;
-      }
-      state_.newDbDate = BoundedWide(answer.Field(0), kDateTextCapacity);
-      state_.newDbNumber = static_cast<int32_t>(ParseDecimal(answer.Field(1)));
+  const VersionCheckAnswer& check = checked.Value();
+  if (check.status == 200) TakeAnswer(check.answer);
+  switch (check.verdict) {
+    case VersionVerdict::kNewer:
+      state_.newDbDate = BoundedWide(check.answer.Field(0), kDateTextCapacity);
+      state_.newDbNumber = static_cast<int32_t>(ParseDecimal(check.answer.Field(1)));
       return true;
-    case kAnswerNothingNewer:
-    case kAnswerNoDatabase:
-      if (answer.code == kAnswerNothingNewer) failure_ = FlowOutcome::kUpToDate;
-      if (withMessages) Inform(ServerAnswerMessage(answer.code));
+    case VersionVerdict::kMalformedVersion:
+      ShowError(kMalformedVersion + Utf8ToWide(check.body));
       return false;
-    default:
-      silentFailure_ = UnansweredText("the version check (" + url + ")", answer.code,
-                                      response.Value().body);
+    case VersionVerdict::kNothingNewer:
+    case VersionVerdict::kNoDatabase:
+      if (check.verdict == VersionVerdict::kNothingNewer) failure_ = FlowOutcome::kUpToDate;
+      if (withMessages) Inform(ServerAnswerMessage(check.answer.code));
       return false;
+    case VersionVerdict::kUnanswered:
+      break;
   }
+  silentFailure_ = check.Problem(url);
+  return false;
 }
 
 int OnlineUpdate::GeneralRequest(const std::string& url) {
@@ -292,7 +253,7 @@ int OnlineUpdate::GeneralRequest(const std::string& url) {
   }
   // The answer is read as text: it ends at a NUL byte.
   std::string_view body = response.Value().body;
-  ServerAnswer answer = TakeAnswer(body.substr(0, body.find('\0')));
+  ServerAnswer answer = TakeAnswer(ReadServerAnswer(body.substr(0, body.find('\0'))));
   if (const wchar_t* message = ServerAnswerMessage(answer.code); message && answer.code != kAnswerNewerDatabase)
     Inform(message);
   else if (!message && answer.code != kAnswerNewerDatabase)
@@ -317,12 +278,12 @@ bool OnlineUpdate::DownloadFile(const std::string& url) {
     ShowSystemError(ENOENT);
     return false;
   }
-  const fs::path partial = folder / kPartialFileName;
+  const fs::path partial = folder / kPartialDownloadFileName;
   auto response = client_->GetToFile(url, partial);
   const std::optional<int> status = client_->StatusCode();
   if (status) {
     Pause(Delay::kAfterHttpResponse);
-    state_.databasePath = folder / kDatabaseFileName;
+    state_.databasePath = folder / kDownloadFileName;
   }
 
   bool done = false;
@@ -333,7 +294,7 @@ bool OnlineUpdate::DownloadFile(const std::string& url) {
   } else if (response.Value().status != 200) {
     Inform(HttpStatusMessage(response.Value().status));
   } else if (response.Value().length <= kMaxAnswerBody) {
-    const wchar_t* message = ServerAnswerMessage(TakeAnswer(ReadSmallFile(partial)).code);
+    const wchar_t* message = ServerAnswerMessage(TakeAnswer(ReadServerAnswer(ReadSmallFile(partial))).code);
     Inform(message ? message : L"");
   } else if (AcceptDownload(partial, url)) {
     std::error_code error;
@@ -383,8 +344,7 @@ bool OnlineUpdate::AcceptDownload(const fs::path& file, const std::string& url) 
   return true;
 }
 
-ServerAnswer OnlineUpdate::TakeAnswer(std::string_view text) {
-  ServerAnswer answer = ReadServerAnswer(text);
+ServerAnswer OnlineUpdate::TakeAnswer(ServerAnswer answer) {
   if (answer.code == kAnswerNewerDatabase) state_.downloadUrl = answer.Field(0);
   return answer;
 }
@@ -408,13 +368,13 @@ void OnlineUpdate::ShowRequestFailure(const Error& error) {
 void OnlineUpdate::ShowStep(const std::wstring& text) {
   surface_.OpenWaitDialog();
   surface_.SetWaitCaption(text);
-  surface_.SetText(ids::kStatusText, text);
+  report_->Step(text);
 }
 
 MessageAnswer OnlineUpdate::Say(const std::wstring& text, const wchar_t* caption,
                                 MessageButtons buttons) {
   surface_.CloseWaitDialog();
-  return surface_.ShowMessage(text, caption, buttons);
+  return report_->Ask(text, caption, buttons);
 }
 
 void OnlineUpdate::Inform(const std::wstring& text) { Say(text, strings::kAppCaption, MessageButtons::kOk); }

@@ -15,6 +15,7 @@
 #include "common/Result.h"
 #include "common/UpdateServerSetting.h"
 #include "page/ControlSurface.h"
+#include "page/FlowReport.h"
 #include "page/PageState.h"
 #include "page/ServerAnswer.h"
 #include "platform/HttpClient.h"
@@ -36,8 +37,9 @@ class OnlineUpdate {
  public:
   // `clientFactory` makes the client of each request (CreateHttpClient when
   // empty); `serverUrl` is the base address the page names are appended to.
+  // It reports through `report`; without one, on the surface's controls.
   OnlineUpdate(IControlSurface& surface, PageState& state, HttpClientFactory clientFactory,
-               std::string serverUrl, OnlineUpdateHooks hooks);
+               std::string serverUrl, OnlineUpdateHooks hooks, IFlowReport* report = nullptr);
 
   void SetServerUrl(std::string serverUrl);
   // The configured server, or why there is none: a Run then says why and
@@ -82,8 +84,8 @@ class OnlineUpdate {
   // announced version, newer than the device's (any version when the region
   // is being replaced); false after a message naming what is wrong.
   bool AcceptDownload(const std::filesystem::path& file, const std::string& url);
-  // Reads an answer and keeps the download address of a code-3 answer.
-  ServerAnswer TakeAnswer(std::string_view text);
+  // Keeps the download address of a code-3 answer.
+  ServerAnswer TakeAnswer(ServerAnswer answer);
   void ShowRequestFailure(const Error& error);
   // A request may take long against a slow server: what it does is shown
   // until its answer or the next message.
@@ -94,6 +96,8 @@ class OnlineUpdate {
   void ShowSystemError(int code);
 
   IControlSurface& surface_;
+  std::unique_ptr<IFlowReport> ownReport_;
+  IFlowReport* report_;
   PageState& state_;
   HttpClientFactory clientFactory_;
   std::string serverUrl_;

@@ -101,7 +101,6 @@ struct PageState {
   int32_t newDbNumber = 0;
   std::string downloadUrl;
   PageMode mode = PageMode::kQuery;
-  std::atomic<bool> connected{false};        // read by the sheet from any thread
   std::atomic<bool> uploadInProgress{false};  // read by the transfer's progress callback
   std::atomic<DeviceChange> deviceChange{DeviceChange::kNone};  // read by front ends at Ctrl-C
   FirmwareFlags firmware;

@@ -7,10 +7,9 @@
 #include <string>
 
 #include "common/CameraRecord.h"
+#include "page/WorkFiles.h"
 
 namespace mzt {
-
-inline constexpr const char* kPoiFileName = "POI.csv";
 
 struct UtcTime {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;

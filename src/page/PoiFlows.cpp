@@ -29,8 +29,7 @@ PoiBackup CUploadDBDlg::ExportPois() {
     backup.fileProblem = !folder ? folder.Err().message : SystemErrorText(file.LastError());
     return backup;
   }
-  surface_.SetProgressPosition(kProgressBar, 0);
-  surface_.SetProgressRange(kProgressBar, 0, 100);
+  report_.BeginProgress(ProgressUnit::kItems, static_cast<uint64_t>(count));
   const UtcTime time = CurrentUtcTime();
   for (int index = 0; index < count; ++index) {
     // A POI that cannot be read is skipped, and counted.
@@ -47,9 +46,9 @@ PoiBackup CUploadDBDlg::ExportPois() {
       break;
     }
     ++backup.saved;
-    surface_.SetProgressPosition(kProgressBar, index * 100 / count);
+    report_.Progress(ProgressUnit::kItems, static_cast<uint64_t>(index), static_cast<uint64_t>(count));
   }
-  surface_.SetProgressPosition(kProgressBar, 100);
+  report_.Progress(ProgressUnit::kItems, static_cast<uint64_t>(count), static_cast<uint64_t>(count));
   return backup;
 }
 
@@ -93,7 +92,7 @@ bool CUploadDBDlg::ConfirmOnlineUpdate() {
                       (held.empty() ? L"資料庫" : held) +
                       (heldRegion.empty() ? L"" : L" [" + heldRegion + L"]") + L"。\n" + pois +
                       L"\n請問是否更新?";
-  if (surface_.ShowMessage(text, strings::kAppCaption, MessageButtons::kYesNo) != MessageAnswer::kYes)
+  if (report_.Ask(text, strings::kAppCaption, MessageButtons::kYesNo) != MessageAnswer::kYes)
     return false;
   SavePois();
   return true;
@@ -108,7 +107,7 @@ bool CUploadDBDlg::ConfirmIncompleteBackup(const std::wstring& question, Message
           ? L"POI備份不完整: 裝置內共 " + std::to_wstring(backup.held) + L" 個POI, 只有 " + saved +
                 L" 個存入POI.csv。"
           : L"POI備份不完整: 無法讀取裝置內的POI數量, 存入POI.csv " + saved + L" 個。";
-  return surface_.ShowMessage(text + L"\n" + question, strings::kAppCaption, buttons) ==
+  return report_.Ask(text + L"\n" + question, strings::kAppCaption, buttons) ==
          MessageAnswer::kYes;
 }
 
@@ -119,8 +118,8 @@ void CUploadDBDlg::OnClearPoiButton() {
   EnablePageControls(false);
   surface_.Enable(kClearPoiButton, false);
   surface_.Enable(kQueryButton, false);
-  MessageAnswer answer = surface_.ShowMessage(L"程式將刪除裝置內POI資料,請問是否刪除?",
-                                              strings::kAppCaption, MessageButtons::kYesNoDefaultNo);
+  MessageAnswer answer = report_.Ask(L"程式將刪除裝置內POI資料,請問是否刪除?", strings::kAppCaption,
+                                     MessageButtons::kYesNoDefaultNo);
   if (answer != MessageAnswer::kYes) {
     surface_.Enable(kClearPoiButton, true);
     EnablePageControls(true);
@@ -133,12 +132,11 @@ void CUploadDBDlg::OnClearPoiButton() {
   if (!device) {
     sheet_.SetPagesEnabled(true);
     EnablePageControls(true);
-    state_.connected = false;
-    surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
+    ShowUpdateLabel(false);
     Finish(FlowOutcome::kDeviceUnreachable);
     return;
   }
-  outcome_ = FlowOutcome::kNone;
+  Finish(FlowOutcome::kNone);
   surface_.Enable(kUpdateButton, false);
   state_.portName = port;
   sheet_.SetPagesEnabled(false);
@@ -176,8 +174,8 @@ void CUploadDBDlg::ClearingStep() {
   if (backup.saved > 0) {
     // From the UTF-8 form: path::wstring() throws on a non-ASCII name under the C locale.
     std::u8string where = (DataFolder() / kPoiFileName).u8string();
-    surface_.SetText(kStatusText, std::to_wstring(backup.saved) + L" 個POI已存入 " +
-                                      Utf8ToWide(std::string(where.begin(), where.end())));
+    report_.Step(std::to_wstring(backup.saved) + L" 個POI已存入 " +
+                 Utf8ToWide(std::string(where.begin(), where.end())));
   }
   if (!backup.Complete()) surface_.CloseWaitDialog();
   if (!ConfirmIncompleteBackup(L"清除後裝置內的POI將無法復原, 請問是否仍要清除?",

@@ -10,7 +10,6 @@
 #include "page/ControlIds.h"
 #include "page/MztUtilitySheet.h"
 #include "page/OnlineUpdate.h"
-#include "page/ProgressDisplay.h"
 #include "page/UpdateServerPages.h"
 #include "devicelink/PortDiscovery.h"
 #include "platform/AtomicFile.h"
@@ -27,13 +26,13 @@ using namespace ids;
 namespace fs = std::filesystem;
 
 CUploadDBDlg::CUploadDBDlg(CMZTUtilitySheet& sheet)
-    : sheet_(sheet), surface_(sheet.Surface()) {
+    : sheet_(sheet), surface_(sheet.Surface()), report_(sheet.Report()) {
   OnlineUpdateHooks hooks;
   hooks.showProgress = [this](uint64_t done, uint64_t total) { ShowProgress(done, total); };
   hooks.startUpload = [this] { StartUpload(); };
   hooks.beforeDownload = [this] { return ConfirmOnlineUpdate(); };
   online_ = std::make_unique<OnlineUpdate>(surface_, state_, HttpClientFactory(), std::string(),
-                                           std::move(hooks));
+                                           std::move(hooks), &report_);
   online_->SetServer(ConfiguredUpdateServer());
 }
 
@@ -48,7 +47,7 @@ void CUploadDBDlg::SetHttpClientFactory(HttpClientFactory factory) {
 const std::string& CUploadDBDlg::SilentFailure() const { return online_->SilentFailure(); }
 
 void CUploadDBDlg::Message(const std::wstring& text, const std::wstring& caption) {
-  surface_.ShowMessage(text, caption, MessageButtons::kOk);
+  report_.Ask(text, caption, MessageButtons::kOk);
 }
 
 void CUploadDBDlg::ShowPortOpenFailure(const std::string& why) {
@@ -114,7 +113,7 @@ void CUploadDBDlg::OnInitDialog() {
   surface_.AddListItem(kRegionList, strings::kTaiwan);
   surface_.AddListItem(kRegionList, strings::kChina);
   surface_.SelectListItem(kRegionList, 0);
-  surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
+  ShowUpdateLabel(false);
 }
 
 void CUploadDBDlg::OnShowWindow() {
@@ -239,7 +238,12 @@ void CUploadDBDlg::EnablePageControls(bool enabled) {
 
 void CUploadDBDlg::EnableActionButtons(bool enabled) {
   for (int id : {kUploadButton, kClearPoiButton, kQueryButton}) surface_.Enable(id, enabled);
-  if (enabled) surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
+  if (enabled) ShowUpdateLabel(false);
+}
+
+void CUploadDBDlg::ShowUpdateLabel(bool updating) {
+  updating_ = updating;
+  surface_.SetText(kUpdateButton, updating ? strings::kUpdating : strings::kUpdateDatabase);
 }
 
 void CUploadDBDlg::ForgetDeviceFileRecords() {
@@ -254,17 +258,15 @@ void CUploadDBDlg::Reset() {
   EnablePageControls(true);
   ResetProgressDisplay();
   surface_.SetText(kVoicePathText, L"");
-  state_.connected = false;
 }
 
 void CUploadDBDlg::ResetProgressDisplay() {
-  surface_.SetProgressPosition(kProgressBar, 0);
-  surface_.SetText(kProgressText, L"");
-  surface_.SetText(kStatusText, L"");
+  report_.ClearProgress();
+  report_.Step(L"");
 }
 
 void CUploadDBDlg::ShowProgress(uint64_t done, uint64_t total) {
-  mzt::ShowProgress(surface_, done, total);
+  report_.Progress(ProgressUnit::kBytes, done, total);
 }
 
 std::shared_ptr<WorkFolder> CUploadDBDlg::CurrentWorkFolder() {
@@ -283,8 +285,7 @@ bool CUploadDBDlg::StartConversation(bool isQuery, std::shared_ptr<WorkFolder> w
   if (!device) {
     sheet_.SetPagesEnabled(true);
     sheet_.EnableCloseCommand();
-    state_.connected = false;
-    surface_.SetText(kUpdateButton, strings::kUpdateDatabase);
+    ShowUpdateLabel(false);
     if (isQuery) Reset();
     Finish(FlowOutcome::kDeviceUnreachable);
     return false;
@@ -293,7 +294,7 @@ bool CUploadDBDlg::StartConversation(bool isQuery, std::shared_ptr<WorkFolder> w
     surface_.SetText(kDbVersionText, L"");
     if (!state_.skipWarning) Message(strings::kUploadModeWarning, strings::kAppCaption);
   }
-  outcome_ = FlowOutcome::kNone;
+  Finish(FlowOutcome::kNone);
   // Locked before the worker starts, so that its own unlock cannot come first.
   surface_.Enable(kUpdateButton, false);
   state_.portName = port;
@@ -323,13 +324,12 @@ void CUploadDBDlg::StartUpdate() {
   ForgetDeviceFileRecords();
   state_.poiBackup.reset();
   state_.mode = PageMode::kUpdate;
-  surface_.SetText(kStatusText, L"");
-  surface_.SetText(kProgressText, L"");
-  surface_.SetProgressPosition(kProgressBar, 0);
+  report_.Step(L"");
+  report_.ClearProgress();
   state_.firmware.exact1003 = false;
   state_.firmware.block8192 = false;
   state_.firmware.regionQuery = false;
-  if (surface_.GetText(kUpdateButton) != strings::kUpdateDatabase) {
+  if (updating_) {
     Reset();
     surface_.SetText(kDbVersionText, L"");
     surface_.SetText(kFwVersionText, L"");
@@ -354,7 +354,7 @@ void CUploadDBDlg::StartUpdate() {
     }
     state_.workFolder = work->Path();
   }
-  surface_.SetText(kUpdateButton, strings::kUpdating);
+  ShowUpdateLabel(true);
   surface_.Enable(kQueryButton, false);
   surface_.Enable(kBrowseButton, true);
   StartConversation(false, std::move(work));

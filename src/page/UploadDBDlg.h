@@ -16,6 +16,7 @@
 
 #include "common/Result.h"
 #include "page/ControlSurface.h"
+#include "page/FlowReport.h"
 #include "page/PageState.h"
 #include "page/WorkerThreads.h"
 #include "platform/HttpClient.h"
@@ -58,7 +59,6 @@ class CUploadDBDlg {
   void EnablePageControls(bool enabled);
   void EnableActionButtons(bool enabled);
   void ForgetDeviceFileRecords();
-  bool IsConnected() const { return state_.connected; }
   bool IsUploadInProgress() const { return state_.uploadInProgress; }
 
   // For front ends: install this database file instead of asking the server.
@@ -130,7 +130,13 @@ class CUploadDBDlg {
   // name when the flow opened it by the name it had.
   void FollowReplugged();
   std::string SelectedPortName();
-  void Finish(FlowOutcome outcome) { outcome_ = outcome; }
+  // The update button's label, and whether an update runs: the page keeps
+  // that itself, never reads it back from the button.
+  void ShowUpdateLabel(bool updating);
+  void Finish(FlowOutcome outcome) {
+    outcome_ = outcome;
+    report_.Outcome(outcome);
+  }
   void Message(const std::wstring& text, const std::wstring& caption);
   // "無法連結裝置，請重試" and, on its second line, why.
   void ShowPortOpenFailure(const std::string& why);
@@ -191,12 +197,14 @@ class CUploadDBDlg {
 
   CMZTUtilitySheet& sheet_;
   IControlSurface& surface_;
+  IFlowReport& report_;
   PageState state_;
   std::unique_ptr<OnlineUpdate> online_;
   std::filesystem::path offlineDatabase_;
   bool askBeforeOnlineUpdate_ = false;
   std::atomic<FlowOutcome> outcome_{FlowOutcome::kNone};
   std::atomic<int> actions_{0};
+  std::atomic<bool> updating_{false};
   std::mutex workMutex_;
   std::weak_ptr<WorkFolder> work_;
   std::weak_ptr<DeviceLock> deviceLock_;
