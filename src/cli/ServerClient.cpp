@@ -4,7 +4,9 @@
 
 #include "cli/VerboseHttpClient.h"
 #include "common/FieldReader.h"
+#include "common/TextFill.h"
 #include "page/UpdateServerPages.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 
@@ -28,7 +30,7 @@ Result<ServerClient> MakeServerClient(const std::string& url, bool verbose) {
   if (made.proxy) {
     auto set = made.client->SetProxy(*made.proxy, made.setting.bypassList);
     if (!set)
-      return std::move(set).TakeError().With("the proxy " + MaskProxyPassword(made.setting.proxyText));
+      return std::move(set).TakeError().With(Fill(Tr("the proxy {1}"), {MaskProxyPassword(made.setting.proxyText)}));
   }
   return made;
 }

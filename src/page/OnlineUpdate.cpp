@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "common/FieldReader.h"
+#include "common/TextFill.h"
 #include "common/Timing.h"
 #include "database/DatabaseLayout.h"
 #include "page/ControlIds.h"
@@ -18,6 +19,7 @@
 #include "platform/ProxySetting.h"
 #include "platform/SystemError.h"
 #include "platform/TextCodec.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace fs = std::filesystem;
@@ -31,14 +33,14 @@ constexpr const wchar_t* kNewDatabaseVersion = L"網站上有新的資料庫可�
 constexpr const wchar_t* kProxyFailed = L"Proxy設定失敗";
 constexpr const wchar_t* kNetworkUnstable = L"網路可能不穩定,請稍後再試";
 constexpr const wchar_t* kDownloading = L"資料下載中,請稍等";
-constexpr const wchar_t* kAddressCaption = L"取得下載位址,";
+constexpr const char* kAddressCaption = TrLater("Getting the download address,");
 constexpr const wchar_t* kFileMissing = L"下載的DB檔不存在";
-constexpr const wchar_t* kSystemErrorCaption = L"Error";
 constexpr const wchar_t* kFormatError = L"測速照相資料庫格式錯誤";
-constexpr const wchar_t* kServerUnreachable =
-    L"無法連線到更新伺服器,請檢查網路連線與Proxy設定,或執行 mzt doctor 找出原因。\n系統回報: ";
-constexpr const wchar_t* kServerSetting = L"更新伺服器的位址設定錯誤:\n";
-constexpr const wchar_t* kMalformedVersion = L"更新伺服器回覆的資料庫版本格式錯誤: ";
+constexpr const char* kServerUnreachable =
+    TrLater("The update server cannot be reached. Check the network connection and the proxy setting, or run mzt "
+       "doctor to find out why.\nThe system says: {1}");
+constexpr const char* kServerSetting = TrLater("The update server's address is set wrongly:\n{1}");
+constexpr const char* kMalformedVersion = TrLater("The update server answered a database version in a wrong format: {1}");
 
 bool AllDigits(const std::string& text, size_t length) {
   return !text.empty() && (length == 0 || text.size() == length) &&
@@ -84,11 +86,11 @@ std::string SchemeOf(const std::string& url) {
 
 // An answer that says nothing the page shows, for a front end to report.
 std::string UnansweredText(const std::string& page, int code, std::string_view body) {
-  if (code != 0) return page + " answered code " + std::to_string(code);
+  if (code != 0) return Fill(Tr("{1} answered code {2}"), {page, std::to_string(code)});
   std::string shown(body.substr(0, 40));
   for (char& c : shown)
     if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) c = '.';
-  return page + " answered something that is not an answer code: \"" + shown + "\"";
+  return Fill(Tr("{1} answered something that is not an answer code: \"{2}\""), {page, shown});
 }
 
 std::string ReadSmallFile(const fs::path& path) {
@@ -136,7 +138,7 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
   state_.newDbDate.clear();
   state_.newDbNumber = 0;
   if (!serverProblem_.empty()) {
-    ShowError(kServerSetting + Utf8ToWide(serverProblem_));
+    ShowError(Fill(TrW(kServerSetting), {Utf8ToWide(serverProblem_)}));
     return false;
   }
 
@@ -176,7 +178,7 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
 
   const std::string addressUrl =
       DeviceIdUrl(serverUrl_, ServerPage::kDownloadAddress, ChosenRegion(), state_.deviceId);
-  ShowStep(kAddressCaption + waitText);
+  ShowStep(TrW(kAddressCaption) + waitText);
   if (int code = GeneralRequest(addressUrl); code != 3) {
     // The address page's "nothing newer" is the version check's.
     if (code == kAnswerNothingNewer) failure_ = FlowOutcome::kUpToDate;
@@ -247,8 +249,8 @@ bool OnlineUpdate::VersionCheck(const std::string& url, bool withMessages) {
   }
   Pause(Delay::kAfterHttpResponse);
   if (response.Value().status != 200) {
-    silentFailure_ = "the version check (" + url + ") answered HTTP status " +
-                     std::to_string(response.Value().status);
+    silentFailure_ = Fill(Tr("the version check ({1}) answered HTTP status {2}"),
+                          {url, std::to_string(response.Value().status)});
     return false;
   }
 
@@ -257,7 +259,7 @@ bool OnlineUpdate::VersionCheck(const std::string& url, bool withMessages) {
     case kAnswerNewerDatabase:
       // No version at all is the short news; a version given must be a date and a number.
       if (!(answer.fields.empty() || (AllDigits(answer.Field(0), 8) && AllDigits(answer.Field(1), 0)))) {
-        ShowError(kMalformedVersion + Utf8ToWide(response.Value().body));
+        ShowError(Fill(TrW(kMalformedVersion), {Utf8ToWide(response.Value().body)}));
         return false;
       }
       state_.newDbDate = BoundedWide(answer.Field(0), kDateTextCapacity);
@@ -269,8 +271,7 @@ bool OnlineUpdate::VersionCheck(const std::string& url, bool withMessages) {
       if (withMessages) Inform(ServerAnswerMessage(answer.code));
       return false;
     default:
-      silentFailure_ = UnansweredText("the version check (" + url + ")", answer.code,
-                                      response.Value().body);
+      silentFailure_ = UnansweredText(Fill(Tr("the version check ({1})"), {url}), answer.code, response.Value().body);
       return false;
   }
 }
@@ -282,7 +283,7 @@ int OnlineUpdate::GeneralRequest(const std::string& url) {
   // An answer is a few fields: a longer body is read no further than its first bytes.
   auto response = client_->Get(url, kMaxServerAnswerBytes);
   if (!response) {
-    silentFailure_ = "the request for " + url + " failed: " + response.Err().message;
+    silentFailure_ = Fill(Tr("the request for {1} failed: {2}"), {url, response.Err().message});
     return 0;
   }
   Pause(Delay::kAfterHttpResponse);
@@ -357,7 +358,7 @@ bool OnlineUpdate::AcceptDownload(const fs::path& file, const std::string& url) 
   auto layout = InspectDatabase(file);
   if (!layout) {
     failure_ = FlowOutcome::kInvalidDatabase;
-    silentFailure_ = "the download from " + url + " is not a whole database: " + layout.Err().message;
+    silentFailure_ = Fill(Tr("the download from {1} is not a whole database: {2}"), {url, layout.Err().message});
     ShowError(kFormatError);
     return false;
   }
@@ -368,15 +369,16 @@ bool OnlineUpdate::AcceptDownload(const fs::path& file, const std::string& url) 
     wchar_t number[16];
     std::swprintf(number, 16, L"%04d", state_.newDbNumber);
     if (const std::wstring announced = state_.newDbDate + number; version != announced) {
-      ShowError(L"下載的資料庫版本 " + version + L" 與網站公布的版本 " + announced + L" 不符");
+      ShowError(Fill(TrW("The downloaded database's version {1} is not the version {2} the site announced"),
+                     {version, announced}));
       return false;
     }
   }
   // Replacing one region's data by the other's may go to any version.
   const DatabaseVersion& held = state_.deviceVersion;
   if (!replacingRegion_ && VersionOf(got) <= held) {
-    ShowError(L"下載的資料庫版本 " + version + L" 不比裝置內的 " +
-              DatabaseVersionText(held) + L" 新");
+    ShowError(Fill(TrW("The downloaded database's version {1} is not newer than the device's {2}"),
+                   {version, DatabaseVersionText(held)}));
     return false;
   }
   accepted_ = VersionOf(got);
@@ -398,7 +400,7 @@ void OnlineUpdate::ShowRequestFailure(const Error& error) {
   } else if (error.code != ErrorCode::kTimeout && status) {
     Inform(HttpStatusMessage(*status));
   } else if (error.code != ErrorCode::kTimeout && error.systemCode != 0) {
-    Say(kServerUnreachable + Utf8ToWide(SystemErrorText(error.systemCode)), strings::kErrorCaption,
+    Say(Fill(TrW(kServerUnreachable), {Utf8ToWide(SystemErrorText(error.systemCode))}), strings::kErrorCaption,
         MessageButtons::kOk);
   } else {
     ShowError(kNetworkUnstable);
@@ -424,8 +426,8 @@ void OnlineUpdate::ShowError(const std::wstring& text) { Say(text, strings::kErr
 void OnlineUpdate::ShowSystemError(int code) {
   // The system's text alone does not say where: the folder the download goes to.
   std::wstring text = Utf8ToWide(SystemErrorText(code));
-  if (!state_.workFolder.empty()) text += L"\n資料夾: " + state_.workFolder.wstring();
-  Say(text, kSystemErrorCaption, MessageButtons::kOk);
+  if (!state_.workFolder.empty()) text += L"\n" + Fill(TrW("Folder: {1}"), {state_.workFolder.wstring()});
+  Say(text, strings::kSystemErrorCaption, MessageButtons::kOk);
 }
 
 }  // namespace mzt
