@@ -450,7 +450,7 @@ TEST_F(GuiSmokeTestWithoutDetector, DetectorsPluggedInLaterAreListedWithTheirSer
   ASSERT_EQ(write(toProgram_, "click 1117\n", 11), 11);
   auto missing = NextMessage();
   EXPECT_EQ(missing[0], "錯誤");
-  EXPECT_EQ(missing[1], "找不到裝置") << "its second line says what to do";
+  EXPECT_EQ(missing[1], "No detector found.") << "its second line says what to do";
   Command("answer ok");
   ASSERT_TRUE(WaitForIdle());
 
