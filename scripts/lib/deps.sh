@@ -6,7 +6,7 @@ MZT_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev libssl-dev libcpp-httplib-dev libinih-dev
   tinyproxy time
-  libwxgtk3.2-dev wx3.2-i18n locales xvfb openbox xdotool imagemagick fonts-noto-cjk
+  libwxgtk3.2-dev wx3.2-i18n locales gettext xvfb openbox xdotool imagemagick fonts-noto-cjk
   dpkg-dev desktop-file-utils librsvg2-bin lintian appstream
 )
 # Only the Windows pass needs these: the cross compiler and Wine to run its programs.
@@ -27,6 +27,18 @@ mzt_install_dependencies() {
     "${sudo[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
   fi
+  mzt_make_taiwan_locale
+}
+
+# zh_TW.UTF-8, which the program's catalogue is for; a fresh Debian machine
+# has only C. (The tests build their own copy with LOCPATH.)
+mzt_make_taiwan_locale() {
+  locale -a 2>/dev/null | grep -qi '^zh_TW\.utf-\?8$' && return
+  command -v localedef >/dev/null || return 0
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  echo "Making the zh_TW.UTF-8 locale"
+  "${sudo[@]}" localedef -i zh_TW -f UTF-8 zh_TW.UTF-8
 }
 
 # The distribution's hardening flags (every feature, immediate binding too) as

@@ -20,6 +20,7 @@
 #include "cli/VerboseHttpClient.h"
 #include "common/ModuleVersion.h"
 #include "common/PortSettings.h"
+#include "common/TextFill.h"
 #include "common/Timing.h"
 #include "page/ControlIds.h"
 #include "page/DeviceDatabase.h"
@@ -42,6 +43,7 @@
 #include "platform/SystemError.h"
 #include "platform/Terminal.h"
 #include "platform/TextCodec.h"
+#include "platform/Translation.h"
 #include "recording/RecordingHttpClient.h"
 #include "recording/RecordingSerialPort.h"
 #include "cli/ReplayCheck.h"
@@ -107,25 +109,26 @@ void PrintWire(CDevicePort::WireDirection direction, std::span<const uint8_t> by
 // when lines were written to it.
 void ReportPoiBackup(const PoiBackup& backup) {
   std::string saved = std::to_string(backup.saved);
-  std::string where = backup.saved > 0 ? " to " + (DataFolder() / kPoiFileName).string() : "";
+  std::string where = backup.saved > 0 ? Fill(Tr(" to {1}"), {(DataFolder() / kPoiFileName).string()}) : "";
   if (backup.Complete()) {
-    Say(backup.held == 0 ? "No POIs in the device: nothing to save."
-                         : "POIs: " + saved + " of " + saved + " saved" + where);
+    Say(backup.held == 0 ? Tr("No POIs in the device: nothing to save.")
+                         : Fill(Tr("POIs: {1} of {1} saved{2}"), {saved, where}));
     return;
   }
   std::string summary = backup.CountKnown()
-                            ? saved + " of " + std::to_string(backup.held) + " POIs saved" + where
-                            : saved + " POIs saved";
+                            ? Fill(Tr("{1} of {2} POIs saved{3}"), {saved, std::to_string(backup.held), where})
+                            : Fill(Tr("{1} POIs saved"), {saved});
   std::vector<std::string> reasons;
   if (!backup.CountKnown())
-    reasons.push_back("the device did not tell how many POIs it holds (it does not for 100 or more)");
+    reasons.push_back(Tr("the device did not tell how many POIs it holds (it does not for 100 or more)"));
   if (backup.unread > 0)
-    reasons.push_back(std::to_string(backup.unread) + " could not be read from the device");
+    reasons.push_back(Fill(Tr("{1} could not be read from the device"), {std::to_string(backup.unread)}));
   if (backup.fileFailed)
-    reasons.push_back("the POI file could not be written" +
-                      (backup.fileProblem.empty() ? "" : " (" + backup.fileProblem + ")"));
+    reasons.push_back(backup.fileProblem.empty()
+                          ? std::string(Tr("the POI file could not be written"))
+                          : Fill(Tr("the POI file could not be written ({1})"), {backup.fileProblem}));
   std::string why;
-  for (const auto& reason : reasons) why += (why.empty() ? "" : "; ") + reason;
+  for (const auto& reason : reasons) why += (why.empty() ? "" : Tr("; ")) + reason;
   Complain(summary + ": " + why);
 }
 
@@ -155,7 +158,7 @@ int RunPorts(const CliOptions& options) {
     Say(JsonArray(items));
     return kExitSuccess;
   }
-  if (devices.empty() && !options.quiet) std::fputs("No device found.\n", stderr);
+  if (devices.empty() && !options.quiet) std::fprintf(stderr, "%s\n", Tr("No device found."));
   for (const auto& device : devices) Say(IdentityLine(device));
   return kExitSuccess;
 }
@@ -167,14 +170,16 @@ int ShowDataFolder() {
   fs::path data = ChosenDataFolder();
   auto settings = CheckedSettingsFile();
   std::error_code ec;
-  std::string refused = data.empty()             ? "no home folder is known for this user"
+  std::string refused = data.empty()             ? Tr("no home folder is known for this user")
                         : fs::exists(data, ec) ? UnsafeFolderReason(data)
                                                : "";
-  if (!refused.empty()) Complain("no data folder: " + (data.empty() ? "" : "refusing " + data.string() + ": ") + refused);
-  if (!settings) Complain("no settings file: " + settings.Err().message);
+  if (!refused.empty())
+    Complain(data.empty() ? Fill(Tr("no data folder: {1}"), {refused})
+                          : Fill(Tr("no data folder: refusing {1}: {2}"), {data.string(), refused}));
+  if (!settings) Complain(Fill(Tr("no settings file: {1}"), {settings.Err().message}));
   if (!refused.empty() || !settings) return kExitFileError;
-  Say("data folder: " + data.string());
-  Say("settings file: " + settings.Value().string());
+  Say(Fill(Tr("data folder: {1}"), {data.string()}));
+  Say(Fill(Tr("settings file: {1}"), {settings.Value().string()}));
   return kExitSuccess;
 }
 
@@ -182,7 +187,7 @@ int ShowDataFolder() {
 bool InputReadable(const fs::path& file) {
   std::error_code ec;
   if (fs::is_directory(file, ec)) {
-    Complain(file.string() + ": is a folder, not a database file");
+    Complain(Fill(Tr("{1}: is a folder, not a database file"), {file.string()}));
     return false;
   }
   auto opened = InputFile::Open(file);
@@ -227,14 +232,14 @@ int RunSendCopyData(const CliOptions& options) {
   auto answer = SendCopyData(CopyDataSocketPath(), 1,
                              std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
   if (!answer && answer.Err().code == ErrorCode::kTooLarge) {
-    Complain("the text is longer than " + std::to_string(kMaxCopyDataBytes - 1) + " bytes");
+    Complain(Fill(Tr("the text is longer than {1} bytes"), {std::to_string(kMaxCopyDataBytes - 1)}));
     return kExitUsage;
   }
   if (!answer) {
     Complain(answer.Err().message);
     return answer.Err().code == ErrorCode::kBusy ? kExitDesktopBusy : kExitNoDesktopProgram;
   }
-  Say(answer.Value() ? "Accepted." : "Refused.");
+  Say(answer.Value() ? Tr("Accepted.") : Tr("Refused."));
   return answer.Value() ? kExitSuccess : kExitDeclined;
 }
 
@@ -265,8 +270,8 @@ bool SelectPort(IControlSurface& surface, const CliOptions& options) {
                                  [&](const UsbSerialPort& d) { return d.portName == port; });
       found += "\n  " + (device != devices.end() ? IdentityLine(*device) : port);
     }
-    Complain(count == 0 ? "no device port found; connect the device or give --port"
-                        : "several detectors found; choose one with --port:" + found);
+    Complain(count == 0 ? std::string(Tr("no device port found; connect the device or give --port"))
+                        : Tr("several detectors found; choose one with --port:") + found);
     return false;
   }
   std::wstring entry = Utf8ToWide(wanted);
@@ -310,9 +315,9 @@ void PrintQuery(const DeviceRun& run) {
   std::string firmware = WideToUtf8(surface.GetText(ids::kFwVersionText));
   std::string database = WideToUtf8(surface.GetText(ids::kDbVersionText));
   if (!options.json) {
-    Say("FW 版本: " + EscapeControls(firmware));
-    Say("DB 版本: " + EscapeControls(database));
-    Say("DB區域: " + EscapeControls(WideToUtf8(surface.GetText(ids::kDbRegionText))));
+    Say(Tr("Firmware version: ") + EscapeControls(firmware));
+    Say(Tr("Database version: ") + EscapeControls(database));
+    Say(Tr("Database region: ") + EscapeControls(WideToUtf8(surface.GetText(ids::kDbRegionText))));
     return;
   }
   const DatabaseVersion& version = state.deviceVersion;
@@ -339,7 +344,7 @@ int CheckForNewerDatabase(const DeviceRun& run) {
   // --json: one object once the server has answered; errors stay on standard error.
   auto result = [&](const std::string& offered, bool newer) {
     if (!options.json) {
-      Say("server: " + (newer ? EscapeControls(offered) + " (newer)" : std::string("nothing newer")));
+      Say(newer ? Fill(Tr("server: {1} (newer)"), {EscapeControls(offered)}) : std::string(Tr("server: nothing newer")));
       return;
     }
     Say(JsonObject()
@@ -350,7 +355,7 @@ int CheckForNewerDatabase(const DeviceRun& run) {
             .AddFlag("newer", newer)
             .Text());
   };
-  if (!options.json) Say("device: " + EscapeControls(WideToUtf8(run.surface.GetText(ids::kDbVersionText))));
+  if (!options.json) Say(Fill(Tr("device: {1}"), {EscapeControls(WideToUtf8(run.surface.GetText(ids::kDbVersionText)))}));
   // A device without regions takes Taiwan's database only, as the update does.
   int region = VersionCheckRegion(options.region == "cn" ? 1 : 0, state.firmware.regionCapable);
   std::string url = VersionCheckUrl(run.server, region, state.deviceVersion);
@@ -361,7 +366,7 @@ int CheckForNewerDatabase(const DeviceRun& run) {
   }
   auto checked = AskVersionCheck(*made.Value().client, url);
   if (!checked) {
-    Complain("the version check (" + url + ") failed: " + checked.Err().message);
+    Complain(Fill(Tr("the version check ({1}) failed: {2}"), {url, checked.Err().message}));
     return kExitNetworkFailure;
   }
   const VersionCheckAnswer& check = checked.Value();
@@ -484,7 +489,7 @@ int RunDeviceFlow(const CliOptions& options, const DeviceFlow& flow) {
   page.WaitForIdle();
   watcher.Stop();
   if (watcher.Stopping()) {
-    Complain("stopped; " + InterruptWatcher::RecoveryText(recovery));
+    Complain(Fill(Tr("stopped; {1}"), {InterruptWatcher::RecoveryText(recovery)}));
     return kExitInterrupted;
   }
 
@@ -576,9 +581,12 @@ Result<std::string> PortOfSerial(const std::string& serial) {
     if (device.serialNumber == serial) return device.portName;
     if (!device.serialNumber.empty()) present += (present.empty() ? "" : ", ") + EscapeControls(device.serialNumber);
   }
-  return Error{ErrorCode::kNotFound, "no detector with USB serial number " + EscapeControls(serial) +
-                                         (present.empty() ? "; none with a serial number is attached"
-                                                          : "; the serial numbers present: " + present)};
+  return Error{ErrorCode::kNotFound,
+               present.empty()
+                   ? Fill(Tr("no detector with USB serial number {1}; none with a serial number is attached"),
+                          {EscapeControls(serial)})
+                   : Fill(Tr("no detector with USB serial number {1}; the serial numbers present: {2}"),
+                          {EscapeControls(serial), present})};
 }
 
 }  // namespace
@@ -622,8 +630,9 @@ int CloseStandardOutput(int status) {
   errno = 0;
   if (std::fclose(stdout) != 0) failed = true;
   if (!failed) return status;
-  std::string why = errno != 0 ? ": " + std::generic_category().message(errno) : "";
-  Complain("the results could not be written to standard output" + why);
+  // The system's text in the user's language (std::generic_category's is always English).
+  Complain(errno != 0 ? Fill(Tr("the results could not be written to standard output: {1}"), {SystemErrorText(errno)})
+                      : std::string(Tr("the results could not be written to standard output")));
   return status == kExitSuccess ? kExitFileError : status;
 }
 

@@ -10,6 +10,7 @@
 #include "common/JsonText.h"
 #include "cli/ServerClient.h"
 #include "common/PortSettings.h"
+#include "common/TextFill.h"
 #include "devicelink/PortDiscovery.h"
 #include "page/PageState.h"
 #include "page/VersionCheck.h"
@@ -18,6 +19,7 @@
 #include "platform/DeviceEnumeration.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SerialPort.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace {
@@ -53,16 +55,20 @@ class Report {
                               .Text()
                               .c_str());
     } else if (couldRun) {
-      std::printf("An update could run.\n");
+      std::printf("%s\n", Tr("An update could run."));
     } else {
-      std::printf("An update cannot run: %d problem%s.\n", problems_, problems_ == 1 ? "" : "s");
+      std::printf("%s\n", problems_ == 1 ? Tr("An update cannot run: 1 problem.")
+                                         : Fill(Tr("An update cannot run: {1} problems."),
+                                                {std::to_string(problems_)}).c_str());
     }
   }
 
  private:
   void Finding(const char* kind, const std::string& text, const std::string& fix) {
     if (!json_) {
-      Print(("  " + std::string(kind) + ": ").c_str(), fix.empty() ? text : text + "\n    fix: " + fix);
+      // The kind's word on a terminal; JSON keeps the names.
+      const char* word = kind == std::string("ok") ? Tr("ok") : kind == std::string("problem") ? Tr("problem") : Tr("warning");
+      Print(("  " + std::string(word) + ": ").c_str(), fix.empty() ? text : text + "\n    " + Tr("fix: ") + fix);
       return;
     }
     if (sections_.empty()) sections_.push_back({"", {}});
@@ -85,9 +91,8 @@ std::vector<std::string> CandidatePorts(const CliOptions& options, Report& repor
   std::vector<UsbSerialPort> found;
   std::string error;
   if (!FillDeviceList(found, error)) {
-    report.Heading("Detectors:");
-    report.Problem("the USB serial ports could not be listed (" + error + ")",
-                   DeviceListingFix());
+    report.Heading(Tr("Detectors:"));
+    report.Problem(Fill(Tr("the USB serial ports could not be listed ({1})"), {error}), DeviceListingFix());
   }
   for (const auto& device : found)
     if (std::find(ports.begin(), ports.end(), device.portName) == ports.end())
@@ -99,19 +104,21 @@ std::vector<std::string> CandidatePorts(const CliOptions& options, Report& repor
 // one in the sources' packaging folder.
 std::string InstallRuleFix() {
   std::string copy = UdevRuleCopy();
-  std::string from = copy.empty() ? std::string(" from the program's sources") : "";
+  const char* text = copy.empty() ? Tr("install the udev rule {1} from the program's sources (sudo cp {2} "
+                                       "/etc/udev/rules.d/ && sudo udevadm control --reload, then replug)")
+                                  : Tr("install the udev rule {1} (sudo cp {2} /etc/udev/rules.d/ && "
+                                       "sudo udevadm control --reload, then replug)");
   if (copy.empty()) copy = std::string("packaging/") + kRuleFile;
-  return std::string("install the udev rule ") + kRuleFile + from + " (sudo cp " + copy +
-         " /etc/udev/rules.d/ && sudo udevadm control --reload, then replug)";
+  return Fill(text, {kRuleFile, copy});
 }
 
 // Joining the node's group helps only when the group may read and write it.
 std::string PermissionFix(const PortPermission& permission, bool groupMay, const std::string& rule) {
   std::string group = groupMay && !permission.inGroup
-                          ? ", or: sudo usermod -aG " + permission.group + " $USER, then log in again"
+                          ? Fill(Tr(", or: sudo usermod -aG {1} $USER, then log in again"), {permission.group})
                           : "";
   if (!rule.empty())
-    return "unplug the detector and plug it in again (the rule " + rule + " applies at plug-in)" + group;
+    return Fill(Tr("unplug the detector and plug it in again (the rule {1} applies at plug-in)"), {rule}) + group;
   return InstallRuleFix() + group;
 }
 
@@ -121,78 +128,80 @@ bool CheckPort(const std::string& port, const std::optional<std::string>& udevRu
   const bool systemHasUdev = udevRule.has_value();
   const std::string rule = udevRule.value_or("");
   auto identity = UsbSerialPortOf(port);
-  std::string heading = "Port " + port;
+  std::string heading = Fill(Tr("Port {1}"), {port});
   if (identity) {
-    heading += ": " + identity->friendlyName;
-    heading += identity->serialNumber.empty() ? ", no USB serial number"
-                                              : ", USB serial number " + identity->serialNumber;
+    heading += identity->serialNumber.empty()
+                   ? Fill(Tr(": {1}, no USB serial number"), {identity->friendlyName})
+                   : Fill(Tr(": {1}, USB serial number {2}"), {identity->friendlyName, identity->serialNumber});
   }
   report.Heading(heading);
 
   PortPermission permission = InspectPortPermission(port);
   if (!permission.exists) {
-    report.Problem("the port does not exist (the detector is not plugged in, or is another port)",
-                   "plug the detector in and turn it on; `mzt ports` lists the detectors found");
+    report.Problem(Tr("the port does not exist (the detector is not plugged in, or is another port)"),
+                   Tr("plug the detector in and turn it on; `mzt ports` lists the detectors found"));
     return false;
   }
   if (!identity)
-    report.Warning("the port is not a USB detector known to the system",
-                   "check the port name; `mzt ports` lists the detectors found");
+    report.Warning(Tr("the port is not a USB detector known to the system"),
+                   Tr("check the port name; `mzt ports` lists the detectors found"));
   else if (identity->friendlyName.compare(0, 7, kDeviceNamePrefix) != 0)
-    report.Warning("the device on the port is no detector (" + identity->friendlyName + ")",
-                   "give the detector's port with --port; `mzt ports` lists the detectors found");
+    report.Warning(Fill(Tr("the device on the port is no detector ({1})"), {identity->friendlyName}),
+                   Tr("give the detector's port with --port; `mzt ports` lists the detectors found"));
   else
-    report.Fine("the detector is there");
+    report.Fine(Tr("the detector is there"));
 
   if (!permission.mayOpen) {
     // The mode's group bits: "crw-rw----" gives the group read and write.
     bool groupMay = permission.mode.size() >= 7 && permission.mode.compare(4, 2, "rw") == 0;
-    std::string why = "user " + CurrentUserName() + " may not open it (" + permission.mode + " " +
-                      permission.owner + ":" + permission.group + "; " +
-                      (!permission.inGroup ? "not a member of " + permission.group
-                       : groupMay          ? "a member of " + permission.group
-                                           : "its group " + permission.group + " may not write it") +
-                      "; no access list entry for this user; " +
-                      (rule.empty() ? "the udev rule is not installed)" : "the udev rule is installed)");
+    std::string membership = Fill(!permission.inGroup ? Tr("not a member of {1}")
+                                  : groupMay          ? Tr("a member of {1}")
+                                                      : Tr("its group {1} may not write it"),
+                                  {permission.group});
+    std::string why = Fill(rule.empty() ? Tr("user {1} may not open it ({2} {3}:{4}; {5}; no access list entry "
+                                             "for this user; the udev rule is not installed)")
+                                        : Tr("user {1} may not open it ({2} {3}:{4}; {5}; no access list entry "
+                                             "for this user; the udev rule is installed)"),
+                           {CurrentUserName(), permission.mode, permission.owner, permission.group, membership});
     report.Problem(why, PermissionFix(permission, groupMay, rule));
     return false;
   }
-  std::string how = permission.aclGrantsUser ? "by its access list"
-                    : permission.isOwner     ? "as its owner"
-                    : permission.inGroup     ? "as a member of " + permission.group
-                                             : "by its mode " + permission.mode;
-  report.Fine("user " + CurrentUserName() + " may open it (" + how + ")");
+  std::string how = permission.aclGrantsUser ? std::string(Tr("by its access list"))
+                    : permission.isOwner     ? std::string(Tr("as its owner"))
+                    : permission.inGroup     ? Fill(Tr("as a member of {1}"), {permission.group})
+                                             : Fill(Tr("by its mode {1}"), {permission.mode});
+  report.Fine(Fill(Tr("user {1} may open it ({2})"), {CurrentUserName(), how}));
 
   bool usable = true;
   auto serial = CreateSerialPort();
   auto opened = serial->Open(port, 115200);
   serial->Close();
   if (opened) {
-    report.Fine("no other program holds it");
+    report.Fine(Tr("no other program holds it"));
   } else if (opened.Err().code == ErrorCode::kBusy) {
     std::string holders;
     for (const auto& program : ProgramsHoldingPort(port))
-      holders += (holders.empty() ? " (" : ", ") + program.name + ", process " +
-                 std::to_string(program.processId);
-    if (!holders.empty()) holders += ")";
-    report.Problem("another program holds it" + holders,
-                   "close that program (a terminal program, another mzt or mzt-utility) and try again");
+      holders += (holders.empty() ? "" : ", ") +
+                 Fill(Tr("{1}, process {2}"), {program.name, std::to_string(program.processId)});
+    report.Problem(holders.empty() ? std::string(Tr("another program holds it"))
+                                   : Fill(Tr("another program holds it ({1})"), {holders}),
+                   Tr("close that program (a terminal program, another mzt or mzt-utility) and try again"));
     usable = false;
   } else {
     std::string advice = PortOpenAdvice(opened.Err());
-    report.Problem(opened.Err().message, advice.empty() ? "unplug the detector, plug it in again and retry" : advice);
+    report.Problem(opened.Err().message, advice.empty() ? std::string(Tr("unplug the detector, plug it in again and retry")) : advice);
     usable = false;
   }
 
   if (!systemHasUdev) return usable;  // no ModemManager either
   if (!modemManager) {
-    report.Fine("ModemManager is not running");
+    report.Fine(Tr("ModemManager is not running"));
   } else if (IsPortIgnoredByModemManager(port)) {
-    report.Fine("ModemManager runs but leaves this port alone");
+    report.Fine(Tr("ModemManager runs but leaves this port alone"));
   } else {
-    report.Warning("ModemManager runs and may probe the port, which garbles the link",
-                   (rule.empty() ? InstallRuleFix() : std::string("unplug the detector and plug it in again")) +
-                       ", or: sudo systemctl stop ModemManager");
+    report.Warning(Tr("ModemManager runs and may probe the port, which garbles the link"),
+                   Fill(Tr("{1}, or: sudo systemctl stop ModemManager"),
+                        {rule.empty() ? InstallRuleFix() : std::string(Tr("unplug the detector and plug it in again"))}));
   }
   return usable;
 }
@@ -200,69 +209,71 @@ bool CheckPort(const std::string& port, const std::optional<std::string>& udevRu
 // Where the server's address came from, as the user would change it.
 std::string ServerOrigin(ServerSource source, const std::string& settings) {
   switch (source) {
-    case ServerSource::kCommandLine: return "from --server";
-    case ServerSource::kEnvironment: return std::string("from ") + kUpdateServerVariable;
-    case ServerSource::kSettingsFile: return "from " + settings;
+    case ServerSource::kCommandLine: return Fill(Tr("from {1}"), {"--server"});
+    case ServerSource::kEnvironment: return Fill(Tr("from {1}"), {kUpdateServerVariable});
+    case ServerSource::kSettingsFile: return Fill(Tr("from {1}"), {settings});
     case ServerSource::kBuildDefault: break;
   }
-  return "the build's default";
+  return Tr("the build's default");
 }
 
 // True when the server's version check answers.
 bool CheckServer(const CliOptions& options, Report& report) {
   const std::filesystem::path settingsFile = SettingsFilePath();
-  const std::string settings =
-      "[Update] Server= in " + (settingsFile.empty() ? std::string("MZTConfig.ini") : settingsFile.string());
+  const std::string settings = Fill(Tr("[Update] Server= in {1}"),
+                                    {settingsFile.empty() ? std::string("MZTConfig.ini") : settingsFile.string()});
   auto chosen = ChosenServer(options);
   if (!chosen) {
-    report.Heading("Update server:");
-    report.Problem(chosen.Err().message, "give an http:// or https:// address there, or remove it");
+    report.Heading(Tr("Update server:"));
+    report.Problem(chosen.Err().message, Tr("give an http:// or https:// address there, or remove it"));
     return false;
   }
   const std::string& server = chosen.Value().url;
-  report.Heading("Update server " + server + " (" + ServerOrigin(chosen.Value().source, settings) + ")");
+  report.Heading(Fill(Tr("Update server {1} ({2})"), {server, ServerOrigin(chosen.Value().source, settings)}));
   if (IsLoopbackServer(server))
-    report.Warning("the address is this computer's own (loopback): a test server, not the detector maker's",
-                   std::string("name the update server in ") + kUpdateServerVariable + " or " + settings);
+    report.Warning(Tr("the address is this computer's own (loopback): a test server, not the detector maker's"),
+                   Fill(Tr("name the update server in {1} or {2}"), {kUpdateServerVariable, settings}));
   std::string url = VersionCheckUrl(server, options.region == "cn" ? 1 : 0, DatabaseVersion{});
   auto made = MakeServerClient(url, options.verbose);
   if (!made) {
-    report.Problem(made.Err().message, "correct http_proxy / https_proxy, or unset them for a direct connection");
+    report.Problem(made.Err().message, Tr("correct http_proxy / https_proxy, or unset them for a direct connection"));
     return false;
   }
   const auto& proxy = made.Value().proxy.proxy;
   const ProxySetting& setting = made.Value().proxy.setting;
   if (proxy)
-    report.Fine("proxy " + ProxyDisplayText(*proxy) +
-                (setting.bypassList.empty() ? "" : ", not for " + setting.bypassList));
+    report.Fine(setting.bypassList.empty()
+                    ? Fill(Tr("proxy {1}"), {ProxyDisplayText(*proxy)})
+                    : Fill(Tr("proxy {1}, not for {2}"), {ProxyDisplayText(*proxy), setting.bypassList}));
   else
     report.Fine(setting.proxyText.empty()
-                    ? "no proxy: a direct connection"
-                    : "no proxy (\"" + MaskProxyPassword(setting.proxyText) +
-                          "\" names none): a direct connection");
+                    ? std::string(Tr("no proxy: a direct connection"))
+                    : Fill(Tr("no proxy (\"{1}\" names none): a direct connection"),
+                           {MaskProxyPassword(setting.proxyText)}));
   auto checked = AskVersionCheck(*made.Value().client, url);
-  const std::string fix = proxy ? "check the network and the proxy (http_proxy, no_proxy); --server names another server"
-                                : "check the network (a proxy goes in http_proxy); --server names another server";
+  const std::string fix = proxy ? Tr("check the network and the proxy (http_proxy, no_proxy); --server names another server")
+                                : Tr("check the network (a proxy goes in http_proxy); --server names another server");
   if (!checked) {
-    report.Problem("the server does not answer: " + checked.Err().message, fix);
+    report.Problem(Fill(Tr("the server does not answer: {1}"), {checked.Err().message}), fix);
     return false;
   }
   const VersionCheckAnswer& check = checked.Value();
   if (check.status != 200) {
-    report.Problem("the server answered HTTP status " + std::to_string(check.status), fix);
+    report.Problem(Fill(Tr("the server answered HTTP status {1}"), {std::to_string(check.status)}), fix);
     return false;
   }
   if (check.verdict == VersionVerdict::kUnanswered) {
-    report.Problem("the server's answer is not an update server's", fix);
+    report.Problem(Tr("the server's answer is not an update server's"), fix);
     return false;
   }
   // The update refuses such a version: a server that gives one cannot update.
   if (check.verdict == VersionVerdict::kMalformedVersion) {
-    report.Problem("the server's version is no date and number: " + check.body, fix);
+    report.Problem(Fill(Tr("the server's version is no date and number: {1}"), {check.body}), fix);
     return false;
   }
-  report.Fine(check.verdict == VersionVerdict::kNewer ? "the server answers; its newest database: " + check.Offered()
-                                                      : "the server answers");
+  report.Fine(check.verdict == VersionVerdict::kNewer
+                  ? Fill(Tr("the server answers; its newest database: {1}"), {check.Offered()})
+                  : std::string(Tr("the server answers")));
   return true;
 }
 
@@ -275,13 +286,13 @@ int RunDoctor(const CliOptions& options) {
   bool portUsable = false;
   std::vector<std::string> ports = CandidatePorts(options, report);
   if (ports.empty()) {
-    report.Heading("Detectors:");
-    report.Problem("no detector found",
-                   "plug the detector in with a data cable and turn it on; if it still is not "
-                   "listed, check `dmesg` for a cdc_acm port");
+    report.Heading(Tr("Detectors:"));
+    report.Problem(Tr("no detector found"),
+                   Tr("plug the detector in with a data cable and turn it on; if it still is not "
+                      "listed, check `dmesg` for a cdc_acm port"));
   }
   for (const auto& port : ports) portUsable = CheckPort(port, rule, modemManager, report) || portUsable;
-  if (rule) report.Heading(rule->empty() ? "udev rule: not installed" : "udev rule: " + *rule);
+  if (rule) report.Heading(rule->empty() ? std::string(Tr("udev rule: not installed")) : Fill(Tr("udev rule: {1}"), {*rule}));
   bool serverAnswers = CheckServer(options, report);
   bool couldRun = portUsable && serverAnswers;
   report.End(couldRun);

@@ -4,7 +4,9 @@
 #include <cstdio>
 
 #include "cli/CommandLine.h"
+#include "common/TextFill.h"
 #include "platform/Terminal.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace {
@@ -12,9 +14,11 @@ namespace {
 // How often a Ctrl-C that waits for the end of a change looks again.
 constexpr std::chrono::milliseconds kPendingCheck{100};
 
-// Told when a Ctrl-C waited for the change, which then ended well.
-constexpr const char* kNewDatabaseHeld =
-    "the device now holds the new speed-camera database. 請重新啟動裝置!!";
+// Told when a Ctrl-C waited for the change, which then ended well; the
+// device's restart request in the page's own words.
+std::string NewDatabaseHeld() {
+  return Fill(Tr("the device now holds the new speed-camera database. {1}"), {"請重新啟動裝置!!"});
+}
 
 void Tell(const std::string& line) {
   std::fprintf(stderr, "mzt: %s\n", line.c_str());
@@ -42,8 +46,9 @@ void InterruptWatcher::Stop() {
 }
 
 std::string InterruptWatcher::RecoveryText(const std::string& recovery) {
-  return "the device holds no complete speed-camera database now. To recover: unplug the "
-         "device, plug it in again, then run `" + recovery + "` again.";
+  return Fill(Tr("the device holds no complete speed-camera database now. To recover: unplug the "
+                 "device, plug it in again, then run `{1}` again."),
+              {recovery});
 }
 
 void InterruptWatcher::Watch(std::stop_token stop, int seen) {
@@ -70,19 +75,19 @@ void InterruptWatcher::Watch(std::stop_token stop, int seen) {
       if (!fresh) continue;  // a warned Ctrl-C waits for the end of the change
       if (!warned) {
         warned = true;
-        Tell("the device's database is being replaced: stopping now leaves the device without "
-             "a complete database. Press Ctrl-C again to stop anyway.");
+        Tell(Tr("the device's database is being replaced: stopping now leaves the device without "
+                "a complete database. Press Ctrl-C again to stop anyway."));
         continue;
       }
       stopping_ = true;
-      Tell("stopping...");
+      Tell(Tr("stopping..."));
       hooks_.stopDeviceChange();
       continue;
     }
     StopAtOnce(change);
   }
   // The flow ended before the waiting Ctrl-C was acted on.
-  if (warned && !stopping_ && hooks_.deviceChange() == DeviceChange::kDone) Tell(kNewDatabaseHeld);
+  if (warned && !stopping_ && hooks_.deviceChange() == DeviceChange::kDone) Tell(NewDatabaseHeld());
 }
 
 void InterruptWatcher::StopAtOnce(DeviceChange change) {
@@ -90,12 +95,12 @@ void InterruptWatcher::StopAtOnce(DeviceChange change) {
   int status = kExitInterrupted;
   if (change == DeviceChange::kDone) {
     // What the user waited for is there; only the rest of the run is left out.
-    Tell(std::string("stopped; ") + kNewDatabaseHeld);
+    Tell(Fill(Tr("stopped; {1}"), {NewDatabaseHeld()}));
     status = kExitSuccess;
   } else if (change == DeviceChange::kInProgress || change == DeviceChange::kIncomplete) {
-    Tell("stopped; " + RecoveryText(hooks_.recovery));
+    Tell(Fill(Tr("stopped; {1}"), {RecoveryText(hooks_.recovery)}));
   } else {
-    Tell("stopped.");
+    Tell(Tr("stopped."));
   }
   if (hooks_.beforeExit) hooks_.beforeExit(status);
   ExitNow(status);

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/TextFill.h"
+#include "platform/Translation.h"
+
 namespace mzt {
 namespace {
 
@@ -34,7 +37,7 @@ int ProgressMeter::Percent() const {
 std::string ProgressMeter::Render(int width, bool bytes) const {
   double seconds = std::chrono::duration<double>(last_ - start_).count();
   if (bytes && total_ <= 0) {
-    std::string line = Amount(static_cast<double>(done_)) + " received";
+    std::string line = Fill(Tr("{1} received"), {Amount(static_cast<double>(done_))});
     if (seconds > 0.2 && done_ > 0) line += "  " + Amount(static_cast<double>(done_) / seconds) + "/s";
     return line;
   }
@@ -51,8 +54,8 @@ std::string ProgressMeter::Render(int width, bool bytes) const {
     line += "  " + Amount(rate) + "/s";
     auto left = static_cast<long>(static_cast<double>(total_ - done_) / rate + 0.5);
     char eta[32];
-    std::snprintf(eta, sizeof eta, "  %02ld:%02ld left", left / 60, left % 60);
-    if (done_ < total_) line += eta;
+    std::snprintf(eta, sizeof eta, "%02ld:%02ld", left / 60, left % 60);
+    if (done_ < total_) line += "  " + Fill(Tr("{1} left"), {eta});
   }
   return line;
 }

@@ -7,10 +7,12 @@
 #include <vector>
 
 #include "common/BuildConfig.h"
+#include "common/TextFill.h"
 #include "page/UpdateServerPages.h"
 #include "platform/ChildProcess.h"
 #include "platform/Process.h"
 #include "platform/ProgramFolder.h"
+#include "platform/Translation.h"
 #include "recording/SessionFile.h"
 
 namespace mzt {
@@ -83,14 +85,14 @@ int RunReplayCheck(const CliOptions& options) {
   const RecordedSession& session = read.Value();
   auto recorded = ParseCommandLine(session.command);
   if (!recorded || recorded.Value().command == "replay-check") {
-    Tell(file.string() + ": the recorded command is not one to replay");
+    Tell(Fill(Tr("{1}: the recorded command is not one to replay"), {file.string()}));
     return kExitInputFile;
   }
   const CliOptions& then = recorded.Value();
   bool usesServer = false;
   for (const SessionLine& line : session.lines) usesServer = usesServer || line.kind == "http";
   if (then.command == "upload" && options.database.empty()) {
-    Tell("the session installed a database file: give it with --database FILE");
+    Tell(Tr("the session installed a database file: give it with --database FILE"));
     return kExitUsage;
   }
 
@@ -109,11 +111,11 @@ int RunReplayCheck(const CliOptions& options) {
                                      "--link", port.string(), "--sysfs-root", sysfs.string()},
                                     {programScale}, true);
   if (!device) {
-    Tell("the simulated device did not start: " + device.Err().message);
+    Tell(Fill(Tr("the simulated device did not start: {1}"), {device.Err().message}));
     return kExitDeviceUnreachable;
   }
   if (auto ready = device.Value().ReadLine(kStartTime); !ready) {
-    Tell("the simulated device did not start: " + ready.Err().message);
+    Tell(Fill(Tr("the simulated device did not start: {1}"), {ready.Err().message}));
     return kExitDeviceUnreachable;
   }
   ChildProcess server;
@@ -125,7 +127,7 @@ int RunReplayCheck(const CliOptions& options) {
     auto started = ChildProcess::Start(command, {}, true);
     auto url = started ? started.Value().ReadLine(kStartTime) : Result<std::string>(started.Err());
     if (!url) {
-      Tell("the local update server did not start: " + url.Err().message);
+      Tell(Fill(Tr("the local update server did not start: {1}"), {url.Err().message}));
       return kExitNetworkFailure;
     }
     server = std::move(started).Value();
@@ -154,7 +156,7 @@ int RunReplayCheck(const CliOptions& options) {
                                       "MZT_HOME=" + (scratch.Path() / "home").string()},
                                      false);
   if (!program) {
-    Tell("mzt did not start: " + program.Err().message);
+    Tell(Fill(Tr("mzt did not start: {1}"), {program.Err().message}));
     return kExitUsage;
   }
   int status = program.Value().Wait();
@@ -164,33 +166,34 @@ int RunReplayCheck(const CliOptions& options) {
   server.Wait();
 
   std::vector<std::string> differences;
-  if (deviceStatus != 0) differences.push_back("the simulated device stopped the replay (its message is above)");
+  if (deviceStatus != 0) differences.push_back(Tr("the simulated device stopped the replay (its message is above)"));
   auto replayed = ReadSession(again);
   if (!replayed) {
-    differences.push_back("the replay's own recording cannot be read: " + replayed.Err().message);
+    differences.push_back(Fill(Tr("the replay's own recording cannot be read: {1}"), {replayed.Err().message}));
   } else {
     auto before = Writes(session), now = Writes(replayed.Value());
     size_t i = 0;
     while (i < before.size() && i < now.size() && SameWrite(*before[i], *now[i])) ++i;
     if (i < before.size() || i < now.size())
-      differences.push_back("write " + std::to_string(i + 1) + " differs: then " +
-                            (i < before.size() ? DescribeLine(*before[i]) : "nothing more") + "; now " +
-                            (i < now.size() ? DescribeLine(*now[i]) : "nothing more"));
+      differences.push_back(Fill(Tr("write {1} differs: then {2}; now {3}"),
+                                 {std::to_string(i + 1),
+                                  i < before.size() ? DescribeLine(*before[i]) : Tr("nothing more"),
+                                  i < now.size() ? DescribeLine(*now[i]) : Tr("nothing more")}));
   }
   if (!session.exitStatus) {
-    differences.push_back("the recording has no end (the program was killed then); it ended with " +
-                          std::to_string(status) + " now");
+    differences.push_back(Fill(Tr("the recording has no end (the program was killed then); it ended with {1} now"),
+                               {std::to_string(status)}));
   } else if (*session.exitStatus != status) {
-    differences.push_back("the program ended with exit status " + std::to_string(status) + ", then with " +
-                          std::to_string(*session.exitStatus));
+    differences.push_back(Fill(Tr("the program ended with exit status {1}, then with {2}"),
+                               {std::to_string(status), std::to_string(*session.exitStatus)}));
   }
   size_t writes = Writes(session).size();
   if (differences.empty()) {
-    std::printf("replay-check: %s: the same: %zu writes in the recorded order, exit status %d as recorded\n",
-                file.string().c_str(), writes, status);
+    std::printf("%s\n", Fill(Tr("replay-check: {1}: the same: {2} writes in the recorded order, exit status {3} as recorded"),
+                             {file.string(), std::to_string(writes), std::to_string(status)}).c_str());
     return kExitSuccess;
   }
-  std::printf("replay-check: %s: differs:\n", file.string().c_str());
+  std::printf("%s\n", Fill(Tr("replay-check: {1}: differs:"), {file.string()}).c_str());
   for (const std::string& difference : differences) std::printf("  %s\n", difference.c_str());
   return kExitReplayDiffers;
 }

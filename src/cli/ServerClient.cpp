@@ -2,6 +2,7 @@
 
 #include "cli/VerboseHttpClient.h"
 #include "page/UpdateServerPages.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 

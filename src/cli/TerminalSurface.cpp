@@ -9,6 +9,7 @@
 #include "platform/Clock.h"
 #include "platform/Terminal.h"
 #include "platform/TextCodec.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace {
@@ -158,10 +159,13 @@ void TerminalSurface::DrawProgressLocked() {
 MessageAnswer TerminalSurface::ShowMessage(const std::wstring& text, const std::wstring& caption,
                                            MessageButtons buttons) {
   std::unique_lock lock(mutex_);
-  // Messages may carry the device's or the server's texts.
-  std::string line = "[" + EscapeControls(WideToUtf8(caption)) + "] " + EscapeControls(WideToUtf8(text), true);
+  // Messages may carry the device's or the server's texts. An error says
+  // "mzt: " as every other error of the command line does.
+  const bool error = caption == strings::kErrorCaption || caption == strings::kSystemErrorCaption;
+  std::string line = (error ? std::string("mzt: ") : "[" + EscapeControls(WideToUtf8(caption)) + "] ") +
+                     EscapeControls(WideToUtf8(text), true);
   if (buttons == MessageButtons::kOk) {
-    if (!options_.quiet || caption == strings::kErrorCaption) PrintLocked(line);
+    if (!options_.quiet || error) PrintLocked(line);
     return MessageAnswer::kOk;
   }
   if (options_.yesToAll) {
@@ -169,7 +173,7 @@ MessageAnswer TerminalSurface::ShowMessage(const std::wstring& text, const std::
     return MessageAnswer::kYes;
   }
   if (!options_.interactiveInput) {
-    PrintLocked(line + " (y/n) n  [no terminal to ask]");
+    PrintLocked(line + " (y/n) n  " + Tr("[no terminal to ask]"));
     return MessageAnswer::kNo;
   }
   EndProgressLineLocked();
@@ -243,8 +247,7 @@ ReplugResult TerminalSurface::RunReplugDialog(const ReplugWatcher::Probes& probe
   inReplugPrompt_ = false;
   if (outcome == ReplugOutcome::kOk) return ReplugResult::kOk;
   replugAbandoned_ = true;
-  Print(outcome == ReplugOutcome::kTimedOut ? "The device was not replugged in time."
-                                            : "Stopped.");
+  Print(outcome == ReplugOutcome::kTimedOut ? Tr("The device was not replugged in time.") : Tr("Stopped."));
   return ReplugResult::kNone;
 }
 

@@ -8,14 +8,16 @@
 
 #include "common/ByteOrder.h"
 #include "common/CameraRecord.h"
+#include "common/TextFill.h"
 #include "platform/InputFile.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace {
 
 
 Error FormatError(const std::filesystem::path& path, std::string reason) {
-  return Error{ErrorCode::kFormat, std::move(reason)}.With(path.string() + ": not a valid speed-camera database");
+  return Error{ErrorCode::kFormat, std::move(reason)}.With(Fill(Tr("{1}: not a valid speed-camera database"), {path.string()}));
 }
 
 // Where the index puts the records. Each 16-byte entry describes one grid
@@ -44,22 +46,20 @@ Result<void> CheckRecordArea(InputFile& file, const DatabaseLayout& layout,
       const uint64_t offset = Le32(entry + index_field::kRecordOffset.offset);
       const uint64_t cellEnd = offset + records * kRecord;
       auto refuse = [&](const std::string& why) {
-        return FormatError(path, "grid cell " + std::to_string(cell) + " puts " +
-                                     std::to_string(records) + " records at offset " +
-                                     std::to_string(offset) + ", " + why);
+        return FormatError(path, Fill(Tr("grid cell {1} puts {2} records at offset {3}, {4}"),
+                                      {std::to_string(cell), std::to_string(records), std::to_string(offset), why}));
       };
-      if (offset < first) return refuse("before the first record at " + std::to_string(first));
-      if ((offset - first) % kRecord != 0) return refuse("inside a 36-byte record");
+      if (offset < first) return refuse(Fill(Tr("before the first record at {1}"), {std::to_string(first)}));
+      if ((offset - first) % kRecord != 0) return refuse(Tr("inside a 36-byte record"));
       if (cellEnd > layout.fileSize)
-        return refuse("past the file's end at " + std::to_string(layout.fileSize) +
-                      " (is it cut short?)");
+        return refuse(Fill(Tr("past the file's end at {1} (is it cut short?)"), {std::to_string(layout.fileSize)}));
       end = std::max(end, cellEnd);
     }
   }
   // Every cell ends inside the file: only bytes beyond the last record remain.
   if (end != layout.fileSize)
-    return FormatError(path, "the records end at byte " + std::to_string(end) + ", the file at " +
-                                 std::to_string(layout.fileSize) + ": it is padded");
+    return FormatError(path, Fill(Tr("the records end at byte {1}, the file at {2}: it is padded"),
+                                  {std::to_string(end), std::to_string(layout.fileSize)}));
   return file.SeekTo(kDatabaseHeaderSize);
 }
 
@@ -84,10 +84,10 @@ Result<CheckedDatabase> OpenDatabase(const std::filesystem::path& databasePath) 
     return error;
   }
   if (got.Value() < kDatabaseHeaderSize)
-    return FormatError(databasePath, "holds " + std::to_string(got.Value()) +
-                                         " bytes, fewer than the 44-byte header");
+    return FormatError(databasePath, Fill(Tr("holds {1} bytes, fewer than the 44-byte header"),
+                                          {std::to_string(got.Value())}));
   if (!std::equal(std::begin(kDatabaseMagic), std::end(kDatabaseMagic), header.begin()))
-    return FormatError(databasePath, "no \"%CDB\" header");
+    return FormatError(databasePath, Tr("no \"%CDB\" header"));
 
   DatabaseLayout layout;
   layout.year = Le16(&header[header_field::kYear.offset]);
@@ -100,10 +100,9 @@ Result<CheckedDatabase> OpenDatabase(const std::filesystem::path& databasePath) 
   layout.indexLength = IndexLength(layout.gridA, layout.gridB);
   if (size < layout.RecordsOffset())
     return FormatError(databasePath,
-                       "the grid index of " + std::to_string(layout.gridA) + " x " +
-                           std::to_string(layout.gridB) + " needs " +
-                           std::to_string(layout.RecordsOffset()) + " bytes, the file holds " +
-                           std::to_string(size));
+                       Fill(Tr("the grid index of {1} x {2} needs {3} bytes, the file holds {4}"),
+                            {std::to_string(layout.gridA), std::to_string(layout.gridB),
+                             std::to_string(layout.RecordsOffset()), std::to_string(size)}));
   if (auto whole = CheckRecordArea(file.Value(), layout, databasePath); !whole) {
     Error error = std::move(whole).TakeError();
     error.code = ErrorCode::kFormat;

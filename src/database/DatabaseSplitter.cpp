@@ -8,7 +8,9 @@
 
 #include "common/ByteOrder.h"
 #include "common/CameraRecord.h"
+#include "common/TextFill.h"
 #include "platform/AtomicFile.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace fs = std::filesystem;
@@ -69,8 +71,8 @@ Result<void> DatabaseSplitter::CheckNotInput(const fs::path& databasePath,
   std::error_code ec;
   if (!fs::equivalent(out, databasePath, ec)) return Success();
   return Error{ErrorCode::kInvalidArgument,
-               "the device file " + out.filename().string() + " would overwrite it; " +
-                   "choose another folder for the device files"}
+               Fill(Tr("the device file {1} would overwrite it; choose another folder for the device files"),
+                    {out.filename().string()})}
       .With(databasePath.string());
 }
 

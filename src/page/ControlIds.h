@@ -1,6 +1,8 @@
 #pragma once
 // Control identifiers of the speed-camera page, and the strings it uses.
 
+#include "platform/Translation.h"
+
 namespace mzt::ids {
 
 inline constexpr int kPortList = 1000;            // drop-down of device ports
@@ -45,13 +47,16 @@ inline constexpr const wchar_t* kDbCheck = L"DB 檢查";                        
 inline constexpr const wchar_t* kUpdating = L"更新中";
 inline constexpr const wchar_t* kAppCaption = L"MZT Utility";
 inline constexpr const wchar_t* kErrorCaption = L"錯誤";
-inline constexpr const wchar_t* kNoDeviceFound =
-    L"找不到裝置\n請以USB線接上裝置後再試一次。若已接上, 請改用可傳輸資料的USB線, 或換一個USB埠。";
+inline constexpr const wchar_t* kSystemErrorCaption = L"Error";  // the system's error texts
+// The program's own texts, looked up with TrW().
+inline constexpr const char* kNoDeviceFound =
+    TrLater("No detector found.\nConnect the detector with a USB cable and try again. If it is connected, use a USB "
+       "cable that carries data, or another USB port.");
 inline constexpr const wchar_t* kTaiwan = L"台灣";
 inline constexpr const wchar_t* kChina = L"中國";
 // Why the window does not close while a flow runs.
-inline constexpr const wchar_t* kCloseRefused = L"更新進行中, 請等待完成後再關閉";
+inline constexpr const char* kCloseRefused = TrLater("An update is running: wait until it has finished before closing.");
 // The About tab's caption of the folders that hold the program's files.
-inline constexpr const wchar_t* kFoldersLabel = L"程式檔案資料夾 (POI.csv、MZTConfig.ini):";
+inline constexpr const char* kFoldersLabel = TrLater("Folders of the program's files (POI.csv, MZTConfig.ini):");
 
 }  // namespace mzt::strings

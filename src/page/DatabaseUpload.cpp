@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "common/Timing.h"
+#include "common/TextFill.h"
 #include "page/ControlIds.h"
 #include "page/DeviceDatabase.h"
 #include "database/DatabaseLayout.h"
@@ -20,6 +21,7 @@
 #include "platform/ProgramFolder.h"
 #include "platform/SystemError.h"
 #include "platform/TextCodec.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 
@@ -33,11 +35,15 @@ constexpr int kChunkSizeNew = 11264;
 constexpr const wchar_t* kUploadFailed = L"DB 上傳失敗,請重試,請洽經銷商";
 // Another round would fail the same way; the user is told what to do instead.
 constexpr int kTransferAttempts = 2;
-constexpr const wchar_t* kNoCompleteDatabase =
-    L"裝置內目前沒有完整的測速照相資料庫。\n請檢查USB線的連接後再執行一次更新, 若仍失敗請洽經銷商。";
-constexpr const wchar_t* kFailedAgain = L"資料庫再次上傳失敗。";
-constexpr const wchar_t* kDeletionFailed =
-    L"刪除DB失敗,請重試!!\n裝置內可能已沒有測速照相資料庫, 請檢查USB線的連接後再執行一次更新, 若仍失敗請洽經銷商。";
+constexpr const char* kNoCompleteDatabase =
+    TrLater("The device holds no complete speed-camera database now.\nCheck the USB cable's connection and run the "
+       "update again; if it fails again, ask your dealer.");
+constexpr const char* kFailedAgain = TrLater("The database upload failed again. ");
+// The page's own words, then what the user may do now.
+constexpr const wchar_t* kDeletionFailed = L"刪除DB失敗,請重試!!";
+constexpr const char* kDeletionFailedAdvice =
+    TrLater("The device may hold no speed-camera database now: check the USB cable's connection and run the update "
+       "again; if it fails again, ask your dealer.");
 constexpr const wchar_t* kUploadDone = L"測試照像資料庫上傳完成";
 
 void RemoveQuietly(const fs::path& path) {
@@ -57,8 +63,8 @@ Result<void> CUploadDBDlg::CheckOfflineDatabase() {
   std::error_code ec;
   if (fs::equivalent(folder.Value() / kPoiFileName, offlineDatabase_, ec))
     return Error{ErrorCode::kInvalidArgument,
-                 std::string("the update appends the device's POIs to ") + kPoiFileName + " in " +
-                     folder.Value().string() + "; install a copy under another name"}
+                 Fill(Tr("the update appends the device's POIs to {1} in {2}; install a copy under another name"),
+                      {kPoiFileName, folder.Value().string()})}
         .With(offlineDatabase_.string());
   return Success();
 }
@@ -70,8 +76,8 @@ bool CUploadDBDlg::PrepareOfflineDatabase() {
   auto layout = InspectDatabase(offlineDatabase_);
   const DatabaseVersion& held = state_.deviceVersion;
   if (layout && VersionOf(layout.Value()) < held) {
-    std::wstring text = L"資料庫檔案的版本 " + DatabaseVersionText(VersionOf(layout.Value())) +
-                        L" 比裝置內的 " + DatabaseVersionText(held) + L" 舊,請問是否仍要更新?";
+    std::wstring text = Fill(TrW("The database file's version {1} is older than the device's {2}. Update anyway?"),
+                             {DatabaseVersionText(VersionOf(layout.Value())), DatabaseVersionText(held)});
     if (report_.Ask(text, strings::kAppCaption, MessageButtons::kYesNo) !=
         MessageAnswer::kYes) {
       Finish(FlowOutcome::kDeclined);
@@ -110,7 +116,7 @@ void CUploadDBDlg::RejectDatabase(const Error& error) {
   if (error.code == ErrorCode::kFormat)
     Message(L"測速照相資料庫格式錯誤", strings::kErrorCaption);
   else
-    Message(Utf8ToWide(error.message), L"Error");
+    Message(Utf8ToWide(error.message), strings::kSystemErrorCaption);
   EndBeforeDeletion(error.code == ErrorCode::kFormat ? FlowOutcome::kInvalidDatabase
                                                      : FlowOutcome::kFileError);
 }
@@ -154,8 +160,8 @@ Result<void> CUploadDBDlg::CheckDeviceFiles() {
     uint64_t held = fs::file_size(*path, ec);
     if (ec) return Error{ErrorCode::kIo, ec.message(), ec.value()}.With(WideToUtf8(path->wstring()));
     if (held != size)
-      return Error{ErrorCode::kIo, "holds " + std::to_string(held) + " bytes, not the " +
-                                       std::to_string(size) + " the database makes"}
+      return Error{ErrorCode::kIo, Fill(Tr("holds {1} bytes, not the {2} the database makes"),
+                                        {std::to_string(held), std::to_string(size)})}
           .With(WideToUtf8(path->wstring()));
   }
   return Success();
@@ -187,7 +193,8 @@ void CUploadDBDlg::UploadWorker() {
     state_.ff01Path = index;
   }
   if (auto ready = CheckDeviceFiles(); !ready) return RejectDatabase(std::move(ready).TakeError());
-  if (!ConfirmIncompleteBackup(L"更新將刪除裝置內的資料, 請問是否仍要繼續更新?", MessageButtons::kYesNo))
+  if (!ConfirmIncompleteBackup(TrW("The update deletes the data in the device. Go on with the update anyway?"),
+                               MessageButtons::kYesNo))
     return EndBeforeDeletion(FlowOutcome::kDeclined);
 
   state_.deviceChange = DeviceChange::kInProgress;
@@ -197,7 +204,7 @@ void CUploadDBDlg::UploadWorker() {
     surface_.Enable(kUpdateButton, true);
     DeletePcDeviceFiles();
     Reset();
-    Message(kDeletionFailed, strings::kErrorCaption);
+    Message(kDeletionFailed + std::wstring(L"\n") + TrW(kDeletionFailedAdvice), strings::kErrorCaption);
     Finish(FlowOutcome::kTransferFailed);
     return;
   }
@@ -220,7 +227,7 @@ void CUploadDBDlg::UploadWorker() {
   if (!sheet_.SendFile(state_.ff02Path)) return TransferFailed(L"");
   // Every reply may have been right and the device still hold less: only
   // its own file table shows the three files whole.
-  report_.Step(L"檢查裝置內的資料庫, 請等待");
+  report_.Step(TrW("Checking the database in the device, please wait"));
   ListDeviceFiles();
   if (JudgeDeviceDatabase(state_.records, true) != DeviceDatabase::kComplete)
     return TransferFailed(kUploadFailed);
@@ -270,7 +277,7 @@ void CUploadDBDlg::TransferFailed(const std::wstring& message) {
   Finish(FlowOutcome::kTransferFailed);
   // Whatever ended the prompt, the device is left without a whole database.
   if (replug != ReplugResult::kOk)
-    Message((retry ? L"" : kFailedAgain) + std::wstring(kNoCompleteDatabase), strings::kErrorCaption);
+    Message((retry ? L"" : TrW(kFailedAgain)) + TrW(kNoCompleteDatabase), strings::kErrorCaption);
   if (replug != ReplugResult::kOk) return;
   FollowReplugged();
   state_.skipWarning = true;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "common/FieldReader.h"
+#include "common/TextFill.h"
 #include "common/Timing.h"
 #include "database/DatabaseLayout.h"
 #include "devicelink/Cmd108.h"
@@ -13,6 +14,7 @@
 #include "page/OnlineUpdate.h"
 #include "page/UploadDBDlg.h"
 #include "platform/TextCodec.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 
@@ -21,8 +23,8 @@ using namespace ids;
 namespace {
 
 constexpr const wchar_t* kNoDatabaseInDevice = L"裝置內無測速照相資料庫";
-constexpr const wchar_t* kIncompleteDatabase = L"裝置內測速照相資料庫不完整";
-constexpr const wchar_t* kListingCut = L" (檔案清單未讀完)";
+constexpr const char* kIncompleteDatabase = TrLater("Incomplete speed-camera database in the device");
+constexpr const char* kListingCut = TrLater(" (file list not read to the end)");
 
 }  // namespace
 
@@ -167,16 +169,17 @@ bool CUploadDBDlg::ReadAndShowDeviceDatabase(bool withRecords) {
   std::wstring text;
   switch (held) {
     case DeviceDatabase::kComplete: text = DatabaseVersionText(reported); break;
-    case DeviceDatabase::kUnknown: text = DatabaseVersionText(reported) + kListingCut; break;
-    case DeviceDatabase::kIncomplete: text = kIncompleteDatabase; break;
+    case DeviceDatabase::kUnknown: text = DatabaseVersionText(reported) + TrW(kListingCut); break;
+    case DeviceDatabase::kIncomplete: text = TrW(kIncompleteDatabase); break;
     case DeviceDatabase::kNone: text = withRecords ? kNoDatabaseInDevice : L"無測速照相資料庫"; break;
   }
   if (held == DeviceDatabase::kComplete || !withRecords) surface_.Check(kDatabaseCheck, true);
   surface_.SetText(kDbVersionText, text);
   if (!withRecords) Reset();
   if (withRecords && held == DeviceDatabase::kUnknown)
-    Message(L"裝置的檔案清單未能完整讀取, 以裝置回報的資料庫版本 " + DatabaseVersionText(reported) +
-                L" 為準。",
+    Message(Fill(TrW("The device's file list could not be read whole; the database version {1} the device "
+                     "reports stands."),
+                 {DatabaseVersionText(reported)}),
             strings::kAppCaption);
   return true;
 }

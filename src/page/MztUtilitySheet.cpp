@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "page/ControlIds.h"
 #include "page/UploadDBDlg.h"
 #include "devicelink/DevicePort.h"
 #include "platform/CopyDataChannel.h"
@@ -23,7 +24,7 @@ CMZTUtilitySheet::CMZTUtilitySheet(IControlSurface& surface, std::unique_ptr<CDe
     link_->SetProgressCallback(
         [this](uint32_t acknowledged, uint32_t size) { OnTransferProgress(acknowledged, size); });
     link_->SetErrorReporter([this](const std::string& text) {
-      report_->Ask(Utf8ToWide(text), L"Error", MessageButtons::kOk);
+      report_->Ask(Utf8ToWide(text), strings::kSystemErrorCaption, MessageButtons::kOk);
     });
   }
 }

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "common/FieldReader.h"
+#include "common/TextFill.h"
 #include "common/Timing.h"
 #include "database/DatabaseLayout.h"
 #include "page/ControlIds.h"
@@ -17,6 +18,7 @@
 #include "page/WorkFiles.h"
 #include "platform/SystemError.h"
 #include "platform/TextCodec.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace fs = std::filesystem;
@@ -30,14 +32,14 @@ constexpr const wchar_t* kNewDatabaseVersion = L"網站上有新的資料庫可�
 constexpr const wchar_t* kProxyFailed = L"Proxy設定失敗";
 constexpr const wchar_t* kNetworkUnstable = L"網路可能不穩定,請稍後再試";
 constexpr const wchar_t* kDownloading = L"資料下載中,請稍等";
-constexpr const wchar_t* kAddressCaption = L"取得下載位址,";
+constexpr const char* kAddressCaption = TrLater("Getting the download address,");
 constexpr const wchar_t* kFileMissing = L"下載的DB檔不存在";
-constexpr const wchar_t* kSystemErrorCaption = L"Error";
 constexpr const wchar_t* kFormatError = L"測速照相資料庫格式錯誤";
-constexpr const wchar_t* kServerUnreachable =
-    L"無法連線到更新伺服器,請檢查網路連線與Proxy設定,或執行 mzt doctor 找出原因。\n系統回報: ";
-constexpr const wchar_t* kServerSetting = L"更新伺服器的位址設定錯誤:\n";
-constexpr const wchar_t* kMalformedVersion = L"更新伺服器回覆的資料庫版本格式錯誤: ";
+constexpr const char* kServerUnreachable =
+    TrLater("The update server cannot be reached. Check the network connection and the proxy setting, or run mzt "
+       "doctor to find out why.\nThe system says: {1}");
+constexpr const char* kServerSetting = TrLater("The update server's address is set wrongly:\n{1}");
+constexpr const char* kMalformedVersion = TrLater("The update server answered a database version in a wrong format: {1}");
 
 // A download body this short is a server answer, not a database.
 constexpr uint64_t kMaxAnswerBody = 44;
@@ -112,7 +114,7 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
   state_.newDbDate.clear();
   state_.newDbNumber = 0;
   if (!serverProblem_.empty()) {
-    ShowError(kServerSetting + Utf8ToWide(serverProblem_));
+    ShowError(Fill(TrW(kServerSetting), {Utf8ToWide(serverProblem_)}));
     return false;
   }
 
@@ -149,7 +151,7 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
 
   const std::string addressUrl =
       DeviceIdUrl(serverUrl_, ServerPage::kDownloadAddress, ChosenRegion(), state_.deviceId);
-  ShowStep(kAddressCaption + waitText);
+  ShowStep(TrW(kAddressCaption) + waitText);
   if (int code = GeneralRequest(addressUrl); code != 3) {
     // The address page's "nothing newer" is the version check's.
     if (code == kAnswerNothingNewer) failure_ = FlowOutcome::kUpToDate;
@@ -222,7 +224,7 @@ bool OnlineUpdate::VersionCheck(const std::string& url, bool withMessages) {
       state_.newDbNumber = static_cast<int32_t>(ParseDecimal(check.answer.Field(1)));
       return true;
     case VersionVerdict::kMalformedVersion:
-      ShowError(kMalformedVersion + Utf8ToWide(check.body));
+      ShowError(Fill(TrW(kMalformedVersion), {Utf8ToWide(check.body)}));
       return false;
     case VersionVerdict::kNothingNewer:
     case VersionVerdict::kNoDatabase:
@@ -243,7 +245,7 @@ int OnlineUpdate::GeneralRequest(const std::string& url) {
   // An answer is a few fields: a longer body is read no further than its first bytes.
   auto response = client_->Get(url, kMaxServerAnswerBytes);
   if (!response) {
-    silentFailure_ = "the request for " + url + " failed: " + response.Err().message;
+    silentFailure_ = Fill(Tr("the request for {1} failed: {2}"), {url, response.Err().message});
     return 0;
   }
   Pause(Delay::kAfterHttpResponse);
@@ -318,7 +320,7 @@ bool OnlineUpdate::AcceptDownload(const fs::path& file, const std::string& url) 
   auto layout = InspectDatabase(file);
   if (!layout) {
     failure_ = FlowOutcome::kInvalidDatabase;
-    silentFailure_ = "the download from " + url + " is not a whole database: " + layout.Err().message;
+    silentFailure_ = Fill(Tr("the download from {1} is not a whole database: {2}"), {url, layout.Err().message});
     ShowError(kFormatError);
     return false;
   }
@@ -329,15 +331,16 @@ bool OnlineUpdate::AcceptDownload(const fs::path& file, const std::string& url) 
     wchar_t number[16];
     std::swprintf(number, 16, L"%04d", state_.newDbNumber);
     if (const std::wstring announced = state_.newDbDate + number; version != announced) {
-      ShowError(L"下載的資料庫版本 " + version + L" 與網站公布的版本 " + announced + L" 不符");
+      ShowError(Fill(TrW("The downloaded database's version {1} is not the version {2} the site announced"),
+                     {version, announced}));
       return false;
     }
   }
   // Replacing one region's data by the other's may go to any version.
   const DatabaseVersion& held = state_.deviceVersion;
   if (!replacingRegion_ && VersionOf(got) <= held) {
-    ShowError(L"下載的資料庫版本 " + version + L" 不比裝置內的 " +
-              DatabaseVersionText(held) + L" 新");
+    ShowError(Fill(TrW("The downloaded database's version {1} is not newer than the device's {2}"),
+                   {version, DatabaseVersionText(held)}));
     return false;
   }
   accepted_ = VersionOf(got);
@@ -358,7 +361,7 @@ void OnlineUpdate::ShowRequestFailure(const Error& error) {
   } else if (error.code != ErrorCode::kTimeout && status) {
     Inform(HttpStatusMessage(*status));
   } else if (error.code != ErrorCode::kTimeout && error.systemCode != 0) {
-    Say(kServerUnreachable + Utf8ToWide(SystemErrorText(error.systemCode)), strings::kErrorCaption,
+    Say(Fill(TrW(kServerUnreachable), {Utf8ToWide(SystemErrorText(error.systemCode))}), strings::kErrorCaption,
         MessageButtons::kOk);
   } else {
     ShowError(kNetworkUnstable);
@@ -384,8 +387,8 @@ void OnlineUpdate::ShowError(const std::wstring& text) { Say(text, strings::kErr
 void OnlineUpdate::ShowSystemError(int code) {
   // The system's text alone does not say where: the folder the download goes to.
   std::wstring text = Utf8ToWide(SystemErrorText(code));
-  if (!state_.workFolder.empty()) text += L"\n資料夾: " + state_.workFolder.wstring();
-  Say(text, kSystemErrorCaption, MessageButtons::kOk);
+  if (!state_.workFolder.empty()) text += L"\n" + Fill(TrW("Folder: {1}"), {state_.workFolder.wstring()});
+  Say(text, strings::kSystemErrorCaption, MessageButtons::kOk);
 }
 
 }  // namespace mzt

@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "common/CameraRecord.h"
+#include "common/TextFill.h"
 #include "devicelink/Cmd108.h"
 #include "page/ControlIds.h"
 #include "page/MztUtilitySheet.h"
@@ -13,6 +14,7 @@
 #include "platform/ProgramFolder.h"
 #include "platform/SystemError.h"
 #include "platform/TextCodec.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 
@@ -75,8 +77,8 @@ bool CUploadDBDlg::ConfirmOnlineUpdate() {
   wchar_t number[16];
   std::swprintf(number, 16, L"%04d", state_.newDbNumber);
   const std::wstring offered = state_.newDbDate.empty() && state_.newDbNumber == 0
-                                   ? L"網站上的新資料庫"
-                                   : L"網站上的資料庫 " + state_.newDbDate + number;
+                                   ? TrW("the site's new database")
+                                   : Fill(TrW("the site's database {1}"), {state_.newDbDate + number});
   const std::wstring region = surface_.SelectedListItem(kRegionList) == 1 ? strings::kChina
                                                                            : strings::kTaiwan;
   std::wstring held = surface_.GetText(kDbVersionText);
@@ -84,14 +86,15 @@ bool CUploadDBDlg::ConfirmOnlineUpdate() {
   std::u8string file = (DataFolder() / kPoiFileName).u8string();
   const std::wstring where = Utf8ToWide(std::string(file.begin(), file.end()));
   const int32_t count = state_.poiBackup ? state_.poiBackup->held : -1;
-  std::wstring pois = count == 0  ? L"裝置內沒有POI。"
-                      : count < 0 ? L"更新前先將裝置內的POI (數量未知) 存入 " + where + L"。"
-                                  : L"更新前先將裝置內的 " + std::to_wstring(count) + L" 個POI存入 " +
-                                        where + L"。";
-  std::wstring text = L"將以" + offered + L" [" + region + L"] 取代裝置內的 " +
-                      (held.empty() ? L"資料庫" : held) +
-                      (heldRegion.empty() ? L"" : L" [" + heldRegion + L"]") + L"。\n" + pois +
-                      L"\n請問是否更新?";
+  std::wstring pois = count == 0  ? TrW("The device holds no POIs.")
+                      : count < 0 ? Fill(TrW("Before the update the device's POIs (how many is unknown) are saved to {1}."),
+                                         {where})
+                                  : Fill(TrW("Before the update the device's {1} POIs are saved to {2}."),
+                                         {std::to_wstring(count), where});
+  const std::wstring replaced = (held.empty() ? TrW("the database") : held) +
+                                (heldRegion.empty() ? L"" : L" [" + heldRegion + L"]");
+  std::wstring text = Fill(TrW("{1} [{2}] replaces the device's {3}.\n{4}\nUpdate?"),
+                           {offered, region, replaced, pois});
   if (report_.Ask(text, strings::kAppCaption, MessageButtons::kYesNo) != MessageAnswer::kYes)
     return false;
   SavePois();
@@ -104,9 +107,10 @@ bool CUploadDBDlg::ConfirmIncompleteBackup(const std::wstring& question, Message
   std::wstring saved = std::to_wstring(backup.saved);
   std::wstring text =
       backup.CountKnown()
-          ? L"POI備份不完整: 裝置內共 " + std::to_wstring(backup.held) + L" 個POI, 只有 " + saved +
-                L" 個存入POI.csv。"
-          : L"POI備份不完整: 無法讀取裝置內的POI數量, 存入POI.csv " + saved + L" 個。";
+          ? Fill(TrW("Incomplete POI backup: the device holds {1} POIs, only {2} were saved to POI.csv."),
+                 {std::to_wstring(backup.held), saved})
+          : Fill(TrW("Incomplete POI backup: the device's POI count could not be read; {1} saved to POI.csv."),
+                 {saved});
   return report_.Ask(text + L"\n" + question, strings::kAppCaption, buttons) ==
          MessageAnswer::kYes;
 }
@@ -174,11 +178,11 @@ void CUploadDBDlg::ClearingStep() {
   if (backup.saved > 0) {
     // From the UTF-8 form: path::wstring() throws on a non-ASCII name under the C locale.
     std::u8string where = (DataFolder() / kPoiFileName).u8string();
-    report_.Step(std::to_wstring(backup.saved) + L" 個POI已存入 " +
-                 Utf8ToWide(std::string(where.begin(), where.end())));
+    report_.Step(Fill(TrW("{1} POIs saved to {2}"), {std::to_wstring(backup.saved),
+                                                                      Utf8ToWide(std::string(where.begin(), where.end()))}));
   }
   if (!backup.Complete()) surface_.CloseWaitDialog();
-  if (!ConfirmIncompleteBackup(L"清除後裝置內的POI將無法復原, 請問是否仍要清除?",
+  if (!ConfirmIncompleteBackup(TrW("The device's POIs cannot be restored once cleared. Clear them anyway?"),
                                MessageButtons::kYesNoDefaultNo)) {
     sheet_.ClosePort();
     Finish(FlowOutcome::kDeclined);

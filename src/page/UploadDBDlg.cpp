@@ -7,6 +7,7 @@
 #include "common/FieldReader.h"
 #include "common/PortNumber.h"
 #include "common/PortSettings.h"
+#include "common/TextFill.h"
 #include "page/ControlIds.h"
 #include "page/MztUtilitySheet.h"
 #include "page/OnlineUpdate.h"
@@ -18,6 +19,7 @@
 #include "platform/DeviceLock.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TextCodec.h"
+#include "platform/Translation.h"
 #include "platform/WorkFolder.h"
 
 namespace mzt {
@@ -63,7 +65,7 @@ std::shared_ptr<DeviceLock> CUploadDBDlg::CurrentDeviceLock() {
 
 std::shared_ptr<DeviceLock> CUploadDBDlg::OpenDevice(const std::string& port) {
   if (port.empty()) {
-    Message(strings::kNoDeviceFound, strings::kErrorCaption);
+    Message(TrW(strings::kNoDeviceFound), strings::kErrorCaption);
     return nullptr;
   }
   // Named as the replug wait follows the device if a transfer fails: by its
@@ -139,7 +141,7 @@ std::vector<CUploadDBDlg::PortEntry> CUploadDBDlg::FindPorts(std::string& error)
                        Utf8ToWide(device.portName) +
                            (device.serialNumber.empty()
                                 ? std::wstring()
-                                : L" (序號 " + Utf8ToWide(device.serialNumber) + L")")});
+                                : Fill(TrW(" (serial number {1})"), {Utf8ToWide(device.serialNumber)}))});
   // The stored port is offered too when it exists but is not a discovered
   // device (another product string, or the simulated device's pty).
   std::wstring stored = Utf8ToWide(mzt::LoadPortSettings(SettingsFilePath()).portNumber);

@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "common/FieldReader.h"
+#include "common/TextFill.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace {
@@ -22,8 +24,9 @@ std::string VersionCheckAnswer::Offered() const {
 }
 
 std::string VersionCheckAnswer::Problem(const std::string& url) const {
-  const std::string page = "the version check (" + url + ")";
-  if (status != 200) return page + " answered HTTP status " + std::to_string(status);
+  if (status != 200)
+    return Fill(Tr("the version check ({1}) answered HTTP status {2}"), {url, std::to_string(status)});
+  const std::string page = Fill(Tr("the version check ({1})"), {url});
   return UnansweredText(page, answer.code, body);
 }
 
@@ -54,11 +57,11 @@ Result<VersionCheckAnswer> AskVersionCheck(IHttpClient& client, const std::strin
 }
 
 std::string UnansweredText(const std::string& page, int code, std::string_view body) {
-  if (code != 0) return page + " answered code " + std::to_string(code);
+  if (code != 0) return Fill(Tr("{1} answered code {2}"), {page, std::to_string(code)});
   std::string shown(body.substr(0, 40));
   for (char& c : shown)
     if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F) c = '.';
-  return page + " answered something that is not an answer code: \"" + shown + "\"";
+  return Fill(Tr("{1} answered something that is not an answer code: \"{2}\""), {page, shown});
 }
 
 Result<ProxyChoice> UseUserProxy(IHttpClient& client, const std::string& url) {
@@ -68,7 +71,7 @@ Result<ProxyChoice> UseUserProxy(IHttpClient& client, const std::string& url) {
   choice.proxy = ParseProxyText(choice.setting.proxyText);
   if (choice.proxy) {
     auto set = client.SetProxy(*choice.proxy, choice.setting.bypassList);
-    if (!set) return std::move(set).TakeError().With("the proxy " + MaskProxyPassword(choice.setting.proxyText));
+    if (!set) return std::move(set).TakeError().With(Fill(Tr("the proxy {1}"), {MaskProxyPassword(choice.setting.proxyText)}));
   }
   return choice;
 }

@@ -7,9 +7,11 @@
 #include <system_error>
 #include <utility>
 
+#include "common/TextFill.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/SystemError.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace fs = std::filesystem;
@@ -66,7 +68,7 @@ Result<AtomicFile> AtomicFile::Create(const fs::path& target) {
     code = LastSystemError();
     if (!taken) break;
   }
-  return Error{ErrorCode::kIo, SystemErrorText(code), code}.With("creating " + target.string());
+  return Error{ErrorCode::kIo, SystemErrorText(code), code}.With(Fill(Tr("creating {1}"), {target.string()}));
 }
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
@@ -96,14 +98,14 @@ void AtomicFile::Discard() {
 
 Error AtomicFile::SystemFailure(const char* action) const {
   int code = LastSystemError();
-  return Error{ErrorCode::kIo, SystemErrorText(code), code}.With(action + target_.string());
+  return Error{ErrorCode::kIo, SystemErrorText(code), code}.With(Fill(Tr(action), {target_.string()}));
 }
 
 Result<void> AtomicFile::Write(std::span<const uint8_t> bytes) {
   if (!file_) return Error{ErrorCode::kIo, "the file was already closed"}.With(target_.string());
   if (bytes.empty()) return Success();
   if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
-    Error error = SystemFailure("writing ");
+    Error error = SystemFailure(TrLater("writing {1}"));
     Discard();
     return error;
   }
@@ -113,14 +115,14 @@ Result<void> AtomicFile::Write(std::span<const uint8_t> bytes) {
 Result<void> AtomicFile::Commit() {
   if (!file_) return Error{ErrorCode::kIo, "the file was already closed"}.With(target_.string());
   if (std::fclose(std::exchange(file_, nullptr)) != 0) {
-    Error error = SystemFailure("writing ");
+    Error error = SystemFailure(TrLater("writing {1}"));
     Discard();
     return error;
   }
   if (int code = ReplaceFileWith(temporary_, target_); code != 0) {
     Discard();
     return Error{ErrorCode::kIo, SystemErrorText(code), code}.With(
-        "replacing " + target_.string());
+        Fill(Tr("replacing {1}"), {target_.string()}));
   }
   temporary_.clear();
   return Success();

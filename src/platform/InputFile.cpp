@@ -5,8 +5,10 @@
 #include <utility>
 #include <vector>
 
+#include "common/TextFill.h"
 #include "platform/FileSystem.h"
 #include "platform/SystemError.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 
@@ -14,7 +16,7 @@ Result<InputFile> InputFile::Open(const std::filesystem::path& path) {
   std::FILE* file = OpenStdioFile(path, "rb");
   if (!file) {
     int code = LastSystemError();
-    return Error{ErrorCode::kIo, SystemErrorText(code), code}.With("opening " + path.string());
+    return Error{ErrorCode::kIo, SystemErrorText(code), code}.With(Fill(Tr("opening {1}"), {path.string()}));
   }
   // The callers read in large pieces of their own; a second buffer only copies.
   std::setvbuf(file, nullptr, _IONBF, 0);
@@ -39,7 +41,7 @@ InputFile::~InputFile() {
 
 Error InputFile::ReadError() const {
   int code = LastSystemError();
-  return Error{ErrorCode::kIo, SystemErrorText(code), code}.With("reading " + path_.string());
+  return Error{ErrorCode::kIo, SystemErrorText(code), code}.With(Fill(Tr("reading {1}"), {path_.string()}));
 }
 
 Result<size_t> InputFile::Read(std::span<uint8_t> buffer) {

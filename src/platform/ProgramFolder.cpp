@@ -4,8 +4,10 @@
 #include <string>
 #include <system_error>
 
+#include "common/TextFill.h"
 #include "platform/FileSystem.h"
 #include "platform/SystemError.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace fs = std::filesystem;
@@ -15,7 +17,7 @@ std::mutex g_overrideMutex;
 fs::path g_dataOverride;
 
 Result<fs::path> Refused(const fs::path& folder, const std::string& why) {
-  return Error{ErrorCode::kIo, why}.With("refusing " + folder.string());
+  return Error{ErrorCode::kIo, why}.With(Fill(Tr("refusing {1}"), {folder.string()}));
 }
 
 // Creates what is missing of `folder`, each new folder for this user only.
@@ -28,8 +30,8 @@ Result<void> CreateFolders(const fs::path& folder) {
   int code = CreatePrivateFolder(folder);
   if (code != 0 && !fs::is_directory(folder, ec)) {
     // A file of that name: the system's "exists" would say the opposite of the trouble.
-    std::string why = fs::exists(folder, ec) ? "a file of that name is in the way" : SystemErrorText(code);
-    return Error{ErrorCode::kIo, why, code}.With("creating the folder " + folder.string());
+    std::string why = fs::exists(folder, ec) ? std::string(Tr("a file of that name is in the way")) : SystemErrorText(code);
+    return Error{ErrorCode::kIo, why, code}.With(Fill(Tr("creating the folder {1}"), {folder.string()}));
   }
   return Success();
 }
@@ -43,7 +45,7 @@ fs::path ChosenDataFolder() {
 
 // Made for this user if missing, and refused when others may write in it.
 Result<fs::path> CheckedFolder(const fs::path& folder) {
-  if (folder.empty()) return Error{ErrorCode::kIo, "no home folder is known for this user"};
+  if (folder.empty()) return Error{ErrorCode::kIo, Tr("no home folder is known for this user")};
   if (auto created = CreateFolders(folder); !created) return std::move(created).TakeError();
   if (std::string why = UnsafeFolderReason(folder); !why.empty()) return Refused(folder, why);
   return folder;
@@ -67,7 +69,7 @@ fs::path DataFolder() {
 
 Result<fs::path> CheckedSettingsFile() {
   fs::path folder = ConfigFolder();
-  if (folder.empty()) return Error{ErrorCode::kIo, "no home folder is known for this user"};
+  if (folder.empty()) return Error{ErrorCode::kIo, Tr("no home folder is known for this user")};
   std::error_code ec;
   // A folder not made yet holds no settings: the defaults apply.
   if (fs::exists(folder, ec)) {

@@ -3,10 +3,12 @@
 #include <string_view>
 #include <system_error>
 
+#include "common/TextFill.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/SystemError.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace fs = std::filesystem;
@@ -26,7 +28,7 @@ Result<std::shared_ptr<WorkFolder>> WorkFolder::Create(const fs::path& parent) {
     if (!fs::exists(fs::symlink_status(path))) break;
   }
   return Error{ErrorCode::kIo, SystemErrorText(code), code}.With(
-      "creating a work folder in " + parent.string());
+      Fill(Tr("creating a work folder in {1}"), {parent.string()}));
 }
 
 void WorkFolder::Remove() const {

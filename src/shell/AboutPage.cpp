@@ -26,7 +26,7 @@ AboutPage::AboutPage(wxWindow* parent, RecordingSwitch& recording) : wxPanel(par
   texts->AddSpacer(down(10));
   texts->Add(new wxStaticText(this, wxID_ANY, L"Copyright (C) 2026 MZT Utility"));
   texts->AddSpacer(down(14));
-  texts->Add(new wxStaticText(this, wxID_ANY, strings::kFoldersLabel));
+  texts->Add(new wxStaticText(this, wxID_ANY, TrW(strings::kFoldersLabel)));
   texts->AddSpacer(down(4));
   wxString folders = DataFolder().wstring();
   if (ConfigFolder() != DataFolder()) folders += L"\n" + ConfigFolder().wstring();
@@ -36,7 +36,7 @@ AboutPage::AboutPage(wxWindow* parent, RecordingSwitch& recording) : wxPanel(par
   texts->Add(folderText, 0, wxEXPAND);
   texts->AddSpacer(down(6));
   // A session for a problem report, into the data folder (README, "Reporting a problem").
-  auto* record = new wxCheckBox(this, kRecordCheck, L"記錄工作階段 (session-*.jsonl)");
+  auto* record = new wxCheckBox(this, kRecordCheck, TrW("Record the session (session-*.jsonl)"));
   record->SetValue(recording.IsOn());
   record->Bind(wxEVT_CHECKBOX, [record, &recording](wxCommandEvent&) {
     if (!record->GetValue()) return recording.TurnOff();

@@ -73,7 +73,7 @@ void MainSheet::OnClose(wxCloseEvent& event) {
     if (!closeRefusalShown_) {
       closeRefusalShown_ = true;
       CallAfter([this] {
-        surface_->ShowMessage(strings::kCloseRefused, strings::kAppCaption, MessageButtons::kOk);
+        surface_->ShowMessage(TrW(strings::kCloseRefused), strings::kAppCaption, MessageButtons::kOk);
         closeRefusalShown_ = false;
       });
     }

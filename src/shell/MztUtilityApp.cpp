@@ -13,8 +13,10 @@
 #include <wx/uilocale.h>
 
 #include "common/ModuleVersion.h"
+#include "common/TextFill.h"
 #include "common/Timing.h"
 #include "platform/CopyDataChannel.h"
+#include "platform/Translation.h"
 #include "shell/MainSheet.h"
 #include "shell/StallMeter.h"
 #include "shell/TestHook.h"
@@ -71,11 +73,12 @@ std::optional<int> HandOverToRunningWindow() {
   // Only a window that answered, or is there but busy, is one already running.
   if (!raised && raised.Err().code != mzt::ErrorCode::kBusy && raised.Err().code != mzt::ErrorCode::kIo)
     return std::nullopt;
-  std::string why = raised ? std::string("it refused to come to the front") : raised.Err().message;
-  std::fprintf(stderr,
-               "mzt-utility is already running, but its window could not be brought to the front "
-               "(%s); no second window is opened.\n",
-               why.c_str());
+  std::string why = raised ? std::string(mzt::Tr("it refused to come to the front")) : raised.Err().message;
+  std::fprintf(stderr, "%s\n",
+               mzt::Fill(mzt::Tr("mzt-utility is already running, but its window could not be brought to the "
+                                 "front ({1}); no second window is opened."),
+                         {why})
+                   .c_str());
   return 1;
 }
 
@@ -84,19 +87,20 @@ std::optional<int> HandOverToRunningWindow() {
 // --help and --version are answered before the toolkit starts, so that they
 // need no display.
 int main(int argc, char** argv) {
+  mzt::UseLanguage(mzt::Language::kUser);
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--version") == 0) {
       std::printf("%s\n", mzt::ProgramTitle().c_str());
       return 0;
     }
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::printf(
-          "Usage: mzt-utility [--help] [--version]\n"
-          "The desktop program that keeps the speed-camera database of the detector on\n"
-          "its USB serial port current; mzt is its command line.\n"
-          "\n"
-          "  -h, --help   this text\n"
-          "  --version    the program's version\n");
+      std::fputs(mzt::Tr("Usage: mzt-utility [--help] [--version]\n"
+                         "The desktop program that keeps the speed-camera database of the detector on\n"
+                         "its USB serial port current; mzt is its command line.\n"
+                         "\n"
+                         "  -h, --help   this text\n"
+                         "  --version    the program's version\n"),
+                 stdout);
       return 0;
     }
   }

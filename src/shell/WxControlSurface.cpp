@@ -23,7 +23,7 @@ namespace {
 // The page names no kind of box; its captions and texts tell the meaning.
 long IconFor(const std::wstring& text, const std::wstring& caption, MessageButtons buttons) {
   if (buttons != MessageButtons::kOk) return wxICON_QUESTION;
-  if (caption == strings::kErrorCaption || caption == L"Error") return wxICON_ERROR;
+  if (caption == strings::kErrorCaption || caption == strings::kSystemErrorCaption) return wxICON_ERROR;
   if (text == strings::kUploadModeWarning) return wxICON_WARNING;
   return wxICON_INFORMATION;
 }

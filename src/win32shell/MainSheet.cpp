@@ -135,7 +135,7 @@ void MainSheet::RefuseClose() {
   if (closeRefusalShown_) return;
   closeRefusalShown_ = true;
   surface_->Gate().Post([this] {
-    surface_->ShowMessage(strings::kCloseRefused, strings::kAppCaption, MessageButtons::kOk);
+    surface_->ShowMessage(TrW(strings::kCloseRefused), strings::kAppCaption, MessageButtons::kOk);
     closeRefusalShown_ = false;
   });
 }

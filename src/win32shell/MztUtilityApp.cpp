@@ -10,6 +10,7 @@
 #include "common/ModuleVersion.h"
 #include "common/Timing.h"
 #include "platform/TextCodec.h"
+#include "platform/Translation.h"
 #include "win32shell/MainSheet.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -28,6 +29,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   }
   if (argv) LocalFree(argv);
 
+  mzt::UseLanguage(mzt::Language::kUser);
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
   mzt::InitTimingFromEnvironment();

@@ -72,7 +72,7 @@ struct CliRow {
   std::string name;
   std::vector<std::string> args;
   test::ChildOptions how{};
-  std::vector<std::string> environment{};  // "=@x" is x in the test folder
+  std::vector<std::string> environment{};  // "=@x" is x in the test folder; LOCPATH=TAIWAN has zh_TW.UTF-8
   std::string settings{};                  // the settings file's text, when there is one
   std::optional<devsim::Fault> fault{};
   std::optional<updserver::Page> page{};  // the server's page that misbehaves
@@ -209,6 +209,10 @@ TEST_P(CliRunTest, ExitStatusTextAndTheDeviceAfterwards) {
       setting = setting.substr(0, at + 1) + (folder_ / setting.substr(at + 2)).string();
     if (size_t at = setting.find("=SERVER"); at != std::string::npos)
       setting.replace(at + 1, strlen("SERVER"), server_->BaseUrl());
+    if (setting == "LOCPATH=TAIWAN") {
+      ASSERT_FALSE(test::TaiwanLocaleFolder().empty()) << "localedef failed (is the locales package installed?)";
+      setting = "LOCPATH=" + test::TaiwanLocaleFolder();
+    }
   }
   if (!row.settings.empty()) test::WriteFileBytes(folder_ / "home" / "MZTConfig.ini", row.settings);
   Outcome run = Mzt(args, how, environment);
@@ -265,7 +269,7 @@ const devsim::Fault kCountRefused{.effect = devsim::Fault::Effect::kPoiCount, .t
 const devsim::Fault kRefusedFrames{.effect = devsim::Fault::Effect::kFrameStatus2,
                                    .trigger = devsim::Fault::Trigger::kFrame, .fileId = 0xFF00,
                                    .nth = 1, .times = 2};
-const std::string kIncompleteQuestion = "POI備份不完整: 無法讀取裝置內的POI數量";
+const std::string kIncompleteQuestion = "Incomplete POI backup: the device's POI count could not be read";
 using updserver::Page;
 
 INSTANTIATE_TEST_SUITE_P(
@@ -326,7 +330,8 @@ INSTANTIATE_TEST_SUITE_P(
                .fault = devsim::Fault{.effect = devsim::Fault::Effect::kReplaceReply, .command = 108,
                                       .argument = 1, .text = "$LOG108,1,1,1.4.0.7\x1b[2J\x1b[31m*6A\r\n"},
                .says = {"請稍候..."},
-               .standardOutput = "FW 版本: 1.4.0.7\\u001b[2J\\u001b[31m\nDB 版本: 202501150003\nDB區域: 台灣\n"},
+               .standardOutput = "Firmware version: 1.4.0.7\\u001b[2J\\u001b[31m\nDatabase version: 202501150003\n"
+                                 "Database region: 台灣\n"},
         CliRow{.name = "QueryAsJson", .args = {"query", "--json", "--port=PORT"},
                .says = {"\"firmwareVersion\": \"1.4.0.7\", \"databaseVersion\": \"202501150003\", "
                         "\"databaseDate\": \"2025-01-15\", \"databaseNumber\": 3, \"databaseComplete\": true, "
@@ -342,7 +347,7 @@ INSTANTIATE_TEST_SUITE_P(
         CliRow{.name = "CheckCountsAnInterruptedDatabaseAsNone",
                .args = {"check", "--port", "PORT", "--server", "SERVER"}, .how = {.separateOutput = true},
                .unplaced = {0xFF02}, .offerInstalled = true, .status = 10,
-               .standardOutput = "device: 裝置內測速照相資料庫不完整\nserver: 20250115" "0003 (newer)\n"},
+               .standardOutput = "device: Incomplete speed-camera database in the device\nserver: 20250115" "0003 (newer)\n"},
         CliRow{.name = "CheckFindsNothingNewer", .args = {"check", "--port", "PORT", "--server", "SERVER"},
                .page = Page::kVersionCheck, .serverFault = {.body = "2"}, .says = {"server: nothing newer"},
                .serverRequests = 1},
@@ -360,8 +365,13 @@ INSTANTIATE_TEST_SUITE_P(
                .deviceUntouched = true},
         CliRow{.name = "CheckWithADeadServer", .args = {"check", "--port", "PORT", "--server", "http://127.0.0.1:1/"},
                .status = 3, .says = {"mzt: the version check (http://127.0.0.1:1/CheckDBVersion_NEW.aspx"}},
+        // The same failure in either language: the page's own words as they are, the
+        // program's and the system's in the user's language, one error prefix.
         CliRow{.name = "UnreachableDevice", .args = {"query", "--port", "/dev/no-such-port"}, .status = 2,
-               .says = {"[錯誤] 無法連結裝置，請重試\nopen /dev/no-such-port: No such file or directory"}},
+               .says = {"mzt: 無法連結裝置，請重試\nopen /dev/no-such-port: No such file or directory\n"}},
+        CliRow{.name = "UnreachableDeviceInTaiwanese", .args = {"query", "--port", "/dev/no-such-port"},
+               .environment = {"LANG=zh_TW.UTF-8", "LOCPATH=TAIWAN"}, .status = 2,
+               .says = {"mzt: 無法連結裝置，請重試\n開啟 /dev/no-such-port: 沒有此一檔案或目錄\n"}},
         CliRow{.name = "UpdateWithYesShowingEachRequest", .args = {"update", "--yes", "--verbose", "--port", "PORT", "--server", "SERVER"},
                .says = {"[MZT Utility] 請重新啟動裝置!!", "http: GET http://127.0.0.1:", "/DBDownload_NEW.aspx?SN=MZT0000001 via a direct connection\nhttp: status 200, ",
                         "/db/tw/DB.bin via a direct connection", "http: status 200, 11360 bytes, ",
@@ -370,12 +380,12 @@ INSTANTIATE_TEST_SUITE_P(
         // On a terminal the update says what replaces what and asks before
         // anything is written; without one it runs as it always did.
         CliRow{.name = "UpdateTypedNoWritesNothing", .args = kUpdate, .how = {.onTerminal = true, .typed = "n\n"},
-               .status = 5, .says = {"將以網站上的資料庫 202611300012 [台灣] 取代裝置內的 202501150003 [台灣]。",
+               .environment = {"LANG=zh_TW.UTF-8", "LOCPATH=TAIWAN"}, .status = 5, .says = {"將以網站上的資料庫 202611300012 [台灣] 取代裝置內的 202501150003 [台灣]。",
                                      "更新前先將裝置內的 3 個POI存入 ", "POI.csv。", "請問是否更新? (y/n)"},
                .csvLines = -1, .serverRequests = 2},
         // A terminal that cannot redraw a line (TERM=dumb) gets the progress as lines.
         CliRow{.name = "UpdateTypedYes", .args = kUpdate, .how = {.onTerminal = true, .typed = "y\n"},
-               .environment = {"TERM=dumb"}, .says = {"請問是否更新? (y/n)", "\r\n[###"},
+               .environment = {"TERM=dumb"}, .says = {"\nUpdate? (y/n)", "\r\n[###"},
                .neverSays = {"\x1b[", "\r["}, .versionAfter = 12, .csvLines = 4},
         // The disk fills up during the download: nothing of it stays.
         CliRow{.name = "DownloadIntoAFullDisk", .args = kUpdateYes, .status = 7, .says = {"File too large"},
@@ -389,12 +399,12 @@ INSTANTIATE_TEST_SUITE_P(
         // Only the whole database the check announced is installed.
         CliRow{.name = "CutDownloadIsNotInstalled", .args = kUpdate, .page = Page::kDownload,
                .serverFault = {.truncate = true, .unframed = true}, .status = 4,
-               .says = {"[錯誤] 測速照相資料庫格式錯誤", "is not a whole database"}},
+               .says = {"mzt: 測速照相資料庫格式錯誤", "is not a whole database"}},
         CliRow{.name = "DownloadWithoutALengthShowsTheBytesReceived", .args = kUpdate, .page = Page::kDownload,
                .serverFault = {.chunked = true}, .says = {"\n11.1 KiB received"}, .versionAfter = 12, .csvLines = 4},
         CliRow{.name = "AnotherVersionIsNotInstalled", .args = kUpdate, .page = Page::kDownload,
                .serverFault = {.body = test::TestDatabaseBytes(2010, 1, 2, 1, 11360)}, .status = 3,
-               .says = {"[錯誤] 下載的資料庫版本 201001020001 與網站公布的版本 202611300012 不符"}},
+               .says = {"mzt: The downloaded database's version 201001020001 is not the version 202611300012 the site announced"}},
         CliRow{.name = "VersionCheckStatusQuietly", .args = {"update", "--quiet", "--port", "PORT", "--server", "SERVER"},
                .page = Page::kVersionCheck, .serverFault = {.status = 503}, .status = 3,
                .says = {"answered HTTP status 503"}},
@@ -402,18 +412,18 @@ INSTANTIATE_TEST_SUITE_P(
                .args = {"update", "--port", "PORT", "--server", "127.0.0.1:8086"}, .status = 1,
                .says = {"mzt: --server needs an http:// or https:// address"}, .deviceUntouched = true},
         CliRow{.name = "NobodyReplugsAnUnattendedRun", .args = kUpdateYes, .fault = kRefusedFrames,
-               .status = 6, .says = {"[錯誤] DB 上傳失敗,請重試,請洽經銷商"}, .versionAfter = -1},
+               .status = 6, .says = {"mzt: DB 上傳失敗,請重試,請洽經銷商"}, .versionAfter = -1},
         // Folders whose names are not ASCII, for the file read and the files written.
         CliRow{.name = "UploadWithoutTheServer",
                .args = {"upload", "@資料 中文/新.bin", "--data-dir", "@工作 中文", "--port", "PORT", "--server", "SERVER"},
                .versionAfter = 12, .serverRequests = 0, .databases = {"資料 中文/新.bin"}},
         CliRow{.name = "UploadOfAnOlderDatabaseAsks", .args = {"upload", "@old.bin", "--port", "PORT"},
-               .status = 5, .says = {"資料庫檔案的版本 202406010002 比裝置內的 202501150003 舊", "(y/n) n"}},
+               .status = 5, .says = {"The database file's version 202406010002 is older than the device's 202501150003", "(y/n) n"}},
         // A file table that cannot be read is no empty device: the version it
         // reports stands, and the older database is still asked about.
         CliRow{.name = "UnreadFileTableStillGuardsTheVersion", .args = {"upload", "@old.bin", "--port", "PORT"},
                .fault = devsim::Fault{.effect = devsim::Fault::Effect::kDropReply, .command = 995, .times = 0},
-               .status = 5, .says = {"以裝置回報的資料庫版本 202501150003 為準", "比裝置內的 202501150003 舊"}},
+               .status = 5, .says = {"the database version 202501150003 the device reports stands", "is older than the device's 202501150003"}},
         CliRow{.name = "UploadOfAnOlderDatabaseWithYes", .args = {"upload", "@old.bin", "--yes", "--port", "PORT"},
                .says = {"(y/n) y"}, .versionAfter = 2},
         CliRow{.name = "UploadOfAMissingFile", .args = {"upload", "@missing.bin", "--port", "PORT"},
@@ -469,7 +479,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A copy that misses POIs is asked about before they are gone.
         CliRow{.name = "ClearPoiAfterIncompleteBackupStops", .args = kClearPoi,
                .how = {.onTerminal = true, .typed = "y\n\x04"}, .fault = kCountRefused, .status = 5,
-               .says = {"POI備份不完整: 無法讀取裝置內的POI數量", "清除後裝置內的POI將無法復原, 請問是否仍要清除? (y/N)"}},
+               .says = {kIncompleteQuestion, "The device's POIs cannot be restored once cleared. Clear them anyway? (y/N)"}},
         CliRow{.name = "ClearPoiEndOfInput", .args = kClearPoi, .how = {.onTerminal = true, .typed = "\x04"},
                .status = 5},
         // `mzt clear-poi 2> log`: the question would go where nobody reads it.
@@ -480,7 +490,7 @@ INSTANTIATE_TEST_SUITE_P(
         // `mzt clear-poi > log` still asks on the terminal.
         CliRow{.name = "ClearPoiTypedYes", .args = kClearPoi,
                .how = {.onTerminal = true, .typed = "y\n", .separateOutput = true},
-               .says = {"請問是否刪除? (y/N)", "3 個POI已存入 "}, .standardOutput = "", .poisAfter = 0,
+               .says = {"請問是否刪除? (y/N)", "3 POIs saved to "}, .standardOutput = "", .poisAfter = 0,
                .csvLines = 4, .namesPoiCsv = true},
         CliRow{.name = "ClearPoiWithYes", .args = {"clear-poi", "--yes", "--port", "PORT"},
                .says = {"POI清除完成,請重新啟動裝置!"}, .poisAfter = 0},

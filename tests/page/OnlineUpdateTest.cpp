@@ -114,7 +114,7 @@ TEST_F(OnlineUpdateTest, NewerDatabaseIsDownloadedAndTheUploadStarted) {
       shown += (e.call == SurfaceCall::kOpenWaitDialog    ? L"open"
                 : e.call == SurfaceCall::kCloseWaitDialog ? L"closed"
                                                           : e.text) + L"|";
-  EXPECT_EQ(shown, L"open|檢查網路更新,wait|檢查網路更新,wait|open|取得下載位址,wait|取得下載位址,wait|"
+  EXPECT_EQ(shown, L"open|檢查網路更新,wait|檢查網路更新,wait|open|Getting the download address,wait|Getting the download address,wait|"
                    L"closed|closed|open|資料下載中,請稍等|資料下載中,請稍等|closed|closed|");
   EXPECT_FALSE(surface_.IsWaitDialogOpen());
   EXPECT_EQ(surface_.Control(ids::kProgressText).text, L"");
@@ -192,7 +192,7 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerRow{"CheckCode6", kCheck, {.body = "6"}, {}, "version check (http://"},
         AnswerRow{"CheckCode7", kCheck, {.body = "7"}, {}, "answered code 7"},
         AnswerRow{"CheckMalformedVersion", kCheck, {.body = "3,1"},
-                  {{L"更新伺服器回覆的資料庫版本格式錯誤: 3,1", kError}}},
+                  {{L"The update server answered a database version in a wrong format: 3,1", kError}}},
         AnswerRow{"CheckNonNumericCode", kCheck, {.body = "X3,20240105,12"}, {},
                   "not an answer code: \"X3,20240105,12\""},
         AnswerRow{"CheckGarbage", kCheck, {.body = std::string("\x89GARBAGE\r\n\xff\xfe<html>", 18)}, {},
@@ -225,7 +225,7 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerRow{"FileLengthShortOfTheBody", kFile, {.lengthShortBy = 3600}, {{kFormatError, kError}},
                   "(is it cut short?)", FlowOutcome::kInvalidDatabase},
         AnswerRow{"FileOfAnotherVersion", kFile, {.body = test::TestDatabaseBytes(2010, 1, 2, 1, 2000)},
-                  {{L"下載的資料庫版本 201001020001 與網站公布的版本 202401050012 不符", kError}}},
+                  {{L"The downloaded database's version 201001020001 is not the version 202401050012 the site announced", kError}}},
         AnswerRow{"FileUnknownLength", kFile, {.chunked = true}, {}, "", {}, true},
         // Far longer than the scaled stall window; the server's pause ends when it stops.
         AnswerRow{"FileStalled", kFile, {.pieceDelay = std::chrono::seconds(30)}, {{kUnstable, kError}}},
@@ -239,7 +239,7 @@ TEST_F(OnlineUpdateTest, UnwritableDatabaseFileIsAFileFailure) {
     EXPECT_FALSE(flow.Run(L"wait"));
     EXPECT_EQ(flow.FailureOutcome(), FlowOutcome::kFileError);
     EXPECT_EQ(Messages().back(),
-              std::pair(Utf8ToWide(SystemErrorText(code)) + L"\n資料夾: " + data_.Path().wstring(),
+              std::pair(Utf8ToWide(SystemErrorText(code)) + L"\nFolder: " + data_.Path().wstring(),
                         std::wstring(L"Error")));
     EXPECT_EQ(uploads_, 0);
   };
@@ -361,7 +361,7 @@ INSTANTIATE_TEST_SUITE_P(
                  .requests = kTaiwanRequests2025, .device = {2025, 1, 15, 3}},
         SetupRow{.name = "AnnouncedButOlderThanTheDevice", .check = PageFault{.body = "3,20240105,12"},
                  .messages = {{kNewTaiwan, kInfo},
-                              {L"下載的資料庫版本 202401050012 不比裝置內的 202501150003 新", kError}},
+                              {L"The downloaded database's version 202401050012 is not newer than the device's 202501150003", kError}},
                  .requests = kTaiwanRequests2025, .device = {2025, 1, 15, 3}, .installs = false},
         SetupRow{.name = "OldFirmwareWithChinaChosenGetsTaiwan", .deviceCode = "", .chosen = 1,
                  .regionCapable = false, .messages = {{kTaiwanOnly, kInfo}, {kNewTaiwan, kInfo}},
@@ -372,7 +372,7 @@ INSTANTIATE_TEST_SUITE_P(
         SetupRow{.name = "RefusedProxyMakesNoRequest", .proxy = "http://bad host:3128/",
                  .messages = {{L"Proxy設定失敗", kError}}},
         SetupRow{.name = "UnreachableServerShowsTheSystemsText", .serverDown = true,
-                 .messages = {{L"無法連線到更新伺服器,請檢查網路連線與Proxy設定,或執行 mzt doctor 找出原因。\n系統回報: " +
+                 .messages = {{L"The update server cannot be reached. Check the network connection and the proxy setting, or run mzt doctor to find out why.\nThe system says: " +
                                    Utf8ToWide(SystemErrorText(ECONNREFUSED)), kError}}}),
     test::RowName());
 
@@ -401,7 +401,7 @@ TEST_F(OnlineUpdateTest, RefusedServerSettingAndAnAddressWithoutItsSlash) {
   refused.SetServer(Error{ErrorCode::kInvalidArgument, "MZT_UPDATE_SERVER=x is not an http:// address"});
   EXPECT_FALSE(refused.Run(L""));
   EXPECT_TRUE(server_.Requests().empty());
-  EXPECT_EQ(Messages(), (Shown{{L"更新伺服器的位址設定錯誤:\nMZT_UPDATE_SERVER=x is not an http:// address", kError}}));
+  EXPECT_EQ(Messages(), (Shown{{L"The update server's address is set wrongly:\nMZT_UPDATE_SERVER=x is not an http:// address", kError}}));
   OnlineUpdate flow = MakeFlow();
   std::string base = server_.BaseUrl();
   flow.SetServerUrl(base.substr(0, base.size() - 1));

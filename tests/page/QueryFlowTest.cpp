@@ -56,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
         ShownRow{"Firmware1003", {.firmware = "1.0.0.3", .region = "CN"}, L"202501150003", L"中國", false},
         ShownRow{"WithoutDatabase", {.database = false}, L"無測速照相資料庫", L"台灣"},
         // An update cut short: the header is whole, the records file is not.
-        ShownRow{"InterruptedUpdate", {.unplaced = {0xFF02}}, L"裝置內測速照相資料庫不完整", L"台灣"}),
+        ShownRow{"InterruptedUpdate", {.unplaced = {0xFF02}}, L"Incomplete speed-camera database in the device", L"台灣"}),
     test::RowName());
 
 // A device that enters its upload mode late, never, or answers nothing.

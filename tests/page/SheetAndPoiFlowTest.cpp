@@ -21,7 +21,7 @@ TEST_F(PoiClearTest, YesClearsThePoisInTheDevice) {
   const fs::path saved = folder_ / "home" / "POI.csv";
   std::string csv = ReadFileBytes(saved);
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 5) << csv;
-  EXPECT_EQ(surface_.Control(ids::kStatusText).text, L"4 個POI已存入 " + saved.wstring());
+  EXPECT_EQ(surface_.Control(ids::kStatusText).text, L"4 POIs saved to " + saved.wstring());
   EXPECT_TRUE(sheet_->IsBusy());  // as the query, it ends busy with its controls enabled
   EXPECT_TRUE(surface_.Control(ids::kClearPoiButton).enabled);
 

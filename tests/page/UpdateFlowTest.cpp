@@ -217,16 +217,16 @@ TEST_P(ScenarioTest, EndsAsTheUserExpects) {
 
 const std::wstring kCnToTw =
     L"您的機器內目前是 [中國] 的測速照相資料,確定要置換為 [台灣] 的測速照相資料嗎?";
-const std::wstring kGoOn = L"\n更新將刪除裝置內的資料, 請問是否仍要繼續更新?";
-const std::wstring kUnknownCount = L"POI備份不完整: 無法讀取裝置內的POI數量, 存入POI.csv 0 個。" + kGoOn;
-const std::wstring kNoneSaved = L"POI備份不完整: 裝置內共 3 個POI, 只有 0 個存入POI.csv。" + kGoOn;
-const std::wstring kOneSaved = L"POI備份不完整: 裝置內共 3 個POI, 只有 1 個存入POI.csv。" + kGoOn;
+const std::wstring kGoOn = L"\nThe update deletes the data in the device. Go on with the update anyway?";
+const std::wstring kUnknownCount = L"Incomplete POI backup: the device's POI count could not be read; 0 saved to POI.csv." + kGoOn;
+const std::wstring kNoneSaved = L"Incomplete POI backup: the device holds 3 POIs, only 0 were saved to POI.csv." + kGoOn;
+const std::wstring kOneSaved = L"Incomplete POI backup: the device holds 3 POIs, only 1 were saved to POI.csv." + kGoOn;
 const std::wstring kWarning = L"裝置進入資料上傳模式,所有在裝置上的功能都會被關閉";
 const std::wstring kNews = L"網站上有新的資料庫可做更新, 資料庫版本為:202611300012";
 const std::wstring kUploadFailed = L"DB 上傳失敗,請重試,請洽經銷商";
 const std::wstring kRestart = L"請重新啟動裝置!!";
 const std::wstring kNoCompleteDatabase =
-    L"裝置內目前沒有完整的測速照相資料庫。\n請檢查USB線的連接後再執行一次更新, 若仍失敗請洽經銷商。";
+    L"The device holds no complete speed-camera database now.\nCheck the USB cable's connection and run the update again; if it fails again, ask your dealer.";
 const Fault kCountRefused{.effect = Fault::Effect::kPoiCount, .times = 0};
 const Fault kGoneAfterFirstPoi{.effect = Fault::Effect::kUnplug, .command = 114, .argument = 1};
 const SentenceCounts kUntouched{{"$PQEL996", 0}, {"$PQEL999", 0}};
@@ -254,7 +254,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Whatever version it reports, a device without all three files has
         // no complete database.
         Scenario{.name = "OnlyTheHeaderListed", .setup = {.onlyFiles = {0xFF00}},
-                 .deleted = std::vector<uint16_t>{0xFF00}, .dbVersionShown = L"裝置內測速照相資料庫不完整"},
+                 .deleted = std::vector<uint16_t>{0xFF00}, .dbVersionShown = L"Incomplete speed-camera database in the device"},
         // All three files, but the version the device reports when it has none.
         Scenario{.name = "NoVersionInAllThreeFiles", .setup = {.installed = {0, 0, 0, 258, 4, 4, 200, 7}},
                  .dbVersionShown = L"裝置內無測速照相資料庫"},
@@ -281,7 +281,7 @@ INSTANTIATE_TEST_SUITE_P(
                  .fault = RefusedFrames(0xFF00, 0), .replug = ReplugResult::kOk,
                  .outcome = FlowOutcome::kTransferFailed,
                  .messages = std::vector{kWarning, kNews, kUploadFailed, kUploadFailed,
-                                         L"資料庫再次上傳失敗。" + kNoCompleteDatabase},
+                                         L"The database upload failed again. " + kNoCompleteDatabase},
                  .sentences = {{"$PQEL108,3,", 1}, {"$PQEL108,2,", 2}}, .versionAfter = -1,
                  .replugs = 1, .serverRequests = 3, .poisSavedOnce = true},
         // Unplugged and back while the POIs were counted: the prompt that
@@ -313,7 +313,7 @@ INSTANTIATE_TEST_SUITE_P(
         Scenario{.name = "RefusedDeletionStopsBeforeAnyTransfer",
                  .fault = Fault{.effect = Fault::Effect::kRefuseDeletion, .command = 996, .nth = 1, .times = 0},
                  .outcome = FlowOutcome::kTransferFailed,
-                 .shown = {L"刪除DB失敗,請重試!!\n裝置內可能已沒有測速照相資料庫, 請檢查USB線的連接後再執行一次更新, 若仍失敗請洽經銷商。"},
+                 .shown = {L"刪除DB失敗,請重試!!\nThe device may hold no speed-camera database now: check the USB cable's connection and run the update again; if it fails again, ask your dealer."},
                  .sentences = {{"$PQEL999", 0}}, .versionAfter = -1},
         Scenario{.name = "BadDownloadTouchesTheDeviceNotAtAll", .page = updserver::Page::kDownload,
                  .serverFault = {.body = std::string(100, 'x')}, .outcome = FlowOutcome::kInvalidDatabase,
@@ -333,7 +333,7 @@ INSTANTIATE_TEST_SUITE_P(
         Scenario{.name = "PoiUnreadableNo", .setup = {.pois = 3},
                  .fault = Fault{.effect = Fault::Effect::kDropReply, .command = 114, .argument = 1},
                  .answer = kNo, .outcome = kDeclined,
-                 .question = L"POI備份不完整: 裝置內共 3 個POI, 只有 2 個存入POI.csv。" + kGoOn,
+                 .question = L"Incomplete POI backup: the device holds 3 POIs, only 2 were saved to POI.csv." + kGoOn,
                  .sentences = kUntouched, .versionAfter = 3},
         // Gone after the first POI: a Yes then fails at the deletion.
         Scenario{.name = "DeviceGoneDuringPoisNo", .setup = {.pois = 3}, .fault = kGoneAfterFirstPoi,

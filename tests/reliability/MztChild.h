@@ -28,6 +28,16 @@ constexpr size_t kPois = 3;
 
 using MztRun = ChildRun;
 
+// zh_TW built into a folder of the suite's own (LOCPATH), as a fresh machine
+// has only C; empty when localedef failed.
+inline std::string TaiwanLocaleFolder() {
+  static TempFolder folder;
+  static bool built = RunChild({"/usr/bin/localedef", "-i", "zh_TW", "-f", "UTF-8", (folder / "zh_TW.UTF-8").string()},
+                               {"PATH=/usr/bin:/bin"}, {})
+                          .status == 0;
+  return built ? folder.Path().string() : std::string();
+}
+
 class MztChildTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -37,11 +37,11 @@ std::vector<UnplugRow> Rows() {
   auto at = [](int command, int argument, uint64_t nth) {
     return Fault{.effect = Fault::Effect::kUnplug, .command = command, .argument = argument, .nth = nth};
   };
-  const std::string unreachable = "[錯誤] 無法連結裝置";
-  const std::string notDeleted = "[錯誤] 刪除DB失敗,請重試!!";
+  const std::string unreachable = "mzt: 無法連結裝置";
+  const std::string notDeleted = "mzt: 刪除DB失敗,請重試!!";
   std::vector<UnplugRow> rows = {
       {"UploadMode", at(113, 1, 1), 2, unreachable},
-      {"FileListing", at(995, -1, 1), 2, "[錯誤] DB版本查詢失敗,請重試!!"},
+      {"FileListing", at(995, -1, 1), 2, "mzt: DB版本查詢失敗,請重試!!"},
       {"PoiCount", at(108, 3, 1), 6, notDeleted},
       {"FirstPoiRead", at(114, -1, 1), 6, notDeleted},
       {"LastPoiRead", at(114, -1, kPois), 6, notDeleted},

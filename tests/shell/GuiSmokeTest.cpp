@@ -112,16 +112,6 @@ class XServer {
   std::string display_;
 };
 
-// zh_TW built into a folder of the suite's own (LOCPATH), as a fresh machine has only C.
-std::string TaiwanLocaleFolder() {
-  static TempFolder folder;
-  static bool built =
-      WaitExit(Spawn({"/usr/bin/localedef", "-i", "zh_TW", "-f", "UTF-8",
-                      (folder / "zh_TW.UTF-8").string()},
-                     {"PATH=/usr/bin:/bin"}, -1, -1)) == 0;
-  return built ? folder.Path().string() : std::string();
-}
-
 std::vector<std::string> Fields(const std::string& line, char separator = '\t') {
   std::vector<std::string> fields;
   std::istringstream in(line);
@@ -146,7 +136,7 @@ class GuiSmokeTest : public test::MztChildTest {
                          "[Comm. Port]\nPortNumber=" + (folder_ / "port").string() + "\n");
     if (!detectorAtStart_) device_->Unplug(0ms);
     if (language_ != "C.UTF-8") {
-      ASSERT_FALSE(TaiwanLocaleFolder().empty()) << "localedef failed (is the locales package installed?)";
+      ASSERT_FALSE(test::TaiwanLocaleFolder().empty()) << "localedef failed (is the locales package installed?)";
     }
     StartProgram();
   }
@@ -173,7 +163,7 @@ class GuiSmokeTest : public test::MztChildTest {
             "XDG_RUNTIME_DIR=" + folder_.Path().string(),
             "NO_AT_BRIDGE=1",
             "PATH=/usr/bin:/bin",
-            "LOCPATH=" + TaiwanLocaleFolder(),
+            "LOCPATH=" + test::TaiwanLocaleFolder(),
             "LANG=" + language_};
   }
 
@@ -388,7 +378,7 @@ TEST_F(GuiSmokeTest, QueryThenUpdateToTheRestartPrompt) {
     return now.size() == 10u && now[9] != "0" && now[8] == "shown";
   }, 20ms)) << Command("wait");
   EXPECT_EQ(Close(), -1) << "the close box must be refused while the update runs";
-  ASSERT_TRUE(AnswerUntil("更新進行中, 請等待完成後再關閉"));
+  ASSERT_TRUE(AnswerUntil("An update is running: wait until it has finished before closing."));
   Command("answer ok");
   ASSERT_TRUE(AnswerUntil("DB 上傳失敗,請重試,請洽經銷商"));
   Command("answer ok");
@@ -470,14 +460,14 @@ TEST_F(GuiSmokeTestWithoutDetector, DetectorsPluggedInLaterAreListedWithTheirSer
   ASSERT_EQ(write(toProgram_, "click 1117\n", 11), 11);
   auto missing = NextMessage();
   EXPECT_EQ(missing[0], "錯誤");
-  EXPECT_EQ(missing[1], "找不到裝置") << "its second line says what to do";
+  EXPECT_EQ(missing[1], "No detector found.") << "its second line says what to do";
   Command("answer ok");
   ASSERT_TRUE(WaitForIdle());
 
   // The fake sysfs names each detector's port after its tty; the settings'
   // link is the way to the first one's pty.
   ASSERT_TRUE(device_->Replug());
-  std::string first = "/dev/ttyACM0 (序號 MZT0000001)", link = (folder_ / "port").string();
+  std::string first = "/dev/ttyACM0 (serial number MZT0000001)", link = (folder_ / "port").string();
   EXPECT_TRUE(Until([&] { return Command("list 1000") == "list\t1000\t1\t" + first + "\t" + link; }));
   Command("click 1117");
   EXPECT_TRUE(Until([&] { return Text(1064) == "202501150003"; }));
@@ -490,7 +480,7 @@ TEST_F(GuiSmokeTestWithoutDetector, DetectorsPluggedInLaterAreListedWithTheirSer
   options.usbPath = "1-2";
   devsim::SimulatedDevice second(options);
   ASSERT_TRUE(second.Start());
-  std::string all = first + "\t/dev/ttyACM1 (序號 MZT0000002)\t" + link;
+  std::string all = first + "\t/dev/ttyACM1 (serial number MZT0000002)\t" + link;
   EXPECT_TRUE(Until([&] { return Command("list 1000") == "list\t1000\t2\t" + all; }));
   EXPECT_EQ(Text(1064), "202501150003") << "the chosen detector and its versions stay";
   Command("popup 1000 1");

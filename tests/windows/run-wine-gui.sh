@@ -237,7 +237,7 @@ wait_for_idle
 shot 2-query
 command "tab 1"
 text 1201
-check "About: the folders' caption" "程式檔案資料夾 (POI.csv、MZTConfig.ini):" "$line"
+check "About: the folders' caption" "Folders of the program's files (POI.csv, MZTConfig.ini):" "$line"
 text 1202
 check "About: the program's folder" "Z:${work//\//\\}\\app" "$line"
 fits 1201
@@ -307,7 +307,7 @@ check "the program's icon on the replug dialog too" $'icon\t2' "$line"
 command close
 check "close refused while the replug dialog waits" $'close\tvetoed' "$line"
 next_message || true
-check "the refusal says why" $'MZT Utility\t更新進行中, 請等待完成後再關閉\tok' "$line"
+check "the refusal says why" $'MZT Utility\tAn update is running: wait until it has finished before closing.\tok' "$line"
 command "answer ok"
 shot 8-unplug
 kill -USR1 "$device_pid"

@@ -130,7 +130,7 @@ run_mzt ports
 expect "ports" 0 "No device found."
 
 run_mzt query --port COM7
-expect "query" 0 "FW 版本: 1.4.0.7" "DB 版本: 202501150003" "DB區域: 台灣"
+expect "query" 0 "Firmware version: 1.4.0.7" "Database version: 202501150003" "Database region: 台灣"
 
 run_mzt query --port COM9
 expect "query on a port that does not exist" 2 "COM9"
@@ -138,7 +138,7 @@ expect "query on a port that does not exist" 2 "COM9"
 # The port comes from the settings file, read through the profile functions.
 printf '[COMM. PORT]\r\nportnumber=COM7\r\n' >"$work/home/MZTConfig.ini"
 run_mzt query
-expect "query on the settings file's port" 0 "DB 版本: 202501150003"
+expect "query on the settings file's port" 0 "Database version: 202501150003"
 
 # The update goes through the proxy set in the user's Internet Options,
 # which Wine keeps where Windows does. The proxy has an address of its own:
@@ -186,7 +186,7 @@ if [ "$status" = 0 ]; then
 fi
 
 run_mzt query --port COM7
-expect "query after the update" 0 "DB 版本: 202611300012"
+expect "query after the update" 0 "Database version: 202611300012"
 
 # Arguments are read as the wide text Windows keeps them in: a folder name
 # outside the 8-bit code page survives.

@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "common/ByteOrder.h"
+#include "common/TextFill.h"
 #include "common/Timing.h"
 #include "platform/CopyDataChannel.h"
 #include "platform/SystemError.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace fs = std::filesystem;
@@ -43,7 +45,7 @@ Error SocketError(const std::string& what) { return SystemFailure(what, errno); 
 
 Error NoProgram(const fs::path& path) {
   return Error{ErrorCode::kNotFound,
-               "no desktop program is running (nothing listens at " + path.string() + ")"};
+               Fill(Tr("no desktop program is running (nothing listens at {1})"), {path.string()})};
 }
 
 bool FillAddress(const fs::path& path, sockaddr_un& address) {

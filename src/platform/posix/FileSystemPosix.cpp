@@ -6,6 +6,8 @@
 #include <cstdio>
 
 #include "platform/FileSystem.h"
+#include "common/TextFill.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 
@@ -52,12 +54,12 @@ int CreatePrivateFolder(const std::filesystem::path& path) {
 
 std::string UnsafeFolderReason(const std::filesystem::path& folder) {
   struct stat info {};
-  if (::stat(folder.c_str(), &info) != 0) return "it cannot be found";
-  if (!S_ISDIR(info.st_mode)) return "it is not a folder";
+  if (::stat(folder.c_str(), &info) != 0) return Tr("it cannot be found");
+  if (!S_ISDIR(info.st_mode)) return Tr("it is not a folder");
   // Root's folders are trusted as the system's own are.
-  if (info.st_uid != ::geteuid() && info.st_uid != 0) return "it belongs to another user";
+  if (info.st_uid != ::geteuid() && info.st_uid != 0) return Tr("it belongs to another user");
   if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
-    return "other users may write in it (chmod go-w " + folder.string() + ")";
+    return Fill(Tr("other users may write in it (chmod go-w {1})"), {folder.string()});
   return {};
 }
 

@@ -10,7 +10,9 @@
 #include <cerrno>
 #include <thread>
 
+#include "common/TextFill.h"
 #include "platform/SystemError.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace {
@@ -43,12 +45,12 @@ std::unique_ptr<ISerialPort> CreateSerialPort() { return std::make_unique<PosixS
 
 std::string PortOpenAdvice(const Error& error) {
   if (error.code == ErrorCode::kBusy)
-    return "Close the program that holds the port (a terminal program, another mzt, or "
-           "ModemManager probing it) and try again.";
+    return Tr("Close the program that holds the port (a terminal program, another mzt, or "
+              "ModemManager probing it) and try again.");
   if (error.systemCode == EACCES || error.systemCode == EPERM)
-    return "Your user may not open serial ports: add it to the dialout group "
-           "(sudo usermod -aG dialout $USER, then log in again), or install a udev rule "
-           "that gives you the device.";
+    return Tr("Your user may not open serial ports: add it to the dialout group "
+              "(sudo usermod -aG dialout $USER, then log in again), or install a udev rule "
+              "that gives you the device.");
   return {};
 }
 
@@ -82,7 +84,7 @@ Result<void> PosixSerialPort::Open(const std::string& name, int baudRate) {
     int err = errno;
     // EBUSY: another program holds the port with TIOCEXCL.
     if (err == EBUSY) return inUse(err);
-    return SystemFailure(err == ENOENT ? ErrorCode::kNotFound : ErrorCode::kIo, "open " + name, err);
+    return SystemFailure(err == ENOENT ? ErrorCode::kNotFound : ErrorCode::kIo, Fill(Tr("open {1}"), {name}), err);
   }
   // No sharing: the lock refuses a second opener even for root, which
   // TIOCEXCL does not. Its EWOULDBLOCK text would not say what happened.

@@ -7,7 +7,9 @@
 #include <system_error>
 
 #include "platform/DeviceEnumeration.h"
+#include "common/TextFill.h"
 #include "platform/SystemError.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace fs = std::filesystem;
@@ -49,7 +51,7 @@ std::string DeviceListingErrorText(const UsbSerialPortList& list) {
   return "";
 }
 
-std::string DeviceListingFix() { return "check that " + SysfsRoot().string() + " is mounted and readable"; }
+std::string DeviceListingFix() { return Fill(Tr("check that {1} is mounted and readable"), {SysfsRoot().string()}); }
 
 UsbSerialPortList EnumerateUsbSerialPorts() {
   UsbSerialPortList list;
