@@ -7,14 +7,14 @@
 namespace mzt {
 namespace {
 
-struct AnswerRow {
+struct ServerAnswerRow {
   std::string name;
   std::string text;
   int code;
   std::vector<std::string> fields;
 };
 
-class ServerAnswerTest : public ::testing::TestWithParam<AnswerRow> {};
+class ServerAnswerTest : public ::testing::TestWithParam<ServerAnswerRow> {};
 
 TEST_P(ServerAnswerTest, ReadsCodeAndFields) {
   ServerAnswer answer = ReadServerAnswer(GetParam().text);
@@ -24,18 +24,18 @@ TEST_P(ServerAnswerTest, ReadsCodeAndFields) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, ServerAnswerTest,
-    ::testing::Values(AnswerRow{"VersionAnswer", "3,20240105,12", 3, {"20240105", "12"}},
-                      AnswerRow{"CodeAlone", "2", 2, {}},
-                      AnswerRow{"AsteriskEndsAField", "3,http://h/x.bin*junk", 3,
+    ::testing::Values(ServerAnswerRow{"VersionAnswer", "3,20240105,12", 3, {"20240105", "12"}},
+                      ServerAnswerRow{"CodeAlone", "2", 2, {}},
+                      ServerAnswerRow{"AsteriskEndsAField", "3,http://h/x.bin*junk", 3,
                                 {"http://h/x.bin", "junk"}},
-                      AnswerRow{"EmptyFieldKept", "3,,7", 3, {"", "7"}},
-                      AnswerRow{"BlanksAndLineBreaksTrimmed", "3, http://h/x.bin\r\n", 3,
+                      ServerAnswerRow{"EmptyFieldKept", "3,,7", 3, {"", "7"}},
+                      ServerAnswerRow{"BlanksAndLineBreaksTrimmed", "3, http://h/x.bin\r\n", 3,
                                 {"http://h/x.bin"}},
-                      AnswerRow{"OnlyTheFieldsUsedAreRead", "3,20240105,12,x,,y", 3,
+                      ServerAnswerRow{"OnlyTheFieldsUsedAreRead", "3,20240105,12,x,,y", 3,
                                 {"20240105", "12"}},
-                      AnswerRow{"NonNumericCodeIsZero", "X3,20240105", 0, {"20240105"}},
-                      AnswerRow{"LeadingCommaIsEmptyCode", ",3", 0, {"3"}},
-                      AnswerRow{"Empty", "", 0, {}}),
+                      ServerAnswerRow{"NonNumericCodeIsZero", "X3,20240105", 0, {"20240105"}},
+                      ServerAnswerRow{"LeadingCommaIsEmptyCode", ",3", 0, {"3"}},
+                      ServerAnswerRow{"Empty", "", 0, {}}),
     test::RowName());
 
 struct ProgressRow {

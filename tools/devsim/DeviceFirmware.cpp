@@ -5,12 +5,11 @@
 
 #include "common/FieldReader.h"
 #include "devicelink/Checksum.h"
+#include "devsim/DeviceParser.h"
 #include "devsim/Printable.h"
 
 namespace mzt::devsim {
 namespace {
-
-constexpr std::string_view kTalker = "$PQEL";
 
 std::string Format(const char* format, auto... values) {
   char text[512];

@@ -5,8 +5,6 @@
 namespace mzt::devsim {
 namespace {
 
-constexpr std::string_view kTalker = "$PQEL";
-
 std::span<const uint8_t> AsBytes(const std::string& text) {
   return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
 }

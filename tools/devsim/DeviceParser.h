@@ -22,8 +22,12 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace mzt::devsim {
+
+// What every command sentence from the PC begins with.
+inline constexpr std::string_view kTalker = "$PQEL";
 
 struct ParsedUnit {
   enum class Kind { kSentence, kFrame };
