@@ -67,7 +67,7 @@ Result<void> WindowsSerialPort::Open(const std::string& name, int baudRate) {
   if (!::GetCommState(handle, &dcb)) {
     DWORD err = ::GetLastError();
     ::CloseHandle(handle);
-    return SystemFailure(ErrorCode::kIo, name + " is not a serial port", err);
+    return SystemFailure(ErrorCode::kIo, Fill(Tr("{1} is not a serial port"), {name}), err);
   }
   dcb.BaudRate = static_cast<DWORD>(baudRate);
   dcb.ByteSize = 8;
