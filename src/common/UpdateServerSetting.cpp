@@ -25,11 +25,6 @@ std::string HostOf(std::string_view url) {
   return Lower(rest.substr(0, rest.find(':')));
 }
 
-Error NotAServer(const std::string& where, std::string_view value) {
-  return Error{ErrorCode::kInvalidArgument,
-               where + "=" + std::string(value) + " is not an http:// or https:// address with a host"};
-}
-
 }  // namespace
 
 bool IsServerUrl(std::string_view url) {
@@ -53,19 +48,17 @@ bool IsLoopbackServer(std::string_view url) {
          (dotted && host.starts_with("127."));
 }
 
-Result<UpdateServerAddress> ChooseUpdateServer(const char* environment,
-                                               const std::filesystem::path& settingsFile) {
+UpdateServerAddress ChooseUpdateServer(const char* environment, const std::filesystem::path& settingsFile) {
   if (environment && *environment) {
-    if (!IsServerUrl(environment)) return NotAServer(kUpdateServerVariable, environment);
-    return UpdateServerAddress{NormalizeServerUrl(environment), ServerSource::kEnvironment};
+    if (!IsServerUrl(environment)) return {environment, ServerSource::kEnvironment, false};
+    return {NormalizeServerUrl(environment), ServerSource::kEnvironment};
   }
   std::string stored = settingsFile.empty() ? std::string() : LoadPortSettings(settingsFile).updateServer;
   if (!stored.empty()) {
-    if (!IsServerUrl(stored))
-      return NotAServer("[Update] Server", stored).With("the settings file " + settingsFile.string());
-    return UpdateServerAddress{NormalizeServerUrl(stored), ServerSource::kSettingsFile};
+    if (!IsServerUrl(stored)) return {stored, ServerSource::kSettingsFile, false};
+    return {NormalizeServerUrl(stored), ServerSource::kSettingsFile};
   }
-  return UpdateServerAddress{NormalizeServerUrl(kDefaultUpdateServerUrl), ServerSource::kBuildDefault};
+  return {NormalizeServerUrl(kDefaultUpdateServerUrl), ServerSource::kBuildDefault};
 }
 
 }  // namespace mzt

@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/TextFill.h"
 #include "platform/HttpClient.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TextCodec.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 
@@ -35,7 +37,16 @@ std::string DeviceIdUrl(const std::string& base, ServerPage page, int region,
 }
 
 Result<UpdateServerAddress> ConfiguredUpdateServer() {
-  return ChooseUpdateServer(std::getenv(kUpdateServerVariable), SettingsFilePath());
+  std::filesystem::path settingsFile = SettingsFilePath();
+  UpdateServerAddress chosen = ChooseUpdateServer(std::getenv(kUpdateServerVariable), settingsFile);
+  if (chosen.usable) return chosen;
+  // The setting is named as the user writes it, in any language.
+  bool inFile = chosen.source == ServerSource::kSettingsFile;
+  Error error{ErrorCode::kInvalidArgument,
+              Fill(Tr("{1}={2} is not an http:// or https:// address with a host"),
+                   {inFile ? "[Update] Server" : kUpdateServerVariable, chosen.url})};
+  if (inFile) return std::move(error).With(Fill(Tr("the settings file {1}"), {settingsFile.string()}));
+  return error;
 }
 
 }  // namespace mzt

@@ -102,7 +102,7 @@ Error AtomicFile::SystemFailure(const char* action) const {
 }
 
 Result<void> AtomicFile::Write(std::span<const uint8_t> bytes) {
-  if (!file_) return Error{ErrorCode::kIo, "the file was already closed"}.With(target_.string());
+  if (!file_) return Error{ErrorCode::kIo, Tr("the file was already closed")}.With(target_.string());
   if (bytes.empty()) return Success();
   if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
     Error error = SystemFailure(TrLater("writing {1}"));
@@ -113,7 +113,7 @@ Result<void> AtomicFile::Write(std::span<const uint8_t> bytes) {
 }
 
 Result<void> AtomicFile::Commit() {
-  if (!file_) return Error{ErrorCode::kIo, "the file was already closed"}.With(target_.string());
+  if (!file_) return Error{ErrorCode::kIo, Tr("the file was already closed")}.With(target_.string());
   if (std::fclose(std::exchange(file_, nullptr)) != 0) {
     Error error = SystemFailure(TrLater("writing {1}"));
     Discard();

@@ -54,5 +54,8 @@ std::string DeviceListingFix();
 
 // Linux only: the root of the sysfs tree read above.
 std::filesystem::path SysfsRoot();
+// Linux only: the root under which udev's rule folders are looked for,
+// $MZT_UDEV_ROOT when set (tests), else /.
+std::filesystem::path UdevRoot();
 
 }  // namespace mzt

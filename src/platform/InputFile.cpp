@@ -61,7 +61,7 @@ Result<void> InputFile::ReadExact(std::span<uint8_t> buffer) {
   auto got = Read(buffer);
   if (!got) return std::move(got).TakeError();
   if (got.Value() != buffer.size())
-    return Error{ErrorCode::kFormat, "the file ended early (it changed while being read)"}.With(
+    return Error{ErrorCode::kFormat, Tr("the file ended early (it changed while being read)")}.With(
         path_.string());
   return Success();
 }

@@ -9,6 +9,8 @@
 #include <string>
 
 #include "common/Result.h"
+#include "common/TextFill.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 
@@ -41,7 +43,7 @@ std::unique_ptr<ISerialPort> CreateSerialPort();
 
 // The refusal of a port that another program holds (kBusy).
 inline Error PortInUse(const std::string& name, int systemCode = 0) {
-  return Error{ErrorCode::kBusy, "open " + name + ": another program is using the port", systemCode};
+  return Error{ErrorCode::kBusy, Fill(Tr("open {1}"), {name}) + ": " + Tr("another program is using the port"), systemCode};
 }
 
 // What the user can do about a failed Open: the usual fix for a port they

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <optional>
 
+#include "common/TextFill.h"
+#include "platform/Translation.h"
 #include "recording/SessionRecorder.h"
 
 namespace mzt {
@@ -21,7 +23,7 @@ int64_t SessionLine::Number(std::string_view name, int64_t otherwise) const {
 
 Result<RecordedSession> ReadSession(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
-  if (!in) return Error{ErrorCode::kIo, file.string() + ": cannot be read"};
+  if (!in) return Error{ErrorCode::kIo, Fill(Tr("{1}: cannot be read"), {file.string()})};
   RecordedSession session;
   std::string text;
   for (size_t number = 1; std::getline(in, text); ++number) {
@@ -37,34 +39,34 @@ Result<RecordedSession> ReadSession(const std::filesystem::path& file) {
     line.kind = line.Text("kind");
     line.t = line.Number("t");
     const char* bytesField = line.kind == "http" ? "body" : "bytes";
-    if (!BytesFromJsonText(line.Text(bytesField), line.bytes)) return bad("\"bytes\" holds a character that is no byte");
+    if (!BytesFromJsonText(line.Text(bytesField), line.bytes)) return bad(Tr("\"bytes\" holds a character that is no byte"));
     if (session.lines.empty()) {
-      if (line.kind != "session") return bad("a recording begins with its \"session\" line");
+      if (line.kind != "session") return bad(Tr("a recording begins with its \"session\" line"));
       if (line.Number("format") < 1 || line.Number("format") > kRecordingFormat)
-        return bad("format " + std::to_string(line.Number("format")) + " is not one this program reads");
+        return bad(Fill(Tr("format {1} is not one this program reads"), {std::to_string(line.Number("format"))}));
       session.command = line.fields["command"].list;
       std::string scale = line.Text("timeScale");
       double value = 0;
       auto [end, error] = std::from_chars(scale.data(), scale.data() + scale.size(), value);
       if (error == std::errc() && value > 0) session.timeScale = value;
     }
-    if (line.kind == "tx" && line.bytes.empty() && !line.Has("frame")) return bad("a write without bytes or frame");
+    if (line.kind == "tx" && line.bytes.empty() && !line.Has("frame")) return bad(Tr("a write without bytes or frame"));
     if (line.kind == "end") session.exitStatus = static_cast<int>(line.Number("status"));
     session.lines.push_back(std::move(line));
   }
-  if (session.lines.empty()) return Error{ErrorCode::kFormat, file.string() + ": empty, not a recording"};
+  if (session.lines.empty()) return Error{ErrorCode::kFormat, Fill(Tr("{1}: empty, not a recording"), {file.string()})};
   return session;
 }
 
 std::string DescribeLine(const SessionLine& line) {
-  std::string where = "line " + std::to_string(line.number) + " (" + line.kind;
+  std::string where = Fill(Tr("line {1} ({2})"), {std::to_string(line.number), line.kind});
   if (line.IsFrame())
-    return where + "): a data frame of " + std::to_string(line.Number("frame")) + " bytes, SHA-256 " +
-           line.Text("sha256");
-  if (line.kind == "tx" || line.kind == "rx") return where + "): " + JsonBytes(std::span(
+    return where + ": " + Fill(Tr("a data frame of {1} bytes, SHA-256 {2}"),
+                               {std::to_string(line.Number("frame")), line.Text("sha256")});
+  if (line.kind == "tx" || line.kind == "rx") return where + ": " + JsonBytes(std::span(
       reinterpret_cast<const uint8_t*>(line.bytes.data()), line.bytes.size()));
-  if (line.kind == "http") return where + "): GET " + line.Text("url");
-  return where + ")";
+  if (line.kind == "http") return where + ": GET " + line.Text("url");
+  return where;
 }
 
 }  // namespace mzt

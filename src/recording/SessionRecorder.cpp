@@ -4,9 +4,11 @@
 #include <system_error>
 
 #include "common/ModuleVersion.h"
+#include "common/TextFill.h"
 #include "common/Timing.h"
 #include "devicelink/Checksum.h"
 #include "platform/Sha256.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace {
@@ -28,7 +30,8 @@ Result<std::shared_ptr<SessionRecorder>> SessionRecorder::Create(const std::file
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   if (!out) {
     std::error_code why(errno, std::generic_category());
-    return Error{ErrorCode::kIo, "the recording " + file.string() + " cannot be written: " + why.message()};
+    return Error{ErrorCode::kIo,
+                 Fill(Tr("the recording {1} cannot be written: {2}"), {file.string(), why.message()})};
   }
   return std::shared_ptr<SessionRecorder>(new SessionRecorder(std::move(out), options));
 }

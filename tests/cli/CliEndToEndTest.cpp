@@ -71,6 +71,7 @@ class CliTest : public test::MztChildTest {
 struct CliRow {
   std::string name;
   std::vector<std::string> args;
+  bool window = false;  // runs the window's program, mzt-utility, instead (no DISPLAY either way)
   test::ChildOptions how{};
   std::vector<std::string> environment{};  // "=@x" is x in the test folder; LOCPATH=TAIWAN has zh_TW.UTF-8
   std::string settings{};                  // the settings file's text, when there is one
@@ -116,6 +117,11 @@ TEST_P(CliRunTest, ExitStatusTextAndTheDeviceAfterwards) {
   ASSERT_TRUE(dbgen::SyntheticDatabase({2024, 6, 1, 2, 4, 4, 100, 3}).WriteTo(folder_ / "old.bin"));
   test::WriteFileBytes(folder_ / "bad.bin", std::string(100, 'x'));
   fs::create_directories(folder_ / "empty" / "class" / "tty");
+  // The udev rule in a folder udev reads, and in one it does not.
+  for (const char* rules : {"udev-read/usr/lib/udev/rules.d", "udev-elsewhere/usr/local/lib/udev/rules.d"}) {
+    fs::create_directories(folder_ / rules);
+    test::WriteFileBytes(folder_ / rules / "60-mzt-utility.rules", "KERNEL==\"ttyACM[0-9]*\", MODE=\"0666\"\n");
+  }
   if (row.secondDetector) {
     fs::path usb = folder_ / "sys" / "devices" / "usb1";
     fs::copy(usb / "1-1", usb / "1-2", fs::copy_options::recursive | fs::copy_options::copy_symlinks);
@@ -215,7 +221,9 @@ TEST_P(CliRunTest, ExitStatusTextAndTheDeviceAfterwards) {
     }
   }
   if (!row.settings.empty()) test::WriteFileBytes(folder_ / "home" / "MZTConfig.ini", row.settings);
-  Outcome run = Mzt(args, how, environment);
+  if (row.window && std::strlen(MZT_UTILITY_PROGRAM) == 0) GTEST_SKIP() << "mzt-utility is not built";
+  if (row.window) args.insert(args.begin(), MZT_UTILITY_PROGRAM);
+  Outcome run = row.window ? test::RunChild(args, Environment(environment), how) : Mzt(args, how, environment);
   if (holder >= 0) close(holder);
   EXPECT_EQ(run.status, row.status) << run.output;
   for (const auto& text : row.says) EXPECT_TRUE(Has(run, text)) << text << "\n" << run.output;
@@ -277,6 +285,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CliRow{.name = "Version", .args = {"--version"}, .says = {"MZT Utility Online  "},
                .deviceUntouched = true},
+        // The window's program answers these before it looks for a display.
+        CliRow{.name = "WindowVersionWithoutDisplay", .args = {"--version"}, .window = true,
+               .says = {"MZT Utility Online  "}, .deviceUntouched = true},
+        CliRow{.name = "WindowHelpWithoutDisplay", .args = {"--help"}, .window = true,
+               .says = {"Usage: mzt-utility [--help] [--version]\n", "\n  --version "}, .deviceUntouched = true},
         CliRow{.name = "Ports", .args = {"ports"},
                .output = "/dev/ttyACM0\tMZT0000001\tAT32UC3A3 CDC Speed Camera Detector\n"},
         CliRow{.name = "PortsAsJson", .args = {"ports", "--json"},
@@ -453,11 +466,17 @@ INSTANTIATE_TEST_SUITE_P(
                .page = Page::kVersionCheck, .serverFault = {.body = "4"}, .portHeld = true, .status = 11,
                .says = {"problem: another program holds it (mzt_cli_tests, process ", "ok: the server answers\n"}},
         CliRow{.name = "DoctorFindsThePortForbidden", .args = {"doctor", "--port", "PORT"},
-               .asNobody = true, .status = 11,
+               .environment = {"MZT_UDEV_ROOT=@udev-elsewhere"}, .asNobody = true, .status = 11,
                .says = {"Update server " + NormalizeServerUrl(kDefaultUpdateServerUrl) + " (the build's default)\n",
                         "problem: user nobody may not open it (crw-",
                         "the udev rule is not installed)\n    fix: install the udev rule 60-mzt-utility.rules (sudo cp " +
-                            (fs::path(MZT_PROGRAM).parent_path() / "60-mzt-utility.rules").string() + " /etc/udev/rules.d/"}},
+                            (fs::path(MZT_PROGRAM).parent_path() / "60-mzt-utility.rules").string() + " /etc/udev/rules.d/",
+                        "udev rule: not installed\n"}},
+        CliRow{.name = "DoctorCountsARuleWhereUdevReads", .args = {"doctor", "--port", "PORT"},
+               .environment = {"MZT_UDEV_ROOT=@udev-read"}, .asNobody = true, .status = 11,
+               .says = {"the udev rule is installed)\n    fix: unplug the detector and plug it in again (the rule /",
+                        "/udev-read/usr/lib/udev/rules.d/60-mzt-utility.rules applies at plug-in)",
+                        "udev rule: /"}},
         CliRow{.name = "DoctorFindsTheServerDead", .args = {"doctor", "--port", "PORT"},
                .settings = "[Update]\nServer=http://127.0.0.1:1\n", .status = 11,
                .says = {"ok: no other program holds it", "Update server http://127.0.0.1:1/ (from [Update] Server= in /",

@@ -72,6 +72,7 @@ class MztChildTest : public ::testing::Test {
     const std::vector<std::string> defaults{"MZT_TIME_SCALE=0.01", "PATH=/usr/bin:/bin", "LANG=C.UTF-8",
                                             "MZT_HOME=" + (folder_ / "home").string(),
                                             "MZT_SYSFS_ROOT=" + (folder_ / "sys").string(),
+                                            "MZT_UDEV_ROOT=" + (folder_ / "udev").string(),
                                             "XDG_RUNTIME_DIR=" + folder_.Path().string()};
     for (const std::string& e : defaults) {
       std::string name = e.substr(0, e.find('=') + 1);

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/Translation.h"
+
 extern char** environ;
 
 namespace mzt {
@@ -86,12 +88,12 @@ Result<std::string> ChildProcess::ReadLine(std::chrono::milliseconds timeout) {
       return line;
     }
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (output_ < 0 || left.count() <= 0) return Error{ErrorCode::kTimeout, "no line in time"};
+    if (output_ < 0 || left.count() <= 0) return Error{ErrorCode::kTimeout, Tr("no line in time")};
     pollfd fd{output_, POLLIN, 0};
     if (poll(&fd, 1, static_cast<int>(left.count())) <= 0) continue;
     char buffer[512];
     ssize_t got = read(output_, buffer, sizeof buffer);
-    if (got <= 0) return Error{ErrorCode::kDisconnected, "the output ended"};
+    if (got <= 0) return Error{ErrorCode::kDisconnected, Tr("the output ended")};
     buffered_.append(buffer, static_cast<size_t>(got));
   }
 }

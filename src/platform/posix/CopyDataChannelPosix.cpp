@@ -58,7 +58,7 @@ bool FillAddress(const fs::path& path, sockaddr_un& address) {
 }
 
 Error PathTooLong(const fs::path& path) {
-  return Error{ErrorCode::kInvalidArgument, "socket path too long: " + path.string()};
+  return Error{ErrorCode::kInvalidArgument, Fill(Tr("socket path too long: {1}"), {path.string()})};
 }
 
 fs::path FolderOf(const fs::path& path) {
@@ -76,25 +76,25 @@ Result<void> CheckPrivateFolder(const fs::path& folder) {
   }
   std::string problem;
   if (S_ISLNK(info.st_mode)) {
-    problem = "it is a symbolic link";
+    problem = Tr("it is a symbolic link");
   } else if (!S_ISDIR(info.st_mode)) {
-    problem = "it is not a folder";
+    problem = Tr("it is not a folder");
   } else if (info.st_uid != ::geteuid()) {
-    problem = "it belongs to user " + std::to_string(info.st_uid) + ", not to this user (" +
-              std::to_string(::geteuid()) + ")";
+    problem = Fill(Tr("it belongs to user {1}, not to this user ({2})"),
+                   {std::to_string(info.st_uid), std::to_string(::geteuid())});
   } else if ((info.st_mode & 07777) != 0700) {
     char mode[16];
     std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
-    problem = std::string("its mode is ") + mode + ", not 0700";
+    problem = Fill(Tr("its mode is {1}, not 0700"), {mode});
   }
   if (problem.empty()) return Success();
   return Error{ErrorCode::kRefused,
-               "refusing " + folder.string() + " as the copy-data socket's folder: " + problem};
+               Fill(Tr("refusing {1} as the copy-data socket's folder: {2}"), {folder.string(), problem})};
 }
 
 Error Busy(const fs::path& path) {
   return Error{ErrorCode::kBusy,
-               "another MZT Utility is running and receives the requests at " + path.string()};
+               Fill(Tr("another MZT Utility is running and receives the requests at {1}"), {path.string()})};
 }
 
 // The lock lives as long as the endpoint and goes with a program that
@@ -103,9 +103,9 @@ Result<int> TakeEndpointLock(const fs::path& path) {
   fs::path lockPath = path;
   lockPath += ".lock";
   int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (lock < 0) return SocketError("opening " + lockPath.string());
+  if (lock < 0) return SocketError(Fill(Tr("opening {1}"), {lockPath.string()}));
   if (::flock(lock, LOCK_EX | LOCK_NB) == 0) return lock;
-  Error error = errno == EWOULDBLOCK ? Busy(path) : SocketError("locking " + lockPath.string());
+  Error error = errno == EWOULDBLOCK ? Busy(path) : SocketError(Fill(Tr("locking {1}"), {lockPath.string()}));
   ::close(lock);
   return error;
 }
@@ -114,18 +114,18 @@ Result<int> TakeEndpointLock(const fs::path& path) {
 // cleaned away; one that refuses it was left by a program that is gone.
 Result<void> RemoveStaleSocket(const fs::path& path, const sockaddr_un& address) {
   int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (probe < 0) return SocketError("socket");
+  if (probe < 0) return SocketError(Tr("creating a socket"));
   bool live = ::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
   int err = errno;
   ::close(probe);
   if (live) return Busy(path);
   if (err == ENOENT) return Success();
-  if (err != ECONNREFUSED) return SystemFailure("connecting to " + path.string(), err);
+  if (err != ECONNREFUSED) return SystemFailure(Fill(Tr("connecting to {1}"), {path.string()}), err);
   struct stat existing {};
   if (::lstat(path.c_str(), &existing) != 0) return Success();
   if (!S_ISSOCK(existing.st_mode))
-    return Error{ErrorCode::kRefused, path.string() + " is not a socket; it is left alone"};
-  if (::unlink(path.c_str()) != 0) return SocketError("removing the stale " + path.string());
+    return Error{ErrorCode::kRefused, Fill(Tr("{1} is not a socket; it is left alone"), {path.string()})};
+  if (::unlink(path.c_str()) != 0) return SocketError(Fill(Tr("removing the stale {1}"), {path.string()}));
   return Success();
 }
 
@@ -193,7 +193,7 @@ Reading ReadArrived(Client& client) {
 
 Error BusyProgram(const fs::path& path, const std::string& why) {
   return Error{ErrorCode::kBusy,
-               "the desktop program at " + path.string() + " is busy (" + why + "); try again"};
+               Fill(Tr("the desktop program at {1} is busy ({2}); try again"), {path.string(), why})};
 }
 
 }  // namespace
@@ -218,7 +218,7 @@ Result<void> CopyDataServer::Start(const fs::path& path, Handler handler) {
   if (!FillAddress(path, address)) return PathTooLong(path);
   fs::path folder = FolderOf(path);
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-    return SocketError("creating " + folder.string());
+    return SocketError(Fill(Tr("creating {1}"), {folder.string()}));
   if (auto safe = CheckPrivateFolder(folder); !safe) return safe;
   auto lock = TakeEndpointLock(path);
   if (!lock) return std::move(lock).TakeError();
@@ -230,14 +230,14 @@ Result<void> CopyDataServer::Start(const fs::path& path, Handler handler) {
     return fail(std::move(cleared).TakeError());
 
   int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return fail(SocketError("socket"));
+  if (fd < 0) return fail(SocketError(Tr("creating a socket")));
   if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    Error error = SocketError("binding " + path.string());
+    Error error = SocketError(Fill(Tr("binding {1}"), {path.string()}));
     ::close(fd);
     return fail(std::move(error));
   }
   if (::chmod(path.c_str(), 0600) != 0 || ::listen(fd, 4) != 0) {
-    Error error = SocketError("listening at " + path.string());
+    Error error = SocketError(Fill(Tr("listening at {1}"), {path.string()}));
     ::close(fd);
     ::unlink(path.c_str());
     return fail(std::move(error));
@@ -326,30 +326,28 @@ void CopyDataServer::Dispatch(int connection, uint32_t identifier, std::vector<u
 
 Result<bool> SendCopyData(const fs::path& path, uint32_t identifier, std::span<const uint8_t> data) {
   if (data.size() > kMaxCopyDataBytes)
-    return Error{ErrorCode::kTooLarge, "the request is " + std::to_string(data.size()) +
-                                           " bytes; at most " + std::to_string(kMaxCopyDataBytes) +
-                                           " are carried"};
+    return Error{ErrorCode::kTooLarge, Fill(Tr("the request is {1} bytes; at most {2} are carried"),
+                                           {std::to_string(data.size()), std::to_string(kMaxCopyDataBytes)})};
   sockaddr_un address;
   if (!FillAddress(path, address)) return PathTooLong(path);
   if (auto safe = CheckPrivateFolder(FolderOf(path)); !safe)
     return safe.Err().code == ErrorCode::kNotFound ? NoProgram(path) : std::move(safe).TakeError();
   int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd < 0) return SocketError("socket");
+  if (fd < 0) return SocketError(Tr("creating a socket"));
   if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     int err = errno;
     ::close(fd);
     if (err == ENOENT || err == ECONNREFUSED) return NoProgram(path);
     // Its queue of connections is full.
-    if (err == EAGAIN) return BusyProgram(path, "too many requests at once");
-    return SystemFailure("connecting to " + path.string(), err);
+    if (err == EAGAIN) return BusyProgram(path, Tr("too many requests at once"));
+    return SystemFailure(Fill(Tr("connecting to {1}"), {path.string()}), err);
   }
   // The request goes only to this user's program.
   if (auto peer = PeerUid(fd); peer != ::geteuid()) {
     ::close(fd);
     return Error{ErrorCode::kRefused,
-                 "the program listening at " + path.string() + " belongs to user " +
-                     (peer ? std::to_string(*peer) : std::string("unknown")) +
-                     ", not to this user; nothing was sent"};
+                 Fill(Tr("the program listening at {1} belongs to user {2}, not to this user; nothing was sent"),
+                      {path.string(), peer ? std::to_string(*peer) : std::string(Tr("unknown"))})};
   }
   std::vector<uint8_t> request(kHeader + data.size());
   PutLe32(request.data(), identifier);
@@ -363,9 +361,9 @@ Result<bool> SendCopyData(const fs::path& path, uint32_t identifier, std::span<c
   bool answered = ready > 0 && ::read(fd, &answer, 1) == 1;
   ::close(fd);
   if (ready == 0)
-    return BusyProgram(path, "no answer within " + std::to_string(kAnswerTimeMs / 1000) + " s");
-  if (!answered) return Error{ErrorCode::kIo, "the program at " + path.string() + " did not answer"};
-  if (answer == kBusyAnswer) return BusyProgram(path, "it is answering another request");
+    return BusyProgram(path, Fill(Tr("no answer within {1} s"), {std::to_string(kAnswerTimeMs / 1000)}));
+  if (!answered) return Error{ErrorCode::kIo, Fill(Tr("the program at {1} did not answer"), {path.string()})};
+  if (answer == kBusyAnswer) return BusyProgram(path, Tr("it is answering another request"));
   return answer == kAcceptedAnswer;
 }
 

@@ -13,8 +13,10 @@
 
 #include "common/BuildConfig.h"
 #include "common/FieldReader.h"
+#include "common/TextFill.h"
 #include "common/Timing.h"
 #include "platform/SystemError.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace {
@@ -85,11 +87,11 @@ Result<void> CurlHttpClient::SetProxy(const ProxyAddress& proxy, const std::stri
   std::string host = proxy.host;
   if (host.starts_with("//")) host.erase(0, 2);
   if (!IsUsableProxy(host, proxy.port))
-    return Error{ErrorCode::kRefused, "unusable proxy " + proxy.host + ":" +
-                                          std::to_string(proxy.port)};
+    return Error{ErrorCode::kRefused,
+                 Fill(Tr("unusable proxy {1}:{2}"), {proxy.host, std::to_string(proxy.port)})};
   auto type = ProxyType(proxy.scheme);
   if (!type)
-    return Error{ErrorCode::kRefused, "the proxy type " + proxy.scheme + " is not supported"};
+    return Error{ErrorCode::kRefused, Fill(Tr("the proxy type {1} is not supported"), {proxy.scheme})};
   proxyHost_ = host;
   proxyPort_ = proxy.port;
   proxyType_ = *type;
@@ -122,7 +124,7 @@ Result<HttpResponse> CurlHttpClient::GetToFile(const std::string& url,
   transfer.fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (transfer.fd < 0) {
     int code = errno;
-    return Error{ErrorCode::kIo, "creating " + file.string() + ": " + SystemErrorText(code), code};
+    return Error{ErrorCode::kIo, Fill(Tr("creating {1}"), {file.string()}) + ": " + SystemErrorText(code), code};
   }
   transfer.limit = options_.maxBodyBytes;
   transfer.checkRate = true;
@@ -132,7 +134,7 @@ Result<HttpResponse> CurlHttpClient::GetToFile(const std::string& url,
   if (::close(transfer.fd) != 0 && result && transfer.writeErrno == 0) transfer.writeErrno = errno;
   if (result && transfer.writeErrno != 0)
     return Error{ErrorCode::kIo,
-                 "writing " + file.string() + ": " + SystemErrorText(transfer.writeErrno),
+                 Fill(Tr("writing {1}"), {file.string()}) + ": " + SystemErrorText(transfer.writeErrno),
                  transfer.writeErrno};
   return result;
 }
@@ -152,7 +154,7 @@ Result<HttpResponse> CurlHttpClient::Perform(const std::string& url, Transfer& t
   status_.reset();
   headers_.clear();
   std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
-  if (!handle) return Error{ErrorCode::kNetwork, "the HTTP client could not start"};
+  if (!handle) return Error{ErrorCode::kNetwork, Tr("the HTTP client could not start")};
   CURL* curl = handle.get();
   char errorText[CURL_ERROR_SIZE] = {};
   std::string agent = UserAgent();
@@ -208,20 +210,19 @@ Result<HttpResponse> CurlHttpClient::Perform(const std::string& url, Transfer& t
   std::string detail = errorText[0] ? errorText : curl_easy_strerror(rc);
   if (transfer.tooLarge || rc == CURLE_FILESIZE_EXCEEDED)
     return Error{ErrorCode::kTooLarge,
-                 "the body exceeds " + std::to_string(transfer.limit) + " bytes"};
+                 Fill(Tr("the body exceeds {1} bytes"), {std::to_string(transfer.limit)})};
   if (transfer.writeErrno != 0)
-    return Error{ErrorCode::kIo, "writing the body: " + SystemErrorText(transfer.writeErrno),
+    return Error{ErrorCode::kIo, Tr("writing the body") + (": " + SystemErrorText(transfer.writeErrno)),
                  transfer.writeErrno};
   if (transfer.tooSlow)
-    return Error{ErrorCode::kTimeout, "the download averaged below " +
-                                          std::to_string(kHttpMinimumDownloadRate) +
-                                          " bytes a second"};
-  if (transfer.stalled) return Error{ErrorCode::kTimeout, "the transfer stalled"};
+    return Error{ErrorCode::kTimeout, Fill(Tr("the download averaged below {1} bytes a second"),
+                                           {std::to_string(kHttpMinimumDownloadRate)})};
+  if (transfer.stalled) return Error{ErrorCode::kTimeout, Tr("the transfer stalled")};
   if (rc == CURLE_OPERATION_TIMEDOUT) return Error{ErrorCode::kTimeout, detail};
   if (rc == CURLE_UNSUPPORTED_PROTOCOL) {
     if (auto target = ResponseHeader("Location"); target && status_ && *status_ / 100 == 3)
-      return Error{ErrorCode::kRefused, "refused the redirect from " + url + " to " + *target +
-                                            ": another scheme"};
+      return Error{ErrorCode::kRefused,
+                   Fill(Tr("refused the redirect from {1} to {2}: another scheme"), {url, *target})};
     return Error{ErrorCode::kRefused, detail};
   }
   long osError = 0;

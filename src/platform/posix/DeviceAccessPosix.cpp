@@ -12,6 +12,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "platform/DeviceEnumeration.h"
 #include "platform/ProgramFolder.h"
 
 namespace mzt {
@@ -150,9 +151,10 @@ bool IsPortIgnoredByModemManager(const std::string& path) {
 
 std::optional<std::string> InstalledUdevRule() {
   // Only where udev reads rules: a copy elsewhere changes nothing.
-  for (const char* folder : {"/etc/udev/rules.d", "/run/udev/rules.d", "/usr/lib/udev/rules.d", "/lib/udev/rules.d"}) {
+  for (const char* folder : {"etc/udev/rules.d", "run/udev/rules.d", "usr/lib/udev/rules.d", "lib/udev/rules.d"}) {
+    fs::path rule = UdevRoot() / folder / kUdevRuleName;
     std::error_code ec;
-    if (fs::is_regular_file(fs::path(folder) / kUdevRuleName, ec)) return (fs::path(folder) / kUdevRuleName).string();
+    if (fs::is_regular_file(rule, ec)) return rule.string();
   }
   return std::string();
 }

@@ -7,10 +7,12 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/TextFill.h"
 #include "platform/DeviceEnumeration.h"
 #include "platform/DeviceLock.h"
 #include "platform/SerialPort.h"
 #include "platform/SystemError.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace fs = std::filesystem;
@@ -55,7 +57,7 @@ Result<std::unique_ptr<DeviceLock>> DeviceLock::Take(const std::string& identity
   std::string qualified = root == "/sys" ? identity : identity + " in " + root.string();
   fs::path path = LockFolder() / ("mzt-utility-" + DeviceLockName(qualified) + ".lock");
   auto failure = [&path](int err, const std::string& what) {
-    return Error{ErrorCode::kIo, what, err}.With("the device lock " + path.string());
+    return Error{ErrorCode::kIo, what, err}.With(Fill(Tr("the device lock {1}"), {path.string()}));
   };
   for (int attempt = 0; attempt < 8; ++attempt) {
     int fd = OpenLockFile(path);
@@ -66,7 +68,7 @@ Result<std::unique_ptr<DeviceLock>> DeviceLock::Take(const std::string& identity
     struct stat held {};
     if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
       ::close(fd);
-      return failure(EINVAL, "not a plain file");
+      return failure(EINVAL, Tr("not a plain file"));
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       int err = errno;

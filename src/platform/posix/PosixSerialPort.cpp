@@ -99,7 +99,7 @@ Result<void> PosixSerialPort::Open(const std::string& name, int baudRate) {
   if (::tcgetattr(fd, &tio) != 0) {
     int err = errno;
     ::close(fd);
-    return SystemFailure(ErrorCode::kIo, name + " is not a serial port", err);
+    return SystemFailure(ErrorCode::kIo, Fill(Tr("{1} is not a serial port"), {name}), err);
   }
   ::cfmakeraw(&tio);
   tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
@@ -112,7 +112,7 @@ Result<void> PosixSerialPort::Open(const std::string& name, int baudRate) {
   if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
     int err = errno;
     ::close(fd);
-    return SystemFailure(ErrorCode::kIo, "configuring " + name, err);
+    return SystemFailure(ErrorCode::kIo, Fill(Tr("configuring {1}"), {name}), err);
   }
   int lines = TIOCM_DTR | TIOCM_RTS;
   ::ioctl(fd, TIOCMBIC, &lines);  // a pty has no modem lines; that is fine
@@ -131,8 +131,8 @@ void PosixSerialPort::Close() {
 Result<void> PosixSerialPort::Write(std::span<const uint8_t> bytes,
                                     std::chrono::milliseconds deadlineSpan) {
   int fd = fd_.load();
-  if (fd < 0) return Error{ErrorCode::kIo, "port is not open"};
-  if (gone_) return Error{ErrorCode::kDisconnected, "the device is gone"};
+  if (fd < 0) return Error{ErrorCode::kIo, Tr("the port is not open")};
+  if (gone_) return Error{ErrorCode::kDisconnected, Tr("the device is gone")};
   auto deadline = Clock::now() + deadlineSpan;
   size_t done = 0;
   Result<void> result = Success();
@@ -146,18 +146,18 @@ Result<void> PosixSerialPort::Write(std::span<const uint8_t> bytes,
     if (n < 0 && errno != EAGAIN) {
       int err = errno;
       if (err == EIO) gone_ = true;
-      result = SystemFailure(err == EIO ? ErrorCode::kDisconnected : ErrorCode::kIo, "write", err);
+      result = SystemFailure(err == EIO ? ErrorCode::kDisconnected : ErrorCode::kIo, Tr("writing to the port"), err);
       break;
     }
     pollfd pfd{fd, POLLOUT, 0};
     int ready = ::poll(&pfd, 1, RemainingMs(deadline));
     if (ready == 0) {
-      result = Error{ErrorCode::kTimeout, "write timed out"};
+      result = Error{ErrorCode::kTimeout, Tr("writing to the port timed out")};
       break;
     }
     if (ready > 0 && (pfd.revents & (POLLHUP | POLLERR))) {
       gone_ = true;
-      result = Error{ErrorCode::kDisconnected, "the device is gone"};
+      result = Error{ErrorCode::kDisconnected, Tr("the device is gone")};
       break;
     }
   }
@@ -172,19 +172,19 @@ Result<void> PosixSerialPort::WaitUntilDrained(Clock::time_point deadline) {
   for (;;) {
     int queued = 0;
     if (::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0) return Success();
-    if (Clock::now() >= deadline) return Error{ErrorCode::kTimeout, "output did not drain"};
+    if (Clock::now() >= deadline) return Error{ErrorCode::kTimeout, Tr("the port did not send its output in time")};
     std::this_thread::sleep_for(std::chrono::microseconds(500));
   }
 }
 
 Result<size_t> PosixSerialPort::Read(std::span<uint8_t> buffer, std::chrono::milliseconds timeout) {
   int fd = fd_.load();
-  if (fd < 0) return Error{ErrorCode::kIo, "port is not open"};
+  if (fd < 0) return Error{ErrorCode::kIo, Tr("the port is not open")};
   pollfd fds[2] = {{fd, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
   int ready = ::poll(fds, wakeRead_ >= 0 ? 2 : 1, static_cast<int>(timeout.count()));
   if (ready < 0) {
     if (errno == EINTR) return size_t{0};
-    return SystemFailure(ErrorCode::kIo, "poll", errno);
+    return SystemFailure(ErrorCode::kIo, Tr("waiting for the port"), errno);
   }
   if (ready == 0) return size_t{0};
   if (fds[1].revents & POLLIN) {
@@ -196,13 +196,13 @@ Result<size_t> PosixSerialPort::Read(std::span<uint8_t> buffer, std::chrono::mil
   const pollfd& pfd = fds[0];
   if (!(pfd.revents & POLLIN) && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))) {
     gone_ = true;
-    return Error{ErrorCode::kDisconnected, "the device is gone"};
+    return Error{ErrorCode::kDisconnected, Tr("the device is gone")};
   }
   ssize_t n = ::read(fd, buffer.data(), buffer.size());
   if (n > 0) return static_cast<size_t>(n);
   if (n < 0 && (errno == EAGAIN || errno == EINTR)) return size_t{0};
   gone_ = true;
-  return Error{ErrorCode::kDisconnected, "the device is gone", n < 0 ? errno : 0};
+  return Error{ErrorCode::kDisconnected, Tr("the device is gone"), n < 0 ? errno : 0};
 }
 
 }  // namespace mzt

@@ -44,10 +44,15 @@ fs::path SysfsRoot() {
   return root && *root ? fs::path(root) : fs::path("/sys");
 }
 
+fs::path UdevRoot() {
+  const char* root = std::getenv("MZT_UDEV_ROOT");
+  return root && *root ? fs::path(root) : fs::path("/");
+}
+
 std::string DeviceListingErrorText(const UsbSerialPortList& list) {
   std::string ttyClass = (SysfsRoot() / "class" / "tty").string();
-  if (list.listError != 0) return "cannot list " + ttyClass + ": " + SystemErrorText(list.listError);
-  if (list.walkError != 0) return "listing " + ttyClass + " stopped: " + SystemErrorText(list.walkError);
+  if (list.listError != 0) return Fill(Tr("cannot list {1}: {2}"), {ttyClass, SystemErrorText(list.listError)});
+  if (list.walkError != 0) return Fill(Tr("listing {1} stopped: {2}"), {ttyClass, SystemErrorText(list.walkError)});
   return "";
 }
 

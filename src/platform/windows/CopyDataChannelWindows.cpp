@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include "common/ModuleVersion.h"
+#include "common/TextFill.h"
 #include "common/Timing.h"
 #include "platform/CopyDataChannel.h"
 #include "platform/TextCodec.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace {
@@ -35,7 +37,8 @@ std::filesystem::path CopyDataSocketPath() { return Utf8ToWide(ProgramTitle()); 
 Result<bool> SendCopyData(const std::filesystem::path& title, uint32_t identifier,
                           std::span<const uint8_t> data) {
   if (data.size() > kMaxCopyDataBytes)
-    return Error{ErrorCode::kTooLarge, "at most " + std::to_string(kMaxCopyDataBytes) + " bytes"};
+    return Error{ErrorCode::kTooLarge, Fill(Tr("the request is {1} bytes; at most {2} are carried"),
+                                            {std::to_string(data.size()), std::to_string(kMaxCopyDataBytes)})};
   HWND window = ::FindWindowW(nullptr, title.c_str());
   if (!window) {
     // Another version of the program: its title differs only after the name.
@@ -45,7 +48,7 @@ Result<bool> SendCopyData(const std::filesystem::path& title, uint32_t identifie
   }
   if (!window)
     return Error{ErrorCode::kNotFound,
-                 "no desktop program is running (no window titled \"" + title.string() + "\")"};
+                 Fill(Tr("no desktop program is running (no window titled \"{1}\")"), {title.string()})};
   COPYDATASTRUCT message{};
   message.dwData = identifier;
   message.cbData = static_cast<DWORD>(data.size());
@@ -54,7 +57,7 @@ Result<bool> SendCopyData(const std::filesystem::path& title, uint32_t identifie
   if (!::SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&message),
                              SMTO_ABORTIFHUNG | SMTO_BLOCK, static_cast<UINT>(ProductionMilliseconds(Delay::kCopyDataHungWindow)), &answer)) {
     DWORD code = ::GetLastError();
-    return Error{ErrorCode::kIo, "the desktop program did not answer", static_cast<int>(code)};
+    return Error{ErrorCode::kIo, Tr("the desktop program did not answer"), static_cast<int>(code)};
   }
   return answer != 0;
 }

@@ -2,10 +2,11 @@
 #include <devguid.h>
 #include <setupapi.h>
 
-#include <cstdio>
-
+#include "common/TextFill.h"
 #include "platform/DeviceEnumeration.h"
+#include "platform/SystemError.h"
 #include "platform/TextCodec.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace {
@@ -132,18 +133,15 @@ bool IsCharacterDevice(const std::string& path) {
 }
 
 std::string DeviceListingErrorText(const UsbSerialPortList& list) {
-  char text[64] = "";
   if (list.listError != 0)
-    std::snprintf(text, sizeof text, "SetupDiGetClassDevs failed. (err=%lx)",
-                  static_cast<unsigned long>(list.listError));
-  else if (list.walkError != 0)
-    std::snprintf(text, sizeof text, "SetupDiEnumDeviceInfo failed. (err=%lx)",
-                  static_cast<unsigned long>(list.walkError));
-  return text;
+    return Fill(Tr("the system's list of ports cannot be read: {1}"), {SystemErrorText(list.listError)});
+  if (list.walkError != 0)
+    return Fill(Tr("reading the system's list of ports stopped: {1}"), {SystemErrorText(list.walkError)});
+  return "";
 }
 
 std::string DeviceListingFix() {
-  return "open the Device Manager and check that the detector is listed under Ports (COM & LPT)";
+  return Tr("open the Device Manager and check that the detector is listed under Ports (COM & LPT)");
 }
 
 std::string PortNameFromUser(const std::string& text) {

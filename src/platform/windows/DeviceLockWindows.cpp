@@ -1,9 +1,11 @@
 #include <windows.h>
 
+#include "common/TextFill.h"
 #include "platform/DeviceLock.h"
 #include "platform/SerialPort.h"
 #include "platform/SystemError.h"
 #include "platform/TextCodec.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 
@@ -27,7 +29,7 @@ Result<std::unique_ptr<DeviceLock>> DeviceLock::Take(const std::string& identity
     if (err == ERROR_ACCESS_DENIED) return PortInUse(portName, static_cast<int>(err));
   }
   return Error{ErrorCode::kIo, SystemErrorText(static_cast<int>(err)), static_cast<int>(err)}.With(
-      "the device lock " + base);
+      Fill(Tr("the device lock {1}"), {base}));
 }
 
 DeviceLock::~DeviceLock() { ::CloseHandle(reinterpret_cast<HANDLE>(handle_)); }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/FileSystem.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 
@@ -76,8 +77,8 @@ int CreatePrivateFolder(const std::filesystem::path& path) {
 
 std::string UnsafeFolderReason(const std::filesystem::path& folder) {
   DWORD attributes = ::GetFileAttributesW(folder.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return "it cannot be found";
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return "it is not a folder";
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Tr("it cannot be found");
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return Tr("it is not a folder");
   return {};
 }
 

@@ -1,8 +1,10 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include "common/TextFill.h"
 #include "platform/SystemError.h"
 #include "platform/TextCodec.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace {
@@ -14,13 +16,13 @@ constexpr DWORD kLastInternetError = 12999;
 // Where the system has no text for a WinHTTP code (Wine), the usual ones.
 const char* InternetErrorText(DWORD code) {
   switch (code) {
-    case ERROR_WINHTTP_TIMEOUT: return "The operation timed out.";
-    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "The server name could not be resolved.";
-    case ERROR_WINHTTP_CANNOT_CONNECT: return "A connection with the server could not be established.";
-    case ERROR_WINHTTP_CONNECTION_ERROR: return "The connection with the server was reset or terminated.";
-    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return "The server response could not be parsed.";
-    case ERROR_WINHTTP_REDIRECT_FAILED: return "The redirection failed.";
-    case ERROR_WINHTTP_SECURE_FAILURE: return "A security error occurred in the secure channel.";
+    case ERROR_WINHTTP_TIMEOUT: return Tr("The operation timed out.");
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return Tr("The server name could not be resolved.");
+    case ERROR_WINHTTP_CANNOT_CONNECT: return Tr("A connection with the server could not be established.");
+    case ERROR_WINHTTP_CONNECTION_ERROR: return Tr("The connection with the server was reset or terminated.");
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return Tr("The server response could not be parsed.");
+    case ERROR_WINHTTP_REDIRECT_FAILED: return Tr("The redirection failed.");
+    case ERROR_WINHTTP_SECURE_FAILURE: return Tr("A security error occurred in the secure channel.");
     default: return nullptr;
   }
 }
@@ -41,7 +43,7 @@ std::string SystemErrorText(int code) {
                                   nullptr);
   if (length == 0 || !text) {
     if (const char* known = InternetErrorText(id)) return known;
-    return "Unknown error " + std::to_string(id);
+    return Fill(Tr("Unknown error {1}"), {std::to_string(id)});
   }
   std::wstring wide(text, length);
   ::LocalFree(text);

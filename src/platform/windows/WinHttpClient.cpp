@@ -10,8 +10,10 @@
 
 #include "common/BuildConfig.h"
 #include "common/FieldReader.h"
+#include "common/TextFill.h"
 #include "platform/SystemError.h"
 #include "platform/TextCodec.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace {
@@ -81,9 +83,9 @@ Result<UrlParts> SplitUrl(const std::string& url) {
   parts.dwExtraInfoLength = static_cast<DWORD>(-1);
   parts.dwSchemeLength = static_cast<DWORD>(-1);
   if (wide.empty() || !::WinHttpCrackUrl(wide.c_str(), static_cast<DWORD>(wide.size()), 0, &parts))
-    return Error{ErrorCode::kRefused, "not an http or https address: " + url};
+    return Error{ErrorCode::kRefused, Fill(Tr("not an http or https address: {1}"), {url})};
   if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)
-    return Error{ErrorCode::kRefused, "not an http or https address: " + url};
+    return Error{ErrorCode::kRefused, Fill(Tr("not an http or https address: {1}"), {url})};
   UrlParts split;
   split.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
   split.host.assign(parts.lpszHostName, parts.dwHostNameLength);
@@ -91,7 +93,7 @@ Result<UrlParts> SplitUrl(const std::string& url) {
   split.path.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
   split.path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
   if (split.path.empty()) split.path = L"/";
-  if (split.host.empty()) return Error{ErrorCode::kRefused, "no host in " + url};
+  if (split.host.empty()) return Error{ErrorCode::kRefused, Fill(Tr("no host in {1}"), {url})};
   return split;
 }
 
@@ -122,11 +124,11 @@ Result<void> WinHttpClient::SetProxy(const ProxyAddress& proxy, const std::strin
   std::string host = proxy.host;
   if (host.starts_with("//")) host.erase(0, 2);
   if (!IsUsableProxy(host, proxy.port))
-    return Error{ErrorCode::kRefused, "unusable proxy " + proxy.host + ":" +
-                                          std::to_string(proxy.port)};
+    return Error{ErrorCode::kRefused,
+                 Fill(Tr("unusable proxy {1}:{2}"), {proxy.host, std::to_string(proxy.port)})};
   // WinHTTP speaks to HTTP proxies only.
   if (proxy.scheme != "http")
-    return Error{ErrorCode::kRefused, "the proxy type " + proxy.scheme + " is not supported"};
+    return Error{ErrorCode::kRefused, Fill(Tr("the proxy type {1} is not supported"), {proxy.scheme})};
   proxy_ = Utf8ToWide(host + ":" + std::to_string(proxy.port));
   proxyUser_ = Utf8ToWide(proxy.user);
   proxyPassword_ = Utf8ToWide(proxy.password);
@@ -158,7 +160,7 @@ Result<HttpResponse> WinHttpClient::GetToFile(const std::string& url,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     int code = static_cast<int>(::GetLastError());
-    return Error{ErrorCode::kIo, "creating " + file.string() + ": " + SystemErrorText(code), code};
+    return Error{ErrorCode::kIo, Fill(Tr("creating {1}"), {file.string()}) + ": " + SystemErrorText(code), code};
   }
   Sink sink;
   sink.file = handle;
@@ -170,7 +172,7 @@ Result<HttpResponse> WinHttpClient::GetToFile(const std::string& url,
   if (result && !::FlushFileBuffers(handle)) code = static_cast<int>(::GetLastError());
   if (!::CloseHandle(handle) && result && code == 0) code = static_cast<int>(::GetLastError());
   if (result && code != 0)
-    return Error{ErrorCode::kIo, "writing " + file.string() + ": " + SystemErrorText(code), code};
+    return Error{ErrorCode::kIo, Fill(Tr("writing {1}"), {file.string()}) + ": " + SystemErrorText(code), code};
   return result;
 }
 
@@ -227,7 +229,7 @@ Result<HttpResponse> WinHttpClient::Perform(const std::string& url, Sink& sink, 
                                  proxy_.empty() || bypass_.empty() ? WINHTTP_NO_PROXY_BYPASS
                                                                    : bypass_.c_str(),
                                  0));
-  if (!session) return NetworkError("starting the HTTP client", ::GetLastError());
+  if (!session) return NetworkError(Tr("starting the HTTP client"), ::GetLastError());
   auto remaining = [&end] { return Milliseconds(end - Clock::now()); };
   auto bounded = [&](Clock::duration span) {
     return static_cast<int>(std::min(Milliseconds(span), remaining()));
@@ -236,11 +238,11 @@ Result<HttpResponse> WinHttpClient::Perform(const std::string& url, Sink& sink, 
                        bounded(stallWindow), bounded(stallWindow));
 
   Internet connection(::WinHttpConnect(session.get(), target.host.c_str(), target.port, 0));
-  if (!connection) return NetworkError("connecting", ::GetLastError());
+  if (!connection) return NetworkError(Tr("connecting"), ::GetLastError());
   Internet request(::WinHttpOpenRequest(connection.get(), L"GET", target.path.c_str(), nullptr,
                                         WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                         target.secure ? WINHTTP_FLAG_SECURE : 0));
-  if (!request) return NetworkError("preparing the request", ::GetLastError());
+  if (!request) return NetworkError(Tr("preparing the request"), ::GetLastError());
   DWORD redirects = kMaxRedirects;
   ::WinHttpSetOption(request.get(), WINHTTP_OPTION_MAX_HTTP_AUTOMATIC_REDIRECTS, &redirects,
                      sizeof redirects);
@@ -252,9 +254,9 @@ Result<HttpResponse> WinHttpClient::Perform(const std::string& url, Sink& sink, 
   auto failure = [&](const char* what) -> Error {
     DWORD code = ::GetLastError();
     if (code == ERROR_WINHTTP_TIMEOUT && Clock::now() >= end)
-      return Error{ErrorCode::kTimeout, std::string(what) + ": the request passed its deadline"};
+      return Error{ErrorCode::kTimeout, std::string(what) + ": " + Tr("the request passed its deadline")};
     if (code == ERROR_WINHTTP_TIMEOUT && status_)
-      return Error{ErrorCode::kTimeout, "the transfer stalled"};
+      return Error{ErrorCode::kTimeout, Tr("the transfer stalled")};
     if (code == ERROR_WINHTTP_REDIRECT_FAILED)
       return Error{ErrorCode::kRefused, std::string(what) + ": " +
                                             SystemErrorText(static_cast<int>(code))};
@@ -263,13 +265,13 @@ Result<HttpResponse> WinHttpClient::Perform(const std::string& url, Sink& sink, 
 
   if (!::WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                             WINHTTP_NO_REQUEST_DATA, 0, 0, 0))
-    return failure("sending the request");
-  if (!::WinHttpReceiveResponse(request.get(), nullptr)) return failure("receiving the response");
+    return failure(Tr("sending the request"));
+  if (!::WinHttpReceiveResponse(request.get(), nullptr)) return failure(Tr("receiving the response"));
   // A redirect keeps the scheme. WinHTTP itself never follows https to http;
   // http that became https is refused here, before any of its body is read.
   if (auto final = FinalUrl(request.get()); final && IsSecureUrl(*final) != target.secure)
     return Error{ErrorCode::kRefused,
-                 "refused the redirect from " + url + " to " + WideToUtf8(*final) + ": another scheme"};
+                 Fill(Tr("refused the redirect from {1} to {2}: another scheme"), {url, WideToUtf8(*final)})};
 
   DWORD status = 0;
   DWORD size = sizeof status;
@@ -283,7 +285,7 @@ Result<HttpResponse> WinHttpClient::Perform(const std::string& url, Sink& sink, 
     if (value > 0) declared = static_cast<uint64_t>(value);
   }
   const auto tooLarge = [&sink] {
-    return Error{ErrorCode::kTooLarge, "the body exceeds " + std::to_string(sink.limit) + " bytes"};
+    return Error{ErrorCode::kTooLarge, Fill(Tr("the body exceeds {1} bytes"), {std::to_string(sink.limit)})};
   };
   if (sink.file && declared > sink.limit) return tooLarge();
 
@@ -295,7 +297,7 @@ Result<HttpResponse> WinHttpClient::Perform(const std::string& url, Sink& sink, 
       std::max<uint64_t>(1, static_cast<uint64_t>(stallWindow.count() / 1000));
   for (;;) {
     if (Clock::now() >= end)
-      return Error{ErrorCode::kTimeout, "the transfer passed its deadline"};
+      return Error{ErrorCode::kTimeout, Tr("the transfer passed its deadline")};
     // Each read waits at most for the stall window, and never past the deadline.
     DWORD wait = std::min(Milliseconds(stallWindow), remaining());
     ::WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_TIMEOUT, &wait, sizeof wait);
@@ -303,11 +305,11 @@ Result<HttpResponse> WinHttpClient::Perform(const std::string& url, Sink& sink, 
     // to fill its buffer however slowly the bytes come.
     DWORD available = 0;
     if (!::WinHttpQueryDataAvailable(request.get(), &available))
-      return failure("receiving the body");
+      return failure(Tr("receiving the body"));
     if (available == 0) break;  // the body is complete
     DWORD got = 0;
     if (!::WinHttpReadData(request.get(), piece.data(), std::min(available, kReadPiece), &got))
-      return failure("receiving the body");
+      return failure(Tr("receiving the body"));
     if (got == 0) break;
     size_t taken = got;
     if (sink.body) {
@@ -324,7 +326,7 @@ Result<HttpResponse> WinHttpClient::Perform(const std::string& url, Sink& sink, 
       DWORD written = 0;
       if (!::WriteFile(sink.file, piece.data(), got, &written, nullptr) || written != got) {
         int code = static_cast<int>(::GetLastError());
-        return Error{ErrorCode::kIo, "writing the body: " + SystemErrorText(code), code};
+        return Error{ErrorCode::kIo, Tr("writing the body") + (": " + SystemErrorText(code)), code};
       }
     }
     response.length += taken;
@@ -336,14 +338,13 @@ Result<HttpResponse> WinHttpClient::Perform(const std::string& url, Sink& sink, 
     // A drip of a few bytes a second is no stall, yet would never end.
     if (sink.checkRate && elapsed >= Duration(Delay::kHttpRateGrace) &&
         static_cast<double>(response.length) < kHttpMinimumDownloadRate * elapsed.count())
-      return Error{ErrorCode::kTimeout, "the download averaged below " +
-                                            std::to_string(kHttpMinimumDownloadRate) +
-                                            " bytes a second"};
+      return Error{ErrorCode::kTimeout, Fill(Tr("the download averaged below {1} bytes a second"),
+                                             {std::to_string(kHttpMinimumDownloadRate)})};
     if (response.length >= checkpointBytes + needed) {
       checkpointBytes = response.length;
       checkpointTime = now;
     } else if (now - checkpointTime >= stallWindow) {
-      return Error{ErrorCode::kTimeout, "the transfer stalled"};
+      return Error{ErrorCode::kTimeout, Tr("the transfer stalled")};
     }
   }
   return response;

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <thread>
 
+#include "common/TextFill.h"
 #include "platform/SystemError.h"
 #include "platform/TextCodec.h"
+#include "platform/Translation.h"
 
 namespace mzt {
 namespace {
@@ -38,11 +40,11 @@ std::unique_ptr<ISerialPort> CreateSerialPort() { return std::make_unique<Window
 
 std::string PortOpenAdvice(const Error& error) {
   if (error.code == ErrorCode::kBusy)
-    return "Close the program that holds the port (a terminal program or another copy of "
-           "this one) and try again.";
+    return Tr("Close the program that holds the port (a terminal program or another copy of "
+              "this one) and try again.");
   if (error.code == ErrorCode::kNotFound)
-    return "Check that the device is connected and that its driver is installed "
-           "(Device Manager, Ports (COM & LPT)).";
+    return Tr("Check that the device is connected and that its driver is installed "
+              "(Device Manager, Ports (COM & LPT)).");
   return {};
 }
 
@@ -58,14 +60,14 @@ Result<void> WindowsSerialPort::Open(const std::string& name, int baudRate) {
     if (err == ERROR_ACCESS_DENIED || err == ERROR_SHARING_VIOLATION)
       return PortInUse(name, static_cast<int>(err));
     bool missing = err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND;
-    return SystemFailure(missing ? ErrorCode::kNotFound : ErrorCode::kIo, "open " + name, err);
+    return SystemFailure(missing ? ErrorCode::kNotFound : ErrorCode::kIo, Fill(Tr("open {1}"), {name}), err);
   }
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
   if (!::GetCommState(handle, &dcb)) {
     DWORD err = ::GetLastError();
     ::CloseHandle(handle);
-    return SystemFailure(ErrorCode::kIo, name + " is not a serial port", err);
+    return SystemFailure(ErrorCode::kIo, Fill(Tr("{1} is not a serial port"), {name}), err);
   }
   dcb.BaudRate = static_cast<DWORD>(baudRate);
   dcb.ByteSize = 8;
@@ -88,7 +90,7 @@ Result<void> WindowsSerialPort::Open(const std::string& name, int baudRate) {
   if (!::SetCommState(handle, &dcb) || !::SetCommState(handle, &dcb)) {
     DWORD err = ::GetLastError();
     ::CloseHandle(handle);
-    return SystemFailure(ErrorCode::kIo, "configuring " + name, err);
+    return SystemFailure(ErrorCode::kIo, Fill(Tr("configuring {1}"), {name}), err);
   }
   ::SetupComm(handle, kInputQueueBytes, kOutputQueueBytes);
   {
@@ -129,16 +131,15 @@ bool WindowsSerialPort::UseTimeouts(HANDLE handle, DWORD readMs, DWORD writeMs) 
 Error WindowsSerialPort::Gone(const char* what, DWORD code) {
   gone_ = true;
   return Error{ErrorCode::kDisconnected,
-               std::string("the device is gone (") + what + ": " +
-                   SystemErrorText(static_cast<int>(code)) + ")",
+               Fill(Tr("the device is gone ({1}: {2})"), {what, SystemErrorText(static_cast<int>(code))}),
                static_cast<int>(code)};
 }
 
 Result<void> WindowsSerialPort::Write(std::span<const uint8_t> bytes,
                                       std::chrono::milliseconds deadlineSpan) {
   HANDLE handle = handle_.load();
-  if (handle == INVALID_HANDLE_VALUE) return Error{ErrorCode::kIo, "port is not open"};
-  if (gone_) return Error{ErrorCode::kDisconnected, "the device is gone"};
+  if (handle == INVALID_HANDLE_VALUE) return Error{ErrorCode::kIo, Tr("the port is not open")};
+  if (gone_) return Error{ErrorCode::kDisconnected, Tr("the device is gone")};
   const DWORD budget = Milliseconds(deadlineSpan);
   const auto deadline = Clock::now() + deadlineSpan;
   UseTimeouts(handle, kKeep, budget);
@@ -154,7 +155,7 @@ Result<void> WindowsSerialPort::Write(std::span<const uint8_t> bytes,
       COMSTAT status{};
       DWORD errors = 0;
       ::ClearCommError(handle, &errors, &status);
-      result = SystemFailure(ErrorCode::kIo, "write", err);
+      result = SystemFailure(ErrorCode::kIo, Tr("writing to the port"), err);
       break;
     }
     if (written == chunk) {
@@ -171,7 +172,7 @@ Result<void> WindowsSerialPort::Write(std::span<const uint8_t> bytes,
       done += chunk;
       continue;
     }
-    result = Error{ErrorCode::kTimeout, "write timed out"};
+    result = Error{ErrorCode::kTimeout, Tr("writing to the port timed out")};
     break;
   }
   if (result) result = WaitUntilSent(handle, deadline);
@@ -184,9 +185,9 @@ Result<void> WindowsSerialPort::WaitUntilSent(HANDLE handle, Clock::time_point d
   for (;;) {
     COMSTAT status{};
     DWORD errors = 0;
-    if (!::ClearCommError(handle, &errors, &status)) return Gone("ClearCommError", ::GetLastError());
+    if (!::ClearCommError(handle, &errors, &status)) return Gone(Tr("reading the port's state"), ::GetLastError());
     if (status.cbOutQue == 0) return Success();
-    if (Clock::now() >= deadline) return Error{ErrorCode::kTimeout, "output did not drain"};
+    if (Clock::now() >= deadline) return Error{ErrorCode::kTimeout, Tr("the port did not send its output in time")};
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 }
@@ -194,17 +195,17 @@ Result<void> WindowsSerialPort::WaitUntilSent(HANDLE handle, Clock::time_point d
 Result<size_t> WindowsSerialPort::Read(std::span<uint8_t> buffer,
                                        std::chrono::milliseconds timeout) {
   HANDLE handle = handle_.load();
-  if (handle == INVALID_HANDLE_VALUE) return Error{ErrorCode::kIo, "port is not open"};
+  if (handle == INVALID_HANDLE_VALUE) return Error{ErrorCode::kIo, Tr("the port is not open")};
   if (buffer.empty()) return size_t{0};
   COMSTAT status{};
   DWORD errors = 0;
-  if (!::ClearCommError(handle, &errors, &status)) return Gone("ClearCommError", ::GetLastError());
+  if (!::ClearCommError(handle, &errors, &status)) return Gone(Tr("reading the port's state"), ::GetLastError());
   DWORD got = 0;
   if (status.cbInQue == 0) {
     // Nothing queued: wait for the first byte within the read time-out,
     // which returns as soon as it comes.
     UseTimeouts(handle, Milliseconds(timeout), kKeep);
-    if (!::ReadFile(handle, buffer.data(), 1, &got, nullptr)) return Gone("read", ::GetLastError());
+    if (!::ReadFile(handle, buffer.data(), 1, &got, nullptr)) return Gone(Tr("reading from the port"), ::GetLastError());
     if (got == 0) return size_t{0};
     if (!::ClearCommError(handle, &errors, &status)) return size_t{got};
   }
@@ -214,7 +215,7 @@ Result<size_t> WindowsSerialPort::Read(std::span<uint8_t> buffer,
   if (more > 0) {
     DWORD extra = 0;
     if (!::ReadFile(handle, buffer.data() + got, more, &extra, nullptr)) {
-      if (got == 0) return Gone("read", ::GetLastError());
+      if (got == 0) return Gone(Tr("reading from the port"), ::GetLastError());
     } else {
       got += extra;
     }
