@@ -499,7 +499,7 @@ int RunDeviceFlow(const CliOptions& options, const DeviceFlow& flow) {
     Complain(InterruptWatcher::RecoveryText(recovery));
   }
   int status = ExitStatusOf(outcome);
-  if (status != kExitSuccess && !page.SilentFailure().empty()) Complain(EscapeControls(page.SilentFailure()));
+  if (status != kExitSuccess && !surface.Unsaid().empty()) Complain(EscapeControls(surface.Unsaid()));
   return flow.finish ? flow.finish(DeviceRun{options, server, page.State(), surface}, outcome, status) : status;
 }
 

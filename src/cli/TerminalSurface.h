@@ -67,9 +67,14 @@ class TerminalSurface : public IControlSurface, public IFlowReport {
                     MessageButtons buttons) override {
     return ShowMessage(text, caption, buttons);
   }
-  void Outcome(FlowOutcome outcome) override { outcome_ = outcome; }
-  // How the last flow ended.
+  void Outcome(FlowOutcome outcome, const std::string& unsaid) override {
+    unsaid_ = unsaid;
+    outcome_ = outcome;
+  }
+  // How the last flow ended, and what failed that it did not say (read once
+  // its workers are joined).
   FlowOutcome LastOutcome() const { return outcome_; }
+  const std::string& Unsaid() const { return unsaid_; }
 
   // Questions reach a user who can answer them.
   bool AsksQuestions() const { return options_.interactiveInput; }
@@ -108,6 +113,7 @@ class TerminalSurface : public IControlSurface, public IFlowReport {
   bool countsBytes_ = false;
   std::wstring step_;
   std::atomic<FlowOutcome> outcome_{FlowOutcome::kNone};
+  std::string unsaid_;
   std::atomic<bool> replugAbandoned_{false};
   std::atomic<bool> inReplugPrompt_{false};
   std::atomic<int> interruptsTaken_{0};

@@ -78,11 +78,7 @@ bool CUploadDBDlg::PrepareOfflineDatabase() {
   if (layout && VersionOf(layout.Value()) < held) {
     std::wstring text = Fill(TrW("The database file's version {1} is older than the device's {2}. Update anyway?"),
                              {DatabaseVersionText(VersionOf(layout.Value())), DatabaseVersionText(held)});
-    if (report_.Ask(text, strings::kAppCaption, MessageButtons::kYesNo) !=
-        MessageAnswer::kYes) {
-      Finish(FlowOutcome::kDeclined);
-      return false;
-    }
+    if (report_.Ask(text, strings::kAppCaption, MessageButtons::kYesNo) != MessageAnswer::kYes) return false;
   }
   report_.ClearProgress();
   StartUpload();
@@ -95,38 +91,40 @@ void CUploadDBDlg::StartUpload() {
     return;
   }
   ResetProgressDisplay();
-  workers_.Start([this, work = CurrentWorkFolder(), device = CurrentDeviceLock()] { UploadWorker(); });
+  workers_.Start([this, run = CurrentRun(), work = CurrentWorkFolder(), device = CurrentDeviceLock()] {
+    UploadWorker(*run);
+  });
 }
 
-bool CUploadDBDlg::SplitDatabase() {
+Result<void> CUploadDBDlg::SplitDatabase() {
   // The device files go to the update's work folder; the paths are kept
   // only once written, so that the clean-up removes nothing else.
   auto split = DatabaseSplitter(state_.workFolder).SplitAll(state_.databasePath);
-  if (!split) {
-    RejectDatabase(split.Err());
-    return false;
-  }
+  if (!split) return std::move(split).TakeError();
   state_.ff00Path = split.Value().header;
   state_.ff01Path = split.Value().index;
   state_.ff02Path = split.Value().records;
-  return true;
+  if (!state_.firmware.regionCapable) return Success();
+  // Made before the device is touched, so that a failure leaves it as it was.
+  fs::path index = state_.workFolder / kIndexFileName;
+  Result<void> made = MakeReducedIndex(state_.ff01Path, index);
+  if (!made) return std::move(made).TakeError().With(kIndexFileName);
+  RemoveQuietly(state_.ff01Path);
+  state_.ff01Path = index;
+  return Success();
 }
 
-void CUploadDBDlg::RejectDatabase(const Error& error) {
+void CUploadDBDlg::RejectDatabase(PageLock& run, const Error& error) {
   if (error.code == ErrorCode::kFormat)
     Message(L"測速照相資料庫格式錯誤", strings::kErrorCaption);
   else
     Message(Utf8ToWide(error.message), strings::kSystemErrorCaption);
-  EndBeforeDeletion(error.code == ErrorCode::kFormat ? FlowOutcome::kInvalidDatabase
-                                                     : FlowOutcome::kFileError);
+  EndBeforeDeletion(run, error.code == ErrorCode::kFormat ? FlowOutcome::kInvalidDatabase : FlowOutcome::kFileError);
 }
 
-void CUploadDBDlg::EndBeforeDeletion(FlowOutcome outcome) {
+void CUploadDBDlg::EndBeforeDeletion(PageLock& run, FlowOutcome outcome) {
   DeletePcDeviceFiles();
-  sheet_.SetPagesEnabled(true);
-  Reset();
-  surface_.Enable(kRegionList, true);
-  Finish(outcome);
+  run.End({.outcome = outcome});
 }
 
 bool CUploadDBDlg::DeleteDeviceDatabase() {
@@ -176,87 +174,67 @@ void CUploadDBDlg::DeletePcDeviceFiles() {
   }
 }
 
-void CUploadDBDlg::UploadWorker() {
-  sheet_.SetPagesEnabled(false);
+void CUploadDBDlg::UploadWorker(PageLock& run) {
   state_.ff00Path.clear();
   state_.ff01Path.clear();
   state_.ff02Path.clear();
   report_.Step(L"SCDB處理中, 請等待");
 
-  if (!SplitDatabase()) return;
-  if (state_.firmware.regionCapable) {
-    // Made before the device is touched, so that a failure leaves it as it was.
-    fs::path index = state_.workFolder / kIndexFileName;
-    Result<void> made = MakeReducedIndex(state_.ff01Path, index);
-    if (!made) return RejectDatabase(std::move(made).TakeError().With(kIndexFileName));
-    RemoveQuietly(state_.ff01Path);
-    state_.ff01Path = index;
-  }
-  if (auto ready = CheckDeviceFiles(); !ready) return RejectDatabase(std::move(ready).TakeError());
+  if (auto split = SplitDatabase(); !split) return RejectDatabase(run, split.Err());
+  if (auto ready = CheckDeviceFiles(); !ready) return RejectDatabase(run, ready.Err());
   if (!ConfirmIncompleteBackup(TrW("The update deletes the data in the device. Go on with the update anyway?"),
                                MessageButtons::kYesNo))
-    return EndBeforeDeletion(FlowOutcome::kDeclined);
+    return EndBeforeDeletion(run, FlowOutcome::kDeclined);
 
   state_.deviceChange = DeviceChange::kInProgress;
   if (!DeleteDeviceDatabase()) {
     state_.deviceChange = DeviceChange::kIncomplete;
-    sheet_.SetPagesEnabled(true);
-    surface_.Enable(kUpdateButton, true);
     DeletePcDeviceFiles();
-    Reset();
-    Message(kDeletionFailed + std::wstring(L"\n") + TrW(kDeletionFailedAdvice), strings::kErrorCaption);
-    Finish(FlowOutcome::kTransferFailed);
-    return;
+    return run.End({.outcome = FlowOutcome::kTransferFailed,
+                    .message = kDeletionFailed + std::wstring(L"\n") + TrW(kDeletionFailedAdvice)});
   }
 
   state_.uploadInProgress = true;
   sheet_.SetChunkSize(state_.firmware.block8192 ? kChunkSizeOld : kChunkSizeNew);
-  sheet_.SetBusy(true);
 
   report_.Step(L"FF00.bin 上傳中, 請等待");
-  if (!sheet_.SendFile(state_.ff00Path)) return TransferFailed(kUploadFailed);
+  if (!sheet_.SendFile(state_.ff00Path)) return TransferFailed(run, kUploadFailed);
 
   report_.Step(L"FF01.bin 上傳中, 請等待");
   Pause(Delay::kBeforeFileUpload);
   bool sent = state_.firmware.regionCapable ? sheet_.SendFileById(kIndexFileId, state_.ff01Path)
                                             : sheet_.SendFile(state_.ff01Path);
-  if (!sent) return TransferFailed(kUploadFailed);
+  if (!sent) return TransferFailed(run, kUploadFailed);
 
   report_.Step(L"FF02.bin 上傳中, 請等待");
   Pause(Delay::kBeforeFileUpload);
-  if (!sheet_.SendFile(state_.ff02Path)) return TransferFailed(L"");
+  if (!sheet_.SendFile(state_.ff02Path)) return TransferFailed(run, L"");
   // Every reply may have been right and the device still hold less: only
   // its own file table shows the three files whole.
   report_.Step(TrW("Checking the database in the device, please wait"));
   ListDeviceFiles();
   if (JudgeDeviceDatabase(state_.records, true) != DeviceDatabase::kComplete)
-    return TransferFailed(kUploadFailed);
+    return TransferFailed(run, kUploadFailed);
   state_.deviceChange = DeviceChange::kDone;
 
-  ShowUpdateLabel(false);
-  sheet_.SetPagesEnabled(true);
   DeletePcDeviceFiles();
   ForgetDeviceFileRecords();
-  for (int id : {kUpdateButton, kQueryButton, kBrowseButton}) surface_.Enable(id, true);
-  sheet_.SetPagesEnabled(true);
-  surface_.Enable(kRegionList, true);
-  Reset();
   // The outcome stays in sight until the user starts something else.
+  ResetProgressDisplay();
   report_.Step(kUploadDone);
-  if (auto installed = InspectDatabase(state_.databasePath)) {
-    const DatabaseLayout& l = installed.Value();
-    surface_.SetText(kDbVersionText, DatabaseVersionText(VersionOf(l)));
-  }
+  if (auto installed = InspectDatabase(state_.databasePath))
+    surface_.SetText(kDbVersionText, DatabaseVersionText(VersionOf(installed.Value())));
   // The download is the program's own; an offline database is the user's.
   if (offlineDatabase_.empty()) {
     RemoveQuietly(state_.databasePath);
     online_->ReportSuccess();
   }
-  Message(L"請重新啟動裝置!!", strings::kAppCaption);
-  Finish(FlowOutcome::kSuccess);
+  run.End({.outcome = FlowOutcome::kSuccess, .message = L"請重新啟動裝置!!", .caption = strings::kAppCaption,
+           .clearDisplay = false});
+  surface_.Enable(kBrowseButton, true);
 }
 
-void CUploadDBDlg::TransferFailed(const std::wstring& message) {
+void CUploadDBDlg::TransferFailed(PageLock& run, const std::wstring& message) {
   state_.deviceChange = DeviceChange::kIncomplete;
   if (!message.empty()) Message(message, strings::kErrorCaption);
   sheet_.ClosePort();
@@ -266,23 +244,20 @@ void CUploadDBDlg::TransferFailed(const std::wstring& message) {
     Pause(Delay::kReplugClosePause);
     replug = surface_.RunReplugDialog(ReplugProbesFor(state_.portDevice));
   }
-  // The clean-up of this run ends before a new run starts, so that it cannot
-  // unlock the controls or delete the files of the new one.
-  sheet_.SetPagesEnabled(true);
-  surface_.Enable(kUploadButton, false);
-  surface_.Enable(kBrowseButton, false);
   ForgetDeviceFileRecords();
   DeletePcDeviceFiles();
-  surface_.Enable(kRegionList, true);
-  Finish(FlowOutcome::kTransferFailed);
-  // Whatever ended the prompt, the device is left without a whole database.
-  if (replug != ReplugResult::kOk)
-    Message((retry ? L"" : TrW(kFailedAgain)) + TrW(kNoCompleteDatabase), strings::kErrorCaption);
+  // This run ends before a new one starts, so that it cannot unlock the
+  // controls or delete the files of the new one. Whatever ended the prompt,
+  // the device is left without a whole database.
+  run.End({.outcome = FlowOutcome::kTransferFailed,
+           .message = replug == ReplugResult::kOk ? L"" : (retry ? L"" : TrW(kFailedAgain)) + TrW(kNoCompleteDatabase),
+           .clearDisplay = false});
+  surface_.Enable(kUploadButton, false);
+  surface_.Enable(kBrowseButton, false);
   if (replug != ReplugResult::kOk) return;
   FollowReplugged();
   state_.skipWarning = true;
   state_.retry.rerun = true;
-  ShowUpdateLabel(false);
   StartUpdate();
 }
 

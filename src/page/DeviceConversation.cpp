@@ -25,63 +25,42 @@ namespace {
 constexpr const wchar_t* kNoDatabaseInDevice = L"裝置內無測速照相資料庫";
 constexpr const char* kIncompleteDatabase = TrLater("Incomplete speed-camera database in the device");
 constexpr const char* kListingCut = TrLater(" (file list not read to the end)");
+constexpr const wchar_t* kVersionQueryFailed = L"DB版本查詢失敗,請重試!!";
 
 }  // namespace
 
-void CUploadDBDlg::ConnectWorker() {
+void CUploadDBDlg::ConnectWorker(PageLock& run) {
   // A device that keeps accepting the enter command without ever reporting
   // the mode must not hold the worker forever.
   for (int round = 0; round < kMaxUploadModeRounds; ++round) {
     Pause(Delay::kConnectStart);
     surface_.OpenWaitDialog();
-    if (sheet_.QueryUploadMode() != 0) {
-      DispatchByMode();
-      return;
-    }
+    if (sheet_.QueryUploadMode() != 0) return DispatchByMode(run);
     Pause(Delay::kUploadModeRetry);
     if (!sheet_.EnterUploadMode()) break;
   }
-  ShowUpdateLabel(false);
-  sheet_.SetPagesEnabled(true);
-  sheet_.EnableCloseCommand();
-  EnablePageControls(true);
-  surface_.CloseWaitDialog();
-  sheet_.ClosePort();
-  Message(L"無法連結裝置,請確認是否選擇到正確通訊埠或請檢查機器", strings::kErrorCaption);
-  surface_.Enable(kQueryButton, true);
-  Finish(FlowOutcome::kDeviceUnreachable);
+  run.End({.outcome = FlowOutcome::kDeviceUnreachable,
+           .message = L"無法連結裝置,請確認是否選擇到正確通訊埠或請檢查機器",
+           .clearDisplay = false});
 }
 
-void CUploadDBDlg::DispatchByMode() {
+void CUploadDBDlg::DispatchByMode(PageLock& run) {
   switch (state_.mode) {
     case PageMode::kUpdate:
-      UpdateWorkerBody();
-      break;
+      return UpdateWorkerBody(run);
     case PageMode::kClearPoi:
-      ClearingStep();
-      sheet_.SetPagesEnabled(false);
-      sheet_.ClosePort();
-      sheet_.EnableCloseCommand();
-      EnableActionButtons(true);
-      EnablePageControls(true);
-      break;
+      return run.End({.outcome = ClearingStep(), .clearDisplay = false, .keepBusy = true});
     case PageMode::kExportPoi:
-      ExportStep();
-      break;
+      return run.End({.outcome = ExportStep()});
     case PageMode::kQuery: {
       ReadFirmwareFlags();
       Pause(Delay::kAfterFirmwareFlags);
       ListDeviceFiles();
       bool shown = ReadAndShowDeviceDatabase(false);
       Pause(Delay::kAfterDatabaseVersion);
-      sheet_.SetPagesEnabled(false);
-      sheet_.ClosePort();
-      sheet_.EnableCloseCommand();
-      EnablePageControls(true);
-      EnableActionButtons(true);
-      surface_.CloseWaitDialog();
-      Finish(shown ? FlowOutcome::kSuccess : FlowOutcome::kDeviceUnreachable);
-      break;
+      return run.End({.outcome = shown ? FlowOutcome::kSuccess : FlowOutcome::kDeviceUnreachable,
+                      .message = shown ? L"" : kVersionQueryFailed,
+                      .keepBusy = true});
     }
   }
 }
@@ -149,13 +128,7 @@ void CUploadDBDlg::ListDeviceFiles() {
 }
 
 bool CUploadDBDlg::ReadAndShowDeviceDatabase(bool withRecords) {
-  if (!sheet_.QueryDeviceInfo(Cmd108::kDatabaseVersion) || !RegionQueryStep()) {
-    surface_.CloseWaitDialog();
-    sheet_.SetPagesEnabled(true);
-    Message(L"DB版本查詢失敗,請重試!!", strings::kErrorCaption);
-    Reset();
-    return false;
-  }
+  if (!sheet_.QueryDeviceInfo(Cmd108::kDatabaseVersion) || !RegionQueryStep()) return false;
   ShowRegion();
   DatabaseVersion reported;
   reported.number = sheet_.GetDatabaseVersion(reported.year, reported.month, reported.day);
@@ -175,7 +148,6 @@ bool CUploadDBDlg::ReadAndShowDeviceDatabase(bool withRecords) {
   }
   if (held == DeviceDatabase::kComplete || !withRecords) surface_.Check(kDatabaseCheck, true);
   surface_.SetText(kDbVersionText, text);
-  if (!withRecords) Reset();
   if (withRecords && held == DeviceDatabase::kUnknown)
     Message(Fill(TrW("The device's file list could not be read whole; the database version {1} the device "
                      "reports stands."),
@@ -184,7 +156,7 @@ bool CUploadDBDlg::ReadAndShowDeviceDatabase(bool withRecords) {
   return true;
 }
 
-void CUploadDBDlg::UpdateWorkerBody() {
+void CUploadDBDlg::UpdateWorkerBody(PageLock& run) {
   surface_.OpenWaitDialog();
   ReadFirmwareFlags();
   Pause(Delay::kAfterFirmwareFlags);
@@ -196,25 +168,10 @@ void CUploadDBDlg::UpdateWorkerBody() {
     surface_.SetWaitCaption(L"讀取資料庫版本資訊," + state_.waitText);
 
   RegionQueryStep();
-  if (!ReadAndShowDeviceDatabase(true)) {
-    surface_.Enable(kUpdateButton, true);
-    Reset();
-    surface_.Enable(kQueryButton, true);
-    surface_.Enable(kClearPoiButton, true);
-  }
-
-  if (!sheet_.QueryDeviceInfo(Cmd108::kDeviceId)) {
-    surface_.CloseWaitDialog();
-    sheet_.SetPagesEnabled(true);
-    Message(L"裝置識別碼查詢失敗,請重試!!", strings::kErrorCaption);
-    surface_.Enable(kUpdateButton, true);
-    Reset();
-    surface_.Enable(kQueryButton, true);
-    surface_.Enable(kClearPoiButton, true);
-    ShowUpdateLabel(false);
-    Finish(FlowOutcome::kDeviceUnreachable);
-    return;
-  }
+  if (!ReadAndShowDeviceDatabase(true))
+    return run.End({.outcome = FlowOutcome::kDeviceUnreachable, .message = kVersionQueryFailed});
+  if (!sheet_.QueryDeviceInfo(Cmd108::kDeviceId))
+    return run.End({.outcome = FlowOutcome::kDeviceUnreachable, .message = L"裝置識別碼查詢失敗,請重試!!"});
   state_.deviceId = AnsiToWide(sheet_.GetDeviceIdText());
   surface_.SetText(kDeviceIdText, state_.deviceId);
   // The run after a failed transfer has saved this device's POIs already
@@ -228,18 +185,11 @@ void CUploadDBDlg::UpdateWorkerBody() {
     state_.retry.poisSavedOf = state_.deviceId;
   }
 
-  bool started = !offlineDatabase_.empty() ? PrepareOfflineDatabase()
-                 : again                   ? online_->UploadAgain() || online_->Run(state_.waitText)
-                                           : online_->Run(state_.waitText);
-  if (!started) {
-    ShowUpdateLabel(false);
-    surface_.Enable(kUpdateButton, true);
-    surface_.CloseWaitDialog();
-    Reset();
-    surface_.Enable(kQueryButton, true);
-    surface_.Enable(kClearPoiButton, true);
-    surface_.Enable(kRegionList, true);
-    if (outcome_ == FlowOutcome::kNone) Finish(online_->FailureOutcome());
+  // Once started, the upload worker ends the run.
+  if (!offlineDatabase_.empty()) {
+    if (!PrepareOfflineDatabase()) run.End({.outcome = FlowOutcome::kDeclined});
+  } else if (!(again && online_->UploadAgain()) && !online_->Run(state_.waitText)) {
+    run.End({.outcome = online_->FailureOutcome()});
   }
 }
 

@@ -33,8 +33,9 @@ class IFlowReport {
   // A message (kOk) or a question; blocks the caller until the user answers.
   virtual MessageAnswer Ask(const std::wstring& text, const std::wstring& caption,
                             MessageButtons buttons) = 0;
-  // How the flow ended; kNone as a flow starts.
-  virtual void Outcome(FlowOutcome outcome) = 0;
+  // How the flow ended, and what failed that its messages did not say
+  // (empty when nothing); kNone as a flow starts.
+  virtual void Outcome(FlowOutcome outcome, const std::string& unsaid) = 0;
 };
 
 // The report on the specified controls of a window (or the recording fake).
@@ -49,7 +50,7 @@ class ControlSurfaceReport : public IFlowReport {
   MessageAnswer Ask(const std::wstring& text, const std::wstring& caption,
                     MessageButtons buttons) override;
   // The window shows the outcome by the flow's own messages and texts.
-  void Outcome(FlowOutcome) override {}
+  void Outcome(FlowOutcome, const std::string&) override {}
 
  private:
   IControlSurface& surface_;

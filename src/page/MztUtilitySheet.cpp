@@ -81,18 +81,6 @@ bool CMZTUtilitySheet::SendFileById(int fileIdentifier, const std::filesystem::p
 }
 bool CMZTUtilitySheet::SendFile(const std::filesystem::path& path) { return link_ && link_->SendFile(path); }
 
-void CMZTUtilitySheet::SetPagesEnabled(bool enabled) {
-  // Unlocked controls may start a new flow at once, which opens the port:
-  // this flow's close must come first.
-  if (enabled) ClosePort();
-  page_->EnableActionButtons(enabled);
-  page_->EnablePageControls(enabled);
-  busy_ = !enabled;
-  surface_.EnableCloseCommand(enabled);
-}
-
-void CMZTUtilitySheet::EnableCloseCommand() { surface_.EnableCloseCommand(true); }
-
 void CMZTUtilitySheet::OnTransferProgress(uint32_t acknowledged, uint32_t fileSize) {
   if (page_->IsUploadInProgress()) page_->ShowProgress(acknowledged, fileSize);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The main sheet without its window: it owns the one device link, forwards
-// the page's device requests to it, keeps the busy flag and the lock of the
-// page's controls, and routes transfer progress and copy-data requests.
+// the page's device requests to it, keeps the busy flag, and routes transfer
+// progress and copy-data requests.
 
 #include <atomic>
 #include <cstdint>
@@ -64,13 +64,8 @@ class CMZTUtilitySheet {
   bool SendFileById(int fileIdentifier, const std::filesystem::path& path);
   bool SendFile(const std::filesystem::path& path);
 
-  // Locks (false) or unlocks (true) the page's controls: busy is the
-  // opposite, and the close command follows. Unlocking ends the flow's use
-  // of the device: the port is closed first, so that a flow started from the
-  // unlocked controls finds it free.
-  void SetPagesEnabled(bool enabled);
-  // Only the close command; the port is the flow's to close.
-  void EnableCloseCommand();
+  // Set while a run of a flow holds the page (PageLock); a query and a
+  // clearing leave it set.
   bool IsBusy() const { return busy_; }
   void SetBusy(bool busy) { busy_ = busy; }
 

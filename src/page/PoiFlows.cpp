@@ -117,58 +117,37 @@ bool CUploadDBDlg::ConfirmIncompleteBackup(const std::wstring& question, Message
 
 void CUploadDBDlg::OnClearPoiButton() {
   ActionScope action(*this);
+  auto run = std::make_shared<PageLock>(*this);
   std::string port = PortToOpen();
   state_.mode = PageMode::kClearPoi;
-  EnablePageControls(false);
-  surface_.Enable(kClearPoiButton, false);
-  surface_.Enable(kQueryButton, false);
+  for (int id : {kPortList, kUpdateButton, kCheckDbOnly, kQueryButton, kRegionList, kClearPoiButton})
+    surface_.Enable(id, false);
   MessageAnswer answer = report_.Ask(L"程式將刪除裝置內POI資料,請問是否刪除?", strings::kAppCaption,
                                      MessageButtons::kYesNoDefaultNo);
-  if (answer != MessageAnswer::kYes) {
-    surface_.Enable(kClearPoiButton, true);
-    EnablePageControls(true);
-    surface_.Enable(kQueryButton, true);
-    Finish(FlowOutcome::kDeclined);
-    return;
-  }
-  EnablePageControls(false);
-  std::shared_ptr<DeviceLock> device = OpenDevice(port);
-  if (!device) {
-    sheet_.SetPagesEnabled(true);
-    EnablePageControls(true);
-    ShowUpdateLabel(false);
-    Finish(FlowOutcome::kDeviceUnreachable);
-    return;
-  }
-  Finish(FlowOutcome::kNone);
-  surface_.Enable(kUpdateButton, false);
-  state_.portName = port;
-  sheet_.SetPagesEnabled(false);
-  workers_.Start([this, device = std::move(device)] { ConnectWorker(); });
+  if (answer != MessageAnswer::kYes) return run->End({.outcome = FlowOutcome::kDeclined, .clearDisplay = false});
+  StartConversation(std::move(run), port);
 }
 
 void CUploadDBDlg::OnExportPoiAction() {
   ActionScope action(*this);
+  auto run = std::make_shared<PageLock>(*this);
   state_.poiBackup.reset();
-  EnableActionButtons(false);
+  for (int id : {kUploadButton, kClearPoiButton, kQueryButton}) surface_.Enable(id, false);
   state_.mode = PageMode::kExportPoi;
-  StartConversation(false);
+  StartConversation(std::move(run), PortToOpen());
 }
 
-void CUploadDBDlg::ExportStep() {
+FlowOutcome CUploadDBDlg::ExportStep() {
   ReadFirmwareFlags();  // the POI count's field depends on the firmware
   state_.waitText = surface_.WaitCaption();
   BackUpPois();
-  surface_.CloseWaitDialog();
-  Reset();
-  EnableActionButtons(true);
   const PoiBackup& backup = *state_.poiBackup;
-  Finish(backup.fileFailed      ? FlowOutcome::kFileError
-         : !backup.Complete()   ? FlowOutcome::kDeviceUnreachable
-                                : FlowOutcome::kSuccess);
+  return backup.fileFailed     ? FlowOutcome::kFileError
+         : !backup.Complete() ? FlowOutcome::kDeviceUnreachable
+                              : FlowOutcome::kSuccess;
 }
 
-void CUploadDBDlg::ClearingStep() {
+FlowOutcome CUploadDBDlg::ClearingStep() {
   // Clearing cannot be undone: the POIs go to "POI.csv" first, as before an
   // update, and the page says where.
   ReadFirmwareFlags();  // the POI count's field depends on the firmware
@@ -183,23 +162,12 @@ void CUploadDBDlg::ClearingStep() {
   }
   if (!backup.Complete()) surface_.CloseWaitDialog();
   if (!ConfirmIncompleteBackup(TrW("The device's POIs cannot be restored once cleared. Clear them anyway?"),
-                               MessageButtons::kYesNoDefaultNo)) {
-    sheet_.ClosePort();
-    Finish(FlowOutcome::kDeclined);
-    surface_.Enable(kClearPoiButton, true);
-    return;
-  }
-  if (sheet_.ClearPois()) {
-    surface_.CloseWaitDialog();
-    Message(L"POI清除完成,請重新啟動裝置!", strings::kAppCaption);
-    sheet_.ClosePort();
-    Finish(FlowOutcome::kSuccess);
-  } else {
-    surface_.CloseWaitDialog();
-    Message(L"POI清除失敗,請稍後再試!", strings::kAppCaption);
-    Finish(FlowOutcome::kDeviceUnreachable);
-  }
-  surface_.Enable(kClearPoiButton, true);
+                               MessageButtons::kYesNoDefaultNo))
+    return FlowOutcome::kDeclined;
+  const bool cleared = sheet_.ClearPois();
+  surface_.CloseWaitDialog();
+  Message(cleared ? L"POI清除完成,請重新啟動裝置!" : L"POI清除失敗,請稍後再試!", strings::kAppCaption);
+  return cleared ? FlowOutcome::kSuccess : FlowOutcome::kDeviceUnreachable;
 }
 
 }  // namespace mzt

@@ -46,7 +46,10 @@ void CUploadDBDlg::SetHttpClientFactory(HttpClientFactory factory) {
   online_->SetClientFactory(std::move(factory));
 }
 
-const std::string& CUploadDBDlg::SilentFailure() const { return online_->SilentFailure(); }
+void CUploadDBDlg::Finish(FlowOutcome outcome) {
+  outcome_ = outcome;
+  report_.Outcome(outcome, online_->SilentFailure());
+}
 
 void CUploadDBDlg::Message(const std::wstring& text, const std::wstring& caption) {
   report_.Ask(text, caption, MessageButtons::kOk);
@@ -106,7 +109,7 @@ void CUploadDBDlg::OnInitDialog() {
   }
   FillPortList();
   SelectPort(L"");
-  EnablePageControls(true);
+  EnableControls(true);
   for (int id : {kUploadButton, kBrowseButton, kDbPathLabel, kDbPathText, kDatabaseCheck,
                  kCheckDbOnly, kVoiceBrowseButton, kVoicePathLabel, kVoicePathText,
                  kDeviceIdLabel, kDeviceIdText, kUnusedStatic})
@@ -115,7 +118,6 @@ void CUploadDBDlg::OnInitDialog() {
   surface_.AddListItem(kRegionList, strings::kTaiwan);
   surface_.AddListItem(kRegionList, strings::kChina);
   surface_.SelectListItem(kRegionList, 0);
-  ShowUpdateLabel(false);
 }
 
 void CUploadDBDlg::OnShowWindow() {
@@ -126,8 +128,7 @@ void CUploadDBDlg::OnShowWindow() {
   // sheet busy; the user goes on with any action (the next one opens the
   // port again).
   if (workers_.AnyRunning()) return;
-  EnablePageControls(true);
-  EnableActionButtons(true);
+  EnableControls(true);
   ResetProgressDisplay();
 }
 
@@ -233,13 +234,9 @@ std::string CUploadDBDlg::SelectedPortName() {
   return selected < 0 ? std::string() : WideToUtf8(surface_.ListItem(kPortList, selected));
 }
 
-void CUploadDBDlg::EnablePageControls(bool enabled) {
-  for (int id : {kPortList, kUpdateButton, kCheckDbOnly, kQueryButton, kRegionList})
+void CUploadDBDlg::EnableControls(bool enabled) {
+  for (int id : {kUploadButton, kClearPoiButton, kQueryButton, kPortList, kUpdateButton, kCheckDbOnly, kRegionList})
     surface_.Enable(id, enabled);
-}
-
-void CUploadDBDlg::EnableActionButtons(bool enabled) {
-  for (int id : {kUploadButton, kClearPoiButton, kQueryButton}) surface_.Enable(id, enabled);
   if (enabled) ShowUpdateLabel(false);
 }
 
@@ -250,16 +247,6 @@ void CUploadDBDlg::ShowUpdateLabel(bool updating) {
 
 void CUploadDBDlg::ForgetDeviceFileRecords() {
   for (auto& record : state_.records) record = DeviceFileRecord{};
-}
-
-void CUploadDBDlg::Reset() {
-  sheet_.ClosePort();
-  state_.fileIndex = 1;
-  sheet_.SetPagesEnabled(true);
-  sheet_.EnableCloseCommand();
-  EnablePageControls(true);
-  ResetProgressDisplay();
-  surface_.SetText(kVoicePathText, L"");
 }
 
 void CUploadDBDlg::ResetProgressDisplay() {
@@ -276,42 +263,45 @@ std::shared_ptr<WorkFolder> CUploadDBDlg::CurrentWorkFolder() {
   return work_.lock();
 }
 
+std::shared_ptr<PageLock> CUploadDBDlg::CurrentRun() {
+  std::lock_guard lock(workMutex_);
+  return run_.lock();
+}
+
 void CUploadDBDlg::DiscardWorkFolder() {
   if (auto work = CurrentWorkFolder()) work->Remove();
 }
 
-bool CUploadDBDlg::StartConversation(bool isQuery, std::shared_ptr<WorkFolder> work) {
-  std::string port = PortToOpen();
-  EnablePageControls(false);
+void CUploadDBDlg::StartConversation(std::shared_ptr<PageLock> run, const std::string& port,
+                                     std::shared_ptr<WorkFolder> work) {
+  for (int id : {kPortList, kUpdateButton, kCheckDbOnly, kQueryButton, kRegionList}) surface_.Enable(id, false);
   std::shared_ptr<DeviceLock> device = OpenDevice(port);
-  if (!device) {
-    sheet_.SetPagesEnabled(true);
-    sheet_.EnableCloseCommand();
-    ShowUpdateLabel(false);
-    if (isQuery) Reset();
-    Finish(FlowOutcome::kDeviceUnreachable);
-    return false;
-  }
+  if (!device)
+    return run->End({.outcome = FlowOutcome::kDeviceUnreachable, .clearDisplay = state_.mode == PageMode::kQuery});
   if (state_.mode == PageMode::kUpdate) {
     surface_.SetText(kDbVersionText, L"");
     if (!state_.skipWarning) Message(strings::kUploadModeWarning, strings::kAppCaption);
   }
   Finish(FlowOutcome::kNone);
-  // Locked before the worker starts, so that its own unlock cannot come first.
-  surface_.Enable(kUpdateButton, false);
   state_.portName = port;
-  sheet_.SetPagesEnabled(false);
-  workers_.Start([this, work = std::move(work), device = std::move(device)] { ConnectWorker(); });
-  return true;
+  // Locked before the worker starts, so that its own end cannot come first.
+  run->Engage();
+  {
+    std::lock_guard lock(workMutex_);
+    run_ = run;
+  }
+  workers_.Start([this, run = std::move(run), work = std::move(work), device = std::move(device)] {
+    ConnectWorker(*run);
+  });
 }
 
 void CUploadDBDlg::OnQueryButton() {
   ActionScope action(*this);
-  EnableActionButtons(false);
-  EnablePageControls(false);
+  auto run = std::make_shared<PageLock>(*this);
+  EnableControls(false);
   state_.mode = PageMode::kQuery;
   for (int id : {kDbVersionText, kFwVersionText, kDbRegionText}) surface_.SetText(id, L"");
-  StartConversation(true);
+  StartConversation(std::move(run), PortToOpen());
 }
 
 void CUploadDBDlg::OnUpdateButton() {
@@ -321,6 +311,7 @@ void CUploadDBDlg::OnUpdateButton() {
 
 void CUploadDBDlg::StartUpdate() {
   ActionScope action(*this);
+  auto run = std::make_shared<PageLock>(*this);
   for (int id : {kDeviceIdText, kDbVersionText, kFwVersionText, kDbRegionText})
     surface_.SetText(id, L"");
   ForgetDeviceFileRecords();
@@ -332,14 +323,14 @@ void CUploadDBDlg::StartUpdate() {
   state_.firmware.block8192 = false;
   state_.firmware.regionQuery = false;
   if (updating_) {
-    Reset();
+    run->End({});
     surface_.SetText(kDbVersionText, L"");
     surface_.SetText(kFwVersionText, L"");
     return;
   }
   // A file that cannot be installed is told before the device is touched.
   if (!offlineDatabase_.empty()) {
-    if (auto checked = CheckOfflineDatabase(); !checked) return RejectDatabase(checked.Err());
+    if (auto checked = CheckOfflineDatabase(); !checked) return RejectDatabase(*run, checked.Err());
   }
   // Each update downloads and splits in a folder of its own; the run after a
   // replug goes on in its flow's folder, where the checked download is.
@@ -348,7 +339,7 @@ void CUploadDBDlg::StartUpdate() {
     auto parent = CheckedWorkParent();
     auto made = parent ? WorkFolder::Create(parent.Value())
                        : Result<std::shared_ptr<WorkFolder>>(std::move(parent).TakeError());
-    if (!made) return RejectDatabase(made.Err());
+    if (!made) return RejectDatabase(*run, made.Err());
     work = std::move(made).Value();
     {
       std::lock_guard lock(workMutex_);
@@ -359,7 +350,7 @@ void CUploadDBDlg::StartUpdate() {
   ShowUpdateLabel(true);
   surface_.Enable(kQueryButton, false);
   surface_.Enable(kBrowseButton, true);
-  StartConversation(false, std::move(work));
+  StartConversation(std::move(run), PortToOpen(), std::move(work));
 }
 
 void CUploadDBDlg::FollowReplugged() {

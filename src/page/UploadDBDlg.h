@@ -3,7 +3,8 @@
 // clear POIs), the device conversation on its connect worker, the POI export,
 // the database upload on its upload worker and the online update. It talks
 // to widgets only through the control surface and to the device only
-// through the sheet.
+// through the sheet. Each run of a flow holds the page by a PageLock, which
+// ends the run in one place.
 
 #include <atomic>
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include "common/Result.h"
 #include "page/ControlSurface.h"
 #include "page/FlowReport.h"
+#include "page/PageLock.h"
 #include "page/PageState.h"
 #include "page/WorkerThreads.h"
 #include "platform/HttpClient.h"
@@ -55,9 +57,6 @@ class CUploadDBDlg {
   // "path,port" from another program; false when refused.
   bool OnCopyData(std::string_view text);
 
-  // Operations the sheet calls.
-  void EnablePageControls(bool enabled);
-  void EnableActionButtons(bool enabled);
   void ForgetDeviceFileRecords();
   bool IsUploadInProgress() const { return state_.uploadInProgress; }
 
@@ -76,14 +75,14 @@ class CUploadDBDlg {
   void WaitForIdle() { workers_.WaitIdle(); }
   bool IsFlowRunning() { return workers_.AnyRunning(); }
   FlowOutcome LastOutcome() const { return outcome_; }
-  // What failed without a message of the page's own (see OnlineUpdate).
-  const std::string& SilentFailure() const;
   PageState& State() { return state_; }
   // Removes the running update's work folder at once (a program that ends
   // in the middle of a flow); safe from any thread.
   void DiscardWorkFolder();
 
  private:
+  friend class PageLock;
+
   // Counts an action of the page while it runs on the caller's stack: the
   // window runs another program's request inside the modal loop of the
   // action's message box.
@@ -117,13 +116,17 @@ class CUploadDBDlg {
   // Selects `wanted` when the list holds it, else the settings' port, else
   // the first entry.
   void SelectPort(const std::wstring& wanted);
-  void Reset();
+  // All the controls a flow locks; enabled, the update button reads as idle.
+  void EnableControls(bool enabled);
   void ResetProgressDisplay();
-  // Opens the device and starts the connect worker; a query also resets
-  // when the port cannot be opened. The workers of an update hold its work
-  // folder, which goes when the last of them ends.
-  bool StartConversation(bool isQuery, std::shared_ptr<WorkFolder> work = nullptr);
+  // Opens the device at `port` for `run`, locks the page and starts the
+  // connect worker; the run ends unreachable when the port cannot be
+  // opened. The workers of an update hold its work folder, which goes when
+  // the last of them ends.
+  void StartConversation(std::shared_ptr<PageLock> run, const std::string& port,
+                         std::shared_ptr<WorkFolder> work = nullptr);
   std::shared_ptr<WorkFolder> CurrentWorkFolder();
+  std::shared_ptr<PageLock> CurrentRun();
   // The update action, for the user and for its own run after a replug.
   void StartUpdate();
   // After a replug: the port list selects the device's port under its new
@@ -133,10 +136,8 @@ class CUploadDBDlg {
   // The update button's label, and whether an update runs: the page keeps
   // that itself, never reads it back from the button.
   void ShowUpdateLabel(bool updating);
-  void Finish(FlowOutcome outcome) {
-    outcome_ = outcome;
-    report_.Outcome(outcome);
-  }
+  // Only as a run starts (kNone) and at its end (PageLock::End).
+  void Finish(FlowOutcome outcome);
   void Message(const std::wstring& text, const std::wstring& caption);
   // "無法連結裝置，請重試" and, on its second line, why.
   void ShowPortOpenFailure(const std::string& why);
@@ -149,8 +150,8 @@ class CUploadDBDlg {
   std::shared_ptr<DeviceLock> CurrentDeviceLock();
 
   // Device conversation
-  void ConnectWorker();
-  void DispatchByMode();
+  void ConnectWorker(PageLock& run);
+  void DispatchByMode(PageLock& run);
   void ReadFirmwareFlags();
   bool RegionQueryStep();
   std::string AskedRegionCode();
@@ -158,10 +159,9 @@ class CUploadDBDlg {
   // Fills the device file records from the device's file table.
   void ListDeviceFiles();
   // Reads the database version and region and shows what the device holds;
-  // withRecords is the update's form of the texts. Resets the page (which
-  // closes the port) when the reading fails, and after a query's reading.
+  // withRecords is the update's form of the texts. False when the reading failed.
   bool ReadAndShowDeviceDatabase(bool withRecords);
-  void UpdateWorkerBody();
+  void UpdateWorkerBody(PageLock& run);
 
   // POIs
   // Reads the POI count and saves the POIs to "POI.csv" into
@@ -176,23 +176,26 @@ class CUploadDBDlg {
   // True when the backup is complete or the user chose to go on without it,
   // asked with `question` (what is lost) after what the backup holds.
   bool ConfirmIncompleteBackup(const std::wstring& question, MessageButtons buttons);
-  void ClearingStep();
-  void ExportStep();
+  FlowOutcome ClearingStep();
+  FlowOutcome ExportStep();
 
   // Upload
   void StartUpload();
-  void UploadWorker();
-  bool SplitDatabase();
+  void UploadWorker(PageLock& run);
+  // The database's device files, or why not.
+  Result<void> SplitDatabase();
   // Checks the offline database file before the device is touched.
   Result<void> CheckOfflineDatabase();
-  void RejectDatabase(const Error& error);
+  // Says why the database cannot be installed and ends the run before the
+  // device's database is touched.
+  void RejectDatabase(PageLock& run, const Error& error);
   // The device files open and have the sizes the database makes.
   Result<void> CheckDeviceFiles();
   // Ends the upload while the device still holds its database.
-  void EndBeforeDeletion(FlowOutcome outcome);
+  void EndBeforeDeletion(PageLock& run, FlowOutcome outcome);
   bool DeleteDeviceDatabase();
   void DeletePcDeviceFiles();
-  void TransferFailed(const std::wstring& message);
+  void TransferFailed(PageLock& run, const std::wstring& message);
   bool PrepareOfflineDatabase();
 
   CMZTUtilitySheet& sheet_;
@@ -208,6 +211,7 @@ class CUploadDBDlg {
   std::mutex workMutex_;
   std::weak_ptr<WorkFolder> work_;
   std::weak_ptr<DeviceLock> deviceLock_;
+  std::weak_ptr<PageLock> run_;
   WorkerThreads workers_;
 };
 
