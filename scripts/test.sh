@@ -89,7 +89,7 @@ run_asan() {
   # which the sanitizers need no more than and which builds faster.
   mzt_configure_and_build_preset asan
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    run_ctest build-asan asan "$@"
+    LSAN_OPTIONS="suppressions=$PWD/tests/lsan-suppressions.txt" run_ctest build-asan asan "$@"
 }
 
 run_tsan() {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -79,6 +80,8 @@ class MztChildTest : public ::testing::Test {
       if (std::none_of(extra.begin(), extra.end(), [&](const std::string& x) { return x.starts_with(name); }))
         env.push_back(e);
     }
+    // The leak checker's suppressions (the C library's own, see tests/lsan-suppressions.txt).
+    if (const char* leakOptions = std::getenv("LSAN_OPTIONS")) env.push_back(std::string("LSAN_OPTIONS=") + leakOptions);
     return env;
   }
 
