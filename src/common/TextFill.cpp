@@ -1,21 +1,18 @@
 #include "common/TextFill.h"
 
-#include <vector>
-
 namespace mzt {
 namespace {
 
 template <typename Char>
 std::basic_string<Char> FillPlaces(std::basic_string_view<Char> text,
                                    std::initializer_list<std::basic_string_view<Char>> values) {
-  std::vector<std::basic_string_view<Char>> list(values);
   std::basic_string<Char> out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     // "{N}" with N one digit from 1 that names a value; anything else is kept.
     if (text[i] == Char('{') && i + 2 < text.size() && text[i + 2] == Char('}') && text[i + 1] >= Char('1') &&
-        text[i + 1] <= Char('9') && static_cast<size_t>(text[i + 1] - Char('1')) < list.size()) {
-      out += list[static_cast<size_t>(text[i + 1] - Char('1'))];
+        text[i + 1] <= Char('9') && static_cast<size_t>(text[i + 1] - Char('1')) < values.size()) {
+      out += values.begin()[text[i + 1] - Char('1')];
       i += 2;
     } else {
       out += text[i];

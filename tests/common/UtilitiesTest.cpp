@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <utility>
+#include <vector>
 
+#include "common/MessageCatalogue.h"
 #include "common/PortNumber.h"
+#include "common/TextFill.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TextCodec.h"
 #include "support/TempFolder.h"
@@ -32,6 +38,54 @@ TEST(TextCodecTest, CodePage950RoundTrip) {
   EXPECT_EQ(AnsiToWide("abc", nullptr, 3), 0u);
   // A lead byte cut off at the end does not convert.
   EXPECT_EQ(AnsiToWide("A\xA4"), L"A\xFFFD");
+}
+
+// A catalogue laid out as msgfmt writes it: header, the English texts' table,
+// the translations' table, then the texts, each ended by a NUL.
+std::string CatalogueBytes(const std::vector<std::pair<std::string, std::string>>& entries, bool bigEndian) {
+  std::string bytes;
+  auto word = [&](size_t value) {
+    for (int i = 0; i < 4; ++i)
+      bytes += static_cast<char>((value >> (8 * (bigEndian ? 3 - i : i))) & 0xFF);
+  };
+  const size_t n = entries.size(), originals = 28, translations = originals + 8 * n;
+  size_t at = translations + 8 * n;
+  for (size_t v : {size_t{0x950412de}, size_t{0}, n, originals, translations, size_t{0}, at}) word(v);
+  std::string texts;
+  for (bool translated : {false, true})
+    for (const auto& [english, text] : entries) {
+      const std::string& t = translated ? text : english;
+      word(t.size());
+      word(at + texts.size());
+      texts += t + '\0';
+    }
+  return bytes + texts;
+}
+
+TEST(MessageCatalogueTest, EitherByteOrderAndNothingPastTheEnd) {
+  const std::vector<std::pair<std::string, std::string>> entries{
+      {"", "Content-Type: text/plain; charset=UTF-8\n"}, {"Stopped.", "已停止。"}, {"untranslated", ""}};
+  for (bool bigEndian : {false, true}) {
+    auto read = ParseMessageCatalogue(CatalogueBytes(entries, bigEndian));
+    ASSERT_TRUE(read) << bigEndian;
+    EXPECT_EQ(read.Value(), (MessageCatalogue{{"Stopped.", "已停止。"}})) << "header and untranslated left out";
+  }
+  std::string good = CatalogueBytes(entries, false);
+  std::string textPastEnd = good;
+  textPastEnd[28 + 8 + 4 + 3] = '\x7f';  // the second English text's offset, high byte
+  for (const std::string& broken : {good.substr(0, 19), good.substr(0, 40), std::string(28, '\0'), textPastEnd})
+    EXPECT_EQ(ParseMessageCatalogue(broken).Err().code, ErrorCode::kFormat);
+
+  // The build's own zh_TW catalogue, as msgfmt compiled it.
+  std::ifstream file(MZT_ZH_TW_CATALOGUE, std::ios::binary);
+  auto built = ParseMessageCatalogue(std::string(std::istreambuf_iterator<char>(file), {}));
+  ASSERT_TRUE(built) << MZT_ZH_TW_CATALOGUE;
+  EXPECT_EQ(built.Value().at("the server answers"), "伺服器有回應");
+}
+
+TEST(TextFillTest, PlacesInTheTranslationsOrder) {
+  EXPECT_EQ(Fill("{2} replaces {1}.", {"old", "new"}), "new replaces old.");
+  EXPECT_EQ(Fill(L"{1}{1} {3} {1", {L"a", L"b"}), L"aa {3} {1");
 }
 
 TEST(ProgramFolderTest, HomeVariableWinsAndDataFolderIsCreated) {
