@@ -48,6 +48,7 @@ inline constexpr const wchar_t* kUpdating = L"更新中";
 inline constexpr const wchar_t* kAppCaption = L"MZT Utility";
 inline constexpr const wchar_t* kErrorCaption = L"錯誤";
 inline constexpr const wchar_t* kSystemErrorCaption = L"Error";  // the system's error texts
+inline constexpr const wchar_t* kVersionQueryFailed = L"DB版本查詢失敗,請重試!!";
 // The program's own texts, looked up with TrW().
 inline constexpr const char* kNoDeviceFound =
     TrLater("No detector found.\nConnect the detector with a USB cable and try again. If it is connected, use a USB "

@@ -27,7 +27,7 @@ void PageLock::End(const FlowEnd& end) {
     page.ResetProgressDisplay();
     page.surface_.SetText(ids::kVoicePathText, L"");
   }
-  if (!end.message.empty()) page.Message(end.message, end.caption ? end.caption : strings::kErrorCaption);
+  if (!end.message.empty()) page.context_.Say(end.message, end.caption ? end.caption : strings::kErrorCaption);
   if (end.outcome != FlowOutcome::kNone) page.Finish(end.outcome);
 }
 

@@ -1,5 +1,3 @@
-// The page itself: its events, actions, port handling, reset and progress.
-
 #include "page/UploadDBDlg.h"
 
 #include <algorithm>
@@ -8,11 +6,14 @@
 #include "common/PortNumber.h"
 #include "common/PortSettings.h"
 #include "common/TextFill.h"
+#include "devicelink/PortDiscovery.h"
 #include "page/ControlIds.h"
+#include "page/DeviceReading.h"
 #include "page/MztUtilitySheet.h"
 #include "page/OnlineUpdate.h"
-#include "page/UpdateServerPages.h"
-#include "devicelink/PortDiscovery.h"
+#include "page/PoiClearingFlow.h"
+#include "page/PoiExportFlow.h"
+#include "page/QueryFlow.h"
 #include "platform/AtomicFile.h"
 #include "platform/DeviceAccess.h"
 #include "platform/DeviceEnumeration.h"
@@ -28,37 +29,30 @@ using namespace ids;
 namespace fs = std::filesystem;
 
 CUploadDBDlg::CUploadDBDlg(CMZTUtilitySheet& sheet)
-    : sheet_(sheet), surface_(sheet.Surface()), report_(sheet.Report()) {
-  OnlineUpdateHooks hooks;
-  hooks.showProgress = [this](uint64_t done, uint64_t total) { ShowProgress(done, total); };
-  hooks.startUpload = [this] { StartUpload(); };
-  hooks.beforeDownload = [this] { return ConfirmOnlineUpdate(); };
-  online_ = std::make_unique<OnlineUpdate>(surface_, state_, HttpClientFactory(), std::string(),
-                                           std::move(hooks), &report_);
-  online_->SetServer(ConfiguredUpdateServer());
-}
+    : sheet_(sheet),
+      surface_(sheet.Surface()),
+      report_(sheet.Report()),
+      context_{sheet_, surface_, report_, state_},
+      update_(context_, [this] { StartUpload(); }),
+      upload_(context_, update_, [this] { RerunUpdate(); }) {}
 
 CUploadDBDlg::~CUploadDBDlg() { workers_.JoinAll(); }
 
-void CUploadDBDlg::SetServerUrl(const std::string& url) { online_->SetServerUrl(url); }
+void CUploadDBDlg::SetServerUrl(const std::string& url) { update_.Online().SetServerUrl(url); }
 
 void CUploadDBDlg::SetHttpClientFactory(HttpClientFactory factory) {
-  online_->SetClientFactory(std::move(factory));
+  update_.Online().SetClientFactory(std::move(factory));
 }
 
 void CUploadDBDlg::Finish(FlowOutcome outcome) {
   outcome_ = outcome;
-  report_.Outcome(outcome, online_->SilentFailure());
-}
-
-void CUploadDBDlg::Message(const std::wstring& text, const std::wstring& caption) {
-  report_.Ask(text, caption, MessageButtons::kOk);
+  report_.Outcome(outcome, update_.Online().SilentFailure());
 }
 
 void CUploadDBDlg::ShowPortOpenFailure(const std::string& why) {
   std::wstring text = L"無法連結裝置，請重試";
   if (!why.empty()) text += L"\n" + Utf8ToWide(why);
-  Message(text, strings::kErrorCaption);
+  context_.Say(text, strings::kErrorCaption);
 }
 
 std::shared_ptr<DeviceLock> CUploadDBDlg::CurrentDeviceLock() {
@@ -68,7 +62,7 @@ std::shared_ptr<DeviceLock> CUploadDBDlg::CurrentDeviceLock() {
 
 std::shared_ptr<DeviceLock> CUploadDBDlg::OpenDevice(const std::string& port) {
   if (port.empty()) {
-    Message(TrW(strings::kNoDeviceFound), strings::kErrorCaption);
+    context_.Say(TrW(strings::kNoDeviceFound), strings::kErrorCaption);
     return nullptr;
   }
   // Named as the replug wait follows the device if a transfer fails: by its
@@ -157,7 +151,7 @@ void CUploadDBDlg::FillPortList() {
   std::vector<PortEntry> entries = FindPorts(error);
   if (!error.empty()) {
     surface_.ClearList(kPortList);
-    Message(Utf8ToWide(error), strings::kErrorCaption);
+    context_.Say(Utf8ToWide(error), strings::kErrorCaption);
     return;
   }
   ListPorts(entries);
@@ -245,10 +239,6 @@ void CUploadDBDlg::ShowUpdateLabel(bool updating) {
   surface_.SetText(kUpdateButton, updating ? strings::kUpdating : strings::kUpdateDatabase);
 }
 
-void CUploadDBDlg::ForgetDeviceFileRecords() {
-  for (auto& record : state_.records) record = DeviceFileRecord{};
-}
-
 void CUploadDBDlg::ResetProgressDisplay() {
   report_.ClearProgress();
   report_.Step(L"");
@@ -280,7 +270,7 @@ void CUploadDBDlg::StartConversation(std::shared_ptr<PageLock> run, const std::s
     return run->End({.outcome = FlowOutcome::kDeviceUnreachable, .clearDisplay = state_.mode == PageMode::kQuery});
   if (state_.mode == PageMode::kUpdate) {
     surface_.SetText(kDbVersionText, L"");
-    if (!state_.skipWarning) Message(strings::kUploadModeWarning, strings::kAppCaption);
+    if (!state_.skipWarning) context_.Say(strings::kUploadModeWarning, strings::kAppCaption);
   }
   Finish(FlowOutcome::kNone);
   state_.portName = port;
@@ -295,12 +285,56 @@ void CUploadDBDlg::StartConversation(std::shared_ptr<PageLock> run, const std::s
   });
 }
 
+void CUploadDBDlg::ConnectWorker(PageLock& run) {
+  if (!EnterUploadMode(context_))
+    return run.End({.outcome = FlowOutcome::kDeviceUnreachable,
+                    .message = L"無法連結裝置,請確認是否選擇到正確通訊埠或請檢查機器",
+                    .clearDisplay = false});
+  switch (state_.mode) {
+    case PageMode::kUpdate: return update_.Run(run);
+    case PageMode::kClearPoi: return run.End(RunPoiClearing(context_));
+    case PageMode::kExportPoi: return run.End(RunPoiExport(context_));
+    case PageMode::kQuery: return run.End(RunQuery(context_));
+  }
+}
+
+void CUploadDBDlg::StartUpload() {
+  if (state_.databasePath.empty()) {
+    context_.Say(L"請先選擇檔案！！", strings::kAppCaption);
+    return;
+  }
+  ResetProgressDisplay();
+  workers_.Start([this, run = CurrentRun(), work = CurrentWorkFolder(), device = CurrentDeviceLock()] {
+    upload_.Run(*run);
+  });
+}
+
 void CUploadDBDlg::OnQueryButton() {
   ActionScope action(*this);
   auto run = std::make_shared<PageLock>(*this);
   EnableControls(false);
   state_.mode = PageMode::kQuery;
   for (int id : {kDbVersionText, kFwVersionText, kDbRegionText}) surface_.SetText(id, L"");
+  StartConversation(std::move(run), PortToOpen());
+}
+
+void CUploadDBDlg::OnClearPoiButton() {
+  ActionScope action(*this);
+  auto run = std::make_shared<PageLock>(*this);
+  std::string port = PortToOpen();
+  state_.mode = PageMode::kClearPoi;
+  for (int id : {kPortList, kUpdateButton, kCheckDbOnly, kQueryButton, kRegionList, kClearPoiButton})
+    surface_.Enable(id, false);
+  if (!ConfirmPoiClearing(context_)) return run->End({.outcome = FlowOutcome::kDeclined, .clearDisplay = false});
+  StartConversation(std::move(run), port);
+}
+
+void CUploadDBDlg::OnExportPoiAction() {
+  ActionScope action(*this);
+  auto run = std::make_shared<PageLock>(*this);
+  state_.poiBackup.reset();
+  for (int id : {kUploadButton, kClearPoiButton, kQueryButton}) surface_.Enable(id, false);
+  state_.mode = PageMode::kExportPoi;
   StartConversation(std::move(run), PortToOpen());
 }
 
@@ -314,7 +348,7 @@ void CUploadDBDlg::StartUpdate() {
   auto run = std::make_shared<PageLock>(*this);
   for (int id : {kDeviceIdText, kDbVersionText, kFwVersionText, kDbRegionText})
     surface_.SetText(id, L"");
-  ForgetDeviceFileRecords();
+  ForgetDeviceFileRecords(state_);
   state_.poiBackup.reset();
   state_.mode = PageMode::kUpdate;
   report_.Step(L"");
@@ -329,8 +363,8 @@ void CUploadDBDlg::StartUpdate() {
     return;
   }
   // A file that cannot be installed is told before the device is touched.
-  if (!offlineDatabase_.empty()) {
-    if (auto checked = CheckOfflineDatabase(); !checked) return RejectDatabase(*run, checked.Err());
+  if (!update_.OfflineDatabase().empty()) {
+    if (auto checked = update_.CheckOfflineDatabase(); !checked) return upload_.Reject(*run, checked.Err());
   }
   // Each update downloads and splits in a folder of its own; the run after a
   // replug goes on in its flow's folder, where the checked download is.
@@ -339,7 +373,7 @@ void CUploadDBDlg::StartUpdate() {
     auto parent = CheckedWorkParent();
     auto made = parent ? WorkFolder::Create(parent.Value())
                        : Result<std::shared_ptr<WorkFolder>>(std::move(parent).TakeError());
-    if (!made) return RejectDatabase(*run, made.Err());
+    if (!made) return upload_.Reject(*run, made.Err());
     work = std::move(made).Value();
     {
       std::lock_guard lock(workMutex_);
@@ -351,6 +385,11 @@ void CUploadDBDlg::StartUpdate() {
   surface_.Enable(kQueryButton, false);
   surface_.Enable(kBrowseButton, true);
   StartConversation(std::move(run), PortToOpen(), std::move(work));
+}
+
+void CUploadDBDlg::RerunUpdate() {
+  FollowReplugged();
+  StartUpdate();
 }
 
 void CUploadDBDlg::FollowReplugged() {

@@ -1,10 +1,10 @@
 #pragma once
-// The speed-camera page's controller: its state, its actions (query, update,
-// clear POIs), the device conversation on its connect worker, the POI export,
-// the database upload on its upload worker and the online update. It talks
-// to widgets only through the control surface and to the device only
-// through the sheet. Each run of a flow holds the page by a PageLock, which
-// ends the run in one place.
+// The speed-camera page's controller: its events, the port list, and the
+// start of each flow (query, update, POI export, POI clearing) on the
+// connect worker and of the upload on its own. The flows are units of their
+// own; each run holds the page by a PageLock, which ends it in one place.
+// It talks to widgets only through the control surface and to the device
+// only through the sheet.
 
 #include <atomic>
 #include <cstdint>
@@ -15,11 +15,11 @@
 #include <string_view>
 #include <vector>
 
-#include "common/Result.h"
-#include "page/ControlSurface.h"
-#include "page/FlowReport.h"
+#include "page/DatabaseUpload.h"
+#include "page/FlowContext.h"
 #include "page/PageLock.h"
 #include "page/PageState.h"
+#include "page/UpdateFlow.h"
 #include "page/WorkerThreads.h"
 #include "platform/HttpClient.h"
 
@@ -27,14 +27,10 @@ namespace mzt {
 
 class CMZTUtilitySheet;
 class DeviceLock;
-class OnlineUpdate;
 class WorkFolder;
 
 class CUploadDBDlg {
  public:
-  static constexpr int kMaxUploadModeRounds = 5;
-  static constexpr int kMaxFileEntries = 256;
-
   explicit CUploadDBDlg(CMZTUtilitySheet& sheet);
   ~CUploadDBDlg();
   CUploadDBDlg(const CUploadDBDlg&) = delete;
@@ -57,17 +53,12 @@ class CUploadDBDlg {
   // "path,port" from another program; false when refused.
   bool OnCopyData(std::string_view text);
 
-  void ForgetDeviceFileRecords();
   bool IsUploadInProgress() const { return state_.uploadInProgress; }
 
   // For front ends: install this database file instead of asking the server.
-  // The file is only read, never written or deleted; the device files are
-  // made in the data folder. No success is reported to the server.
-  void SetOfflineDatabase(const std::filesystem::path& file) { offlineDatabase_ = file; }
-  // For front ends without a warning of their own before an update: the
-  // online update asks, once the server's offer is known and before anything
-  // is written (the POIs are saved after the Yes), what replaces what.
-  void AskBeforeOnlineUpdate(bool ask) { askBeforeOnlineUpdate_ = ask; }
+  void SetOfflineDatabase(const std::filesystem::path& file) { update_.SetOfflineDatabase(file); }
+  // For front ends without a warning of their own before an update.
+  void AskBeforeOnlineUpdate(bool ask) { update_.AskBeforeOnlineUpdate(ask); }
   void SetServerUrl(const std::string& url);
   // Makes the client of each request to the update server (front ends that show them).
   void SetHttpClientFactory(HttpClientFactory factory);
@@ -138,7 +129,6 @@ class CUploadDBDlg {
   void ShowUpdateLabel(bool updating);
   // Only as a run starts (kNone) and at its end (PageLock::End).
   void Finish(FlowOutcome outcome);
-  void Message(const std::wstring& text, const std::wstring& caption);
   // "無法連結裝置，請重試" and, on its second line, why.
   void ShowPortOpenFailure(const std::string& why);
   // With no port, says that no detector was found and what to do. Else
@@ -149,62 +139,19 @@ class CUploadDBDlg {
   std::shared_ptr<DeviceLock> OpenDevice(const std::string& port);
   std::shared_ptr<DeviceLock> CurrentDeviceLock();
 
-  // Device conversation
+  // On the connect worker: upload mode, then the flow of state_.mode.
   void ConnectWorker(PageLock& run);
-  void DispatchByMode(PageLock& run);
-  void ReadFirmwareFlags();
-  bool RegionQueryStep();
-  std::string AskedRegionCode();
-  void ShowRegion();
-  // Fills the device file records from the device's file table.
-  void ListDeviceFiles();
-  // Reads the database version and region and shows what the device holds;
-  // withRecords is the update's form of the texts. False when the reading failed.
-  bool ReadAndShowDeviceDatabase(bool withRecords);
-  void UpdateWorkerBody(PageLock& run);
-
-  // POIs
-  // Reads the POI count and saves the POIs to "POI.csv" into
-  // state_.poiBackup.
-  void BackUpPois();
-  // The two halves of BackUpPois: the count into state_.poiBackup, then the export.
-  void CountPois();
-  void SavePois();
-  // The question of AskBeforeOnlineUpdate, then the POIs saved; true to go on.
-  bool ConfirmOnlineUpdate();
-  PoiBackup ExportPois();
-  // True when the backup is complete or the user chose to go on without it,
-  // asked with `question` (what is lost) after what the backup holds.
-  bool ConfirmIncompleteBackup(const std::wstring& question, MessageButtons buttons);
-  FlowOutcome ClearingStep();
-  FlowOutcome ExportStep();
-
-  // Upload
   void StartUpload();
-  void UploadWorker(PageLock& run);
-  // The database's device files, or why not.
-  Result<void> SplitDatabase();
-  // Checks the offline database file before the device is touched.
-  Result<void> CheckOfflineDatabase();
-  // Says why the database cannot be installed and ends the run before the
-  // device's database is touched.
-  void RejectDatabase(PageLock& run, const Error& error);
-  // The device files open and have the sizes the database makes.
-  Result<void> CheckDeviceFiles();
-  // Ends the upload while the device still holds its database.
-  void EndBeforeDeletion(PageLock& run, FlowOutcome outcome);
-  bool DeleteDeviceDatabase();
-  void DeletePcDeviceFiles();
-  void TransferFailed(PageLock& run, const std::wstring& message);
-  bool PrepareOfflineDatabase();
+  // After the replug that followed a failed transfer.
+  void RerunUpdate();
 
   CMZTUtilitySheet& sheet_;
   IControlSurface& surface_;
   IFlowReport& report_;
   PageState state_;
-  std::unique_ptr<OnlineUpdate> online_;
-  std::filesystem::path offlineDatabase_;
-  bool askBeforeOnlineUpdate_ = false;
+  FlowContext context_;
+  UpdateFlow update_;
+  DatabaseUpload upload_;
   std::atomic<FlowOutcome> outcome_{FlowOutcome::kNone};
   std::atomic<int> actions_{0};
   std::atomic<bool> updating_{false};

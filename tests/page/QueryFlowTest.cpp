@@ -1,5 +1,6 @@
 // The query action, and what every conversation starts with.
 
+#include "page/DeviceReading.h"
 #include "page/FlowFixture.h"
 #include "support/ParamName.h"
 
@@ -87,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
         ConnectRow{"LateUploadMode", {.effect = Fault::Effect::kAnswerZero, .command = 113, .argument = 0, .nth = 1, .times = 2},
                    2, FlowOutcome::kSuccess},
         ConnectRow{"NeverUploadMode", {.effect = Fault::Effect::kAnswerZero, .command = 113, .argument = 0, .nth = 1, .times = 0},
-                   CUploadDBDlg::kMaxUploadModeRounds, FlowOutcome::kDeviceUnreachable},
+                   kMaxUploadModeRounds, FlowOutcome::kDeviceUnreachable},
         ConnectRow{"Silent", {.effect = Fault::Effect::kStopAnswering, .nth = 1}, 2, FlowOutcome::kDeviceUnreachable}),
     test::RowName());
 
