@@ -37,7 +37,6 @@ class Cmd108 : public CMZTCmd {
   bool SetSelector(int selector);
   // The exact-1.0.0.3 reply form: no alarm group in selector 3, a raw date in 4.
   void SetExactMode(bool exact) { exact_ = exact; }
-  bool ExactMode() const { return exact_; }
 
   void Build() override;
   bool ParseReply(std::span<const uint8_t> sentence) override;

@@ -57,7 +57,6 @@ bool Cmd114::ParseReply(std::span<const uint8_t> sentence) {
     std::lock_guard lock(mutex_);
     record_ = record;
   }
-  returnedIndex_ = echo;
   ReplyEvent().Set();
   return true;
 }

@@ -19,12 +19,10 @@ class Cmd114 : public CMZTCmd {
   void Build() override;
   bool ParseReply(std::span<const uint8_t> sentence) override;
   Delay ReplyTimeout() const override { return Delay::kReply114; }
-  int ReturnedIndex() const { return returnedIndex_; }
   CameraRecord Record() const;
 
  private:
   std::atomic<int> index_{0};
-  std::atomic<int> returnedIndex_{-1};
   mutable std::mutex mutex_;
   CameraRecord record_;
 };

@@ -17,7 +17,6 @@ bool Cmd996::ParseReply(std::span<const uint8_t> sentence) {
   int identifier = static_cast<int>(fields.Decimal());
   long long error = fields.Decimal();
   if (identifier != expected_ || error != 0) return false;
-  returned_ = identifier;
   ReplyEvent().Set();
   return true;
 }

@@ -16,12 +16,10 @@ class Cmd996 : public CMZTCmd {
   void Build() override;
   bool ParseReply(std::span<const uint8_t> sentence) override;
   Delay ReplyTimeout() const override { return Delay::kReply996; }
-  int ReturnedIdentifier() const { return returned_; }
 
  private:
   std::atomic<int> location_{0};
   std::atomic<int> expected_{-1};
-  std::atomic<int> returned_{-1};
 };
 
 }  // namespace mzt

@@ -28,7 +28,6 @@ class Cmd999 : public CMZTCmd {
   Delay ReplyTimeout() const override;
 
   void SetMaximumPayload(int bytes) { maximumPayload_ = bytes; }
-  int MaximumPayload() const { return maximumPayload_; }
   void ClearDataFrameFlag();
   // Called just before the composed data frame goes out: from now on one
   // answer is awaited, a status 1 only with `bytesSoFar` (the file's bytes

@@ -33,7 +33,6 @@ bool CDevicePort::OpenPort(const std::string& name, int baudRate, int /*parity*/
   fileSize_ = 0;
   fileBytesAcknowledged_ = 0;
   portName_ = name;
-  baudRate_ = baudRate;
   stopRequested_ = false;
   if (auto opened = port_->Open(name, baudRate); !opened) {
     lastOpenError_ = opened.Err();
@@ -54,17 +53,13 @@ void CDevicePort::CloseLocked() {
   if (!port_->IsOpen() && !reader_.joinable()) return;
   StopReader();
   port_->Close();
-  baudRate_ = -1;
 }
 
-void CDevicePort::ApplyTimeouts(uint32_t readInterval, uint32_t readMultiplier,
-                                uint32_t readConstant, uint32_t writeMultiplier,
+// The port takes a deadline with each read and write, so only the read
+// constant (the poll) and the write constant (the deadline) apply.
+void CDevicePort::ApplyTimeouts(uint32_t /*readInterval*/, uint32_t /*readMultiplier*/,
+                                uint32_t readConstant, uint32_t /*writeMultiplier*/,
                                 uint32_t writeConstant) {
-  timeouts_[0] = readInterval;
-  timeouts_[1] = readMultiplier;
-  timeouts_[2] = readConstant;
-  timeouts_[3] = writeMultiplier;
-  timeouts_[4] = writeConstant;
   readConstantMs_ = readConstant;
   writeConstantMs_ = writeConstant;
 }

@@ -86,7 +86,6 @@ class CDevicePort {
   static constexpr int kFileReadAttempts = 3;
 
   void SetChunkSize(int bytes);
-  int ChunkSize() const { return chunkSize_; }
   // The identifier comes from the hexadecimal start of the file name.
   bool SendFile(const std::filesystem::path& path);
   bool SendFileById(int fileIdentifier, const std::filesystem::path& path);
@@ -130,10 +129,8 @@ class CDevicePort {
   std::string portName_;
   Error lastOpenError_{ErrorCode::kIo, {}};
   std::atomic<bool> stopRequested_{false};
-  int baudRate_ = -1;
   std::atomic<uint32_t> readConstantMs_{50};
   std::atomic<uint32_t> writeConstantMs_{1000};
-  uint32_t timeouts_[5] = {0, 0, 50, 0, 1000};
 
   SentenceFramer framer_;
   CNMEA receiver_;

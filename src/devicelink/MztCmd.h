@@ -31,14 +31,12 @@ class CMZTCmd {
 
   int Number() const { return number_; }
   std::span<const uint8_t> Sentence() const { return sentence_; }
-  size_t SentenceLength() const { return sentence_.size(); }
   AutoResetEvent& ReplyEvent() { return replyEvent_; }
 
  protected:
   // Sets the sentence to `body` followed by its checksum suffix.
   void ComposeText(std::string body);
   void SetRawSentence(std::span<const uint8_t> bytes);
-  void ClearSentence() { sentence_.clear(); }
 
  private:
   const int number_;

@@ -23,7 +23,6 @@ class CColorFontStatic : public wxWindow {
   CColorFontStatic& SetBorder(bool show);
 
   const wxFont& PaintFont() const { return font_; }
-  const wxColour& TextColour() const { return textColour_; }
 
  private:
   void OnPaint(wxPaintEvent& event);

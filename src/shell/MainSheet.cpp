@@ -53,10 +53,10 @@ MainSheet::MainSheet(const wxString& title)
   Bind(wxEVT_CLOSE_WINDOW, &MainSheet::OnClose, this);
 
   // A second instance runs without the endpoint.
-  hostsCopyData_ = static_cast<bool>(copyData_.Start(
+  (void)copyData_.Start(
       CopyDataSocketPath(), [this](uint32_t identifier, std::span<const uint8_t> data) {
         return OnCopyDataRequest(identifier, data);
-      }));
+      });
   Centre();
 }
 

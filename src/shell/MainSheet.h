@@ -27,7 +27,6 @@ class MainSheet : public wxFrame {
   CMZTUtilitySheet& Sheet() { return *sheet_; }
   WxControlSurface& Surface() { return *surface_; }
   wxNotebook& Tabs() { return *tabs_; }
-  bool HostsCopyData() const { return hostsCopyData_; }
   // Shows the window in front of the others, restored if it was minimised.
   void ComeForward();
 
@@ -41,7 +40,6 @@ class MainSheet : public wxFrame {
   std::unique_ptr<WxControlSurface> surface_;
   std::unique_ptr<CMZTUtilitySheet> sheet_;
   CopyDataServer copyData_;
-  bool hostsCopyData_ = false;
   bool closeRefusalShown_ = false;  // the box saying why the window stays open
 };
 

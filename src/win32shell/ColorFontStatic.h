@@ -33,7 +33,6 @@ class CColorFontStatic {
   HWND Window() const { return window_; }
   std::wstring Text() const;
   const LOGFONTW& FontDescription() const { return description_; }
-  COLORREF TextColor() const { return textColour_; }
 
  private:
   static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
