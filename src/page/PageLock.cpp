@@ -6,9 +6,10 @@
 
 namespace mzt {
 
+PageLock::PageLock(CUploadDBDlg& page) : page_(page) { page_.EnableControls(false); }
+
 void PageLock::Engage() {
   page_.sheet_.SetBusy(true);
-  page_.EnableControls(false);
   page_.surface_.EnableCloseCommand(false);
 }
 

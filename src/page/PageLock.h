@@ -1,10 +1,10 @@
 #pragma once
-// The page held by one run of a flow, as a scoped lock. The run makes it as
-// it starts; once the run has the device it locks the page (its controls
-// greyed, the sheet busy, the close command greyed) and its workers share the
-// lock. The run ends in one place: at its End, or when the last holder lets
-// go on a path that did not end it, the port is closed, the idle controls
-// come back, the end's message is said and the outcome recorded.
+// The page held by one run of a flow, as a scoped lock. The action makes it
+// as it starts, which greys the page's controls; once the run has the device
+// it engages the lock (the sheet busy, the close command greyed) and its
+// workers share it. The run ends in one place: at its End, or when the last
+// holder lets go on a path that did not end it, the port is closed, the idle
+// controls come back, the end's message is said and the outcome recorded.
 
 #include <atomic>
 #include <string>
@@ -26,7 +26,7 @@ struct FlowEnd {
 
 class PageLock {
  public:
-  explicit PageLock(CUploadDBDlg& page) : page_(page) {}
+  explicit PageLock(CUploadDBDlg& page);
   ~PageLock() { End(FlowEnd{}); }
   PageLock(const PageLock&) = delete;
   PageLock& operator=(const PageLock&) = delete;

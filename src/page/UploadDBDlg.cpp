@@ -264,7 +264,6 @@ void CUploadDBDlg::DiscardWorkFolder() {
 
 void CUploadDBDlg::StartConversation(std::shared_ptr<PageLock> run, const std::string& port,
                                      std::shared_ptr<WorkFolder> work) {
-  for (int id : {kPortList, kUpdateButton, kCheckDbOnly, kQueryButton, kRegionList}) surface_.Enable(id, false);
   std::shared_ptr<DeviceLock> device = OpenDevice(port);
   if (!device)
     return run->End({.outcome = FlowOutcome::kDeviceUnreachable, .clearDisplay = state_.mode == PageMode::kQuery});
@@ -312,7 +311,6 @@ void CUploadDBDlg::StartUpload() {
 void CUploadDBDlg::OnQueryButton() {
   ActionScope action(*this);
   auto run = std::make_shared<PageLock>(*this);
-  EnableControls(false);
   state_.mode = PageMode::kQuery;
   for (int id : {kDbVersionText, kFwVersionText, kDbRegionText}) surface_.SetText(id, L"");
   StartConversation(std::move(run), PortToOpen());
@@ -323,8 +321,6 @@ void CUploadDBDlg::OnClearPoiButton() {
   auto run = std::make_shared<PageLock>(*this);
   std::string port = PortToOpen();
   state_.mode = PageMode::kClearPoi;
-  for (int id : {kPortList, kUpdateButton, kCheckDbOnly, kQueryButton, kRegionList, kClearPoiButton})
-    surface_.Enable(id, false);
   if (!ConfirmPoiClearing(context_)) return run->End({.outcome = FlowOutcome::kDeclined, .clearDisplay = false});
   StartConversation(std::move(run), port);
 }
@@ -333,7 +329,6 @@ void CUploadDBDlg::OnExportPoiAction() {
   ActionScope action(*this);
   auto run = std::make_shared<PageLock>(*this);
   state_.poiBackup.reset();
-  for (int id : {kUploadButton, kClearPoiButton, kQueryButton}) surface_.Enable(id, false);
   state_.mode = PageMode::kExportPoi;
   StartConversation(std::move(run), PortToOpen());
 }
@@ -382,7 +377,6 @@ void CUploadDBDlg::StartUpdate() {
     state_.workFolder = work->Path();
   }
   ShowUpdateLabel(true);
-  surface_.Enable(kQueryButton, false);
   surface_.Enable(kBrowseButton, true);
   StartConversation(std::move(run), PortToOpen(), std::move(work));
 }
