@@ -24,6 +24,7 @@
 #include "common/Timing.h"
 #include "page/ControlIds.h"
 #include "page/DeviceDatabase.h"
+#include "page/DeviceReading.h"
 #include "database/DatabaseLayout.h"
 #include "database/DatabaseSplitter.h"
 #include "page/MztUtilitySheet.h"
@@ -222,10 +223,6 @@ int RunSplit(const CliOptions& options) {
   return kExitSuccess;
 }
 
-namespace {
-
-}  // namespace
-
 int RunSendCopyData(const CliOptions& options) {
   std::string text = WideToAnsi(Utf8ToWide(options.arguments[0]));
   text.push_back('\0');
@@ -305,19 +302,16 @@ struct DeviceRun {
   const CliOptions& options;
   const std::string& server;
   const PageState& state;
-  TerminalSurface& surface;
 };
 
 void PrintQuery(const DeviceRun& run) {
   const CliOptions& options = run.options;
-  TerminalSurface& surface = run.surface;
   const PageState& state = run.state;
-  std::string firmware = WideToUtf8(surface.GetText(ids::kFwVersionText));
-  std::string database = WideToUtf8(surface.GetText(ids::kDbVersionText));
+  const std::string& firmware = state.firmwareVersion;
   if (!options.json) {
     Say(Tr("Firmware version: ") + EscapeControls(firmware));
-    Say(Tr("Database version: ") + EscapeControls(database));
-    Say(Tr("Database region: ") + EscapeControls(WideToUtf8(surface.GetText(ids::kDbRegionText))));
+    Say(Tr("Database version: ") + EscapeControls(WideToUtf8(HeldDatabaseText(state, false))));
+    Say(Tr("Database region: ") + WideToUtf8(HeldRegionText(state)));
     return;
   }
   const DatabaseVersion& version = state.deviceVersion;
@@ -355,7 +349,7 @@ int CheckForNewerDatabase(const DeviceRun& run) {
             .AddFlag("newer", newer)
             .Text());
   };
-  if (!options.json) Say(Fill(Tr("device: {1}"), {EscapeControls(WideToUtf8(run.surface.GetText(ids::kDbVersionText)))}));
+  if (!options.json) Say(Fill(Tr("device: {1}"), {EscapeControls(WideToUtf8(HeldDatabaseText(state, false)))}));
   // A device without regions takes Taiwan's database only, as the update does.
   int region = VersionCheckRegion(options.region == "cn" ? 1 : 0, state.firmware.regionCapable);
   std::string url = VersionCheckUrl(run.server, region, state.deviceVersion);
@@ -500,7 +494,7 @@ int RunDeviceFlow(const CliOptions& options, const DeviceFlow& flow) {
   }
   int status = ExitStatusOf(outcome);
   if (status != kExitSuccess && !surface.Unsaid().empty()) Complain(EscapeControls(surface.Unsaid()));
-  return flow.finish ? flow.finish(DeviceRun{options, server, page.State(), surface}, outcome, status) : status;
+  return flow.finish ? flow.finish(DeviceRun{options, server, page.State()}, outcome, status) : status;
 }
 
 int StartQuery(CUploadDBDlg& page, TerminalSurface&) {
@@ -569,7 +563,6 @@ int RunExportPoi(const CliOptions& options) {
 }
 
 namespace {
-
 
 // --serial: the port that `mzt ports` shows for that serial number.
 Result<std::string> PortOfSerial(const std::string& serial) {

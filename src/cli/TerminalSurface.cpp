@@ -37,11 +37,6 @@ void TerminalSurface::EndProgressLineLocked() {
   progressLineOpen_ = false;
 }
 
-void TerminalSurface::SetText(int id, const std::wstring& text) {
-  std::lock_guard lock(mutex_);
-  texts_[id] = text;
-}
-
 void TerminalSurface::Step(const std::wstring& text) {
   std::lock_guard lock(mutex_);
   bool changed = step_ != text;
@@ -49,12 +44,6 @@ void TerminalSurface::Step(const std::wstring& text) {
   // Each step is told once: one the wait caption has just shown is not repeated.
   if (changed && !text.empty() && !(waitOpen_ && text == waitCaption_) && !options_.quiet)
     PrintLocked(EscapeControls(WideToUtf8(text)));
-}
-
-std::wstring TerminalSurface::GetText(int id) {
-  std::lock_guard lock(mutex_);
-  auto it = texts_.find(id);
-  return it == texts_.end() ? std::wstring() : it->second;
 }
 
 void TerminalSurface::Enable(int, bool) {}

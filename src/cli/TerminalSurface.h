@@ -2,8 +2,9 @@
 // The terminal: the flows' report spoken directly (steps as lines, a
 // progress bar in bytes or items, messages printed with their caption,
 // questions asked or answered by --yes, or No without a terminal), and the
-// control surface the page keeps its texts and lists on, with the wait
-// captions as lines and the replug prompt.
+// control surface the page keeps its lists on, with the wait captions as
+// lines and the replug prompt. The results are read from the page's state,
+// not from its texts.
 
 #include <atomic>
 #include <cstdio>
@@ -34,8 +35,8 @@ class TerminalSurface : public IControlSurface, public IFlowReport {
 
   explicit TerminalSurface(Options options);
 
-  void SetText(int id, const std::wstring& text) override;
-  std::wstring GetText(int id) override;
+  void SetText(int, const std::wstring&) override {}
+  std::wstring GetText(int) override { return {}; }
   void Enable(int id, bool enabled) override;
   void Show(int id, bool shown) override;
   void Check(int id, bool checked) override;
@@ -102,7 +103,6 @@ class TerminalSurface : public IControlSurface, public IFlowReport {
 
   Options options_;
   std::mutex mutex_;
-  std::map<int, std::wstring> texts_;
   std::map<int, List> lists_;
   bool waitOpen_ = false;
   std::wstring waitCaption_;

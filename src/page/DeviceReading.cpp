@@ -20,13 +20,22 @@ namespace {
 constexpr const char* kIncompleteDatabase = TrLater("Incomplete speed-camera database in the device");
 constexpr const char* kListingCut = TrLater(" (file list not read to the end)");
 
-void ShowRegion(const FlowContext& c) {
-  // Firmware that is not asked has no region, whatever an earlier device said.
-  c.state.deviceRegionCode = c.state.firmware.regionQuery ? c.sheet.GetRegionCode() : std::string();
-  c.surface.SetText(kDbRegionText, c.state.deviceRegionCode == "TW" ? strings::kTaiwan : strings::kChina);
+}  // namespace
+
+std::wstring HeldDatabaseText(const PageState& state, bool withRecords) {
+  const std::wstring version = DatabaseVersionText(state.deviceVersion);
+  switch (state.deviceDatabase) {
+    case DeviceDatabase::kComplete: return version;
+    case DeviceDatabase::kUnknown: return version + TrW(kListingCut);
+    case DeviceDatabase::kIncomplete: return TrW(kIncompleteDatabase);
+    case DeviceDatabase::kNone: break;
+  }
+  return withRecords ? L"裝置內無測速照相資料庫" : L"無測速照相資料庫";
 }
 
-}  // namespace
+const wchar_t* HeldRegionText(const PageState& state) {
+  return state.deviceRegionCode == "TW" ? strings::kTaiwan : strings::kChina;
+}
 
 bool EnterUploadMode(const FlowContext& c) {
   // A device that keeps accepting the enter command without ever reporting
@@ -44,9 +53,10 @@ bool EnterUploadMode(const FlowContext& c) {
 void ReadFirmwareFlags(const FlowContext& c) {
   FirmwareFlags& flags = c.state.firmware;
   flags = FirmwareFlags{.block8192 = true};
+  c.state.firmwareVersion.clear();
   c.sheet.SetExactMode(false);
   if (!c.sheet.QueryDeviceInfo(Cmd108::kFirmwareVersion)) return;
-  std::string version = c.sheet.GetVersionText();
+  const std::string version = c.state.firmwareVersion = c.sheet.GetVersionText();
   c.surface.SetText(kFwVersionText, AnsiToWide(version));
   if (version == "1.0.0.3") {
     flags.exact1003 = true;
@@ -96,7 +106,9 @@ void ListDeviceFiles(const FlowContext& c) {
 
 bool ReadAndShowDeviceDatabase(const FlowContext& c, bool withRecords) {
   if (!c.sheet.QueryDeviceInfo(Cmd108::kDatabaseVersion) || !RegionQueryStep(c)) return false;
-  ShowRegion(c);
+  // Firmware that is not asked has no region, whatever an earlier device said.
+  c.state.deviceRegionCode = c.state.firmware.regionQuery ? c.sheet.GetRegionCode() : std::string();
+  c.surface.SetText(kDbRegionText, HeldRegionText(c.state));
   DatabaseVersion reported;
   reported.number = c.sheet.GetDatabaseVersion(reported.year, reported.month, reported.day);
   bool versionReported = reported.year != 0 || reported.month != 0 || reported.day != 0;
@@ -106,15 +118,8 @@ bool ReadAndShowDeviceDatabase(const FlowContext& c, bool withRecords) {
   c.state.deviceVersion = held == DeviceDatabase::kComplete || held == DeviceDatabase::kUnknown
                               ? reported
                               : DatabaseVersion{};
-  std::wstring text;
-  switch (held) {
-    case DeviceDatabase::kComplete: text = DatabaseVersionText(reported); break;
-    case DeviceDatabase::kUnknown: text = DatabaseVersionText(reported) + TrW(kListingCut); break;
-    case DeviceDatabase::kIncomplete: text = TrW(kIncompleteDatabase); break;
-    case DeviceDatabase::kNone: text = withRecords ? L"裝置內無測速照相資料庫" : L"無測速照相資料庫"; break;
-  }
   if (held == DeviceDatabase::kComplete || !withRecords) c.surface.Check(kDatabaseCheck, true);
-  c.surface.SetText(kDbVersionText, text);
+  c.surface.SetText(kDbVersionText, HeldDatabaseText(c.state, withRecords));
   if (withRecords && held == DeviceDatabase::kUnknown)
     c.Say(Fill(TrW("The device's file list could not be read whole; the database version {1} the device "
                    "reports stands."),

@@ -21,4 +21,10 @@ void ListDeviceFiles(const FlowContext& context);
 bool ReadAndShowDeviceDatabase(const FlowContext& context, bool withRecords);
 void ForgetDeviceFileRecords(PageState& state);
 
+// What the page shows of the database the device holds, as read last;
+// withRecords is the update's form.
+std::wstring HeldDatabaseText(const PageState& state, bool withRecords);
+// What the page shows of the device's region.
+const wchar_t* HeldRegionText(const PageState& state);
+
 }  // namespace mzt

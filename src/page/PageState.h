@@ -91,6 +91,7 @@ struct PageState {
   int fileIndex = 1;
   std::string portName;
   std::optional<UsbSerialPort> portDevice;  // the opened port's device, as listed then
+  std::string firmwareVersion;  // as the device reported it; empty when not read
   DatabaseVersion deviceVersion;  // the default unless the device holds a database
   DeviceDatabase deviceDatabase = DeviceDatabase::kNone;
   std::wstring deviceId;

@@ -117,8 +117,6 @@ bool UpdateFlow::ConfirmOnlineUpdate() {
                                    ? TrW("the site's new database")
                                    : Fill(TrW("the site's database {1}"), {state.newDbDate + number});
   const std::wstring region = c.surface.SelectedListItem(kRegionList) == 1 ? strings::kChina : strings::kTaiwan;
-  std::wstring held = c.surface.GetText(kDbVersionText);
-  std::wstring heldRegion = c.surface.GetText(kDbRegionText);
   std::u8string file = (DataFolder() / kPoiFileName).u8string();
   const std::wstring where = Utf8ToWide(std::string(file.begin(), file.end()));
   const int32_t count = state.poiBackup ? state.poiBackup->held : -1;
@@ -127,8 +125,7 @@ bool UpdateFlow::ConfirmOnlineUpdate() {
                                          {where})
                                   : Fill(TrW("Before the update the device's {1} POIs are saved to {2}."),
                                          {std::to_wstring(count), where});
-  const std::wstring replaced = (held.empty() ? TrW("the database") : held) +
-                                (heldRegion.empty() ? L"" : L" [" + heldRegion + L"]");
+  const std::wstring replaced = HeldDatabaseText(state, true) + L" [" + HeldRegionText(state) + L"]";
   std::wstring text = Fill(TrW("{1} [{2}] replaces the device's {3}.\n{4}\nUpdate?"),
                            {offered, region, replaced, pois});
   if (c.report.Ask(text, strings::kAppCaption, MessageButtons::kYesNo) != MessageAnswer::kYes) return false;
