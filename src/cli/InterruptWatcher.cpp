@@ -5,7 +5,9 @@
 
 #include "cli/CommandLine.h"
 #include "common/TextFill.h"
+#include "page/PageTexts.h"
 #include "platform/Terminal.h"
+#include "platform/TextCodec.h"
 #include "platform/Translation.h"
 
 namespace mzt {
@@ -17,7 +19,7 @@ constexpr std::chrono::milliseconds kPendingCheck{100};
 // Told when a Ctrl-C waited for the change, which then ended well; the
 // device's restart request in the page's own words.
 std::string NewDatabaseHeld() {
-  return Fill(Tr("the device now holds the new speed-camera database. {1}"), {"請重新啟動裝置!!"});
+  return Fill(Tr("the device now holds the new speed-camera database. {1}"), {WideToUtf8(strings::kRestartDevice)});
 }
 
 void Tell(const std::string& line) {

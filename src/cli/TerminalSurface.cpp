@@ -4,7 +4,7 @@
 
 #include "common/JsonText.h"
 #include "common/Timing.h"
-#include "page/ControlIds.h"
+#include "page/PageTexts.h"
 #include "page/ReplugWatcher.h"
 #include "platform/Clock.h"
 #include "platform/Terminal.h"
@@ -12,11 +12,6 @@
 #include "platform/Translation.h"
 
 namespace mzt {
-namespace {
-
-constexpr const wchar_t* kWaitDialogCaption = L"請稍候";
-
-}  // namespace
 
 TerminalSurface::TerminalSurface(Options options) : options_(options) {}
 
@@ -185,7 +180,7 @@ void TerminalSurface::OpenWaitDialog() {
   std::lock_guard lock(mutex_);
   if (waitOpen_) return;
   waitOpen_ = true;
-  waitCaption_ = kWaitDialogCaption;
+  waitCaption_ = strings::kPleaseWait;
   if (!options_.quiet) PrintLocked(WideToUtf8(waitCaption_) + "...");
 }
 

@@ -1,7 +1,5 @@
 #pragma once
-// Control identifiers of the speed-camera page, and the strings it uses.
-
-#include "platform/Translation.h"
+// Control identifiers of the speed-camera page.
 
 namespace mzt::ids {
 
@@ -37,27 +35,3 @@ inline constexpr int kCheckDbOnly = 1147;         // hidden
 inline constexpr int kDbRegionText = 1148;
 
 }  // namespace mzt::ids
-
-namespace mzt::strings {
-
-inline constexpr const wchar_t* kUpdateDatabase = L"更新資料庫";                 // 104
-inline constexpr const wchar_t* kUploadModeWarning =
-    L"裝置進入資料上傳模式,所有在裝置上的功能都會被關閉";                          // 105
-inline constexpr const wchar_t* kDbCheck = L"DB 檢查";                          // 106
-inline constexpr const wchar_t* kUpdating = L"更新中";
-inline constexpr const wchar_t* kAppCaption = L"MZT Utility";
-inline constexpr const wchar_t* kErrorCaption = L"錯誤";
-inline constexpr const wchar_t* kSystemErrorCaption = L"Error";  // the system's error texts
-inline constexpr const wchar_t* kVersionQueryFailed = L"DB版本查詢失敗,請重試!!";
-// The program's own texts, looked up with TrW().
-inline constexpr const char* kNoDeviceFound =
-    TrLater("No detector found.\nConnect the detector with a USB cable and try again. If it is connected, use a USB "
-       "cable that carries data, or another USB port.");
-inline constexpr const wchar_t* kTaiwan = L"台灣";
-inline constexpr const wchar_t* kChina = L"中國";
-// Why the window does not close while a flow runs.
-inline constexpr const char* kCloseRefused = TrLater("An update is running: wait until it has finished before closing.");
-// The About tab's caption of the folders that hold the program's files.
-inline constexpr const char* kFoldersLabel = TrLater("Folders of the program's files (POI.csv, MZTConfig.ini):");
-
-}  // namespace mzt::strings

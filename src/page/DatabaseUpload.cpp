@@ -13,6 +13,7 @@
 #include "page/DeviceReading.h"
 #include "page/MztUtilitySheet.h"
 #include "page/OnlineUpdate.h"
+#include "page/PageTexts.h"
 #include "page/PoiExportFlow.h"
 #include "page/ReplugWatcher.h"
 #include "page/UpdateFlow.h"
@@ -30,7 +31,6 @@ namespace {
 
 constexpr int kChunkSizeOld = 8192;
 constexpr int kChunkSizeNew = 11264;
-constexpr const wchar_t* kUploadFailed = L"DB 上傳失敗,請重試,請洽經銷商";
 // Another round would fail the same way; the user is told what to do instead.
 constexpr int kTransferAttempts = 2;
 constexpr const char* kNoCompleteDatabase =
@@ -38,11 +38,9 @@ constexpr const char* kNoCompleteDatabase =
        "update again; if it fails again, ask your dealer.");
 constexpr const char* kFailedAgain = TrLater("The database upload failed again. ");
 // The page's own words, then what the user may do now.
-constexpr const wchar_t* kDeletionFailed = L"刪除DB失敗,請重試!!";
 constexpr const char* kDeletionFailedAdvice =
     TrLater("The device may hold no speed-camera database now: check the USB cable's connection and run the update "
        "again; if it fails again, ask your dealer.");
-constexpr const wchar_t* kUploadDone = L"測試照像資料庫上傳完成";
 
 void RemoveQuietly(const fs::path& path) {
   std::error_code ec;
@@ -73,7 +71,7 @@ Result<void> DatabaseUpload::SplitDatabase() {
 void DatabaseUpload::Reject(PageLock& run, const Error& error) {
   const FlowContext& c = context_;
   if (error.code == ErrorCode::kFormat)
-    c.Say(L"測速照相資料庫格式錯誤", strings::kErrorCaption);
+    c.Say(strings::kDatabaseFormatError, strings::kErrorCaption);
   else
     c.Say(Utf8ToWide(error.message), strings::kSystemErrorCaption);
   EndBeforeDeletion(run, error.code == ErrorCode::kFormat ? FlowOutcome::kInvalidDatabase : FlowOutcome::kFileError);
@@ -139,7 +137,7 @@ void DatabaseUpload::Run(PageLock& run) {
   c.state.ff00Path.clear();
   c.state.ff01Path.clear();
   c.state.ff02Path.clear();
-  c.report.Step(L"SCDB處理中, 請等待");
+  c.report.Step(strings::kProcessingDatabase);
 
   if (auto split = SplitDatabase(); !split) return Reject(run, split.Err());
   if (auto ready = CheckDeviceFiles(); !ready) return Reject(run, ready.Err());
@@ -152,22 +150,22 @@ void DatabaseUpload::Run(PageLock& run) {
     c.state.deviceChange = DeviceChange::kIncomplete;
     DeletePcDeviceFiles();
     return run.End({.outcome = FlowOutcome::kTransferFailed,
-                    .message = kDeletionFailed + std::wstring(L"\n") + TrW(kDeletionFailedAdvice)});
+                    .message = strings::kDeletionFailed + std::wstring(L"\n") + TrW(kDeletionFailedAdvice)});
   }
 
   c.state.uploadInProgress = true;
   c.sheet.SetChunkSize(c.state.firmware.block8192 ? kChunkSizeOld : kChunkSizeNew);
 
-  c.report.Step(L"FF00.bin 上傳中, 請等待");
-  if (!c.sheet.SendFile(c.state.ff00Path)) return TransferFailed(run, kUploadFailed);
+  c.report.Step(strings::kUploadingFF00);
+  if (!c.sheet.SendFile(c.state.ff00Path)) return TransferFailed(run, strings::kUploadFailed);
 
-  c.report.Step(L"FF01.bin 上傳中, 請等待");
+  c.report.Step(strings::kUploadingFF01);
   Pause(Delay::kBeforeFileUpload);
   bool sent = c.state.firmware.regionCapable ? c.sheet.SendFileById(kIndexFileId, c.state.ff01Path)
                                             : c.sheet.SendFile(c.state.ff01Path);
-  if (!sent) return TransferFailed(run, kUploadFailed);
+  if (!sent) return TransferFailed(run, strings::kUploadFailed);
 
-  c.report.Step(L"FF02.bin 上傳中, 請等待");
+  c.report.Step(strings::kUploadingFF02);
   Pause(Delay::kBeforeFileUpload);
   if (!c.sheet.SendFile(c.state.ff02Path)) return TransferFailed(run, L"");
   // Every reply may have been right and the device still hold less: only
@@ -175,7 +173,7 @@ void DatabaseUpload::Run(PageLock& run) {
   c.report.Step(TrW("Checking the database in the device, please wait"));
   ListDeviceFiles(c);
   if (JudgeDeviceDatabase(c.state.records, true) != DeviceDatabase::kComplete)
-    return TransferFailed(run, kUploadFailed);
+    return TransferFailed(run, strings::kUploadFailed);
   c.state.deviceChange = DeviceChange::kDone;
 
   DeletePcDeviceFiles();
@@ -183,7 +181,7 @@ void DatabaseUpload::Run(PageLock& run) {
   // The outcome stays in sight until the user starts something else.
   c.report.ClearProgress();
   c.report.Step(L"");
-  c.report.Step(kUploadDone);
+  c.report.Step(strings::kUploadDone);
   if (auto installed = InspectDatabase(c.state.databasePath))
     c.surface.SetText(kDbVersionText, DatabaseVersionText(VersionOf(installed.Value())));
   // The download is the program's own; an offline database is the user's.
@@ -191,7 +189,7 @@ void DatabaseUpload::Run(PageLock& run) {
     RemoveQuietly(c.state.databasePath);
     update_.Online().ReportSuccess();
   }
-  run.End({.outcome = FlowOutcome::kSuccess, .message = L"請重新啟動裝置!!", .caption = strings::kAppCaption,
+  run.End({.outcome = FlowOutcome::kSuccess, .message = strings::kRestartDevice, .caption = strings::kAppCaption,
            .clearDisplay = false});
   c.surface.Enable(kBrowseButton, true);
 }

@@ -8,6 +8,7 @@
 #include "page/ControlIds.h"
 #include "page/DeviceDatabase.h"
 #include "page/MztUtilitySheet.h"
+#include "page/PageTexts.h"
 #include "platform/TextCodec.h"
 #include "platform/Translation.h"
 
@@ -30,7 +31,7 @@ std::wstring HeldDatabaseText(const PageState& state, bool withRecords) {
     case DeviceDatabase::kIncomplete: return TrW(kIncompleteDatabase);
     case DeviceDatabase::kNone: break;
   }
-  return withRecords ? L"裝置內無測速照相資料庫" : L"無測速照相資料庫";
+  return withRecords ? strings::kNoDatabaseInDevice : strings::kNoDatabase;
 }
 
 const wchar_t* HeldRegionText(const PageState& state) {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "page/ControlIds.h"
+#include "page/PageTexts.h"
 #include "page/UploadDBDlg.h"
 #include "devicelink/DevicePort.h"
 #include "platform/CopyDataChannel.h"

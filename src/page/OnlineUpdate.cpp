@@ -13,6 +13,7 @@
 #include "database/DatabaseLayout.h"
 #include "page/ControlIds.h"
 #include "page/DeviceDatabase.h"
+#include "page/PageTexts.h"
 #include "page/UpdateServerPages.h"
 #include "page/VersionCheck.h"
 #include "page/WorkFiles.h"
@@ -24,17 +25,7 @@ namespace mzt {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr const wchar_t* kCheckingCaption = L"檢查網路更新,";
-constexpr const wchar_t* kTaiwanOnly = L"機器韌體版本只能下載[台灣]的測速照相資料";
-constexpr const wchar_t* kUnknownRegion = L"未知";
-constexpr const wchar_t* kNewDatabase = L"網站上有新的資料庫可做更新";
-constexpr const wchar_t* kNewDatabaseVersion = L"網站上有新的資料庫可做更新, 資料庫版本為:";
-constexpr const wchar_t* kProxyFailed = L"Proxy設定失敗";
-constexpr const wchar_t* kNetworkUnstable = L"網路可能不穩定,請稍後再試";
-constexpr const wchar_t* kDownloading = L"資料下載中,請稍等";
 constexpr const char* kAddressCaption = TrLater("Getting the download address,");
-constexpr const wchar_t* kFileMissing = L"下載的DB檔不存在";
-constexpr const wchar_t* kFormatError = L"測速照相資料庫格式錯誤";
 constexpr const char* kServerUnreachable =
     TrLater("The update server cannot be reached. Check the network connection and the proxy setting, or run mzt "
        "doctor to find out why.\nThe system says: {1}");
@@ -56,8 +47,8 @@ std::wstring DeviceRegionName(const std::string& code) {
 }
 
 std::wstring ReplaceQuestion(const std::wstring& deviceName, const std::wstring& chosenName) {
-  return L"您的機器內目前是 [" + (deviceName.empty() ? kUnknownRegion : deviceName) +
-         L"] 的測速照相資料,確定要置換為 [" + chosenName + L"] 的測速照相資料嗎?";
+  return strings::kReplaceQuestionStart + (deviceName.empty() ? strings::kUnknownRegion : deviceName) +
+         strings::kReplaceQuestionMiddle + chosenName + strings::kReplaceQuestionEnd;
 }
 
 std::wstring BoundedWide(const std::string& text, size_t capacity) {
@@ -120,11 +111,11 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
 
   const int chosen = ChosenRegion();
   const bool regionCapable = state_.firmware.regionCapable;
-  if (!regionCapable && chosen == 1) Inform(kTaiwanOnly);
+  if (!regionCapable && chosen == 1) Inform(strings::kTaiwanOnly);
   const std::string checkUrl =
       VersionCheckUrl(serverUrl_, VersionCheckRegion(chosen, regionCapable), state_.deviceVersion);
 
-  ShowStep(kCheckingCaption + waitText);
+  ShowStep(strings::kCheckingForUpdate + waitText);
   // The bar still shows the POI export's end.
   report_->ClearProgress();
   const std::wstring deviceName = DeviceRegionName(state_.deviceRegionCode);
@@ -159,11 +150,11 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
   }
 
   if (state_.newDbNumber == 0 && state_.newDbDate.empty()) {
-    Inform(kNewDatabase);
+    Inform(strings::kNewDatabase);
   } else {
     wchar_t number[16];
     std::swprintf(number, 16, L"%04d", state_.newDbNumber);
-    Inform(kNewDatabaseVersion + state_.newDbDate + number);
+    Inform(strings::kNewDatabaseVersion + state_.newDbDate + number);
   }
 
   surface_.CloseWaitDialog();
@@ -202,7 +193,7 @@ int OnlineUpdate::ChosenRegion() {
 
 bool OnlineUpdate::PrepareClient(const std::string& url) {
   if (UseUserProxy(*client_, url)) return true;
-  ShowError(kProxyFailed);
+  ShowError(strings::kProxyFailed);
   return false;
 }
 
@@ -266,7 +257,7 @@ int OnlineUpdate::GeneralRequest(const std::string& url) {
 bool OnlineUpdate::DownloadFile(const std::string& url) {
   client_.reset();
   client_ = clientFactory_();
-  ShowStep(kDownloading);
+  ShowStep(strings::kDownloading);
   // From the first bytes on, the bar shows the download.
   client_->SetProgressCallback([this, waiting = true](uint64_t done, uint64_t total) mutable {
     if (std::exchange(waiting, false)) surface_.CloseWaitDialog();
@@ -311,7 +302,7 @@ bool OnlineUpdate::DownloadFile(const std::string& url) {
     std::error_code ignored;
     fs::remove(partial, ignored);
   }
-  if (status == 404) ShowError(kFileMissing);
+  if (status == 404) ShowError(strings::kDownloadMissing);
   return done;
 }
 
@@ -321,7 +312,7 @@ bool OnlineUpdate::AcceptDownload(const fs::path& file, const std::string& url) 
   if (!layout) {
     failure_ = FlowOutcome::kInvalidDatabase;
     silentFailure_ = Fill(Tr("the download from {1} is not a whole database: {2}"), {url, layout.Err().message});
-    ShowError(kFormatError);
+    ShowError(strings::kDatabaseFormatError);
     return false;
   }
   const DatabaseLayout& got = layout.Value();
@@ -364,7 +355,7 @@ void OnlineUpdate::ShowRequestFailure(const Error& error) {
     Say(Fill(TrW(kServerUnreachable), {Utf8ToWide(SystemErrorText(error.systemCode))}), strings::kErrorCaption,
         MessageButtons::kOk);
   } else {
-    ShowError(kNetworkUnstable);
+    ShowError(strings::kNetworkUnstable);
   }
 }
 

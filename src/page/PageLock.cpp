@@ -2,6 +2,7 @@
 
 #include "page/ControlIds.h"
 #include "page/MztUtilitySheet.h"
+#include "page/PageTexts.h"
 #include "page/UploadDBDlg.h"
 
 namespace mzt {

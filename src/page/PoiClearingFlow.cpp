@@ -1,9 +1,9 @@
 #include "page/PoiClearingFlow.h"
 
 #include "common/TextFill.h"
-#include "page/ControlIds.h"
 #include "page/DeviceReading.h"
 #include "page/MztUtilitySheet.h"
+#include "page/PageTexts.h"
 #include "page/PoiExportFlow.h"
 #include "page/WorkFiles.h"
 #include "platform/ProgramFolder.h"
@@ -13,7 +13,7 @@
 namespace mzt {
 
 bool ConfirmPoiClearing(const FlowContext& c) {
-  return c.report.Ask(L"程式將刪除裝置內POI資料,請問是否刪除?", strings::kAppCaption,
+  return c.report.Ask(strings::kClearPoiQuestion, strings::kAppCaption,
                       MessageButtons::kYesNoDefaultNo) == MessageAnswer::kYes;
 }
 
@@ -35,7 +35,7 @@ FlowEnd RunPoiClearing(const FlowContext& c) {
     return end;
   const bool cleared = c.sheet.ClearPois();
   c.surface.CloseWaitDialog();
-  c.Say(cleared ? L"POI清除完成,請重新啟動裝置!" : L"POI清除失敗,請稍後再試!", strings::kAppCaption);
+  c.Say(cleared ? strings::kPoiCleared : strings::kPoiClearingFailed, strings::kAppCaption);
   end.outcome = cleared ? FlowOutcome::kSuccess : FlowOutcome::kDeviceUnreachable;
   return end;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <system_error>
 
+#include "page/PageTexts.h"
 #include "platform/FileSystem.h"
 #include "platform/SystemError.h"
 #include "platform/TextCodec.h"
@@ -22,10 +23,7 @@ UtcTime CurrentUtcTime() {
 }
 
 const std::string& PoiCsvHeader() {
-  static const std::string header = WideToAnsi(
-      L"日期,時間, 照相點緯度,照相點經度, 照相點方向角, 照相點速限, 警告距離, 語音碼代號, "
-      L"角度代碼, 照相點ID, 警告點緯度, 警告點經度, 警告點方向角, 機器ID, 操作員名稱, "
-      L"記錄程式版本\r\n");
+  static const std::string header = WideToAnsi(strings::kPoiCsvHeader);
   return header;
 }
 

@@ -3,9 +3,9 @@
 #include "common/CameraRecord.h"
 #include "common/TextFill.h"
 #include "devicelink/Cmd108.h"
-#include "page/ControlIds.h"
 #include "page/DeviceReading.h"
 #include "page/MztUtilitySheet.h"
+#include "page/PageTexts.h"
 #include "page/PoiExport.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SystemError.h"
@@ -21,7 +21,7 @@ PoiBackup ExportPois(const FlowContext& c) {
   auto folder = CheckedDataFolder();
   PoiCsvFile file(folder ? folder.Value() / kPoiFileName : std::filesystem::path());
   if (!file.IsOpen()) {
-    c.Say(L"無法產生ＰＯＩ檔案", strings::kErrorCaption);
+    c.Say(strings::kPoiFileFailed, strings::kErrorCaption);
     backup.fileFailed = true;
     backup.fileProblem = !folder ? folder.Err().message : SystemErrorText(file.LastError());
     return backup;
@@ -59,7 +59,7 @@ void CountPois(const FlowContext& c) {
 
 void SavePois(const FlowContext& c) {
   if (c.state.poiCount == 0) return;
-  c.surface.SetWaitCaption(L"下載POI," + c.state.waitText);
+  c.surface.SetWaitCaption(strings::kDownloadingPoi + c.state.waitText);
   c.state.poiBackup = ExportPois(c);
 }
 

@@ -1,8 +1,8 @@
 #include "page/QueryFlow.h"
 
 #include "common/Timing.h"
-#include "page/ControlIds.h"
 #include "page/DeviceReading.h"
+#include "page/PageTexts.h"
 
 namespace mzt {
 

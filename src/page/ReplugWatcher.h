@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "page/PageTexts.h"
 #include "platform/Clock.h"
 #include "platform/DeviceEnumeration.h"
 
@@ -30,8 +31,8 @@ class ReplugWatcher {
     std::function<bool()> wasReplugged{};
   };
 
-  static ReplugPrompt UnplugPrompt() { return {L"請拔除USB線", 0, 127, 0}; }
-  static ReplugPrompt PlugPrompt() { return {L"請插入USB線", 127, 0, 0}; }
+  static ReplugPrompt UnplugPrompt() { return {strings::kUnplugUsb, 0, 127, 0}; }
+  static ReplugPrompt PlugPrompt() { return {strings::kPlugUsb, 127, 0, 0}; }
 
   ReplugWatcher(Probes probes, IClock& clock);
 

@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "common/FieldReader.h"
+#include "page/PageTexts.h"
 
 namespace mzt {
 
@@ -27,9 +28,9 @@ ServerAnswer ReadServerAnswer(std::string_view text) {
 
 const wchar_t* ServerAnswerMessage(int code) {
   switch (code) {
-    case kAnswerNothingNewer: return L"網站無新的資料庫可供更新";
-    case kAnswerNoDatabase: return L"網站上沒有測數照像資料庫";
-    case kAnswerServerError: return L"資料庫伺服器有錯誤";
+    case kAnswerNothingNewer: return strings::kNothingNewer;
+    case kAnswerNoDatabase: return strings::kNoDatabaseOnServer;
+    case kAnswerServerError: return strings::kServerError;
     default: return nullptr;
   }
 }

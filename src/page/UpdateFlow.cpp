@@ -12,6 +12,7 @@
 #include "page/DeviceReading.h"
 #include "page/MztUtilitySheet.h"
 #include "page/OnlineUpdate.h"
+#include "page/PageTexts.h"
 #include "page/PoiExportFlow.h"
 #include "page/UpdateServerPages.h"
 #include "page/WorkFiles.h"
@@ -60,15 +61,15 @@ void UpdateFlow::Run(PageLock& run) {
   Pause(Delay::kAfterFirmwareFlags);
 
   state.waitText = c.surface.WaitCaption();
-  c.surface.SetWaitCaption(L"讀取裝置檔案資料," + state.waitText);
+  c.surface.SetWaitCaption(strings::kReadingDeviceFiles + state.waitText);
   ListDeviceFiles(c);
-  if (c.surface.IsWaitDialogOpen()) c.surface.SetWaitCaption(L"讀取資料庫版本資訊," + state.waitText);
+  if (c.surface.IsWaitDialogOpen()) c.surface.SetWaitCaption(strings::kReadingDatabaseVersion + state.waitText);
 
   RegionQueryStep(c);
   if (!ReadAndShowDeviceDatabase(c, true))
     return run.End({.outcome = FlowOutcome::kDeviceUnreachable, .message = strings::kVersionQueryFailed});
   if (!c.sheet.QueryDeviceInfo(Cmd108::kDeviceId))
-    return run.End({.outcome = FlowOutcome::kDeviceUnreachable, .message = L"裝置識別碼查詢失敗,請重試!!"});
+    return run.End({.outcome = FlowOutcome::kDeviceUnreachable, .message = strings::kDeviceIdQueryFailed});
   state.deviceId = AnsiToWide(c.sheet.GetDeviceIdText());
   c.surface.SetText(kDeviceIdText, state.deviceId);
   // The run after a failed transfer has saved this device's POIs already

@@ -11,6 +11,7 @@
 #include "page/DeviceReading.h"
 #include "page/MztUtilitySheet.h"
 #include "page/OnlineUpdate.h"
+#include "page/PageTexts.h"
 #include "page/PoiClearingFlow.h"
 #include "page/PoiExportFlow.h"
 #include "page/QueryFlow.h"
@@ -50,7 +51,7 @@ void CUploadDBDlg::Finish(FlowOutcome outcome) {
 }
 
 void CUploadDBDlg::ShowPortOpenFailure(const std::string& why) {
-  std::wstring text = L"無法連結裝置，請重試";
+  std::wstring text = strings::kPortOpenFailed;
   if (!why.empty()) text += L"\n" + Utf8ToWide(why);
   context_.Say(text, strings::kErrorCaption);
 }
@@ -287,7 +288,7 @@ void CUploadDBDlg::StartConversation(std::shared_ptr<PageLock> run, const std::s
 void CUploadDBDlg::ConnectWorker(PageLock& run) {
   if (!EnterUploadMode(context_))
     return run.End({.outcome = FlowOutcome::kDeviceUnreachable,
-                    .message = L"無法連結裝置,請確認是否選擇到正確通訊埠或請檢查機器",
+                    .message = strings::kDeviceUnreachable,
                     .clearDisplay = false});
   switch (state_.mode) {
     case PageMode::kUpdate: return update_.Run(run);
@@ -299,7 +300,7 @@ void CUploadDBDlg::ConnectWorker(PageLock& run) {
 
 void CUploadDBDlg::StartUpload() {
   if (state_.databasePath.empty()) {
-    context_.Say(L"請先選擇檔案！！", strings::kAppCaption);
+    context_.Say(strings::kChooseFileFirst, strings::kAppCaption);
     return;
   }
   ResetProgressDisplay();

@@ -8,7 +8,7 @@
 #include <wx/textctrl.h>
 
 #include "common/ModuleVersion.h"
-#include "page/ControlIds.h"
+#include "page/PageTexts.h"
 #include "platform/ProgramFolder.h"
 
 namespace mzt {

@@ -6,12 +6,13 @@
 #include <wx/panel.h>
 
 #include "recording/RecordingSwitch.h"
+#include "shell/WindowTexts.h"
 
 namespace mzt {
 
 class AboutPage : public wxPanel {
  public:
-  static constexpr const wchar_t* kCaption = L"關於";
+  static constexpr const wchar_t* kCaption = shell_texts::kAbout;
   static constexpr int kVersionText = 1118;
   static constexpr int kFolderText = 1119;
   static constexpr int kRecordCheck = 1120;

@@ -9,7 +9,7 @@
 
 #include "common/Timing.h"
 #include "devicelink/DevicePort.h"
-#include "page/ControlIds.h"
+#include "page/PageTexts.h"
 #include "page/UploadDBDlg.h"
 #include "shell/AboutPage.h"
 #include "shell/ProgramIcon.h"

@@ -17,6 +17,7 @@
 #include "common/Timing.h"
 #include "page/ControlIds.h"
 #include "page/UploadDBDlg.h"
+#include "shell/WindowTexts.h"
 #include "shell/WxControlSurface.h"
 
 namespace mzt {
@@ -36,19 +37,19 @@ struct ControlTemplate {
 // Template 132's controls with their sizes; the sizers place them, so that
 // captions in any font fit.
 constexpr ControlTemplate kTemplate[] = {
-    {kPortGroup, Kind::kGroup, L"通訊埠設定", 0, 0},
-    {kQueryGroup, Kind::kGroup, L"版本查詢", 0, 0},
-    {kUpdateGroup, Kind::kGroup, L"測速照相資料庫更新", 0, 0},
+    {kPortGroup, Kind::kGroup, shell_texts::kPortGroup, 0, 0},
+    {kQueryGroup, Kind::kGroup, shell_texts::kQueryGroup, 0, 0},
+    {kUpdateGroup, Kind::kGroup, shell_texts::kUpdateGroup, 0, 0},
     {kPortList, Kind::kDropDown, L"", 150, 14},
-    {kQueryButton, Kind::kButton, L"查詢", 50, 14},
-    {kDbVersionLabel, Kind::kLabel, L"DB 版本", 38, 8},
+    {kQueryButton, Kind::kButton, shell_texts::kQueryButton, 50, 14},
+    {kDbVersionLabel, Kind::kLabel, shell_texts::kDbVersionLabel, 38, 8},
     {kDbVersionText, Kind::kReadOnlyEdit, L"", 80, 13},
-    {kFwVersionLabel, Kind::kLabel, L"FW 版本", 38, 8},
+    {kFwVersionLabel, Kind::kLabel, shell_texts::kFwVersionLabel, 38, 8},
     {kFwVersionText, Kind::kReadOnlyEdit, L"", 80, 13},
-    {kDbRegionLabel, Kind::kLabel, L"DB區域", 38, 8},
+    {kDbRegionLabel, Kind::kLabel, shell_texts::kDbRegionLabel, 38, 8},
     {kDbRegionText, Kind::kReadOnlyEdit, L"", 80, 13},
-    {kClearPoiButton, Kind::kButton, L"清除自訂座標點", 68, 14},
-    {kRegionLabel, Kind::kLabel, L"測速照相資料庫區域選擇", 92, 8},
+    {kClearPoiButton, Kind::kButton, shell_texts::kClearPoiButton, 68, 14},
+    {kRegionLabel, Kind::kLabel, shell_texts::kRegionLabel, 92, 8},
     {kRegionList, Kind::kDropDown, L"", 60, 14},
     {kUpdateButton, Kind::kButton, L"", 80, 14},
     {kStatusText, Kind::kReadOnlyEdit, L"", 253, 12},
@@ -58,16 +59,16 @@ constexpr ControlTemplate kTemplate[] = {
 
 // Created from the template and kept hidden: nothing the user can reach.
 constexpr ControlTemplate kHidden[] = {
-    {kUploadButton, Kind::kButton, L"資料庫上傳", 50, 14},
+    {kUploadButton, Kind::kButton, shell_texts::kUploadButton, 50, 14},
     {kBrowseButton, Kind::kButton, L"...", 20, 14},
-    {kDbPathLabel, Kind::kLabel, L"ＤＢ檔路徑", 40, 8},
+    {kDbPathLabel, Kind::kLabel, shell_texts::kDbPathLabel, 40, 8},
     {kDbPathText, Kind::kLabel, L"", 200, 8},
-    {kDatabaseCheck, Kind::kCheck, L"測速照相點資料庫", 68, 10},
-    {kCheckDbOnly, Kind::kCheck, L"僅檢查DB ", 68, 10},
+    {kDatabaseCheck, Kind::kCheck, shell_texts::kDatabaseCheck, 68, 10},
+    {kCheckDbOnly, Kind::kCheck, shell_texts::kCheckDbOnly, 68, 10},
     {kVoiceBrowseButton, Kind::kButton, L"...", 20, 14},
-    {kVoicePathLabel, Kind::kLabel, L"語音檔路徑", 40, 8},
+    {kVoicePathLabel, Kind::kLabel, shell_texts::kVoicePathLabel, 40, 8},
     {kVoicePathText, Kind::kEdit, L"", 170, 12},
-    {kDeviceIdLabel, Kind::kLabel, L"序號", 40, 8},
+    {kDeviceIdLabel, Kind::kLabel, shell_texts::kDeviceIdLabel, 40, 8},
     {kDeviceIdText, Kind::kEdit, L"", 100, 12},
     {kUnusedStatic, Kind::kLabel, L"", 90, 8},
 };

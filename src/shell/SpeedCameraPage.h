@@ -6,6 +6,8 @@
 #include <wx/panel.h>
 #include <wx/timer.h>
 
+#include "shell/WindowTexts.h"
+
 namespace mzt {
 
 class CUploadDBDlg;
@@ -13,7 +15,7 @@ class WxControlSurface;
 
 class SpeedCameraPage : public wxPanel {
  public:
-  static constexpr const wchar_t* kCaption = L"測速點資料庫上傳";
+  static constexpr const wchar_t* kCaption = shell_texts::kSpeedCameraPage;
 
   // Creates every control and registers it with `surface`.
   SpeedCameraPage(wxWindow* parent, WxControlSurface& surface);

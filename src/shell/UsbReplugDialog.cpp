@@ -5,6 +5,7 @@
 #include <wx/stattext.h>
 
 #include "shell/ProgramIcon.h"
+#include "shell/WindowTexts.h"
 
 namespace mzt {
 
@@ -19,7 +20,7 @@ UsbReplugDialog::UsbReplugDialog(wxWindow* parent, std::shared_ptr<std::atomic<b
   auto* ok = new wxButton(this, wxID_OK, "OK", wxPoint(0, 0), ConvertDialogToPixels(wxSize(91, 19)));
   ok->Disable();
   ok->Hide();
-  auto* hint = new wxStaticText(this, 1121, L"請拔除USB線後在接上USB線", wxPoint(0, 0),
+  auto* hint = new wxStaticText(this, 1121, shell_texts::kReplugHint, wxPoint(0, 0),
                                 ConvertDialogToPixels(wxSize(98, 8)));
   hint->Hide();
   prompt_ = new CColorFontStatic(this, 1134, wxPoint(0, 0), ConvertDialogToPixels(wxSize(103, 17)));

@@ -6,13 +6,14 @@
 #include <wx/gauge.h>
 #include <wx/timer.h>
 
+#include "page/PageTexts.h"
 #include "uikit/WaitSweep.h"
 
 namespace mzt {
 
 class WaitDialog : public wxDialog {
  public:
-  static constexpr const wchar_t* kCaption = L"請稍候";
+  static constexpr const wchar_t* kCaption = strings::kPleaseWait;
   static constexpr int kBarId = 1045;
 
   explicit WaitDialog(wxWindow* parent);

@@ -10,7 +10,7 @@
 #include <algorithm>
 
 #include "devicelink/PortDiscovery.h"
-#include "page/ControlIds.h"
+#include "page/PageTexts.h"
 #include "page/ReplugWatcher.h"
 #include "platform/Clock.h"
 #include "shell/ProgramIcon.h"

@@ -1,7 +1,7 @@
 #include "win32shell/AboutPage.h"
 
 #include "common/ModuleVersion.h"
-#include "page/ControlIds.h"
+#include "page/PageTexts.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TextCodec.h"
 #include "win32shell/ResourceIds.h"

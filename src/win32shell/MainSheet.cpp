@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "devicelink/DevicePort.h"
-#include "page/ControlIds.h"
+#include "page/PageTexts.h"
 #include "page/UploadDBDlg.h"
 #include "platform/CopyDataChannel.h"
 #include "win32shell/AboutPage.h"

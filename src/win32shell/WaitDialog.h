@@ -9,11 +9,13 @@
 #include <string>
 #include <thread>
 
+#include "page/PageTexts.h"
+
 namespace mzt {
 
 class WaitDialog {
  public:
-  static constexpr const wchar_t* kCaption = L"請稍候";
+  static constexpr const wchar_t* kCaption = strings::kPleaseWait;
 
   WaitDialog() = default;
   ~WaitDialog() { Close(); }

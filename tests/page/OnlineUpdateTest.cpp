@@ -8,6 +8,7 @@
 
 #include "updserver/UpdateServer.h"
 #include "page/ControlIds.h"
+#include "page/PageTexts.h"
 #include "page/OnlineUpdate.h"
 #include "page/ProgressDisplay.h"
 #include "page/UpdateServerPages.h"
