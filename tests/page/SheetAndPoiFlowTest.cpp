@@ -10,8 +10,17 @@ class PoiClearTest : public FlowFixture {};
 TEST_F(PoiClearTest, YesClearsThePoisInTheDevice) {
   Start({.pois = 4}, false);
   surface_.QueueAnswers({MessageAnswer::kYes});
+  // From the action's start no other can begin, the question's time included.
+  const std::vector<int> actions{ids::kPortList, ids::kQueryButton, ids::kUpdateButton, ids::kClearPoiButton,
+                                 ids::kRegionList};
+  std::vector<bool> enabledAtQuestion;
+  surface_.SetDialogObserver([&](const SurfaceEvent&) {
+    if (enabledAtQuestion.empty())
+      for (int id : actions) enabledAtQuestion.push_back(surface_.Control(id).enabled);
+  });
   Page().OnClearPoiButton();
   Finish();
+  EXPECT_EQ(enabledAtQuestion, std::vector<bool>(actions.size(), false));
   EXPECT_EQ(device_->PoiCount(), 0u);
   EXPECT_EQ(Messages(), (std::vector<std::wstring>{L"程式將刪除裝置內POI資料,請問是否刪除?",
                                                     L"POI清除完成,請重新啟動裝置!"}));
@@ -28,9 +37,7 @@ TEST_F(PoiClearTest, YesClearsThePoisInTheDevice) {
   // Back from the other tab the user is not locked out: every action is
   // open again and the next query reaches the device.
   Page().OnShowWindow();
-  for (int id : {ids::kPortList, ids::kQueryButton, ids::kUpdateButton, ids::kClearPoiButton,
-                 ids::kRegionList})
-    EXPECT_TRUE(surface_.Control(id).enabled) << id;
+  for (int id : actions) EXPECT_TRUE(surface_.Control(id).enabled) << id;
   EXPECT_TRUE(surface_.CloseCommandEnabled());
   Page().OnQueryButton();
   Finish();
