@@ -1,7 +1,8 @@
 #include "page/DeviceDatabase.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <cwchar>
+#include <iterator>
 
 namespace mzt {
 
@@ -25,6 +26,13 @@ std::wstring DatabaseVersionText(const DatabaseVersion& v) {
   wchar_t text[48];
   std::swprintf(text, 48, L"%d%02d%02d%04d", v.year, v.month, v.day, v.number);
   return text;
+}
+
+std::wstring AnnouncedVersionText(const PageState& state) {
+  if (state.newDbDate.empty() && state.newDbNumber == 0) return {};
+  wchar_t number[16];
+  std::swprintf(number, std::size(number), L"%04d", state.newDbNumber);
+  return state.newDbDate + number;
 }
 
 const char* DeviceDatabaseName(DeviceDatabase held) {

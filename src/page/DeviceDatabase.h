@@ -22,6 +22,10 @@ DatabaseVersion VersionOf(const DatabaseLayout& layout);
 // The version as the user reads it: date and number, "202611300012".
 std::wstring DatabaseVersionText(const DatabaseVersion& version);
 
+// The version the server's check announced, as its news shows it: the date
+// text and the number; empty when the check announced none.
+std::wstring AnnouncedVersionText(const PageState& state);
+
 // "none", "complete", "incomplete" or "unknown", for machine-readable output.
 const char* DeviceDatabaseName(DeviceDatabase held);
 

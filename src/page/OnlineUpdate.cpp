@@ -1,7 +1,6 @@
 #include "page/OnlineUpdate.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -149,13 +148,8 @@ bool OnlineUpdate::Run(const std::wstring& waitText) {
     return false;
   }
 
-  if (state_.newDbNumber == 0 && state_.newDbDate.empty()) {
-    Inform(strings::kNewDatabase);
-  } else {
-    wchar_t number[16];
-    std::swprintf(number, 16, L"%04d", state_.newDbNumber);
-    Inform(strings::kNewDatabaseVersion + state_.newDbDate + number);
-  }
+  const std::wstring announced = AnnouncedVersionText(state_);
+  Inform(announced.empty() ? std::wstring(strings::kNewDatabase) : strings::kNewDatabaseVersion + announced);
 
   surface_.CloseWaitDialog();
   if (hooks_.beforeDownload && !hooks_.beforeDownload()) {
@@ -318,14 +312,10 @@ bool OnlineUpdate::AcceptDownload(const fs::path& file, const std::string& url) 
   const DatabaseLayout& got = layout.Value();
   const std::wstring version = DatabaseVersionText(VersionOf(got));
   // The version the check announced, as the news of the newer database showed it.
-  if (!state_.newDbDate.empty() || state_.newDbNumber != 0) {
-    wchar_t number[16];
-    std::swprintf(number, 16, L"%04d", state_.newDbNumber);
-    if (const std::wstring announced = state_.newDbDate + number; version != announced) {
-      ShowError(Fill(TrW("The downloaded database's version {1} is not the version {2} the site announced"),
-                     {version, announced}));
-      return false;
-    }
+  if (const std::wstring announced = AnnouncedVersionText(state_); !announced.empty() && version != announced) {
+    ShowError(Fill(TrW("The downloaded database's version {1} is not the version {2} the site announced"),
+                   {version, announced}));
+    return false;
   }
   // Replacing one region's data by the other's may go to any version.
   const DatabaseVersion& held = state_.deviceVersion;

@@ -1,6 +1,5 @@
 #include "page/UpdateFlow.h"
 
-#include <cwchar>
 #include <system_error>
 
 #include "common/TextFill.h"
@@ -112,11 +111,9 @@ bool UpdateFlow::ConfirmOnlineUpdate() {
   if (!askBeforeOnlineUpdate_) return true;
   const FlowContext& c = context_;
   const PageState& state = c.state;
-  wchar_t number[16];
-  std::swprintf(number, 16, L"%04d", state.newDbNumber);
-  const std::wstring offered = state.newDbDate.empty() && state.newDbNumber == 0
-                                   ? TrW("the site's new database")
-                                   : Fill(TrW("the site's database {1}"), {state.newDbDate + number});
+  const std::wstring announced = AnnouncedVersionText(state);
+  const std::wstring offered =
+      announced.empty() ? TrW("the site's new database") : Fill(TrW("the site's database {1}"), {announced});
   const std::wstring region = c.surface.SelectedListItem(kRegionList) == 1 ? strings::kChina : strings::kTaiwan;
   std::u8string file = (DataFolder() / kPoiFileName).u8string();
   const std::wstring where = Utf8ToWide(std::string(file.begin(), file.end()));

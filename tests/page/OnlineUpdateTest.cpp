@@ -396,17 +396,17 @@ TEST_F(OnlineUpdateTest, SuccessReportGoesToTheChosenRegionsPage) {
                                {kStatusBase + L"   Internal Server Error", kInfo}}));
 }
 
-// A server setting that names no server is said, and nothing is asked of anyone.
+// A server setting that names no server is said, and nothing is asked of
+// anyone; a usable one set afterwards is asked, its slash added.
 TEST_F(OnlineUpdateTest, RefusedServerSettingAndAnAddressWithoutItsSlash) {
   OnlineUpdate refused = MakeFlow();
   refused.SetServer(Error{ErrorCode::kInvalidArgument, "MZT_UPDATE_SERVER=x is not an http:// address"});
   EXPECT_FALSE(refused.Run(L""));
   EXPECT_TRUE(server_.Requests().empty());
   EXPECT_EQ(Messages(), (Shown{{L"The update server's address is set wrongly:\nMZT_UPDATE_SERVER=x is not an http:// address", kError}}));
-  OnlineUpdate flow = MakeFlow();
   std::string base = server_.BaseUrl();
-  flow.SetServerUrl(base.substr(0, base.size() - 1));
-  EXPECT_TRUE(flow.Run(L""));
+  refused.SetServer(UpdateServerAddress{.url = base.substr(0, base.size() - 1)});
+  EXPECT_TRUE(refused.Run(L""));
 }
 
 }  // namespace

@@ -50,6 +50,8 @@ TEST_F(PoiClearTest, YesClearsThePoisInTheDevice) {
   EXPECT_EQ(surface_.Control(ids::kPortList).items,
             (std::vector<std::wstring>{L"/dev/ttyACM0", (folder_ / "port").wstring()}));
   EXPECT_EQ(surface_.SelectedListItem(ids::kPortList), 0);
+  // The versions shown were the other port's detector's.
+  EXPECT_EQ(surface_.Control(ids::kDbVersionText).text, L"");
   Page().OnShowWindow();
   EXPECT_EQ(surface_.SelectedListItem(ids::kPortList), 0);
   // A chosen port that is gone gives way to the settings' port.
@@ -115,7 +117,8 @@ TEST_F(CopyDataTest, AcceptedAgainOnceAQueryHasEnded) {
 TEST_F(CopyDataTest, PortIsTakenFromTheListAndOneRequestRunsAtATime) {
   Start({}, false);
   surface_.ClearList(ids::kPortList);
-  for (const wchar_t* port : {L"/dev/ttyACM0", L"/dev/ttyACM3", L"/dev/ttyACM12"})
+  // A number names the first port listed with it.
+  for (const wchar_t* port : {L"/dev/ttyACM3", L"/dev/ttyACM0", L"/dev/ttyUSB3", L"/dev/ttyACM12"})
     surface_.AddListItem(ids::kPortList, port);
   // The window runs a request inside the modal loop of an open message box.
   std::vector<CopyDataResult> whileBoxOpen;
@@ -123,7 +126,7 @@ TEST_F(CopyDataTest, PortIsTakenFromTheListAndOneRequestRunsAtATime) {
     if (whileBoxOpen.empty()) whileBoxOpen.push_back(Send(1, "b.bin,12"));
   });
   EXPECT_EQ(Send(1, "a.bin,3"), CopyDataResult::kAccepted);
-  EXPECT_EQ(surface_.SelectedListItem(ids::kPortList), 1);
+  EXPECT_EQ(surface_.SelectedListItem(ids::kPortList), 0);
   Finish();  // no device there: the page reports it and ends
   EXPECT_EQ(Messages(), std::vector<std::wstring>{
                             L"無法連結裝置，請重試\nopen /dev/ttyACM3: No such file or directory"});
@@ -131,7 +134,7 @@ TEST_F(CopyDataTest, PortIsTakenFromTheListAndOneRequestRunsAtATime) {
   // A port the window does not list is refused, and nothing is tried.
   for (const char* text : {"a.bin,7", "x,/dev/ttyACM7", "a.bin,"})
     EXPECT_EQ(Send(1, text), CopyDataResult::kRefused) << text;
-  EXPECT_EQ(surface_.SelectedListItem(ids::kPortList), 1);
+  EXPECT_EQ(surface_.SelectedListItem(ids::kPortList), 0);
   EXPECT_EQ(Messages().size(), 1u);
 }
 

@@ -50,6 +50,9 @@ TEST_F(UpdateFlowTest, RegionCapableFirmwareGetsTheNewDatabaseAndIndexBin) {
   ASSERT_EQ(server_->SuccessReports().size(), 1u);
   EXPECT_EQ(server_->SuccessReports()[0].deviceId, "MZT0000001");
   EXPECT_EQ(surface_.Control(ids::kStatusText).text, L"測試照像資料庫上傳完成");  // kept after the report
+  // The update button said so while the update ran, and reads as idle again.
+  EXPECT_NE(Transcript().find("SetText 1001 \"更新中\""), std::string::npos) << Transcript();
+  EXPECT_EQ(surface_.Control(ids::kUpdateButton).text, L"更新資料庫");
 
   // The device's three generated POIs were saved, as the export prints them
   // after the two time columns, before the server was asked.
