@@ -38,6 +38,7 @@ TEST_F(PoiClearTest, YesClearsThePoisInTheDevice) {
   // open again and the next query reaches the device.
   Page().OnShowWindow();
   for (int id : actions) EXPECT_TRUE(surface_.Control(id).enabled) << id;
+  EXPECT_EQ(surface_.Control(ids::kStatusText).text, L"");
   EXPECT_TRUE(surface_.CloseCommandEnabled());
   Page().OnQueryButton();
   Finish();
