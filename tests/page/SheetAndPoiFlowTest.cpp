@@ -60,6 +60,13 @@ TEST_F(PoiClearTest, YesClearsThePoisInTheDevice) {
   surface_.SelectListItem(ids::kPortList, 2);
   Page().OnPortListDropDown();
   EXPECT_EQ(surface_.SelectedListItem(ids::kPortList), 1);
+
+  // Cleared again, the device has no POIs to save, and no file is named.
+  surface_.QueueAnswers({MessageAnswer::kYes});
+  Page().OnClearPoiButton();
+  Finish();
+  EXPECT_EQ(Page().LastOutcome(), FlowOutcome::kSuccess) << Transcript();
+  EXPECT_EQ(surface_.Control(ids::kStatusText).text, L"");
 }
 
 // A No touches nothing; a Yes the device does not answer is reported.
