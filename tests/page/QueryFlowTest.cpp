@@ -60,12 +60,14 @@ INSTANTIATE_TEST_SUITE_P(
         ShownRow{"InterruptedUpdate", {.unplaced = {0xFF02}}, L"Incomplete speed-camera database in the device", L"台灣"}),
     test::RowName());
 
-// A device that enters its upload mode late, never, or answers nothing.
+// A device that enters its upload mode late, never, answers nothing, or
+// does not tell its database version.
 struct ConnectRow {
   std::string name;
   Fault fault;
   size_t modeRequests;  // 113,1 sent
   FlowOutcome outcome;
+  std::wstring message = L"無法連結裝置,請確認是否選擇到正確通訊埠或請檢查機器";  // unless it succeeds
 };
 
 class ConnectTest : public QueryFlowTest, public ::testing::WithParamInterface<ConnectRow> {};
@@ -76,9 +78,8 @@ TEST_P(ConnectTest, TriesAsOftenAsItMayAndSaysSo) {
   Query();
   EXPECT_EQ(Sentences("$PQEL113,1").size(), GetParam().modeRequests);
   EXPECT_EQ(Page().LastOutcome(), GetParam().outcome);
-  EXPECT_EQ(Messages(), GetParam().outcome == FlowOutcome::kSuccess
-                            ? std::vector<std::wstring>{}
-                            : std::vector<std::wstring>{L"無法連結裝置,請確認是否選擇到正確通訊埠或請檢查機器"});
+  EXPECT_EQ(Messages(), GetParam().outcome == FlowOutcome::kSuccess ? std::vector<std::wstring>{}
+                                                                     : std::vector<std::wstring>{GetParam().message});
   EXPECT_FALSE(surface_.IsWaitDialogOpen());
 }
 
@@ -89,7 +90,9 @@ INSTANTIATE_TEST_SUITE_P(
                    2, FlowOutcome::kSuccess},
         ConnectRow{"NeverUploadMode", {.effect = Fault::Effect::kAnswerZero, .command = 113, .argument = 0, .nth = 1, .times = 0},
                    kMaxUploadModeRounds, FlowOutcome::kDeviceUnreachable},
-        ConnectRow{"Silent", {.effect = Fault::Effect::kStopAnswering, .nth = 1}, 2, FlowOutcome::kDeviceUnreachable}),
+        ConnectRow{"Silent", {.effect = Fault::Effect::kStopAnswering, .nth = 1}, 2, FlowOutcome::kDeviceUnreachable},
+        ConnectRow{"VersionUnanswered", {.command = 108, .argument = 4, .times = 0}, 1,
+                   FlowOutcome::kDeviceUnreachable, L"DB版本查詢失敗,請重試!!"}),
     test::RowName());
 
 TEST_F(QueryFlowTest, PortThatCannotBeOpenedFailsAtOnceSayingWhy) {

@@ -61,6 +61,11 @@ TEST_F(PoiClearTest, YesClearsThePoisInTheDevice) {
   Page().OnPortListDropDown();
   EXPECT_EQ(surface_.SelectedListItem(ids::kPortList), 1);
 
+  // The idle page lists the ports anew now and then: one gone goes.
+  surface_.AddListItem(ids::kPortList, L"/dev/gone");
+  Page().OnPortsPoll();
+  EXPECT_EQ(surface_.ListCount(ids::kPortList), 2);
+
   // Cleared again, the device has no POIs to save, and no file is named.
   surface_.QueueAnswers({MessageAnswer::kYes});
   Page().OnClearPoiButton();
