@@ -56,6 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
     // A total of 0 is a download without a Content-Length: the bytes received alone.
     ::testing::Values(ProgressRow{"NoTotalYet", 0, 0, L"0.0 Bytes"},
                       ProgressRow{"NoTotal", 3807, 0, L"3.7 KB"},
+                      ProgressRow{"NoTotalOneKilobyte", 1024, 0, L"1.0 KB"},
                       ProgressRow{"Nothing", 0, 1, L"0.0 Bytes / 1.0 Bytes"},
                       ProgressRow{"JustBelowKilobyte", 512, 1023, L"512.0 Bytes / 1023.0 Bytes"},
                       ProgressRow{"OneKilobyte", 512, 1024, L"0.5 KB / 1.0 KB"},
